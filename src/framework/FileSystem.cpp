@@ -1,0 +1,28 @@
+#include "framework/FileSystem.h"
+
+#include <windows.h>
+
+int PathExists(const std::wstring& path, int directoryOnly)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return 0;
+    if (directoryOnly)
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+    return 1;
+}
+
+std::wstring OwnModulePath()
+{
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return std::wstring(buffer, length == MAX_PATH ? MAX_PATH : 0);
+    return std::wstring(buffer, length);
+}
+
+std::wstring DirectoryOf(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}

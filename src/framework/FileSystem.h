@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+
+// 1 when something exists at `path` (with `directoryOnly` non-zero: only when
+// it is a directory), else 0. A path whose attributes cannot be read counts
+// as absent.
+int PathExists(const std::wstring& path, int directoryOnly);
+
+// The full path of the running executable (empty when it cannot be read).
+std::wstring OwnModulePath();
+
+// `path` cut after its last backslash, the backslash kept; empty when the
+// path holds no backslash.
+std::wstring DirectoryOf(const std::wstring& path);
