@@ -1,5 +1,6 @@
 #include "engine/HotkeyChord.h"
 #include "engine/SettingData.h"
+#include "support/Keyboard.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -108,28 +109,13 @@ TEST(ChordIsDown, AChordWithoutKeysIsNeverDown)
     EXPECT_EQ(ChordIsDown(HotkeyChord{}, FakeKeyState), 0);
 }
 
-namespace {
-
-void SendKey(WORD code, bool down)
-{
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = code;
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    SendInput(1, &input, sizeof input);
-}
-
-} // namespace
-
 // The real keyboard: keys injected here are seen by another thread's poll,
 // the way the engine thread sees the user's keys.
 TEST(ChordIsDown, FollowsTheRealKeyboardFromAnotherThread)
 {
-    // Wine delivers injected input through a window of ours.
-    HWND window = CreateWindowExW(0, L"STATIC", L"keyboard", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
-                                  nullptr, nullptr);
-    ASSERT_NE(window, nullptr);
-    SetForegroundWindow(window);
+    using testsupport::SendKey;
+    testsupport::ForegroundWindow focus;
+    ASSERT_TRUE(focus.HasForeground());
 
     const HotkeyChord chord = ChordOf({VK_CONTROL, VK_OEM_3});
     std::atomic<int> seen{-1};
@@ -143,7 +129,7 @@ TEST(ChordIsDown, FollowsTheRealKeyboardFromAnotherThread)
 
     EXPECT_TRUE(testsupport::WaitUntil([&] { return seen == 0; }, 3000));
     SendKey(VK_CONTROL, true);
-    EXPECT_TRUE(testsupport::WaitUntil([&] { return GetAsyncKeyState(VK_CONTROL) < 0; }, 3000));
+    EXPECT_TRUE(testsupport::WaitForKeyState(VK_CONTROL, true));
     EXPECT_EQ(seen, 0) << "Ctrl alone is not the chord";
     SendKey(VK_OEM_3, true);
     EXPECT_TRUE(testsupport::WaitUntil([&] { return seen == 1; }, 3000));
@@ -153,5 +139,4 @@ TEST(ChordIsDown, FollowsTheRealKeyboardFromAnotherThread)
 
     stop = true;
     poller.join();
-    DestroyWindow(window);
 }
