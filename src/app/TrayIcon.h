@@ -1,0 +1,81 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "engine/TrayIconPort.h"
+
+// The tray icon's callback message.
+inline constexpr UINT UM_TRAY_NOTIFY = WM_USER + 1; // 1025
+
+// The program's one icon in the taskbar's notification area, with its hidden
+// window that receives the shell's notifications and the context menu's
+// commands. Everything here runs on the main thread, except Update, which the
+// notification-area code also calls from the engine thread while the main
+// dialog is hidden.
+class CTrayIcon : public TrayIconPort {
+public:
+    // Context menu commands (menu resource 136).
+    static constexpr UINT kCommandRestoreExit = 32771; // "Exit" / "Restore && Exit"
+    static constexpr UINT kCommandSetting = 32773;     // "Setting..."
+    static constexpr UINT kCommandHideRestore = 32774; // "Hide" / "Restore"
+
+    CTrayIcon();
+    ~CTrayIcon() override;
+    CTrayIcon(const CTrayIcon&) = delete;
+    CTrayIcon& operator=(const CTrayIcon&) = delete;
+
+    // Loads the images, creates the hidden window and loads the menu; does not
+    // show the icon. 1 on success, 0 on failure (or when already created).
+    int Create();
+
+    // remove == 0: shows image `index` (adds it, or changes it when already
+    // shown), with `tooltip` when given. remove != 0: takes the icon out when
+    // it is shown. 0 only when not created.
+    int Update(int index, int remove, const wchar_t* tooltip) override;
+
+    // Takes the icon away and releases all that Create made.
+    int Remove(int index);
+
+    // Sets the menu's run-time texts and states, as just before it is shown.
+    void PrepareMenu();
+
+    // Carries out one menu command.
+    void OnCommand(UINT command);
+
+    HWND Window() const { return window_; }
+    HMENU Popup() const { return popup_; }
+    bool IsCreated() const { return created_ != 0; }
+    bool IsShown() const { return shown_ != 0; }
+
+    static LRESULT CALLBACK TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void ShowContextMenu(POINT at);
+    void ReAddAfterShellRestart();
+    int LoadIcons();
+    int CreateHiddenWindow();
+    int LoadMenu();
+    int DestroyMenu();
+    int DestroyHiddenWindow();
+    int ClearIcons();
+
+    HWND window_ = nullptr;
+    int reserved1_ = 0;
+    HICON icons_[9] = {};
+    int created_ = 0;
+    int shown_ = 0;
+    int reserved2_ = 0;
+    HMENU menu_ = nullptr;
+    HMENU popup_ = nullptr;
+    HMENU popupSubMenu_ = nullptr;
+
+    // What the shell was last given, to put the icon back after the shell
+    // has restarted and lost it.
+    int shownIndex_ = 0;
+    std::wstring shownTooltip_;
+    UINT taskbarCreatedMessage_ = 0;
+};
+
+extern CTrayIcon theTrayIcon;
