@@ -56,8 +56,8 @@ private:
     void ReAddAfterShellRestart();
     int LoadIcons();
     int CreateHiddenWindow();
-    int LoadMenu();
-    int DestroyMenu();
+    int LoadContextMenu();
+    int DestroyContextMenu();
     int DestroyHiddenWindow();
     int ClearIcons();
 
