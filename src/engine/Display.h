@@ -1,0 +1,32 @@
+#pragma once
+#include <windows.h>
+
+#include <d3d9.h>
+
+// The display mode in force when the Options page was set up (zero until
+// then, and after a failed capture). Never written to disk.
+extern D3DDISPLAYMODE storedDisplayMode;
+
+// Reads the primary adapter's current display mode through Direct3D 9 into
+// `mode` and keeps a copy in storedDisplayMode. False (and storedDisplayMode
+// zero) when Direct3D 9 or the mode is not available.
+bool CaptureDisplayMode(D3DDISPLAYMODE& mode);
+
+// Switches the display to the width, height and refresh rate of
+// storedDisplayMode (a dynamic change, colour depth untouched). Returns the
+// system's result code (DISP_CHANGE_*).
+LONG ApplyStoredDisplayMode();
+
+// The DEVMODEW record ApplyStoredDisplayMode hands to the system: 220 bytes,
+// zero but for size, field mask and the three fields taken from `mode`.
+DEVMODEW MakeDisplayModeRecord(const D3DDISPLAYMODE& mode);
+
+// Asks the system to start the screensaver. The request is broadcast to the
+// top-level windows without waiting on any of them, so a hung window cannot
+// hold up the caller.
+void StartScreensaver();
+
+// The call that changes the display mode; tests record the record instead of
+// changing the screen. Null puts back ChangeDisplaySettingsW.
+using DisplayChangeFunction = LONG (WINAPI*)(DEVMODEW* mode, DWORD flags);
+void SetDisplayChangeFunction(DisplayChangeFunction function);

@@ -1,0 +1,25 @@
+#pragma once
+#include <windows.h>
+
+// Hides (true) or shows (false) everything in the taskbar's notification
+// area except the clock. Hiding also shrinks the area around the clock at
+// the taskbar's far end; showing takes our own tray icon out and puts it
+// back (through NotifyAreaTrayIcon()) so that the shell lays the area out
+// again. When any window of the shell's chain (taskbar, notification area,
+// icon pager, icon toolbar, clock) cannot be found nothing at all is done.
+// Windows of other threads are changed asynchronously, so a hung shell
+// cannot hold up the engine.
+void HideNotificationArea(bool hide);
+
+// The icon toolbar: taskbar > "TrayNotifyWnd" > "SysPager" > "ToolbarWindow32".
+HWND FindNotifyToolbar();
+
+// The clock: taskbar > "TrayNotifyWnd" > "TrayClockWClass".
+HWND FindTrayClock();
+
+// Where the chain starts. The default finds the shell's top-level
+// "Shell_TrayWnd"; tests build their own taskbar tree and point here at it.
+// Null puts back the default.
+using TaskbarRootSource = HWND (*)();
+void SetTaskbarRootSource(TaskbarRootSource source);
+HWND FindTaskbar();

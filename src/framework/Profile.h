@@ -1,0 +1,26 @@
+#pragma once
+#include <string>
+
+// The application's profile: string values in the current user's registry
+// under Software\<company>\<application>\<section>. Until a company is set
+// there is no profile: reads give the default and writes fail.
+
+// Sets the company key (as "Tessary"); `application` null or empty means the
+// executable's base name. A null or empty company turns the profile off.
+void ProfileSetKey(const wchar_t* company, const wchar_t* application = nullptr);
+
+// "Software\<company>\<application>", or empty when no company is set.
+std::wstring ProfileKeyPath();
+// The application name in use (the executable's base name unless set).
+std::wstring ProfileApplicationName();
+
+// The text of `entry` in `section`, or `defaultValue` when the value is
+// missing, not text, or the profile is off. Reads are bounded: the stored
+// text is cut at its first zero, and a value without one is still safe.
+std::wstring ProfileReadString(const wchar_t* section, const wchar_t* entry,
+                               const wchar_t* defaultValue = L"");
+
+// Writes `value` as text (REG_SZ with its terminating zero), creating the
+// keys as needed. `value` null deletes the entry (fails when there was none);
+// `entry` null deletes the whole section. 1 on success, 0 on failure.
+int ProfileWriteString(const wchar_t* section, const wchar_t* entry, const wchar_t* value);
