@@ -1,0 +1,41 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "catalogue/EnArray.h"
+#include "catalogue/WindowCatalogue.h"
+
+// The user's choices of what to hide. No lock: the pages change them only
+// while the engine is not armed, and the engine reads them only while the
+// dialog is hidden.
+
+// The upper-casing used for every executable path the program compares.
+std::wstring UpperCasePath(const std::wstring& path);
+
+// The chosen executable files: heap strings owned by the set (removing an
+// element deletes its string), full paths in upper case.
+class CPathSet : public CEnArray<std::wstring*> {
+public:
+    CPathSet() = default;
+    ~CPathSet() override;
+
+    // Appends a new string holding `path` upper-cased; returns its index.
+    int AddPath(const std::wstring& path);
+    // Index of the first element whose text equals `path` upper-cased, or -1.
+    int FindPath(const std::wstring& path) const;
+
+    void RemoveAll() override;
+    void RemoveAt(int index, int count = 1) override;
+};
+
+extern CEnArray<HWND> hideWindowSet;          // chosen windows
+extern CEnArray<unsigned long> hideProcessSet; // chosen process ids
+extern CPathSet hideFileSet;                   // chosen executables
+
+// The window that the process and file rules never hide and that is
+// brought to the front after a hide; a record of its own, or null.
+extern CCvWnd* topWindow;
+
+// The program's own executable path, upper-cased; set once at start-up.
+extern std::wstring ownExecutablePath;

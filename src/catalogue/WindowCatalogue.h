@@ -1,0 +1,86 @@
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "framework/Array.h"
+#include "framework/Sync.h"
+#include "framework/Thread.h"
+
+// Stored in the main dialog's GWLP_USERDATA: a window carrying it is never
+// catalogued, so the program never offers to hide itself.
+inline constexpr LONG_PTR OWN_WINDOW_MARK = 1984;
+
+// The record of one top-level window. Nothing about the window is cached
+// except the title last read: every operation tests the handle again, so a
+// record whose window has gone is harmless.
+class CCvWnd {
+public:
+    // Holds `handle` if it names a window, else null.
+    explicit CCvWnd(HWND handle);
+
+    HWND GetHandle() const { return handle_; }
+
+    // Re-reads the title while the window exists; a window that has gone
+    // keeps the title read last (empty if it was never read).
+    const wchar_t* GetTitle();
+
+    // Makes the window the foreground window, if it still exists.
+    void BringToFront();
+
+    // The executable path of the window's process; false when the window
+    // has gone or the path cannot be read.
+    bool GetModulePath(std::wstring& path);
+
+    // The window's small icon, else its executable's icon; null when the
+    // window has gone or neither can be had. Asking the window never waits
+    // on a hung window for long. The icon always belongs to the caller, who
+    // releases it with DestroyIcon.
+    HICON GetIcon(bool fromFile);
+
+    static constexpr int kTitleSize = 256;
+
+private:
+    HWND handle_ = nullptr;
+    wchar_t title_[kTitleSize] = {};
+};
+
+// An array that owns its window records: removing a record deletes it.
+class CCvWndArray : public CArray<CCvWnd*, CCvWnd* const&> {
+public:
+    CCvWndArray() = default;
+    ~CCvWndArray() override;
+
+    // Rebuilds the array from the current top-level windows (see the filter
+    // in WindowCatalogue.cpp) and returns the number of records.
+    int Refresh();
+
+    void RemoveAll() override;
+    void RemoveAt(int index, int count = 1) override;
+};
+
+// Whether the catalogue would list `window` (given the taskbar's handle).
+// Exposed for the window filter's tests.
+bool IsCataloguedWindow(HWND window, HWND taskbar);
+
+// Every window the user may choose, rebuilt about every 500 ms by
+// WindowRefreshThread. Records are good only while windowLock is held.
+extern CCvWndArray windowCatalogue;
+extern CCriticalSection windowLock;
+
+// Stop/done protocol of the window refresher: stop is 0 and done 1 at load;
+// done is 0 while the thread runs. Shutdown sets stop to 1 and waits for
+// done to become 1 again.
+extern std::atomic<int> windowRefreshStop;
+extern std::atomic<int> windowRefreshDone;
+
+// The window refresher: rebuilds windowCatalogue under windowLock, then
+// waits 500 ms, until windowRefreshStop is set. The parameter is unused.
+UINT WindowRefreshThread(LPVOID);
+
+// Clears windowRefreshStop and windowRefreshDone, then starts
+// WindowRefreshThread, so a stop asked for at any time after this call is
+// never lost. Returns the thread object (the caller owns it), or null, in
+// which case the done flag is back at 1.
+CWinThread* StartWindowRefreshThread();
