@@ -2,8 +2,41 @@
 // Resource identifiers shared by the resource scripts and the code.
 
 // Icons, tray menu and tray image names
-#define IDR_MAINFRAME 128
+#define IDR_MAINFRAME 128          // application icon: 16, 32, 48 and 256 px
+#define DEFAULT_APP_ICON 131       // stands in for an executable without an icon
+#define IDR_TRAY_MENU 136          // pop-up "TrayContext"
+#define IDI_TRAY_FIRST 139         // the nine tray images, 16 x 16, 139 + index
+#define IDI_TRAY_COVELIN 139
+#define IDI_TRAY_SEARCH 140
+#define IDI_TRAY_SECURITY 141
+#define IDI_TRAY_DISK 142
+#define IDI_TRAY_FILM 143
+#define IDI_TRAY_MAIL 144
+#define IDI_TRAY_SKULL 145
+#define IDI_TRAY_PHOTO 146
+#define IDI_TRAY_TRASH 147
+#define IDI_ABOUT_PICTURE 148      // the About page's large picture
+#define IDS_TRAY_FIRST 1000        // the tray images' names, 1000 + index
+#define ID_TRAY_RESTORE_EXIT 32771 // "Exit" / "Restore && Exit"
+#define ID_TRAY_SETTING 32773      // "Setting..."
+#define ID_TRAY_HIDE_RESTORE 32774 // "Hide" / "Restore"
 
 // Main dialog and the Options, Settings and About pages
 
 // Windows, Processes and Executable Files pages
+#define IDD_WINDOWS_PAGE          129
+#define IDD_PROCESS_PAGE          130
+#define IDD_FILE_PAGE             132
+#define IDC_ALL_WINDOWS           1002
+#define IDC_HIDE_WINDOWS          1003
+#define IDC_SET_TOP_WINDOW        1004
+#define IDC_REVERSE_SELECT        1005
+#define IDC_TOP_WINDOW_ICON       1006
+#define IDC_TOP_WINDOW_TITLE      1007
+#define IDC_ALL_PROCESSES         1008
+#define IDC_HIDE_PROCESSES        1009
+#define IDC_FILE_LIST             1009
+#define IDC_ADD_FILE              1010
+#define IDC_DELETE_FILE           1011
+#define IDC_CLEAR_FILES           1012
+#define IDC_CLEAR_HIDE_LIST       1020
