@@ -1,0 +1,57 @@
+#include "framework/ImageList.h"
+
+CImageList::~CImageList()
+{
+    DeleteImageList();
+}
+
+BOOL CImageList::Create(int cx, int cy, UINT flags, int initial, int grow)
+{
+    DeleteImageList();
+    m_hImageList = ImageList_Create(cx, cy, flags, initial, grow);
+    return m_hImageList != nullptr;
+}
+
+BOOL CImageList::DeleteImageList()
+{
+    if (!m_hImageList)
+        return FALSE;
+    ImageList_Destroy(m_hImageList);
+    m_hImageList = nullptr;
+    return TRUE;
+}
+
+int CImageList::Add(HICON icon)
+{
+    if (!m_hImageList || !icon)
+        return -1;
+    return ImageList_AddIcon(m_hImageList, icon);
+}
+
+BOOL CImageList::Remove(int index)
+{
+    // ImageList_Remove takes -1 as "remove all"; a bad index from a caller
+    // must never empty the list.
+    if (!m_hImageList || index < 0 || index >= GetImageCount())
+        return FALSE;
+    return ImageList_Remove(m_hImageList, index);
+}
+
+BOOL CImageList::RemoveAll()
+{
+    if (!m_hImageList)
+        return FALSE;
+    return ImageList_RemoveAll(m_hImageList);
+}
+
+int CImageList::GetImageCount() const
+{
+    return m_hImageList ? ImageList_GetImageCount(m_hImageList) : 0;
+}
+
+HICON CImageList::ExtractIcon(int index) const
+{
+    if (!m_hImageList || index < 0 || index >= GetImageCount())
+        return nullptr;
+    return ImageList_GetIcon(m_hImageList, index, ILD_NORMAL);
+}

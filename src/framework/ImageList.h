@@ -1,0 +1,36 @@
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+// An image list the program owns: created with Create, destroyed with the
+// object (or by DeleteImageList). List views that show it are created with
+// LVS_SHAREIMAGELISTS, so they never destroy it behind our back.
+class CImageList {
+public:
+    CImageList() = default;
+    ~CImageList();
+    CImageList(const CImageList&) = delete;
+    CImageList& operator=(const CImageList&) = delete;
+
+    // Creates the list; a list already held is destroyed first. Non-zero on
+    // success.
+    BOOL Create(int cx, int cy, UINT flags, int initial, int grow);
+    BOOL DeleteImageList();
+
+    // Copies the icon into the list; the caller keeps (and releases) the
+    // icon. Returns the new image's index, or -1.
+    int Add(HICON icon);
+    // Removes image `index`; the images after it move down by one.
+    BOOL Remove(int index);
+    // Removes every image.
+    BOOL RemoveAll();
+    int GetImageCount() const;
+    // A new icon drawn from image `index` (the caller destroys it), or null.
+    HICON ExtractIcon(int index) const;
+
+    HIMAGELIST GetSafeHandle() const { return m_hImageList; }
+    operator HIMAGELIST() const { return m_hImageList; }
+
+private:
+    HIMAGELIST m_hImageList = nullptr;
+};
