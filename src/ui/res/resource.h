@@ -22,6 +22,43 @@
 #define ID_TRAY_HIDE_RESTORE 32774 // "Hide" / "Restore"
 
 // Main dialog and the Options, Settings and About pages
+#define IDD_COVELIN_DIALOG        102
+#define IDD_OPTION_PAGE           133
+#define IDD_SETTING_PAGE          134
+#define IDD_ABOUT_PAGE            135
+#define IDC_MAIN_TAB              1001
+#define IDC_START                 3
+// Options page
+#define IDC_OPT_HIDE_NOTIFY       1014
+#define IDC_OPT_MUTE              1015
+#define IDC_OPT_LOCK              1016
+#define IDC_OPT_SCREENSAVER       1017
+#define IDC_OPT_RESOLUTION        1018
+#define IDC_OPT_DISPLAY_MODE      1021
+#define IDC_OPT_NOTE              1042
+// Settings page
+#define IDC_SET_SHOW_DIALOG_KEY   1011
+#define IDC_SET_TOGGLE_KEY        1012
+#define IDC_SET_HIDE_OWN_ICON     1014
+#define IDC_SET_START_WITH_WINDOWS 1015
+#define IDC_SET_USE_DEFAULT       1017
+#define IDC_SET_TRAY_IMAGE        1018
+#define IDC_SET_NOTE              1043
+// About page
+#define IDC_ABOUT_PICTURE         1024
+#define IDC_ABOUT_VERSION         1025
+#define IDC_ABOUT_NAME_CAPTION    1028
+#define IDC_ABOUT_VERSION_CAPTION 1029
+#define IDC_ABOUT_SITE_CAPTION    1030
+#define IDC_ABOUT_SUPPORT_CAPTION 1031
+#define IDC_ABOUT_FEEDBACK_CAPTION 1032
+#define IDC_ABOUT_SALES_CAPTION   1033
+#define IDC_ABOUT_FORM_CAPTION    1034
+#define IDC_ABOUT_SITE_LINK       1035
+#define IDC_ABOUT_SUPPORT_LINK    1036
+#define IDC_ABOUT_FEEDBACK_LINK   1037
+#define IDC_ABOUT_SALES_LINK      1038
+#define IDC_ABOUT_FORM_LINK       1039
 
 // Windows, Processes and Executable Files pages
 #define IDD_WINDOWS_PAGE          129
