@@ -13,3 +13,13 @@ inline constexpr wchar_t kMsgOwnExecutableRefused[] = L"It's not allowed to add 
 inline constexpr wchar_t kMsgFileAlreadyListed[] = L"The selected file is already existed in the list.";
 inline constexpr wchar_t kFileDialogFilterExecutables[] = L"Executable Files(*.exe, *.com)|*.exe;*.com";
 inline constexpr wchar_t kFileDialogFilterAllFiles[] = L"|All Files(*.*)|*.*||";
+
+// Main dialog, Options, Settings and About pages
+inline constexpr wchar_t kMainDialogTitle[] = L"Covelin - Make your actions invisible";
+inline constexpr wchar_t kMsgChooseScreensaver[] = L"Sorry, you can not check this option until you've chosen a screensaver.\nDo you want to choose one now ?";
+inline constexpr wchar_t kMsgSaveOptionsFailed[] = L"Failed to save options, please try again or restart the application.";
+inline constexpr wchar_t kMsgHotkeysEqual[] = L"All the hotkeys must be different, please check it.";
+inline constexpr wchar_t kMsgSaveSettingsFailed[] = L"Failed to save settings, please try again or restart the application.";
+inline constexpr wchar_t kMsgOpenLinkFailed[] = L"Failed to open the hyper-link, please try again.";
+inline constexpr wchar_t kDisplayModeFormat[] = L"%d x %d, %dHz";
+inline constexpr wchar_t kMsgDisplayNotSupported[] = L"Your display device is not supported";
