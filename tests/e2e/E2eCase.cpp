@@ -1,0 +1,82 @@
+#include "E2eCase.h"
+
+namespace e2e {
+
+std::string Narrow(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+bool AllVisible(const std::vector<HWND>& windows)
+{
+    for (HWND hwnd : windows)
+        if (!IsWindowVisible(hwnd))
+            return false;
+    return true;
+}
+
+bool NoneVisible(const std::vector<HWND>& windows)
+{
+    for (HWND hwnd : windows)
+        if (IsWindowVisible(hwnd))
+            return false;
+    return true;
+}
+
+HWND CovelinCase::StartToDialog(Process& covelin, const std::wstring& workDir)
+{
+    if (!covelin.Start(install.Exe(), L"", workDir)) {
+        ADD_FAILURE() << "Covelin.exe did not start";
+        return nullptr;
+    }
+    HWND dialog = nullptr, box = nullptr;
+    WaitFor(
+        [&] {
+            box = FindMessageBox(covelin.Id());
+            if (box)
+                return true;
+            for (HWND hwnd : WindowsOf(covelin.Id(), L"#32770", kMainCaption))
+                if (IsWindowVisible(hwnd))
+                    dialog = hwnd;
+            return dialog != nullptr;
+        },
+        kStartMs);
+    if (box)
+        ADD_FAILURE() << "unexpected message box: " << Narrow(MessageBoxText(box));
+    else if (!dialog)
+        ADD_FAILURE() << "no main dialog within " << kStartMs << " ms";
+    return box ? nullptr : dialog;
+}
+
+void CovelinCase::ExitExpectingZero(Process& covelin, HWND dialog)
+{
+    PostCommand(dialog, IDCANCEL, GetDlgItem(dialog, IDCANCEL));
+    DWORD code = 1234;
+    ASSERT_TRUE(covelin.WaitExit(kExitMs, &code)) << "Covelin did not end after Exit";
+    EXPECT_EQ(0u, code);
+}
+
+bool CovelinCase::Arm(HWND dialog)
+{
+    PostCommand(dialog, 3, GetDlgItem(dialog, 3));
+    return WaitFor([&] { return !IsWindowVisible(dialog); }, kActMs);
+}
+
+std::vector<HWND> CovelinCase::StartTarget(Process& target, int count)
+{
+    std::vector<HWND> windows;
+    if (!target.Start(install.Target(), std::to_wstring(count)))
+        return windows;
+    WaitFor(
+        [&] {
+            windows = WindowsOf(target.Id(), kTargetClass, nullptr);
+            return static_cast<int>(windows.size()) == count && AllVisible(windows);
+        },
+        kStartMs);
+    return windows;
+}
+
+} // namespace e2e

@@ -1,0 +1,32 @@
+#pragma once
+// What every end-to-end case starts from: a private copy of Covelin in a
+// scratch directory and the user's Covelin registry entries put aside.
+#include "E2eDriver.h"
+
+#include <gtest/gtest.h>
+
+namespace e2e {
+
+class CovelinCase : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(install.ok()) << "could not copy the programs into a scratch directory"; }
+
+    // Starts Covelin and waits for its main dialog; a message box on the way
+    // fails the case with its text.
+    HWND StartToDialog(Process& covelin, const std::wstring& workDir = L"");
+    // Presses Exit and expects the program to end with exit code 0.
+    void ExitExpectingZero(Process& covelin, HWND dialog);
+    // Presses Start and waits until the dialog has gone (the engine is armed).
+    bool Arm(HWND dialog);
+    // Starts the target program and waits for its windows.
+    std::vector<HWND> StartTarget(Process& target, int count);
+
+    Install install;
+    RegistryGuard registry;
+};
+
+std::string Narrow(const std::wstring& text);
+bool AllVisible(const std::vector<HWND>& windows);
+bool NoneVisible(const std::vector<HWND>& windows);
+
+} // namespace e2e

@@ -1,0 +1,131 @@
+// Hiding another program's windows by its executable file, through the
+// hotkeys and through the tray icon's commands.
+#include "E2eCase.h"
+
+namespace e2e {
+namespace {
+
+constexpr int kHide = 32774;       // tray menu "Hide" / "Restore"
+constexpr int kSettings = 32773;   // tray menu "Setting..."
+constexpr int kExit = 32771;       // tray menu "Exit" / "Restore && Exit"
+
+class Hiding : public CovelinCase {
+protected:
+    void SetUp() override
+    {
+        CovelinCase::SetUp();
+        ASSERT_TRUE(install.WriteSettings(DefaultSettings()));
+        // Listed in another letter case than the running file reports: the
+        // rule compares upper-cased paths.
+        listed = Lower(install.Target());
+        WriteFileList({listed});
+        targets = StartTarget(target, 3);
+        ASSERT_EQ(3u, targets.size()) << "the target program did not open its windows";
+    }
+
+    // The Z order of the target's windows once it has stayed the same for
+    // longer than two catalogue rebuilds, so the catalogue sees it too.
+    std::vector<HWND> SettledOrder()
+    {
+        std::vector<HWND> order = ZOrderOf(target.Id(), kTargetClass);
+        ULONGLONG since = GetTickCount64();
+        WaitFor(
+            [&] {
+                std::vector<HWND> now = ZOrderOf(target.Id(), kTargetClass);
+                if (now != order) {
+                    order = now;
+                    since = GetTickCount64();
+                }
+                return GetTickCount64() - since >= 1200;
+            },
+            kActMs);
+        return order;
+    }
+
+    std::wstring listed;
+    Process target;
+    std::vector<HWND> targets;
+};
+
+TEST_F(Hiding, ToggleHotkeyHidesTheFilesWindowsAndBringsThemBackFirstHiddenInFront)
+{
+    Process covelin;
+    HWND dialog = StartToDialog(covelin);
+    ASSERT_NE(nullptr, dialog);
+    ASSERT_TRUE(Arm(dialog)) << "Start did not hide the dialog";
+
+    // Another order than the one they were opened in.
+    SetWindowPos(targets[1], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    std::vector<HWND> before = SettledOrder();
+    ASSERT_EQ(3u, before.size());
+
+    ASSERT_TRUE(HoldChordUntil(kToggleKeys, [&] { return NoneVisible(targets); }))
+        << "Ctrl+` did not hide the listed program's windows";
+    EXPECT_FALSE(IsWindowVisible(dialog));
+
+    // The next press (after the one-second debounce) shows them again,
+    // last hidden first, so the first one hidden, the top one, is in front.
+    ASSERT_TRUE(HoldChordUntil(kToggleKeys, [&] { return AllVisible(targets); }))
+        << "the second Ctrl+` did not bring the windows back";
+    std::vector<HWND> after = ZOrderOf(target.Id(), kTargetClass);
+    ASSERT_FALSE(after.empty());
+    EXPECT_EQ(before.front(), after.front()) << "expected \"" << Narrow(WindowTitle(before.front()))
+                                             << "\" in front, found \"" << Narrow(WindowTitle(after.front())) << "\"";
+    EXPECT_EQ(before, after);
+
+    // The show-dialog chord brings the dialog back and disarms.
+    ASSERT_TRUE(HoldChordUntil(kShowDialogKeys, [&] { return IsWindowVisible(dialog) != FALSE; }))
+        << "Ctrl+Left did not bring the dialog back";
+    EXPECT_TRUE(AllVisible(targets));
+
+    ExitExpectingZero(covelin, dialog);
+    EXPECT_EQ(std::vector<std::wstring>{Upper(listed)}, ReadFileList());
+}
+
+TEST_F(Hiding, ShowDialogHotkeyWhileHiddenRestoresTheWindowsToo)
+{
+    Process covelin;
+    HWND dialog = StartToDialog(covelin);
+    ASSERT_NE(nullptr, dialog);
+    ASSERT_TRUE(Arm(dialog));
+    ASSERT_TRUE(HoldChordUntil(kToggleKeys, [&] { return NoneVisible(targets); }));
+
+    ASSERT_TRUE(HoldChordUntil(kShowDialogKeys, [&] { return IsWindowVisible(dialog) != FALSE; }));
+    EXPECT_TRUE(WaitFor([&] { return AllVisible(targets); }, kActMs));
+
+    ExitExpectingZero(covelin, dialog);
+}
+
+TEST_F(Hiding, TrayCommandsHideShowTheDialogAndRestoreThenExit)
+{
+    Process covelin;
+    HWND dialog = StartToDialog(covelin);
+    ASSERT_NE(nullptr, dialog);
+    HWND tray = WaitForWindow(covelin.Id(), kTrayClass, nullptr, kActMs);
+    ASSERT_NE(nullptr, tray);
+    ASSERT_TRUE(Arm(dialog));
+    // The engine only sees windows the catalogue has listed.
+    SettledOrder();
+
+    PostCommand(tray, kHide);
+    ASSERT_TRUE(WaitFor([&] { return NoneVisible(targets); }, kActMs)) << "tray \"Hide\" hid nothing";
+
+    // "Setting..." restores and brings the dialog back.
+    PostCommand(tray, kSettings);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(dialog) && AllVisible(targets); }, kActMs));
+
+    // Armed again: hide, then "Restore && Exit".
+    ASSERT_TRUE(Arm(dialog));
+    PostCommand(tray, kHide);
+    ASSERT_TRUE(WaitFor([&] { return NoneVisible(targets); }, kActMs));
+    PostCommand(tray, kExit);
+    DWORD code = 1234;
+    ASSERT_TRUE(covelin.WaitExit(kExitMs, &code)) << "Covelin did not end on \"Restore && Exit\"";
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(AllVisible(targets));
+    EXPECT_EQ(std::vector<std::wstring>{Upper(listed)}, ReadFileList());
+    EXPECT_EQ(DefaultSettings(), install.ReadSettings());
+}
+
+} // namespace
+} // namespace e2e
