@@ -1,0 +1,324 @@
+#include "app/TrayIcon.h"
+
+#include <shellapi.h>
+
+#include <mutex>
+
+#include "engine/Engine.h"
+#include "engine/EngineDialog.h"
+#include "engine/Hiding.h"
+#include "ui/res/resource.h"
+
+CTrayIcon theTrayIcon;
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"wndCvTrayIcon";
+constexpr UINT kIconId = 1;
+constexpr UINT kMenuTrackFlags = TPM_RIGHTBUTTON | TPM_BOTTOMALIGN | TPM_VERPOSANIMATION; // 0x1022
+
+constexpr wchar_t kTextHide[] = L"Hide";
+constexpr wchar_t kTextRestore[] = L"Restore";
+constexpr wchar_t kTextExit[] = L"Exit";
+constexpr wchar_t kTextRestoreExit[] = L"Restore && Exit";
+
+static_assert(CTrayIcon::kCommandRestoreExit == ID_TRAY_RESTORE_EXIT);
+static_assert(CTrayIcon::kCommandSetting == ID_TRAY_SETTING);
+static_assert(CTrayIcon::kCommandHideRestore == ID_TRAY_HIDE_RESTORE);
+static_assert(kMenuTrackFlags == 0x1022);
+
+// Guards what Update remembers for a re-add: Update also runs on the engine
+// thread (notification-area restore) while the shell may announce a restart
+// to the main thread.
+std::mutex shellStateLock;
+
+bool HiddenStackHoldsWindows()
+{
+    std::lock_guard<CCriticalSection> guard(engineLock);
+    return !hiddenStack.IsEmpty();
+}
+
+} // namespace
+
+CTrayIcon::CTrayIcon() = default;
+
+// The icon is taken away by Remove at shutdown; nothing is left to undo here.
+CTrayIcon::~CTrayIcon() = default;
+
+int CTrayIcon::Create()
+{
+    if (created_)
+        return 0;
+    if (!LoadIcons())
+        return 0;
+    if (!CreateHiddenWindow()) {
+        ClearIcons();
+        return 0;
+    }
+    if (!LoadContextMenu()) {
+        ClearIcons();
+        DestroyHiddenWindow();
+        return 0;
+    }
+    created_ = 1;
+    // The notification-area code puts our icon back after showing the area.
+    if (!NotifyAreaTrayIcon())
+        SetNotifyAreaTrayIcon(this);
+    return 1;
+}
+
+int CTrayIcon::LoadIcons()
+{
+    if (icons_[0])
+        return 0;
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    const int size = GetSystemMetrics(SM_CXSMICON);
+    // Shared resource icons: the system frees them with the module.
+    for (int i = 0; i < kTrayImageCount; ++i)
+        icons_[i] = static_cast<HICON>(
+            LoadImageW(instance, MAKEINTRESOURCEW(IDI_TRAY_FIRST + i), IMAGE_ICON, size, size, LR_SHARED));
+    return 1;
+}
+
+int CTrayIcon::CreateHiddenWindow()
+{
+    if (window_)
+        return 0;
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW wc{};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = TrayWndProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    wc.lpszClassName = kWindowClass;
+    if (!RegisterClassW(&wc))
+        return 0;
+
+    // A real top-level window (never shown), not a message-only one: only
+    // top-level windows hear the shell's "TaskbarCreated" broadcast.
+    window_ = CreateWindowExW(0, kWindowClass, L"", WS_POPUP | WS_MINIMIZE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
+                              nullptr, nullptr, instance, nullptr);
+    if (!window_) {
+        UnregisterClassW(kWindowClass, instance);
+        return 0;
+    }
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+
+    taskbarCreatedMessage_ = RegisterWindowMessageW(L"TaskbarCreated");
+    // An elevated program would not hear the broadcast from a normal shell.
+    if (taskbarCreatedMessage_)
+        ChangeWindowMessageFilterEx(window_, taskbarCreatedMessage_, MSGFLT_ALLOW, nullptr);
+    return 1;
+}
+
+int CTrayIcon::LoadContextMenu()
+{
+    if (popup_ || menu_)
+        return 0;
+    menu_ = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
+    if (!menu_)
+        return 0;
+    popup_ = GetSubMenu(menu_, 0);
+    if (!popup_) {
+        ::DestroyMenu(menu_);
+        menu_ = nullptr;
+        return 0;
+    }
+    popupSubMenu_ = GetSubMenu(popup_, 0);
+    return 1;
+}
+
+int CTrayIcon::Update(int index, int remove, const wchar_t* tooltip)
+{
+    if (!created_)
+        return 0;
+    std::lock_guard<std::mutex> guard(shellStateLock);
+    if (remove && !shown_)
+        return 1;
+
+    // An index from a damaged settings file must not read past the table.
+    if (index < 0 || index >= kTrayImageCount)
+        index = 0;
+
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window_;
+    data.uID = kIconId;
+    data.uFlags = NIF_MESSAGE | NIF_ICON;
+    data.uCallbackMessage = UM_TRAY_NOTIFY;
+    data.hIcon = icons_[index];
+    if (tooltip) {
+        data.uFlags |= NIF_TIP;
+        lstrcpynW(data.szTip, tooltip, ARRAYSIZE(data.szTip));
+    }
+
+    if (remove) {
+        Shell_NotifyIconW(NIM_DELETE, &data);
+        shown_ = 0;
+        shownTooltip_.clear();
+        return 1;
+    }
+    const bool adding = !shown_;
+    Shell_NotifyIconW(adding ? NIM_ADD : NIM_MODIFY, &data);
+    shown_ = 1;
+    shownIndex_ = index;
+    // A change without a text keeps the shell's text; an add without one has none.
+    if (tooltip)
+        shownTooltip_ = data.szTip;
+    else if (adding)
+        shownTooltip_.clear();
+    return 1;
+}
+
+void CTrayIcon::ReAddAfterShellRestart()
+{
+    std::lock_guard<std::mutex> guard(shellStateLock);
+    // Taken out on purpose (hidden own icon): it stays out.
+    if (!created_ || !shown_)
+        return;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window_;
+    data.uID = kIconId;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = UM_TRAY_NOTIFY;
+    data.hIcon = icons_[shownIndex_];
+    lstrcpynW(data.szTip, shownTooltip_.c_str(), ARRAYSIZE(data.szTip));
+    // The broadcast also comes when the shell merely lays out the taskbar
+    // anew and kept our icon; then the add is refused and a change will do.
+    if (!Shell_NotifyIconW(NIM_ADD, &data))
+        Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
+int CTrayIcon::Remove(int index)
+{
+    if (!created_)
+        return 0;
+    if (shown_) {
+        Update(index, 1, nullptr);
+        shown_ = 0;
+    }
+    if (!DestroyContextMenu())
+        return 0;
+    if (!DestroyHiddenWindow())
+        return 0;
+    ClearIcons();
+    created_ = 0;
+    if (NotifyAreaTrayIcon() == this)
+        SetNotifyAreaTrayIcon(nullptr);
+    return 1;
+}
+
+int CTrayIcon::DestroyContextMenu()
+{
+    if (!popup_ || !menu_)
+        return 0;
+    popup_ = nullptr;
+    popupSubMenu_ = nullptr;
+    ::DestroyMenu(menu_);
+    menu_ = nullptr;
+    return 1;
+}
+
+int CTrayIcon::DestroyHiddenWindow()
+{
+    if (!window_ || !DestroyWindow(window_))
+        return 0;
+    window_ = nullptr;
+    return UnregisterClassW(kWindowClass, GetModuleHandleW(nullptr)) ? 1 : 0;
+}
+
+int CTrayIcon::ClearIcons()
+{
+    // Shared resource icons are not destroyed, only forgotten. A table whose
+    // first image failed to load is cleared all the same.
+    for (HICON& icon : icons_)
+        icon = nullptr;
+    return 1;
+}
+
+void CTrayIcon::PrepareMenu()
+{
+    if (!popup_)
+        return;
+    // The engine's commands mean nothing while the dialog is on screen.
+    const bool dialogVisible = mainDialog && mainDialog->DialogVisible();
+    const UINT state = dialogVisible ? (MF_DISABLED | MF_GRAYED) : MF_ENABLED;
+
+    EnableMenuItem(popup_, kCommandSetting, MF_BYCOMMAND | state);
+    ModifyMenuW(popup_, kCommandRestoreExit, MF_BYCOMMAND | MF_STRING, kCommandRestoreExit,
+                HiddenStackHoldsWindows() ? kTextRestoreExit : kTextExit);
+    ModifyMenuW(popup_, kCommandHideRestore, MF_BYCOMMAND | MF_STRING | state, kCommandHideRestore,
+                HiddenStackHoldsWindows() ? kTextRestore : kTextHide);
+}
+
+void CTrayIcon::ShowContextMenu(POINT at)
+{
+    if (!popup_)
+        return;
+    PrepareMenu();
+    SetForegroundWindow(window_);
+    TrackPopupMenu(popup_, kMenuTrackFlags, at.x, at.y, 0, window_, nullptr);
+}
+
+void CTrayIcon::OnCommand(UINT command)
+{
+    // While engineThread is set the engine owns the dialog's fate. An engine
+    // that has already ended (after "Restore && Exit", while the dialog is
+    // still closing) is left alone: PostEngineCommand refuses it.
+    switch (command) {
+    case kCommandRestoreExit:
+        if (engineThread)
+            PostEngineCommand(UM_RESTORE_EXIT);
+        else if (EngineDialog* dialog = mainDialog)
+            dialog->PostCloseDialog();
+        break;
+    case kCommandSetting:
+        if (engineThread)
+            PostEngineCommand(UM_SHOW_SETTINGS);
+        break;
+    case kCommandHideRestore:
+        if (engineThread)
+            PostEngineCommand(UM_TOGGLE_HIDE);
+        break;
+    default:
+        break;
+    }
+}
+
+LRESULT CTrayIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == UM_TRAY_NOTIFY) {
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        switch (static_cast<UINT>(lParam)) {
+        case WM_LBUTTONDBLCLK:
+            SendMessageW(window_, WM_COMMAND, kCommandSetting, 0);
+            break;
+        case WM_RBUTTONUP:
+            ShowContextMenu(cursor);
+            break;
+        default:
+            break;
+        }
+        return 0;
+    }
+    if (message == WM_COMMAND && HIWORD(wParam) == 0) {
+        OnCommand(LOWORD(wParam));
+        return 0;
+    }
+    if (taskbarCreatedMessage_ && message == taskbarCreatedMessage_) {
+        ReAddAfterShellRestart();
+        return 0;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK CTrayIcon::TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<CTrayIcon*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self || self->window_ != window)
+        return DefWindowProcW(window, message, wParam, lParam);
+    return self->HandleMessage(message, wParam, lParam);
+}

@@ -1,0 +1,214 @@
+#include "engine/Engine.h"
+
+#include <mutex>
+
+#include "catalogue/WindowCatalogue.h"
+#include "engine/Display.h"
+#include "engine/EngineDialog.h"
+#include "engine/Hiding.h"
+#include "engine/NotifyArea.h"
+#include "engine/SettingFile.h"
+#include "engine/Volume.h"
+#include "framework/Thread.h"
+
+std::atomic<LONG> engineStop{0};
+std::atomic<LONG> engineDone{1};
+CWinThread* engineThread = nullptr;
+EngineDialog* mainDialog = nullptr;
+
+namespace {
+
+constexpr DWORD kPollPeriodMs = 20;
+constexpr DWORD kDebounceMs = 1000;
+
+} // namespace
+
+EngineOperations DefaultEngineOperations()
+{
+    EngineOperations ops{};
+    ops.chordIsDown = [](const HotkeyChord& chord) { return ChordIsDown(chord); };
+    ops.tickCount = []() -> DWORD { return GetTickCount(); };
+    ops.sleep = [](DWORD milliseconds) { Sleep(milliseconds); };
+    ops.hideChosenWindows = [] { return HideChosenWindows(); };
+    ops.hideProcessWindows = [] { return HideProcessWindows(); };
+    ops.hideFileWindows = [] { return HideFileWindows(); };
+    ops.bringTopWindow = [] { return BringTopWindow(); };
+    ops.restoreHidden = [] { return RestoreHidden(); };
+    ops.setVolumeMute = [](bool mute) { SetVolumeMute(mute); };
+    ops.lockWorkStation = []() -> BOOL { return LockWorkStation(); };
+    ops.startScreensaver = [] { StartScreensaver(); };
+    ops.applyStoredDisplayMode = []() -> LONG { return ApplyStoredDisplayMode(); };
+    ops.hideNotificationArea = [](bool hide) { HideNotificationArea(hide); };
+    return ops;
+}
+
+EngineOperations engineOperations = DefaultEngineOperations();
+
+EnginePoller::EnginePoller() : EnginePoller(settingFile.Data()) {}
+
+EnginePoller::EnginePoller(SettingData* settings) : settings_(settings) {}
+
+bool EnginePoller::Poll()
+{
+    engineOperations.sleep(kPollPeriodMs);
+
+    // One message per poll; whatever else is queued waits for the next polls.
+    // Without a message the buffer is cleared, so a command is acted on only
+    // in the poll that took it.
+    if (!PeekMessageW(&message_, nullptr, 0, 0, PM_REMOVE))
+        message_ = MSG{};
+    // Only thread messages are commands; the engine owns no windows.
+    const UINT command = message_.hwnd == nullptr ? message_.message : 0;
+
+    // The toggle goes first: a show-dialog chord that contains the toggle
+    // chord toggles, and a command taken while the toggle chord is held is
+    // dropped.
+    if (engineOperations.chordIsDown(settings_->toggleChord) || command == UM_TOGGLE_HIDE) {
+        Toggle();
+        return true;
+    }
+    if (engineOperations.chordIsDown(settings_->showDialogChord) || command == UM_SHOW_SETTINGS) {
+        ShowDialogAndEnd();
+        return false;
+    }
+    if (command == UM_RESTORE_EXIT) {
+        RestoreAndExit();
+        return false;
+    }
+    return true;
+}
+
+void EnginePoller::Toggle()
+{
+    // Unsigned 32-bit difference: right across the wrap of the tick count.
+    const DWORD now = engineOperations.tickCount();
+    if (static_cast<DWORD>(now - lastToggleTick_) < kDebounceMs)
+        return;
+    lastToggleTick_ = now;
+    {
+        std::lock_guard<CCriticalSection> guard(engineLock);
+        if (!hidden_)
+            HideSequence();
+        else
+            RestoreSequence();
+    }
+    // Flips even when the hide found nothing: the next press is a restore.
+    hidden_ = !hidden_;
+}
+
+void EnginePoller::HideSequence()
+{
+    int count = 0;
+    {
+        // The refresher must not rebuild the catalogue while it is walked.
+        std::lock_guard<CCriticalSection> guard(windowLock);
+        count += engineOperations.hideChosenWindows();
+        count += engineOperations.hideProcessWindows();
+        count += engineOperations.hideFileWindows();
+    }
+    engineOperations.bringTopWindow();
+    if (count <= 0)
+        return;
+
+    // Locking or blanking the screen only makes sense when there was
+    // something to hide.
+    if (settings_->muteVolume)
+        engineOperations.setVolumeMute(true);
+    if (settings_->lockComputer)
+        engineOperations.lockWorkStation();
+    if (settings_->startScreensaver)
+        engineOperations.startScreensaver();
+    if (settings_->restoreResolution)
+        engineOperations.applyStoredDisplayMode();
+    if (settings_->hideNotifyArea)
+        engineOperations.hideNotificationArea(true);
+}
+
+void EnginePoller::RestoreSequence()
+{
+    // An empty stack means the last hide found nothing, so no side action ran.
+    if (!hiddenStack.IsEmpty()) {
+        if (settings_->muteVolume)
+            engineOperations.setVolumeMute(false);
+        if (settings_->hideNotifyArea)
+            engineOperations.hideNotificationArea(false);
+    }
+    engineOperations.restoreHidden();
+}
+
+void EnginePoller::ShowDialogAndEnd()
+{
+    {
+        std::lock_guard<CCriticalSection> guard(engineLock);
+        if (hidden_ && !hiddenStack.IsEmpty()) {
+            if (settings_->muteVolume)
+                engineOperations.setVolumeMute(false);
+            if (settings_->hideNotifyArea)
+                engineOperations.hideNotificationArea(false);
+            engineOperations.restoreHidden();
+        }
+    }
+    engineStop.store(1);
+    if (EngineDialog* dialog = mainDialog) {
+        dialog->EngineShowDialog();
+        dialog->EngineRestoreDialog();
+        dialog->EngineForegroundDialog();
+        dialog->EngineRepaintDialog();
+    }
+}
+
+void EnginePoller::RestoreAndExit()
+{
+    if (hidden_) {
+        // Unmutes only if we muted, whatever the option says now.
+        engineOperations.setVolumeMute(false);
+        std::lock_guard<CCriticalSection> guard(engineLock);
+        if (settings_->hideNotifyArea && !hiddenStack.IsEmpty())
+            engineOperations.hideNotificationArea(false);
+        engineOperations.restoreHidden();
+    }
+    if (EngineDialog* dialog = mainDialog)
+        dialog->PostCloseDialog();
+    engineStop.store(1);
+}
+
+UINT EngineThread(LPVOID)
+{
+    engineStop.store(0);
+    engineDone.store(0);
+    {
+        // Make the message queue now, so the tray's first command is kept
+        // even when it comes before the first poll.
+        MSG probe;
+        PeekMessageW(&probe, nullptr, 0, 0, PM_NOREMOVE);
+    }
+    EnginePoller poller;
+    while (engineStop.load() == 0) {
+        if (!poller.Poll())
+            break;
+    }
+    engineDone.store(1);
+    return 0;
+}
+
+CWinThread* StartEngineThread()
+{
+    engineStop.store(0);
+    engineDone.store(0);
+    CWinThread* thread = AfxBeginThread(EngineThread, nullptr);
+    if (!thread)
+        engineDone.store(1);
+    return thread;
+}
+
+bool EngineAcceptsCommands()
+{
+    return engineThread != nullptr && engineStop.load() == 0 && engineDone.load() == 0;
+}
+
+bool PostEngineCommand(UINT message)
+{
+    if (!EngineAcceptsCommands())
+        return false;
+    return engineThread->PostThreadMessage(message, 0, 0) != 0;
+}
