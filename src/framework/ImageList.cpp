@@ -1,5 +1,7 @@
 #include "framework/ImageList.h"
 
+#include <vector>
+
 CImageList::~CImageList()
 {
     DeleteImageList();
@@ -26,6 +28,27 @@ int CImageList::Add(HICON icon)
     if (!m_hImageList || !icon)
         return -1;
     return ImageList_AddIcon(m_hImageList, icon);
+}
+
+int CImageList::AddBlank()
+{
+    if (!m_hImageList)
+        return -1;
+    int cx = 0;
+    int cy = 0;
+    if (!ImageList_GetIconSize(m_hImageList, &cx, &cy) || cx <= 0 || cy <= 0)
+        return -1;
+    // An icon whose mask is all ones and whose colour is all zeros shows
+    // nothing at all.
+    const int maskBytes = ((cx + 15) / 16) * 2 * cy;
+    std::vector<BYTE> andMask(static_cast<size_t>(maskBytes), 0xFF);
+    std::vector<BYTE> xorMask(static_cast<size_t>(maskBytes), 0x00);
+    HICON blank = CreateIcon(GetModuleHandleW(nullptr), cx, cy, 1, 1, andMask.data(), xorMask.data());
+    if (!blank)
+        return -1;
+    const int index = ImageList_AddIcon(m_hImageList, blank);
+    DestroyIcon(blank);
+    return index;
 }
 
 BOOL CImageList::Remove(int index)

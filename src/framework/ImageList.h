@@ -20,6 +20,8 @@ public:
     // Copies the icon into the list; the caller keeps (and releases) the
     // icon. Returns the new image's index, or -1.
     int Add(HICON icon);
+    // Appends a fully transparent image; returns its index, or -1.
+    int AddBlank();
     // Removes image `index`; the images after it move down by one.
     BOOL Remove(int index);
     // Removes every image.

@@ -1,0 +1,115 @@
+// Before the resource ids: resource.h defines DEFAULT_APP_ICON as a macro.
+#include "catalogue/Executable.h"
+
+#include "ui/FileDlg.h"
+
+#include <string>
+
+#include "framework/FileDialog.h"
+
+CFileDlg::CFileDlg() : CDialog(IDD_FILE_PAGE)
+{
+}
+
+void CFileDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_FILE_LIST, fileList);
+}
+
+BOOL CFileDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SetUpIconList(fileList, images);
+    InsertIconColumns(fileList, L"Path", 350);
+    for (int i = 0; i < hideFileSet.GetSize(); ++i) {
+        const std::wstring* path = hideFileSet[i];
+        const std::wstring text = path != nullptr ? *path : std::wstring();
+        // Row i must stay element i (Delete removes both by index), so a
+        // file whose icon cannot be had still gets its row, with a blank
+        // image in its place.
+        int image = AddIconAndRelease(images, ExecutableIcon(text.c_str()));
+        if (image < 0)
+            image = images.AddBlank();
+        InsertIconRow(fileList, fileList.GetItemCount(), text.c_str(), image);
+    }
+    return TRUE;
+}
+
+BOOL CFileDlg::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (HIWORD(wParam) == BN_CLICKED) {
+        switch (LOWORD(wParam)) {
+        case IDC_ADD_FILE:
+            AddFile();
+            return TRUE;
+        case IDC_DELETE_FILE:
+            DeleteFile();
+            return TRUE;
+        case IDC_CLEAR_FILES:
+            ClearFiles();
+            return TRUE;
+        default:
+            break;
+        }
+    }
+    return CDialog::OnCommand(wParam, lParam);
+}
+
+BOOL CFileDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header != nullptr && header->code == NM_DBLCLK && header->idFrom == IDC_FILE_LIST) {
+        // Anywhere in the list: the double click deletes the first
+        // selected row, not the one under the cursor.
+        DeleteFile();
+        *result = 0;
+        return TRUE;
+    }
+    return CDialog::OnNotify(wParam, lParam, result);
+}
+
+void CFileDlg::AddFile()
+{
+    const std::wstring filter = std::wstring(kFileDialogFilterExecutables) + kFileDialogFilterAllFiles;
+    for (;;) {
+        CFileDialog dialog(TRUE, nullptr, nullptr, OFN_FILEMUSTEXIST, filter.c_str(), m_hWnd);
+        if (dialog.DoModal() != IDOK)
+            return;
+        const std::wstring path = UpperCasePath(dialog.GetPathName());
+        // Hiding our own windows would hide the way back: ask again.
+        if (CompareStringOrdinal(path.c_str(), -1, ownExecutablePath.c_str(), -1, TRUE) == CSTR_EQUAL) {
+            AfxMessageBox(kMsgOwnExecutableRefused, MB_OK | MB_ICONINFORMATION);
+            continue;
+        }
+        if (hideFileSet.FindPath(path) >= 0) {
+            AfxMessageBox(kMsgFileAlreadyListed, MB_OK | MB_ICONINFORMATION);
+            return;
+        }
+        if (AddIconAndRelease(images, ExecutableIcon(path.c_str())) < 0)
+            return;
+        const int row = fileList.GetItemCount();
+        InsertIconRow(fileList, row, path.c_str(), row);
+        hideFileSet.AddPath(path);
+        return;
+    }
+}
+
+void CFileDlg::DeleteFile()
+{
+    const int row = fileList.GetFirstSelectedItem();
+    if (row < 0 || row >= hideFileSet.GetSize())
+        return;
+    hideFileSet.RemoveAt(row); // frees the string
+    fileList.DeleteItem(row);
+    images.Remove(row);
+    RenumberRowImages(fileList, row);
+    SelectRowAfterRemoval(fileList, row);
+}
+
+void CFileDlg::ClearFiles()
+{
+    fileList.DeleteAllItems();
+    hideFileSet.RemoveAll(); // frees the strings
+    images.RemoveAll();
+}

@@ -1,0 +1,26 @@
+#pragma once
+#include "catalogue/HideSets.h"
+#include "ui/ListPage.h"
+
+// The Executable Files page: the list of hideFileSet, each file with its
+// icon and full path, and Add, Delete and Clear.
+class CFileDlg : public CDialog {
+public:
+    CFileDlg();
+
+    // Asks for a file with the open-file dialog and appends it to the set.
+    void AddFile();
+    // Removes the first selected row and its element.
+    void DeleteFile();
+    // Empties the list and the set.
+    void ClearFiles();
+
+    CListCtrl fileList;
+    CImageList images;
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+};

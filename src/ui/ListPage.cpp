@@ -1,0 +1,62 @@
+#include "ui/ListPage.h"
+
+int InsertIconRow(CListCtrl& list, int index, const wchar_t* text, int image)
+{
+    // Column 0 carries the image alone; the text goes into column 1 so that
+    // it lines up under its heading, clear of the icon.
+    const int row = list.InsertItem(LVIF_IMAGE, index, nullptr, 0, 0, image, 0);
+    if (row >= 0)
+        list.SetItemText(row, 1, text);
+    return row;
+}
+
+void InsertIconColumns(CListCtrl& list, const wchar_t* heading, int textWidth)
+{
+    list.InsertColumn(0, L"", LVCFMT_IMAGE, 20);
+    list.InsertColumn(1, heading, LVCFMT_LEFT, textWidth);
+}
+
+void SetUpIconList(CListCtrl& list, CImageList& images)
+{
+    images.Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 100);
+    list.SetImageList(&images, LVSIL_SMALL);
+    list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
+}
+
+int AddIconAndRelease(CImageList& images, HICON icon)
+{
+    if (icon == nullptr)
+        return -1;
+    const int image = images.Add(icon);
+    DestroyIcon(icon);
+    return image;
+}
+
+void RenumberRowImages(CListCtrl& list, int first)
+{
+    const int count = list.GetItemCount();
+    for (int row = first < 0 ? 0 : first; row < count; ++row)
+        list.SetItemImage(row, row);
+}
+
+void SelectRowAfterRemoval(CListCtrl& list, int removed)
+{
+    const int last = list.GetItemCount() - 1;
+    const int row = removed <= last ? removed : removed - 1;
+    if (row >= 0)
+        list.SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
+}
+
+bool CursorBelowLastRow(const CListCtrl& list)
+{
+    const int count = list.GetItemCount();
+    if (count <= 0)
+        return true;
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ScreenToClient(list.m_hWnd, &cursor);
+    RECT last{};
+    if (!list.GetItemRect(count - 1, &last, LVIR_BOUNDS))
+        return true;
+    return cursor.y > last.bottom;
+}

@@ -1,0 +1,350 @@
+#pragma once
+// What the Windows, Processes and Executable Files pages share: rows that
+// carry an icon in an image column, image lists kept in step with the rows,
+// and (for the Windows and Processes pages) the whole two-list page: the
+// list of what exists, the list of what is to be hidden, the timer that keeps
+// the first in step with its catalogue, the double clicks, Reverse Select and
+// Clear.
+#include <windows.h>
+
+#include <string>
+
+#include "app/Messages.h"
+#include "catalogue/EnArray.h"
+#include "framework/Dialog.h"
+#include "framework/ImageList.h"
+#include "framework/ListCtrl.h"
+#include "framework/WinApp.h"
+#include "ui/res/resource.h"
+
+// Timer 100 drives the synchronisation; event 1000 is the forced one made
+// when the page is set up, so the lists are filled at once.
+inline constexpr UINT_PTR PAGE_TIMER_ID = 100;
+inline constexpr UINT_PTR FORCED_SYNC_EVENT = 1000;
+inline constexpr UINT PAGE_TIMER_PERIOD_MS = 1000;
+
+// Inserts a row at `index` whose column 0 shows only image `image` and
+// whose column 1 holds `text`. Returns the index the list gave the new row,
+// or -1.
+int InsertIconRow(CListCtrl& list, int index, const wchar_t* text, int image);
+
+// Column 0: the image column (20 pixels, no heading); column 1: left-aligned
+// text under `heading`, `textWidth` pixels wide.
+void InsertIconColumns(CListCtrl& list, const wchar_t* heading, int textWidth);
+
+// Creates an image list of 16 x 16 icons with 32-bit colour and a mask and
+// gives it to `list` as its small-image list; sets full-row selection.
+void SetUpIconList(CListCtrl& list, CImageList& images);
+
+// Copies `icon` into `images` and releases it; the new image's index, or -1
+// (the icon is released either way).
+int AddIconAndRelease(CImageList& images, HICON icon);
+
+// Makes the image index of every row from `first` on equal to its row index.
+void RenumberRowImages(CListCtrl& list, int first = 0);
+
+// After row `removed` has gone: selects the row that took its place, or the
+// new last row when it was the last one.
+void SelectRowAfterRemoval(CListCtrl& list, int removed);
+
+// Whether the mouse cursor lies below the last row of `list` (a double click
+// there falls on the empty area, not on a row). A list with no rows counts
+// as all empty area.
+bool CursorBelowLastRow(const CListCtrl& list);
+
+// A page of two lists: "all" mirrors a catalogue (of windows or processes,
+// identified by KEY), "hide" mirrors a hide set of the same keys.
+//
+// Invariants kept by every operation:
+// - row i of the all list shows element i of RowKeys() with image i of
+//   imagesAll; the three always have the same length;
+// - row i of the hide list shows element i of the hide set with image i of
+//   imagesHide.
+template <class KEY>
+class CListPairDlg : public CDialog {
+public:
+    struct Layout {
+        int allListId;
+        int hideListId;
+        const wchar_t* columnHeading;
+        const wchar_t* alreadyHiddenMessage;
+    };
+
+    CListPairDlg(UINT templateId, const Layout& layout, CEnArray<KEY>& hideSet)
+        : CDialog(templateId), layout_(layout), hideSet_(hideSet)
+    {
+    }
+
+    // Brings the all list in step with the catalogue and drops from the hide
+    // set what is no longer there. Returns 1.
+    virtual int SyncWithCatalogue() = 0;
+
+    // Double click on the all list: puts the marked row into the hide set.
+    // False when the double click fell below the last row and was ignored.
+    bool AddMarkedToHideList();
+    // Double click on the hide list: takes the marked row out of the set.
+    bool RemoveMarkedFromHideList();
+    // The hide set becomes every listed entry that was not in it.
+    void ReverseSelect();
+    void ClearHideList();
+
+    CListCtrl allList;
+    CListCtrl hideList;
+    CImageList imagesAll;
+    CImageList imagesHide;
+
+protected:
+    // The key shown by each row of the all list.
+    virtual CEnArray<KEY>& RowKeys() = 0;
+    // The icon of a temporary record made from `key` (the caller releases
+    // it), or null.
+    virtual HICON IconOfKey(KEY key) = 0;
+    // Whether an entry of the hide set still belongs there.
+    virtual bool StillPresent(KEY key) = 0;
+    // Asked after the already-hidden test of a double click: false (after
+    // telling the user why) refuses the key.
+    virtual bool MayHide(KEY) { return true; }
+    // Keys that Reverse Select never puts into the hide set.
+    virtual bool KeptOutOfReverse(KEY) { return false; }
+
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    void OnTimer(UINT_PTR nIDEvent) override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+    // For SyncWithCatalogue, while the catalogue's lock is held: whether the
+    // catalogue's keys (keyOf of each record) differ from RowKeys().
+    template <class Catalogue, class KeyOf>
+    bool CatalogueDiffers(const Catalogue& catalogue, KeyOf keyOf)
+    {
+        CEnArray<KEY>& rows = RowKeys();
+        if (rows.GetSize() != catalogue.GetSize())
+            return true;
+        for (int i = 0; i < rows.GetSize(); ++i) {
+            if (catalogue[i] == nullptr || keyOf(catalogue[i]) != rows[i])
+                return true;
+        }
+        return false;
+    }
+    // Empties the all list, its keys and its images.
+    void ClearAllList();
+    // Appends a row for `key` with `icon` (released here) and `text`; a
+    // null icon adds nothing.
+    void AppendListedRow(KEY key, HICON icon, const wchar_t* text);
+    // Drops every hide-set entry that StillPresent rejects, with its row and
+    // image, then renumbers the images of the hide list.
+    void PruneHideList();
+
+    CEnArray<KEY>& HideSet() { return hideSet_; }
+
+private:
+    // Appends `key` with `text` to the hide list; false if it has no icon.
+    bool AppendToHideList(KEY key, const std::wstring& text);
+
+    Layout layout_;
+    CEnArray<KEY>& hideSet_;
+};
+
+// ---- CListPairDlg ------------------------------------------------------------
+
+template <class KEY>
+BOOL CListPairDlg<KEY>::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SetUpIconList(allList, imagesAll);
+    SetUpIconList(hideList, imagesHide);
+    InsertIconColumns(allList, layout_.columnHeading, 150);
+    InsertIconColumns(hideList, layout_.columnHeading, 150);
+    SetTimer(PAGE_TIMER_ID, PAGE_TIMER_PERIOD_MS);
+    OnTimer(FORCED_SYNC_EVENT);
+    return TRUE;
+}
+
+template <class KEY>
+void CListPairDlg<KEY>::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, layout_.allListId, allList);
+    DDX_Control(pDX, layout_.hideListId, hideList);
+}
+
+template <class KEY>
+void CListPairDlg<KEY>::OnTimer(UINT_PTR nIDEvent)
+{
+    // The page shows a catalogue that changes twice a second; following it
+    // costs work, so it is done only while someone can see the page. The
+    // base handler is deliberately not called.
+    if (nIDEvent == PAGE_TIMER_ID) {
+        if (IsWindowVisible())
+            SyncWithCatalogue();
+    } else if (nIDEvent == FORCED_SYNC_EVENT) {
+        SyncWithCatalogue();
+    }
+}
+
+template <class KEY>
+BOOL CListPairDlg<KEY>::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (HIWORD(wParam) == BN_CLICKED) {
+        switch (LOWORD(wParam)) {
+        case IDC_REVERSE_SELECT:
+            ReverseSelect();
+            return TRUE;
+        case IDC_CLEAR_HIDE_LIST:
+            ClearHideList();
+            return TRUE;
+        default:
+            break;
+        }
+    }
+    return CDialog::OnCommand(wParam, lParam);
+}
+
+template <class KEY>
+BOOL CListPairDlg<KEY>::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header == nullptr || header->code != NM_DBLCLK)
+        return CDialog::OnNotify(wParam, lParam, result);
+    bool acted = false;
+    if (static_cast<int>(header->idFrom) == layout_.allListId)
+        acted = AddMarkedToHideList();
+    else if (static_cast<int>(header->idFrom) == layout_.hideListId)
+        acted = RemoveMarkedFromHideList();
+    else
+        return CDialog::OnNotify(wParam, lParam, result);
+    // A double click on the empty area leaves the answer as it was.
+    if (!acted)
+        return FALSE;
+    *result = 0;
+    return TRUE;
+}
+
+template <class KEY>
+bool CListPairDlg<KEY>::AddMarkedToHideList()
+{
+    const int mark = allList.GetSelectionMark();
+    if (mark < 0)
+        return true;
+    // The mark stays on the row last clicked even when the double click
+    // lands on the empty area below the rows.
+    if (CursorBelowLastRow(allList))
+        return false;
+    CEnArray<KEY>& rows = RowKeys();
+    if (mark >= rows.GetSize())
+        return true;
+    const KEY key = rows[mark];
+    if (hideSet_.Find(key) >= 0) {
+        AfxMessageBox(layout_.alreadyHiddenMessage, MB_OK | MB_ICONINFORMATION);
+        return true;
+    }
+    if (!MayHide(key))
+        return true;
+    AppendToHideList(key, allList.GetItemText(mark, 1));
+    return true;
+}
+
+template <class KEY>
+bool CListPairDlg<KEY>::AppendToHideList(KEY key, const std::wstring& text)
+{
+    const int image = AddIconAndRelease(imagesHide, IconOfKey(key));
+    if (image < 0)
+        return false;
+    const int row = hideList.GetItemCount();
+    hideSet_.InsertAt(row, key);
+    InsertIconRow(hideList, row, text.c_str(), row);
+    return true;
+}
+
+template <class KEY>
+bool CListPairDlg<KEY>::RemoveMarkedFromHideList()
+{
+    const int mark = hideList.GetSelectionMark();
+    if (mark < 0)
+        return true;
+    if (CursorBelowLastRow(hideList))
+        return false;
+    if (mark >= hideSet_.GetSize())
+        return true;
+    hideSet_.RemoveAt(mark);
+    hideList.DeleteItem(mark);
+    imagesHide.Remove(mark);
+    RenumberRowImages(hideList, mark);
+    SelectRowAfterRemoval(hideList, mark);
+    return true;
+}
+
+template <class KEY>
+void CListPairDlg<KEY>::ReverseSelect()
+{
+    CEnArray<KEY>& rows = RowKeys();
+    // Rows of the all list whose entries are in the hide set now.
+    CEnArray<int> marked;
+    const int hidden = hideList.GetItemCount();
+    for (int i = 0; i < hidden && i < hideSet_.GetSize(); ++i) {
+        const int row = rows.Find(hideSet_[i]);
+        if (row >= 0)
+            marked.Add(row);
+    }
+    hideSet_.RemoveAll();
+    hideList.DeleteAllItems();
+    imagesHide.RemoveAll();
+
+    const int listed = allList.GetItemCount();
+    for (int i = 0; i < listed && i < rows.GetSize(); ++i) {
+        if (marked.Find(i) >= 0)
+            continue;
+        const KEY key = rows[i];
+        if (KeptOutOfReverse(key))
+            continue;
+        AppendToHideList(key, allList.GetItemText(i, 1));
+    }
+}
+
+template <class KEY>
+void CListPairDlg<KEY>::ClearHideList()
+{
+    hideList.DeleteAllItems();
+    hideSet_.RemoveAll();
+    imagesHide.RemoveAll();
+}
+
+template <class KEY>
+void CListPairDlg<KEY>::ClearAllList()
+{
+    RowKeys().RemoveAll();
+    allList.DeleteAllItems();
+    imagesAll.RemoveAll();
+}
+
+template <class KEY>
+void CListPairDlg<KEY>::AppendListedRow(KEY key, HICON icon, const wchar_t* text)
+{
+    const int image = AddIconAndRelease(imagesAll, icon);
+    if (image < 0)
+        return;
+    CEnArray<KEY>& rows = RowKeys();
+    const int row = rows.Add(key);
+    if (InsertIconRow(allList, row, text, row) < 0) {
+        // Keep keys, rows and images the same length.
+        rows.RemoveAt(row);
+        imagesAll.Remove(image);
+    }
+}
+
+template <class KEY>
+void CListPairDlg<KEY>::PruneHideList()
+{
+    for (int i = 0; i < hideList.GetItemCount() && i < hideSet_.GetSize();) {
+        if (StillPresent(hideSet_[i])) {
+            ++i;
+            continue;
+        }
+        // The next entry moves into index i: look at it again.
+        hideSet_.RemoveAt(i);
+        hideList.DeleteItem(i);
+        imagesHide.Remove(i);
+    }
+    RenumberRowImages(hideList);
+}

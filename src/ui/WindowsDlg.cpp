@@ -1,0 +1,155 @@
+#include "ui/WindowsDlg.h"
+
+#include <mutex>
+#include <new>
+
+namespace {
+
+const CListPairDlg<HWND>::Layout kWindowsLayout{
+    IDC_ALL_WINDOWS, IDC_HIDE_WINDOWS, L"Window Title", kMsgWindowAlreadyHidden};
+
+} // namespace
+
+CWindowsDlg::CWindowsDlg() : CListPairDlg<HWND>(IDD_WINDOWS_PAGE, kWindowsLayout, hideWindowSet)
+{
+}
+
+void CWindowsDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CListPairDlg<HWND>::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_TOP_WINDOW_TITLE, topWindowTitle);
+}
+
+int CWindowsDlg::SyncWithCatalogue()
+{
+    {
+        // Records of the catalogue live only while the lock is held: copy
+        // what the list needs (handle, icon, title) and keep only handles.
+        std::lock_guard<CCriticalSection> lock(windowLock);
+        if (CatalogueDiffers(windowCatalogue, [](CCvWnd* record) { return record->GetHandle(); })) {
+            ClearAllList();
+            for (int i = 0; i < windowCatalogue.GetSize(); ++i) {
+                CCvWnd* record = windowCatalogue[i];
+                if (record == nullptr)
+                    continue;
+                HICON icon = record->GetIcon(false);
+                if (icon == nullptr)
+                    continue;
+                AppendListedRow(record->GetHandle(), icon, record->GetTitle());
+            }
+        }
+    }
+    PruneHideList();
+    if (topWindow != nullptr && !IsWindow(topWindow->GetHandle())) {
+        delete topWindow;
+        topWindow = nullptr;
+        RefreshTopWindowDisplay();
+    }
+    return 1;
+}
+
+HICON CWindowsDlg::IconOfKey(HWND window)
+{
+    CCvWnd record(window);
+    return record.GetIcon(false);
+}
+
+bool CWindowsDlg::StillPresent(HWND window)
+{
+    return IsWindow(window) != FALSE;
+}
+
+bool CWindowsDlg::IsTopWindow(HWND window) const
+{
+    return topWindow != nullptr && topWindow->GetHandle() == window;
+}
+
+bool CWindowsDlg::MayHide(HWND window)
+{
+    // The top window is the one window the hiding leaves on screen.
+    if (IsTopWindow(window)) {
+        AfxMessageBox(kMsgWindowIsTopWindow, MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
+    return true;
+}
+
+bool CWindowsDlg::KeptOutOfReverse(HWND window)
+{
+    return IsTopWindow(window);
+}
+
+BOOL CWindowsDlg::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_SET_TOP_WINDOW) {
+        SetAsTopWindow();
+        return TRUE;
+    }
+    return CListPairDlg<HWND>::OnCommand(wParam, lParam);
+}
+
+void CWindowsDlg::SetAsTopWindow()
+{
+    const int row = allList.GetFirstSelectedItem();
+    if (row < 0 || row >= rowHandles.GetSize()) {
+        delete topWindow;
+        topWindow = nullptr;
+        RefreshTopWindowDisplay();
+        return;
+    }
+    const HWND window = rowHandles[row];
+    if (hideWindowSet.Find(window) >= 0) {
+        AfxMessageBox(kMsgHiddenWindowNotTop, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    delete topWindow;
+    topWindow = new (std::nothrow) CCvWnd(window);
+    if (topWindow != nullptr)
+        topWindowTitle.SetWindowText(topWindow->GetTitle());
+    RefreshTopWindowDisplay();
+}
+
+RECT CWindowsDlg::ControlRect(int id) const
+{
+    RECT rect{};
+    ::GetWindowRect(GetDlgItem(id), &rect);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void CWindowsDlg::RefreshTopWindowDisplay()
+{
+    if (topWindow == nullptr)
+        topWindowTitle.SetWindowText(L"");
+    const RECT title = ControlRect(IDC_TOP_WINDOW_TITLE);
+    const RECT icon = ControlRect(IDC_TOP_WINDOW_ICON);
+    RECT both{};
+    UnionRect(&both, &title, &icon);
+    InvalidateRect(m_hWnd, &both, TRUE);
+}
+
+bool CWindowsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (message == WM_PAINT && PaintTopWindowIcon()) {
+        result = 0;
+        return true;
+    }
+    return CListPairDlg<HWND>::OnMessage(message, wParam, lParam, result);
+}
+
+bool CWindowsDlg::PaintTopWindowIcon()
+{
+    if (topWindow == nullptr)
+        return false;
+    HICON icon = topWindow->GetIcon(false);
+    if (icon == nullptr)
+        return false;
+    // Control 1006 is invisible: it only marks where the icon goes.
+    const RECT place = ControlRect(IDC_TOP_WINDOW_ICON);
+    PAINTSTRUCT paint{};
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    DrawIconEx(dc, place.left, place.top, icon, 16, 16, 0, nullptr, DI_NORMAL);
+    DestroyIcon(icon);
+    EndPaint(m_hWnd, &paint);
+    return true;
+}
