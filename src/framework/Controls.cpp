@@ -71,6 +71,7 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
         m_hWnd = nullptr;
         return FALSE;
     }
+    PreSubclassWindow();
     return TRUE;
 }
 

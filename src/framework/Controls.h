@@ -111,6 +111,8 @@ public:
 protected:
     // Called after the window got WM_NCDESTROY and the object let go of it.
     virtual void PostNcDestroy() {}
+    // Called once SubclassWindow has taken the window over.
+    virtual void PreSubclassWindow() {}
 
     // Makes the window find this object (window property).
     void BindHandle(HWND hWnd);

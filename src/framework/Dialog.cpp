@@ -242,6 +242,10 @@ BOOL CDialog::OnCommand(WPARAM wParam, LPARAM)
 {
     if (HIWORD(wParam) != BN_CLICKED && HIWORD(wParam) != 1 /* accelerator */)
         return FALSE;
+    // Enter and Escape belong to the top-level dialog; a page inside it is
+    // never ended by them.
+    if ((GetStyle() & WS_CHILD) != 0)
+        return FALSE;
     switch (LOWORD(wParam)) {
     case IDOK:
         OnOK();

@@ -1,0 +1,34 @@
+#pragma once
+// The About page: name, version, the large picture and the links.
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+#include "framework/Gdi.h"
+#include "ui/HyperLink.h"
+
+// Where the page's links lead.
+inline constexpr wchar_t kWebSiteAddress[] = L"https://www.example.com/covelin/";
+inline constexpr wchar_t kSupportAddress[] = L"mailto:support@example.com";
+inline constexpr wchar_t kFeedbackAddress[] = L"mailto:feedback@example.com";
+inline constexpr wchar_t kSalesAddress[] = L"mailto:sales@example.com";
+inline constexpr wchar_t kSupportFormAddress[] = L"https://www.example.com/covelin/support-form";
+inline constexpr wchar_t kProductVersion[] = L"1.1";
+
+class CAboutDlg : public CDialog {
+public:
+    CAboutDlg();
+
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+    // The six links: the picture area first, then 1035 to 1039.
+    CHyperLink& Link(int index) { return links_[index]; }
+
+private:
+    void OnPaint();
+
+    CIconHandle largeIcon_;
+    CFont captionFont_;
+    CStatic versionLabel_;
+    CHyperLink links_[6];
+};

@@ -1,0 +1,66 @@
+#include "ui/HotkeyEdit.h"
+
+#include <cstring>
+
+CHotkeyEdit::CHotkeyEdit()
+{
+    std::memset(chord_.keys, 0, sizeof(chord_.keys));
+}
+
+void CHotkeyEdit::SetChord(const HotkeyChord& chord)
+{
+    std::memcpy(chord_.keys, chord.keys, sizeof(chord_.keys));
+    RenderText();
+    if (m_hWnd != nullptr)
+        SetWindowText(text_);
+}
+
+int CHotkeyEdit::GetChord(HotkeyChord* out) const
+{
+    if (out == nullptr)
+        return 0;
+    std::memcpy(out->keys, chord_.keys, sizeof(chord_.keys));
+    return 1;
+}
+
+void CHotkeyEdit::RenderText()
+{
+    text_ = ::RenderText(chord_);
+}
+
+int CHotkeyEdit::KeyName(unsigned code, std::wstring& out)
+{
+    return ::KeyName(code, out);
+}
+
+void CHotkeyEdit::Capture()
+{
+    text_.clear();
+    std::memset(chord_.keys, 0, sizeof(chord_.keys));
+    // The state as of the message just taken from the queue, so the chord is
+    // what was held when this key or button went down.
+    ::GetKeyboardState(chord_.keys);
+    // Left and right modifiers are kept only as their side-neutral codes,
+    // which match either side when the chord is polled.
+    for (unsigned code = VK_LSHIFT; code <= VK_RMENU; ++code)
+        chord_.keys[code] = 0;
+    RenderText();
+    SetWindowText(text_);
+}
+
+BOOL CHotkeyEdit::PreTranslateMessage(MSG* pMsg)
+{
+    if (pMsg->hwnd != m_hWnd)
+        return CEdit::PreTranslateMessage(pMsg);
+    switch (pMsg->message) {
+    case WM_KEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        Capture();
+        return FALSE; // still dispatched: a click focuses the field
+    case WM_RBUTTONUP:
+        return TRUE; // no context menu
+    default:
+        return CEdit::PreTranslateMessage(pMsg);
+    }
+}

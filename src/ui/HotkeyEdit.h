@@ -1,0 +1,33 @@
+#pragma once
+// A read-only edit field that records a hotkey chord: each key press or
+// mouse-button press inside it takes a snapshot of the keyboard state and
+// shows the keys' names joined by "+".
+#include "engine/HotkeyChord.h"
+#include "framework/Controls.h"
+
+#include <string>
+
+class CHotkeyEdit : public CEdit {
+public:
+    CHotkeyEdit();
+
+    // Copies the chord in and shows its text.
+    void SetChord(const HotkeyChord& chord);
+    // 0 when `out` is null; otherwise copies the chord out and returns 1.
+    int GetChord(HotkeyChord* out) const;
+    // Rebuilds the text from the chord.
+    void RenderText();
+    const std::wstring& Text() const { return text_; }
+
+    static int KeyName(unsigned code, std::wstring& out);
+
+    // Captures on WM_KEYDOWN, WM_LBUTTONDOWN and WM_RBUTTONDOWN (and lets
+    // them through); swallows WM_RBUTTONUP so that no context menu opens.
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+private:
+    void Capture();
+
+    HotkeyChord chord_;
+    std::wstring text_;
+};

@@ -1,0 +1,43 @@
+#pragma once
+// A static text that acts as a link: blue, italic, underlined on a
+// transparent background, a hand cursor over it, and a click that hands the
+// target to the shell's "open".
+#include "framework/Controls.h"
+#include "framework/Gdi.h"
+
+#include <string>
+
+class CHyperLink : public CStatic {
+public:
+    CHyperLink();
+
+    // Stores `target` (a URL, a "mailto:" address, anything the shell can
+    // open); null changes nothing.
+    void SetLink(const wchar_t* target);
+    const std::wstring& Link() const { return link_; }
+
+    // Opens the target; nothing when there is none. Failures are told to the
+    // user.
+    void OpenLink();
+
+    HFONT LinkFont() const { return font_; }
+    COLORREF LinkColour() const { return colour_; }
+
+    // The shell call that opens targets; tests put a recorder here. Null
+    // puts ShellExecuteW back.
+    using ShellOpenFunction = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+    static void SetShellOpenFunction(ShellOpenFunction function);
+
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool OnReflectedMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+protected:
+    void PreSubclassWindow() override;
+
+private:
+    COLORREF colour_;
+    CBrush background_;
+    std::wstring link_;
+    HCURSOR cursor_;
+    CFont font_;
+};

@@ -1,0 +1,67 @@
+#pragma once
+// The main dialog: six tab pages above "Exit" and "Start". Start (and the
+// close box) saves the pages, hides the dialog and arms the engine; Exit
+// saves and ends the program.
+#include <memory>
+
+#include "engine/EngineDialog.h"
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+#include "ui/res/resource.h"
+#include "ui/AboutDlg.h"
+#include "ui/OptionDlg.h"
+#include "ui/SettingDlg.h"
+
+class CWinThread;
+
+class CMainDlg : public CDialog, public EngineDialog {
+public:
+    static constexpr int kPageCount = 6;
+    // Pixels: the client area, the margin, the tab strip's height.
+    static constexpr int kClientSize = 400;
+
+    CMainDlg();
+    ~CMainDlg() override;
+
+    // The page of tab `index` (0 to 5), or null.
+    CDialog* GetPage(int index);
+    int CurrentPage() const { return currentPage; }
+
+    COptionDlg& OptionPage() { return optionPage_; }
+    CSettingDlg& SettingPage() { return settingPage_; }
+    CAboutDlg& AboutPage() { return aboutPage_; }
+    CTabCtrl& Tabs() { return tabs_; }
+
+    // Saves both pages, minimises and hides the dialog and starts the
+    // engine; nothing happens when the Settings page refuses its hotkeys.
+    void OnStart();
+
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    void OnCancel() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+    HWND DialogWindow() const override { return m_hWnd; }
+
+private:
+    void ArrangeControls();
+    void OnTabSelChange();
+    void OnShowWindow(BOOL show);
+    bool OnPaint();
+    void UpdateTitle();
+
+    HICON icon_;
+    CTabCtrl tabs_;
+    int currentPage = 0;
+    CButton exitButton_;
+    CButton startButton_;
+    CDialog windowsPage_{IDD_WINDOWS_PAGE};
+    CDialog processPage_{IDD_PROCESS_PAGE};
+    CDialog filePage_{IDD_FILE_PAGE};
+    COptionDlg optionPage_;
+    CSettingDlg settingPage_;
+    CAboutDlg aboutPage_;
+    // The engine threads this dialog started; the last one is kept until the
+    // next start or the dialog's end, since engineThread may still name it.
+    std::unique_ptr<CWinThread> engineThreadObject_;
+};

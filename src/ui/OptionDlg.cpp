@@ -1,0 +1,122 @@
+#include "ui/OptionDlg.h"
+
+#include <shellapi.h>
+
+#include <cwchar>
+
+#include "app/Messages.h"
+#include "app/Registry.h"
+#include "engine/Display.h"
+#include "engine/SettingFile.h"
+#include "framework/WinApp.h"
+#include "ui/res/resource.h"
+
+namespace {
+
+void RunDisplayControlPanel()
+{
+    // Page 1 of the display control panel is where the screensaver is chosen.
+    ::ShellExecuteW(nullptr, L"open", L"rundll32.exe", L"shell32.dll,Control_RunDLL desk.cpl,,1",
+                    moduleDirectory.c_str(), SW_SHOWNORMAL);
+}
+
+COptionDlg::OpenScreensaverSettingsFunction openScreensaverSettings = &RunDisplayControlPanel;
+
+// The five option fields in the order of check boxes 1014 to 1018.
+int32_t* OptionField(SettingData* data, int index)
+{
+    int32_t* fields[5] = {&data->hideNotifyArea, &data->muteVolume, &data->lockComputer, &data->startScreensaver,
+                          &data->restoreResolution};
+    return fields[index];
+}
+
+} // namespace
+
+void COptionDlg::SetOpenScreensaverSettingsFunction(OpenScreensaverSettingsFunction function)
+{
+    openScreensaverSettings = function != nullptr ? function : &RunDisplayControlPanel;
+}
+
+COptionDlg::COptionDlg() : CDialog(IDD_OPTION_PAGE)
+{
+}
+
+void COptionDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    for (int i = 0; i < 5; ++i)
+        DDX_Control(pDX, IDC_OPT_HIDE_NOTIFY + i, options_[i]);
+    DDX_Control(pDX, IDC_OPT_DISPLAY_MODE, displayModeLabel_);
+}
+
+BOOL COptionDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SettingData* data = settingFile.Data();
+    for (int i = 0; i < 5; ++i)
+        options_[i].SetCheck(*OptionField(data, i) != 0 ? BST_CHECKED : BST_UNCHECKED);
+    ShowDisplayMode();
+    return TRUE;
+}
+
+void COptionDlg::ShowDisplayMode()
+{
+    D3DDISPLAYMODE mode{};
+    if (CaptureDisplayMode(mode)) {
+        wchar_t text[64];
+        std::swprintf(text, 64, kDisplayModeFormat, static_cast<int>(mode.Width), static_cast<int>(mode.Height),
+                      static_cast<int>(mode.RefreshRate));
+        displayModeLabel_.SetWindowText(text);
+        return;
+    }
+    settingFile.Data()->restoreResolution = 0;
+    CButton& restore = options_[4];
+    restore.SetCheck(BST_UNCHECKED);
+    restore.EnableWindow(FALSE);
+    displayModeLabel_.SetWindowText(kMsgDisplayNotSupported);
+}
+
+void COptionDlg::OnScreensaverClicked()
+{
+    // Asked at every click, so a screensaver chosen meanwhile counts at once.
+    const bool chosen = IsScreensaverChosen() != 0;
+    CButton& screensaver = options_[3];
+    if (screensaver.GetCheck() != BST_CHECKED || chosen)
+        return;
+    if (AfxMessageBox(kMsgChooseScreensaver, MB_YESNO | MB_ICONQUESTION) == IDYES)
+        openScreensaverSettings();
+    screensaver.SetCheck(BST_UNCHECKED);
+}
+
+void COptionDlg::SaveOptions()
+{
+    SettingData* data = settingFile.Data();
+    for (int i = 0; i < 5; ++i)
+        *OptionField(data, i) = options_[i].GetCheck() == BST_CHECKED ? 1 : 0;
+    if (!settingFile.Save())
+        AfxMessageBox(kMsgSaveOptionsFailed, MB_OK | MB_ICONWARNING);
+}
+
+bool COptionDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_CTLCOLORSTATIC:
+        if (::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_OPT_NOTE) {
+            // The note is red; everything else keeps the dialog's colours.
+            LRESULT brush = ::DefWindowProcW(m_hWnd, message, wParam, lParam);
+            ::SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 0, 0));
+            result = brush;
+            return true;
+        }
+        return false;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_OPT_SCREENSAVER && HIWORD(wParam) == BN_CLICKED) {
+            OnScreensaverClicked();
+            result = 0;
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}

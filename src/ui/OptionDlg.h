@@ -1,0 +1,33 @@
+#pragma once
+// The Options page: the five side actions performed while windows are
+// hidden, and the display mode that hiding switches back to.
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+
+class COptionDlg : public CDialog {
+public:
+    COptionDlg();
+
+    // Stores the five boxes into the live settings (1 ticked, 0 not) and
+    // saves the file; a failed save is told to the user.
+    void SaveOptions();
+
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+    // Reads the current display mode (which hiding will restore) and shows
+    // it; without one, the restore option is switched off for this run.
+    void ShowDisplayMode();
+
+    // The system's screensaver settings: runs the display control panel.
+    // Tests put a recorder here; null puts the real one back.
+    using OpenScreensaverSettingsFunction = void (*)();
+    static void SetOpenScreensaverSettingsFunction(OpenScreensaverSettingsFunction function);
+
+private:
+    void OnScreensaverClicked();
+
+    CButton options_[5];
+    CStatic displayModeLabel_;
+};

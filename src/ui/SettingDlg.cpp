@@ -1,0 +1,149 @@
+#include "ui/SettingDlg.h"
+
+#include "app/Messages.h"
+#include "app/Registry.h"
+#include "engine/SettingFile.h"
+#include "framework/Gdi.h"
+#include "framework/WinApp.h"
+#include "ui/res/resource.h"
+#include "ui/TrayTarget.h"
+
+namespace {
+
+HINSTANCE ResourceModule()
+{
+    if (CWinApp* app = AfxGetApp())
+        return app->m_hInstance;
+    return ::GetModuleHandleW(nullptr);
+}
+
+// String resource `id`, cut to at most `maxChars` characters.
+std::wstring LoadText(UINT id, int maxChars)
+{
+    wchar_t buffer[64] = {};
+    int got = ::LoadStringW(ResourceModule(), id, buffer, maxChars + 1);
+    return std::wstring(buffer, got > 0 ? static_cast<size_t>(got) : 0);
+}
+
+} // namespace
+
+CSettingDlg::CSettingDlg() : CDialog(IDD_SETTING_PAGE)
+{
+}
+
+void CSettingDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_SET_SHOW_DIALOG_KEY, showDialogEdit_);
+    DDX_Control(pDX, IDC_SET_TOGGLE_KEY, toggleEdit_);
+    DDX_Control(pDX, IDC_SET_TRAY_IMAGE, trayImageBox_);
+}
+
+BOOL CSettingDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    trayImages_.Create(16, 16, ILC_COLOR32 | ILC_MASK, kTrayImageCount, kTrayImageCount);
+    for (int i = 0; i < kTrayImageCount; ++i) {
+        CIconHandle icon(static_cast<HICON>(
+            ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDI_TRAY_FIRST + i), IMAGE_ICON, 16, 16, 0)));
+        if (icon != nullptr)
+            trayImages_.Add(icon);
+    }
+    trayImageBox_.SetImageList(trayImages_);
+    for (int i = 0; i < kTrayImageCount; ++i)
+        trayImageBox_.InsertItem(i, LoadText(IDS_TRAY_FIRST + i, 31), i);
+
+    const SettingData* data = settingFile.Data();
+    trayImageBox_.SetCurSel(data->trayIcon);
+    showDialogEdit_.SetChord(data->showDialogChord);
+    toggleEdit_.SetChord(data->toggleChord);
+    CheckDlgButton(IDC_SET_HIDE_OWN_ICON, data->hideOwnIcon != 0 ? BST_CHECKED : BST_UNCHECKED);
+    // Only the Run value's presence counts, not where it points.
+    CheckDlgButton(IDC_SET_START_WITH_WINDOWS, IsStartWithWindows() ? BST_CHECKED : BST_UNCHECKED);
+    return TRUE;
+}
+
+void CSettingDlg::ApplyTrayIcon()
+{
+    const int selected = trayImageBox_.GetCurSel();
+    if (selected < 0 || selected >= kTrayImageCount)
+        return;
+    const std::wstring tooltip = LoadText(IDS_TRAY_FIRST + selected, 19);
+    DialogTrayIcon().Update(selected, 0, tooltip.c_str());
+}
+
+void CSettingDlg::ApplyStartWithWindows()
+{
+    // Nothing is shown on failure: the box keeps the user's choice.
+    ::ApplyStartWithWindows(IsDlgButtonChecked(IDC_SET_START_WITH_WINDOWS) == BST_CHECKED ? 1 : 0);
+}
+
+void CSettingDlg::UseDefault()
+{
+    showDialogEdit_.SetChord(defaultSettings.showDialogChord);
+    toggleEdit_.SetChord(defaultSettings.toggleChord);
+    CheckDlgButton(IDC_SET_HIDE_OWN_ICON, defaultSettings.hideOwnIcon != 0 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(IDC_SET_START_WITH_WINDOWS, BST_UNCHECKED);
+    ApplyStartWithWindows();
+    trayImageBox_.SetCurSel(defaultSettings.trayIcon);
+    ApplyTrayIcon();
+}
+
+int CSettingDlg::SaveSettings()
+{
+    // The texts are compared, not the chords: chords that differ only in
+    // keys without a name look the same to the user.
+    if (showDialogEdit_.GetWindowText() == toggleEdit_.GetWindowText()) {
+        AfxMessageBox(kMsgHotkeysEqual, MB_OK | MB_ICONINFORMATION);
+        return 0;
+    }
+    SettingData* data = settingFile.Data();
+    showDialogEdit_.GetChord(&data->showDialogChord);
+    toggleEdit_.GetChord(&data->toggleChord);
+    data->hideOwnIcon = IsDlgButtonChecked(IDC_SET_HIDE_OWN_ICON) == BST_CHECKED ? 1 : 0;
+    const int selected = trayImageBox_.GetCurSel();
+    if (selected >= 0 && selected < kTrayImageCount)
+        data->trayIcon = selected;
+    if (!settingFile.Save())
+        AfxMessageBox(kMsgSaveSettingsFailed, MB_OK | MB_ICONWARNING);
+    return 1;
+}
+
+bool CSettingDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_CTLCOLORSTATIC:
+        if (::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_SET_NOTE) {
+            LRESULT brush = ::DefWindowProcW(m_hWnd, message, wParam, lParam);
+            ::SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 0, 0));
+            result = brush;
+            return true;
+        }
+        return false;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_SET_START_WITH_WINDOWS:
+            if (HIWORD(wParam) != BN_CLICKED)
+                return false;
+            ApplyStartWithWindows();
+            break;
+        case IDC_SET_USE_DEFAULT:
+            if (HIWORD(wParam) != BN_CLICKED)
+                return false;
+            UseDefault();
+            break;
+        case IDC_SET_TRAY_IMAGE:
+            if (HIWORD(wParam) != CBN_SELCHANGE)
+                return false;
+            ApplyTrayIcon();
+            break;
+        default:
+            return false;
+        }
+        result = 0;
+        return true;
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The Settings page: the two hotkeys, the tray image, hiding the own tray
+// icon while armed, and starting with Windows.
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+#include "framework/ImageList.h"
+#include "ui/HotkeyEdit.h"
+
+class CSettingDlg : public CDialog {
+public:
+    CSettingDlg();
+
+    // 0 when the two hotkeys read the same (the user is told; nothing is
+    // stored). Otherwise the page's values go into the live settings, the
+    // file is saved (a failure is told to the user) and 1 is returned.
+    int SaveSettings();
+
+    // Shows the selected tray image, with its name as tooltip, at once.
+    void ApplyTrayIcon();
+    // Writes or deletes the Run value after box 1015.
+    void ApplyStartWithWindows();
+    // "Use Default": the built-in hotkeys, tray image and options on screen.
+    void UseDefault();
+
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+    CHotkeyEdit& ShowDialogEdit() { return showDialogEdit_; }
+    CHotkeyEdit& ToggleEdit() { return toggleEdit_; }
+
+private:
+    CHotkeyEdit showDialogEdit_;
+    CHotkeyEdit toggleEdit_;
+    CComboBoxEx trayImageBox_;
+    CImageList trayImages_;
+};
