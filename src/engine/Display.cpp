@@ -1,0 +1,56 @@
+#include "engine/Display.h"
+
+#include <cstring>
+
+D3DDISPLAYMODE storedDisplayMode = {};
+
+namespace {
+
+DisplayChangeFunction displayChange = nullptr;
+
+constexpr DWORD kDisplayModeFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+static_assert(kDisplayModeFields == 0x580000);
+static_assert(sizeof(DEVMODEW) == 220, "the record handed to the system is 220 bytes");
+static_assert(sizeof(D3DDISPLAYMODE) == 16);
+
+} // namespace
+
+bool CaptureDisplayMode(D3DDISPLAYMODE& mode) {
+    storedDisplayMode = {};
+    IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
+    if (direct3d == nullptr) return false;
+    const bool captured = direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode) == D3D_OK;
+    if (captured) std::memcpy(&storedDisplayMode, &mode, sizeof(storedDisplayMode));
+    direct3d->Release();
+    return captured;
+}
+
+DEVMODEW MakeDisplayModeRecord(const D3DDISPLAYMODE& mode) {
+    DEVMODEW record;
+    std::memset(&record, 0, sizeof(record));
+    record.dmSize = sizeof(record);
+    record.dmFields = kDisplayModeFields;
+    record.dmPelsWidth = mode.Width;
+    record.dmPelsHeight = mode.Height;
+    record.dmDisplayFrequency = mode.RefreshRate;
+    return record;
+}
+
+LONG ApplyStoredDisplayMode() {
+    // Nothing was captured (or the capture failed): a 0 x 0 mode is no
+    // mode to go back to.
+    if (storedDisplayMode.Width == 0 || storedDisplayMode.Height == 0) return DISP_CHANGE_BADMODE;
+    DEVMODEW record = MakeDisplayModeRecord(storedDisplayMode);
+    // No flags: a dynamic change, not stored in the system's settings.
+    if (displayChange != nullptr) return displayChange(&record, 0);
+    return ChangeDisplaySettingsW(&record, 0);
+}
+
+void StartScreensaver() {
+    // Every top-level window gets the request, as with a broadcast send, but
+    // without waiting for any of them: a single hung window would otherwise
+    // stop the engine for good.
+    SendNotifyMessageW(HWND_BROADCAST, WM_SYSCOMMAND, SC_SCREENSAVE, 0);
+}
+
+void SetDisplayChangeFunction(DisplayChangeFunction function) { displayChange = function; }
