@@ -23,3 +23,8 @@ inline constexpr wchar_t kMsgSaveSettingsFailed[] = L"Failed to save settings, p
 inline constexpr wchar_t kMsgOpenLinkFailed[] = L"Failed to open the hyper-link, please try again.";
 inline constexpr wchar_t kDisplayModeFormat[] = L"%d x %d, %dHz";
 inline constexpr wchar_t kMsgDisplayNotSupported[] = L"Your display device is not supported";
+
+// Start-up
+inline constexpr wchar_t kMsgAnotherInstance[] = L"Another running Covelin is detected, please close that instance and try again.";
+inline constexpr wchar_t kMsgLoadSettingsFailed[] = L"Failed to load settings, the default settings will be used.";
+inline constexpr wchar_t kMsgTrayIconFailed[] = L"Failed to create the tray-icon, please contact your technical support.";
