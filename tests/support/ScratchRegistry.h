@@ -1,0 +1,63 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh key HKCU\Software\CovelinTest\<unique>, removed with everything
+// below it when the object goes out of scope. Tests that need keys of their
+// own work under it and never touch real settings.
+class ScratchRegKey {
+public:
+    ScratchRegKey();
+    ~ScratchRegKey();
+    ScratchRegKey(const ScratchRegKey&) = delete;
+    ScratchRegKey& operator=(const ScratchRegKey&) = delete;
+
+    // Path below HKEY_CURRENT_USER, without a trailing backslash.
+    const std::wstring& Path() const { return path_; }
+    // A unique name usable as a company key: Software\<Company()> is this key.
+    std::wstring Company() const;
+
+private:
+    std::wstring path_;
+};
+
+// Remembers one value (and whether its key existed) and puts that back when
+// the object goes out of scope: for tests that must use a fixed place such
+// as the Run key.
+class RegValueGuard {
+public:
+    RegValueGuard(HKEY root, std::wstring subKey, std::wstring name);
+    ~RegValueGuard();
+    RegValueGuard(const RegValueGuard&) = delete;
+    RegValueGuard& operator=(const RegValueGuard&) = delete;
+
+private:
+    HKEY root_;
+    std::wstring subKey_;
+    std::wstring name_;
+    std::wstring firstMissingKey_; // created by the test; removed afterwards
+    bool existed_ = false;
+    DWORD type_ = 0;
+    std::vector<BYTE> data_;
+};
+
+// Raw access for checks and set-up, independent of the code under test.
+// SetRawValue creates the key when needed.
+bool SetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD type,
+                 const void* data, DWORD size);
+bool SetRawText(HKEY root, const std::wstring& subKey, const std::wstring& name, const std::wstring& text,
+                DWORD type = REG_SZ);
+bool GetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD* type,
+                 std::vector<BYTE>* data);
+bool RawValueExists(HKEY root, const std::wstring& subKey, const std::wstring& name);
+bool DeleteRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name);
+bool KeyExists(HKEY root, const std::wstring& subKey);
+
+// The bytes of `text` with its terminating zero, as REG_SZ stores them.
+std::vector<BYTE> TextBytes(const std::wstring& text);
+
+} // namespace testsupport
