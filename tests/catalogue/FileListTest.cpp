@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "catalogue/FileList.h"
+#include "catalogue/HideSets.h"
+#include "framework/Profile.h"
+#include "support/ScratchDir.h"
+#include "support/ScratchRegistry.h"
+
+using testsupport::GetRawValue;
+using testsupport::RawValueExists;
+using testsupport::ScratchDir;
+using testsupport::ScratchRegKey;
+using testsupport::SetRawText;
+using testsupport::SetRawValue;
+using testsupport::TextBytes;
+using testsupport::WriteBytes;
+
+namespace {
+
+// The profile points at a scratch company key for each test and is turned
+// off again afterwards.
+class ProfileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ProfileSetKey(scratch_.Company().c_str(), L"Covelin"); }
+    void TearDown() override { ProfileSetKey(nullptr); }
+
+    std::wstring SectionPath(const wchar_t* section) const { return scratch_.Path() + L"\\Covelin\\" + section; }
+
+    ScratchRegKey scratch_;
+};
+
+} // namespace
+
+TEST_F(ProfileTest, KeyPathAndApplicationName)
+{
+    EXPECT_EQ(ProfileKeyPath(), scratch_.Path() + L"\\Covelin");
+    ProfileSetKey(L"Tessary");
+    // Without a name of its own the application is the executable's base name.
+    EXPECT_EQ(ProfileApplicationName(), L"test_catalogue");
+    EXPECT_EQ(ProfileKeyPath(), L"Software\\Tessary\\test_catalogue");
+    ProfileSetKey(nullptr);
+    EXPECT_EQ(ProfileKeyPath(), L"");
+    EXPECT_EQ(ProfileWriteString(L"Files", L"file_0", L"x"), 0);
+    EXPECT_EQ(ProfileReadString(L"Files", L"file_0", L"dflt"), L"dflt");
+}
+
+TEST_F(ProfileTest, WritesTextReadsItBackAndDeletes)
+{
+    EXPECT_EQ(ProfileReadString(L"Files", L"file_0", L"dflt"), L"dflt");
+    EXPECT_FALSE(testsupport::KeyExists(HKEY_CURRENT_USER, SectionPath(L"Files"))); // reading creates nothing
+
+    ASSERT_EQ(ProfileWriteString(L"Files", L"file_0", L"C:\\A.EXE"), 1);
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    ASSERT_TRUE(GetRawValue(HKEY_CURRENT_USER, SectionPath(L"Files"), L"file_0", &type, &data));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(data, TextBytes(L"C:\\A.EXE")); // with its terminating zero
+    EXPECT_EQ(ProfileReadString(L"Files", L"file_0"), L"C:\\A.EXE");
+
+    // No value: the entry goes; deleting what is not there fails.
+    EXPECT_EQ(ProfileWriteString(L"Files", L"file_0", nullptr), 1);
+    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, SectionPath(L"Files"), L"file_0"));
+    EXPECT_EQ(ProfileWriteString(L"Files", L"file_0", nullptr), 0);
+    EXPECT_EQ(ProfileWriteString(L"Other", L"file_0", nullptr), 0);
+
+    // No entry: the whole section goes.
+    ASSERT_EQ(ProfileWriteString(L"Files", L"file_1", L"y"), 1);
+    EXPECT_EQ(ProfileWriteString(L"Files", nullptr, nullptr), 1);
+    EXPECT_FALSE(testsupport::KeyExists(HKEY_CURRENT_USER, SectionPath(L"Files")));
+}
+
+TEST_F(ProfileTest, ReadsAreBoundedAndTextOnly)
+{
+    const std::wstring section = SectionPath(L"Files");
+    // No terminating zero, and an odd byte count.
+    ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, section, L"bare", REG_SZ, L"C:\\B", 8));
+    EXPECT_EQ(ProfileReadString(L"Files", L"bare"), L"C:\\B");
+    const BYTE odd[5] = {'A', 0, 'B', 0, 'C'};
+    ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, section, L"odd", REG_SZ, odd, 5));
+    EXPECT_EQ(ProfileReadString(L"Files", L"odd"), L"ABC");
+    // Text ends at its first zero.
+    ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, section, L"inner", REG_SZ, L"AB\0CD", 12));
+    EXPECT_EQ(ProfileReadString(L"Files", L"inner"), L"AB");
+
+    const DWORD number = 7;
+    ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, section, L"number", REG_DWORD, &number, 4));
+    EXPECT_EQ(ProfileReadString(L"Files", L"number", L"dflt"), L"dflt");
+    std::vector<wchar_t> huge(256 * 1024, L'x');
+    ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, section, L"huge", REG_SZ, huge.data(), DWORD(huge.size() * 2)));
+    EXPECT_EQ(ProfileReadString(L"Files", L"huge", L"dflt"), L"dflt");
+}
+
+namespace {
+
+// Files that exist, in a scratch directory, and an empty hideFileSet.
+class FileListTest : public ProfileTest {
+protected:
+    void SetUp() override
+    {
+        ProfileTest::SetUp();
+        hideFileSet.RemoveAll();
+        savedOwnPath_ = ownExecutablePath;
+    }
+    void TearDown() override
+    {
+        hideFileSet.RemoveAll();
+        ownExecutablePath = savedOwnPath_;
+        ProfileTest::TearDown();
+    }
+
+    std::wstring MakeFile(const std::wstring& name)
+    {
+        std::wstring path = dir_.File(name);
+        EXPECT_TRUE(WriteBytes(path, "MZ"));
+        return path;
+    }
+    void Store(int index, const std::wstring& text)
+    {
+        ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, SectionPath(L"Files"), L"file_" + std::to_wstring(index), text));
+    }
+    bool Stored(int index, std::wstring* text = nullptr)
+    {
+        DWORD type = 0;
+        std::vector<BYTE> data;
+        if (!GetRawValue(HKEY_CURRENT_USER, SectionPath(L"Files"), L"file_" + std::to_wstring(index), &type, &data))
+            return false;
+        if (text)
+            *text = std::wstring(reinterpret_cast<const wchar_t*>(data.data()));
+        return true;
+    }
+    std::vector<std::wstring> Set() const
+    {
+        std::vector<std::wstring> items;
+        for (int i = 0; i < hideFileSet.GetSize(); ++i)
+            items.push_back(*hideFileSet[i]);
+        return items;
+    }
+
+    ScratchDir dir_;
+    std::wstring savedOwnPath_;
+};
+
+std::wstring Upper(std::wstring text)
+{
+    CharUpperBuffW(text.data(), DWORD(text.size()));
+    return text;
+}
+
+} // namespace
+
+TEST_F(FileListTest, ThreePathsRoundTripInOrderAndUpperCase)
+{
+    const std::wstring a = MakeFile(L"alpha.exe"), b = MakeFile(L"Beta.Exe"), c = MakeFile(L"gamma.EXE");
+    hideFileSet.AddPath(a);
+    hideFileSet.AddPath(b);
+    hideFileSet.AddPath(c);
+    EXPECT_EQ(SaveFileList(), 3);
+    std::wstring text;
+    ASSERT_TRUE(Stored(0, &text));
+    EXPECT_EQ(text, Upper(a));
+    ASSERT_TRUE(Stored(1, &text));
+    EXPECT_EQ(text, Upper(b));
+    ASSERT_TRUE(Stored(2, &text));
+    EXPECT_EQ(text, Upper(c));
+    EXPECT_FALSE(Stored(3));
+
+    // A path stored in mixed case comes back upper-cased.
+    Store(1, b);
+    EXPECT_EQ(LoadFileList(), 3);
+    EXPECT_EQ(Set(), (std::vector<std::wstring>{Upper(a), Upper(b), Upper(c)}));
+}
+
+TEST_F(FileListTest, GapsAndEmptyValuesEndTheList)
+{
+    const std::wstring a = MakeFile(L"a.exe"), c = MakeFile(L"c.exe");
+    Store(0, a);
+    Store(2, c); // no file_1
+    EXPECT_EQ(LoadFileList(), 1);
+    EXPECT_EQ(Set(), (std::vector<std::wstring>{Upper(a)}));
+
+    // An empty list deletes file_0 and stops at the gap: file_2 stays.
+    hideFileSet.RemoveAll();
+    EXPECT_EQ(SaveFileList(), 0);
+    EXPECT_FALSE(Stored(0));
+    EXPECT_TRUE(Stored(2));
+
+    Store(0, a);
+    Store(1, L"");
+    EXPECT_EQ(LoadFileList(), 1);
+    EXPECT_EQ(Set().size(), 1u);
+
+    // A missing section is an empty list; loading frees what was there.
+    ASSERT_EQ(ProfileWriteString(L"Files", nullptr, nullptr), 1);
+    EXPECT_EQ(LoadFileList(), 0);
+    EXPECT_TRUE(Set().empty());
+}
+
+TEST_F(FileListTest, MissingPathIsDroppedAndGoneAfterTheNextSave)
+{
+    const std::wstring kept = MakeFile(L"kept.exe");
+    Store(0, dir_.File(L"gone.exe"));
+    Store(1, kept);
+    Store(2, dir_.Path()); // a directory counts as something that exists
+    EXPECT_EQ(LoadFileList(), 3);
+    EXPECT_EQ(Set(), (std::vector<std::wstring>{Upper(kept), Upper(dir_.Path())}));
+    std::wstring text;
+    ASSERT_TRUE(Stored(0, &text)); // still there until the save
+    EXPECT_EQ(text, dir_.File(L"gone.exe"));
+
+    EXPECT_EQ(SaveFileList(), 2);
+    ASSERT_TRUE(Stored(0, &text));
+    EXPECT_EQ(text, Upper(kept));
+    ASSERT_TRUE(Stored(1, &text));
+    EXPECT_EQ(text, Upper(dir_.Path()));
+    EXPECT_FALSE(Stored(2));
+}
+
+TEST_F(FileListTest, HandEditedDuplicatesAndOurOwnExecutableAreNotLoaded)
+{
+    const std::wstring a = MakeFile(L"twice.exe"), own = MakeFile(L"covelin.exe");
+    ownExecutablePath = Upper(own);
+    Store(0, a);
+    Store(1, Upper(a));
+    Store(2, own);
+    EXPECT_EQ(LoadFileList(), 3);
+    EXPECT_EQ(Set(), (std::vector<std::wstring>{Upper(a)}));
+}
