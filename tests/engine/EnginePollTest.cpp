@@ -325,7 +325,12 @@ TEST_F(EnginePollTest, TheDebounceHoldsAcrossTheWrapOfTheTickCount)
     const DWORD accepted = poller.LastToggleTick();
     Take();
 
-    now = accepted + 600; // wrapped: 600 ms later
+    now = accepted + 100 - 20; // 100 ms later, not yet wrapped
+    ASSERT_GT(now, accepted);
+    PressToggle();
+    EXPECT_TRUE(Take().empty());
+
+    now = accepted + 600 - 20; // wrapped: 600 ms later
     ASSERT_LT(now, accepted);
     PressToggle();
     EXPECT_TRUE(Take().empty());
