@@ -1,0 +1,371 @@
+// The Windows page, live: real windows of this test and of child processes,
+// the real window catalogue, the page inside a host window as the main
+// dialog holds it.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "ListPageSupport.h"
+#include "catalogue/HideSets.h"
+#include "support/Wait.h"
+#include "support/WindowHost.h"
+#include "ui/WindowsDlg.h"
+
+using namespace listpage;
+using testsupport::WindowHost;
+
+namespace {
+
+const COLORREF kRed = RGB(220, 20, 20);
+const COLORREF kGreen = RGB(20, 200, 20);
+const COLORREF kBlue = RGB(20, 20, 220);
+const COLORREF kYellow = RGB(230, 210, 0);
+
+std::wstring TitleOf(HWND window)
+{
+    wchar_t title[256] = {};
+    GetWindowTextW(window, title, 256);
+    return title;
+}
+
+std::vector<HWND> HideSetHandles()
+{
+    return std::vector<HWND>(hideWindowSet.begin(), hideWindowSet.end());
+}
+
+class WindowsPage : public ::testing::Test {
+protected:
+    void SetUp() override { ResetChoices(); }
+    void TearDown() override { ResetChoices(); }
+
+    static void ResetChoices()
+    {
+        hideWindowSet.RemoveAll();
+        delete topWindow;
+        topWindow = nullptr;
+    }
+
+    void Open()
+    {
+        RefreshWindowCatalogue();
+        ASSERT_TRUE(host.Open(page, IDD_WINDOWS_PAGE));
+    }
+
+    // The row of `window` in the left list, or -1.
+    int RowOf(HWND window) { return page.rowHandles.Find(window); }
+
+    void AddToHideList(HWND window)
+    {
+        const int row = RowOf(window);
+        ASSERT_GE(row, 0);
+        DoubleClickRow(page, page.allList, row);
+    }
+
+    COLORREF HideImageColourOfRow(int row)
+    {
+        return ImageColour(page.imagesHide.GetSafeHandle(), page.hideList.GetItemImage(row));
+    }
+
+    PageHost host;
+    CWindowsDlg page;
+};
+
+} // namespace
+
+TEST_F(WindowsPage, FirstFillIsImmediateWithIconsTitlesAndColumns)
+{
+    ColouredWindow red(UniqueTitle(L"Red window"), kRed);
+    ColouredWindow blue(UniqueTitle(L"Blue window"), kBlue);
+    Open();
+    // No message has been pumped since the page was created: the rows come
+    // from the forced synchronisation, not from the timer.
+    const int redRow = RowOf(red.Handle());
+    const int blueRow = RowOf(blue.Handle());
+    ASSERT_GE(redRow, 0);
+    ASSERT_GE(blueRow, 0);
+    EXPECT_EQ(page.allList.GetItemText(redRow, 1), TitleOf(red.Handle()));
+    EXPECT_EQ(page.allList.GetItemText(redRow, 0), L"");
+    EXPECT_EQ(ImageColour(page.imagesAll.GetSafeHandle(), page.allList.GetItemImage(redRow)), kRed);
+    EXPECT_EQ(ImageColour(page.imagesAll.GetSafeHandle(), page.allList.GetItemImage(blueRow)), kBlue);
+
+    const int rows = page.allList.GetItemCount();
+    EXPECT_EQ(page.rowHandles.GetSize(), rows);
+    EXPECT_EQ(page.imagesAll.GetImageCount(), rows);
+    for (int row = 0; row < rows; ++row)
+        EXPECT_EQ(page.allList.GetItemImage(row), row);
+    // The host carries the main dialog's mark and is never listed.
+    EXPECT_EQ(RowOf(host.Window().m_hWnd), -1);
+
+    for (CListCtrl* list : {&page.allList, &page.hideList}) {
+        ASSERT_EQ(list->GetColumnCount(), 2);
+        EXPECT_TRUE(list->GetColumnFormat(0) & LVCFMT_IMAGE);
+        EXPECT_EQ(list->GetColumnWidth(0), 20);
+        EXPECT_EQ(list->GetColumnHeading(1), L"Window Title");
+        EXPECT_EQ(list->GetColumnWidth(1), 150);
+        EXPECT_TRUE(list->GetExtendedStyle() & LVS_EX_FULLROWSELECT);
+    }
+    EXPECT_EQ(page.hideList.GetItemCount(), 0);
+}
+
+TEST_F(WindowsPage, WindowWithoutObtainableIconGetsNoRow)
+{
+    // A window that answers WM_GETICON with nothing, in a process that
+    // cannot be opened for its executable path: no icon at all.
+    const std::wstring lockedTitle = UniqueTitle(L"Locked");
+    WindowHost locked({"ListPageLocked|" + Narrow(lockedTitle)});
+    WindowHost open({"ListPageOpen|" + Narrow(UniqueTitle(L"Open"))});
+    ASSERT_TRUE(locked.Ready());
+    ASSERT_TRUE(open.Ready());
+    ASSERT_TRUE(DenyQueryAccess(locked.ProcessId()));
+    const HWND lockedWindow = locked.Window(0);
+    ASSERT_EQ(CCvWnd(lockedWindow).GetIcon(false), nullptr) << "the locked process still yields an icon";
+
+    Open();
+    ASSERT_TRUE(WindowIsCatalogued(lockedWindow));
+    EXPECT_EQ(RowOf(lockedWindow), -1);
+    EXPECT_EQ(FindRow(page.allList, lockedTitle), -1);
+    // Its neighbour, whose executable can be read, is listed (with the
+    // executable's icon, or the program's default one).
+    EXPECT_GE(RowOf(open.Window(0)), 0);
+    EXPECT_EQ(page.rowHandles.GetSize(), page.allList.GetItemCount());
+    EXPECT_EQ(page.imagesAll.GetImageCount(), page.allList.GetItemCount());
+}
+
+TEST_F(WindowsPage, HungWindowDoesNotStallTheSynchronisation)
+{
+    WindowHost child({"ListPageHung|" + Narrow(UniqueTitle(L"Hung"))});
+    ASSERT_TRUE(child.Ready());
+    const HWND hung = child.Window(0);
+    child.Hang(6000);
+    ASSERT_TRUE(testsupport::WaitUntil([&child] { return !child.Responds(50); }, 3000));
+
+    RefreshWindowCatalogue();
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_TRUE(host.Open(page, IDD_WINDOWS_PAGE));
+    EXPECT_LT(GetTickCount64() - start, 2000u);
+    // It is listed all the same, with its executable's icon.
+    EXPECT_GE(RowOf(hung), 0);
+}
+
+TEST_F(WindowsPage, DoubleClicksAddAndRefuseInTheirOrder)
+{
+    uitest::MessageBoxAnswerer boxes;
+    ColouredWindow red(UniqueTitle(L"Red"), kRed);
+    ColouredWindow green(UniqueTitle(L"Green"), kGreen);
+    ColouredWindow blue(UniqueTitle(L"Blue"), kBlue);
+    Open();
+
+    std::vector<std::wstring> messages;
+    AddToHideList(red.Handle());
+    EXPECT_EQ(HideSetHandles(), std::vector<HWND>{red.Handle()});
+    EXPECT_EQ(RowTexts(page.hideList), std::vector<std::wstring>{TitleOf(red.Handle())});
+    EXPECT_EQ(HideImageColourOfRow(0), kRed);
+    EXPECT_EQ(Texts(boxes), messages);
+
+    // Twice: refused.
+    AddToHideList(red.Handle());
+    EXPECT_EQ(HideSetHandles(), std::vector<HWND>{red.Handle()});
+    messages.push_back(kMsgWindowAlreadyHidden);
+    EXPECT_EQ(Texts(boxes), messages);
+
+    // The top window: refused with its own message.
+    SelectRows(page.allList, {RowOf(green.Handle())});
+    ClickButton(page, IDC_SET_TOP_WINDOW);
+    ASSERT_NE(topWindow, nullptr);
+    AddToHideList(green.Handle());
+    EXPECT_EQ(HideSetHandles(), std::vector<HWND>{red.Handle()});
+    messages.push_back(kMsgWindowIsTopWindow);
+    EXPECT_EQ(Texts(boxes), messages);
+
+    // A window that is both (which the page never lets happen) meets the
+    // hide-set test first.
+    CCvWnd* savedTop = topWindow;
+    topWindow = new CCvWnd(red.Handle());
+    AddToHideList(red.Handle());
+    delete topWindow;
+    topWindow = savedTop;
+    messages.push_back(kMsgWindowAlreadyHidden);
+    EXPECT_EQ(Texts(boxes), messages);
+
+    // A double click on the empty area below the rows does nothing, though
+    // a row is marked.
+    DoubleClickBelowRows(page, page.allList, RowOf(blue.Handle()));
+    EXPECT_EQ(HideSetHandles(), std::vector<HWND>{red.Handle()});
+    EXPECT_EQ(Texts(boxes), messages);
+
+    AddToHideList(blue.Handle());
+    EXPECT_EQ(HideSetHandles(), (std::vector<HWND>{red.Handle(), blue.Handle()}));
+    EXPECT_EQ(RowImages(page.hideList), (std::vector<int>{0, 1}));
+    EXPECT_EQ(HideImageColourOfRow(1), kBlue);
+}
+
+TEST_F(WindowsPage, RemovingFromTheHideListMovesTheSelection)
+{
+    ColouredWindow red(UniqueTitle(L"Red"), kRed);
+    ColouredWindow green(UniqueTitle(L"Green"), kGreen);
+    ColouredWindow blue(UniqueTitle(L"Blue"), kBlue);
+    Open();
+    for (HWND window : {red.Handle(), green.Handle(), blue.Handle()})
+        AddToHideList(window);
+    ASSERT_EQ(page.hideList.GetItemCount(), 3);
+
+    // Below the rows: nothing leaves.
+    DoubleClickBelowRows(page, page.hideList, 1);
+    EXPECT_EQ(page.hideList.GetItemCount(), 3);
+
+    // The middle row: the next one takes its place and its selection, and
+    // every row keeps its own icon.
+    DoubleClickRow(page, page.hideList, 1);
+    EXPECT_EQ(HideSetHandles(), (std::vector<HWND>{red.Handle(), blue.Handle()}));
+    EXPECT_EQ(RowTexts(page.hideList), (std::vector<std::wstring>{TitleOf(red.Handle()), TitleOf(blue.Handle())}));
+    EXPECT_EQ(RowImages(page.hideList), (std::vector<int>{0, 1}));
+    EXPECT_EQ(page.imagesHide.GetImageCount(), 2);
+    EXPECT_EQ(HideImageColourOfRow(0), kRed);
+    EXPECT_EQ(HideImageColourOfRow(1), kBlue);
+    EXPECT_EQ(SelectedRows(page.hideList), std::vector<int>{1});
+
+    // The last row: the new last row is selected.
+    DoubleClickRow(page, page.hideList, 1);
+    EXPECT_EQ(HideSetHandles(), std::vector<HWND>{red.Handle()});
+    EXPECT_EQ(SelectedRows(page.hideList), std::vector<int>{0});
+
+    // The only row: nothing is left to select.
+    DoubleClickRow(page, page.hideList, 0);
+    EXPECT_TRUE(hideWindowSet.IsEmpty());
+    EXPECT_EQ(page.hideList.GetItemCount(), 0);
+    EXPECT_EQ(page.imagesHide.GetImageCount(), 0);
+}
+
+TEST_F(WindowsPage, ReverseSelectTwiceReturnsToEmptyAndClearEmpties)
+{
+    ColouredWindow red(UniqueTitle(L"Red"), kRed);
+    ColouredWindow green(UniqueTitle(L"Green"), kGreen);
+    ColouredWindow blue(UniqueTitle(L"Blue"), kBlue);
+    Open();
+    SelectRows(page.allList, {RowOf(green.Handle())});
+    ClickButton(page, IDC_SET_TOP_WINDOW);
+    ASSERT_NE(topWindow, nullptr);
+
+    // Every listed window but the top window, in the left list's order.
+    ClickButton(page, IDC_REVERSE_SELECT);
+    std::vector<HWND> expected;
+    for (HWND window : page.rowHandles)
+        if (window != green.Handle())
+            expected.push_back(window);
+    EXPECT_EQ(HideSetHandles(), expected);
+    ASSERT_EQ(page.hideList.GetItemCount(), static_cast<int>(expected.size()));
+    for (int row = 0; row < page.hideList.GetItemCount(); ++row) {
+        EXPECT_EQ(page.hideList.GetItemImage(row), row);
+        EXPECT_EQ(page.hideList.GetItemText(row, 1), page.allList.GetItemText(RowOf(hideWindowSet[row]), 1));
+    }
+    EXPECT_EQ(HideImageColourOfRow(hideWindowSet.Find(red.Handle())), kRed);
+    EXPECT_EQ(HideImageColourOfRow(hideWindowSet.Find(blue.Handle())), kBlue);
+
+    // Once more: the set was everything, so it becomes nothing.
+    ClickButton(page, IDC_REVERSE_SELECT);
+    EXPECT_TRUE(hideWindowSet.IsEmpty());
+    EXPECT_EQ(page.hideList.GetItemCount(), 0);
+    EXPECT_EQ(page.imagesHide.GetImageCount(), 0);
+
+    // With part of the list chosen, the choice is inverted.
+    AddToHideList(red.Handle());
+    ClickButton(page, IDC_REVERSE_SELECT);
+    EXPECT_EQ(hideWindowSet.Find(red.Handle()), -1);
+    EXPECT_GE(hideWindowSet.Find(blue.Handle()), 0);
+    EXPECT_EQ(hideWindowSet.Find(green.Handle()), -1);
+
+    // Clear empties the hide list and leaves the top window alone.
+    ClickButton(page, IDC_CLEAR_HIDE_LIST);
+    EXPECT_TRUE(hideWindowSet.IsEmpty());
+    EXPECT_EQ(page.hideList.GetItemCount(), 0);
+    EXPECT_EQ(page.imagesHide.GetImageCount(), 0);
+    ASSERT_NE(topWindow, nullptr);
+    EXPECT_EQ(topWindow->GetHandle(), green.Handle());
+    // Clearing an empty list changes nothing.
+    ClickButton(page, IDC_CLEAR_HIDE_LIST);
+    EXPECT_EQ(page.hideList.GetItemCount(), 0);
+}
+
+TEST_F(WindowsPage, SetAsTopWindowShowsRefusesAndClears)
+{
+    uitest::MessageBoxAnswerer boxes;
+    ColouredWindow yellow(UniqueTitle(L"Yellow"), kYellow);
+    ColouredWindow blue(UniqueTitle(L"Blue"), kBlue);
+    Open();
+    const std::wstring yellowTitle = TitleOf(yellow.Handle());
+
+    SelectRows(page.allList, {RowOf(yellow.Handle())});
+    ClickButton(page, IDC_SET_TOP_WINDOW);
+    ASSERT_NE(topWindow, nullptr);
+    EXPECT_EQ(topWindow->GetHandle(), yellow.Handle());
+    EXPECT_EQ(page.GetDlgItemText(IDC_TOP_WINDOW_TITLE), yellowTitle);
+
+    // The icon is painted where the invisible marker control sits.
+    RECT marker{};
+    GetWindowRect(page.GetDlgItem(IDC_TOP_WINDOW_ICON), &marker);
+    MapWindowPoints(nullptr, page.m_hWnd, reinterpret_cast<POINT*>(&marker), 2);
+    auto pixelAtIcon = [&] {
+        RedrawWindow(page.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        HDC dc = GetDC(page.m_hWnd);
+        const COLORREF colour = GetPixel(dc, marker.left + 8, marker.top + 8);
+        ReleaseDC(page.m_hWnd, dc);
+        return colour;
+    };
+    EXPECT_EQ(pixelAtIcon(), kYellow);
+
+    // A window of the hide list cannot become the top window.
+    DoubleClickRow(page, page.allList, RowOf(blue.Handle()));
+    SelectRows(page.allList, {RowOf(blue.Handle())});
+    ClickButton(page, IDC_SET_TOP_WINDOW);
+    EXPECT_EQ(Texts(boxes), std::vector<std::wstring>{kMsgHiddenWindowNotTop});
+    ASSERT_NE(topWindow, nullptr);
+    EXPECT_EQ(topWindow->GetHandle(), yellow.Handle());
+
+    // Nothing selected: the top window is cleared, title and icon with it.
+    SelectRows(page.allList, {});
+    ClickButton(page, IDC_SET_TOP_WINDOW);
+    EXPECT_EQ(topWindow, nullptr);
+    EXPECT_EQ(page.GetDlgItemText(IDC_TOP_WINDOW_TITLE), L"");
+    EXPECT_NE(pixelAtIcon(), kYellow);
+}
+
+TEST_F(WindowsPage, ClosedWindowsArePrunedAndImagesRenumbered)
+{
+    ColouredWindow red(UniqueTitle(L"Red"), kRed);
+    ColouredWindow green(UniqueTitle(L"Green"), kGreen);
+    ColouredWindow blue(UniqueTitle(L"Blue"), kBlue);
+    ColouredWindow yellow(UniqueTitle(L"Yellow"), kYellow);
+    Open();
+    for (HWND window : {red.Handle(), green.Handle(), blue.Handle()})
+        AddToHideList(window);
+    SelectRows(page.allList, {RowOf(yellow.Handle())});
+    ClickButton(page, IDC_SET_TOP_WINDOW);
+    ASSERT_NE(topWindow, nullptr);
+    const HWND greenHandle = green.Handle();
+
+    green.Destroy();
+    yellow.Destroy();
+    RefreshWindowCatalogue();
+    // The page is visible: its timer picks the change up within a tick or two.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return page.hideList.GetItemCount() == 2 && topWindow == nullptr; }, 4000));
+    EXPECT_EQ(HideSetHandles(), (std::vector<HWND>{red.Handle(), blue.Handle()}));
+    EXPECT_EQ(RowImages(page.hideList), (std::vector<int>{0, 1}));
+    EXPECT_EQ(page.imagesHide.GetImageCount(), 2);
+    EXPECT_EQ(HideImageColourOfRow(0), kRed);
+    EXPECT_EQ(HideImageColourOfRow(1), kBlue);
+    EXPECT_EQ(RowOf(greenHandle), -1);
+    EXPECT_EQ(page.GetDlgItemText(IDC_TOP_WINDOW_TITLE), L"");
+}
+
+TEST_F(WindowsPage, TimerSynchronisesOnlyWhileThePageIsVisible)
+{
+    Open();
+    page.ShowWindow(SW_HIDE);
+    ColouredWindow late(UniqueTitle(L"Late"), kGreen);
+    RefreshWindowCatalogue();
+    // Two timer periods and more, and the hidden page has not looked.
+    EXPECT_FALSE(testsupport::WaitUntil([&] { return RowOf(late.Handle()) >= 0; }, 2500));
+
+    page.ShowWindow(SW_SHOW);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return RowOf(late.Handle()) >= 0; }, 3000));
+}
