@@ -34,16 +34,14 @@ std::wstring ScratchRegKey::Company() const
     return path_.substr(std::wstring(L"Software\\").size());
 }
 
-RegValueGuard::RegValueGuard(HKEY root, std::wstring subKey, std::wstring name)
-    : root_(root), subKey_(std::move(subKey)), name_(std::move(name))
+RegKeyGuard::RegKeyGuard(HKEY root, const std::wstring& subKey) : root_(root)
 {
-    existed_ = GetRawValue(root_, subKey_, name_, &type_, &data_);
     // The shallowest part of the path that does not exist yet: everything
-    // from there down was made by the test.
+    // from there down appears during the test.
     size_t start = 0;
     for (;;) {
-        size_t slash = subKey_.find(L'\\', start);
-        std::wstring prefix = subKey_.substr(0, slash);
+        size_t slash = subKey.find(L'\\', start);
+        std::wstring prefix = subKey.substr(0, slash);
         if (!KeyExists(root_, prefix)) {
             firstMissingKey_ = prefix;
             break;
@@ -54,12 +52,23 @@ RegValueGuard::RegValueGuard(HKEY root, std::wstring subKey, std::wstring name)
     }
 }
 
+RegKeyGuard::~RegKeyGuard()
+{
+    if (!firstMissingKey_.empty())
+        RegDeleteTreeW(root_, firstMissingKey_.c_str());
+}
+
+RegValueGuard::RegValueGuard(HKEY root, std::wstring subKey, std::wstring name)
+    : keyGuard_(root, subKey), root_(root), subKey_(std::move(subKey)), name_(std::move(name))
+{
+    existed_ = GetRawValue(root_, subKey_, name_, &type_, &data_);
+}
+
 RegValueGuard::~RegValueGuard()
 {
-    if (!firstMissingKey_.empty()) {
-        RegDeleteTreeW(root_, firstMissingKey_.c_str());
+    // A key that did not exist goes with keyGuard_, value and all.
+    if (!keyGuard_.Existed())
         return;
-    }
     if (existed_)
         SetRawValue(root_, subKey_, name_, type_, data_.data(), static_cast<DWORD>(data_.size()));
     else

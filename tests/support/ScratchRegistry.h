@@ -25,6 +25,23 @@ private:
     std::wstring path_;
 };
 
+// Remembers whether a key existed; if it did not, whatever part of its path
+// the test (or the system on the test's behalf) created is removed when the
+// object goes out of scope.
+class RegKeyGuard {
+public:
+    RegKeyGuard(HKEY root, const std::wstring& subKey);
+    ~RegKeyGuard();
+    RegKeyGuard(const RegKeyGuard&) = delete;
+    RegKeyGuard& operator=(const RegKeyGuard&) = delete;
+
+    bool Existed() const { return firstMissingKey_.empty(); }
+
+private:
+    HKEY root_;
+    std::wstring firstMissingKey_;
+};
+
 // Remembers one value (and whether its key existed) and puts that back when
 // the object goes out of scope: for tests that must use a fixed place such
 // as the Run key.
@@ -36,10 +53,10 @@ public:
     RegValueGuard& operator=(const RegValueGuard&) = delete;
 
 private:
+    RegKeyGuard keyGuard_;
     HKEY root_;
     std::wstring subKey_;
     std::wstring name_;
-    std::wstring firstMissingKey_; // created by the test; removed afterwards
     bool existed_ = false;
     DWORD type_ = 0;
     std::vector<BYTE> data_;

@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <endpointvolume.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/Volume.h"
+#include "support/ScratchDir.h"
+#include "support/ScratchRegistry.h"
+
+namespace {
+
+DWORD OlderSystem() { return 5; }
+DWORD VistaOrLater() { return 6; }
+
+// The wave-output device as the recorders see it.
+struct WaveDevice {
+    std::vector<std::string> calls;
+    DWORD volume = 0;
+    MMRESULT getResult = MMSYSERR_NOERROR;
+};
+WaveDevice wave;
+
+MMRESULT WINAPI RecordGetVolume(HWAVEOUT device, LPDWORD volume)
+{
+    wave.calls.push_back("get " + std::to_string(reinterpret_cast<UINT_PTR>(device)));
+    if (wave.getResult == MMSYSERR_NOERROR)
+        *volume = wave.volume;
+    return wave.getResult;
+}
+
+MMRESULT WINAPI RecordSetVolume(HWAVEOUT device, DWORD volume)
+{
+    char text[64];
+    std::snprintf(text, sizeof(text), "set %u %08lX", unsigned(reinterpret_cast<UINT_PTR>(device)), volume);
+    wave.calls.push_back(text);
+    wave.volume = volume;
+    return MMSYSERR_NOERROR;
+}
+
+class WaveVolumeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        wave = WaveDevice{};
+        muted = 0;
+        savedWaveVolume = 0;
+        SetVolumeOsVersionSource(&OlderSystem);
+        const WaveVolumeCalls calls = {&RecordGetVolume, &RecordSetVolume};
+        SetWaveVolumeCalls(&calls);
+    }
+    void TearDown() override
+    {
+        SetVolumeOsVersionSource(nullptr);
+        SetWaveVolumeCalls(nullptr);
+        muted = 0;
+    }
+};
+
+} // namespace
+
+TEST_F(WaveVolumeTest, MuteSavesBothChannelsAndUnmutePutsThemBack)
+{
+    wave.volume = 0x8000C000; // right half, left three quarters
+    SetVolumeMute(false);     // nothing muted yet: nothing to undo
+    EXPECT_TRUE(wave.calls.empty());
+
+    SetVolumeMute(true);
+    EXPECT_EQ(wave.calls, (std::vector<std::string>{"get 0", "set 0 00000000"}));
+    EXPECT_EQ(muted, 1);
+    EXPECT_EQ(savedWaveVolume, 0x8000C000u);
+
+    wave.calls.clear();
+    SetVolumeMute(false);
+    EXPECT_EQ(wave.calls, (std::vector<std::string>{"set 0 8000C000"}));
+    EXPECT_EQ(muted, 0);
+    EXPECT_EQ(wave.volume, 0x8000C000u);
+
+    wave.calls.clear();
+    SetVolumeMute(false);
+    EXPECT_TRUE(wave.calls.empty());
+}
+
+TEST_F(WaveVolumeTest, MutingTwiceKeepsTheUsersVolume)
+{
+    wave.volume = 0x40004000;
+    SetVolumeMute(true);
+    SetVolumeMute(true);
+    SetVolumeMute(false);
+    EXPECT_EQ(wave.volume, 0x40004000u);
+}
+
+TEST_F(WaveVolumeTest, WithoutADeviceNothingIsMutedOrPutBack)
+{
+    wave.volume = 0x12345678;
+    wave.getResult = MMSYSERR_BADDEVICEID;
+    SetVolumeMute(true);
+    EXPECT_EQ(wave.calls, (std::vector<std::string>{"get 0"}));
+    EXPECT_EQ(muted, 0);
+    wave.calls.clear();
+    SetVolumeMute(false);
+    EXPECT_TRUE(wave.calls.empty());
+    EXPECT_EQ(wave.volume, 0x12345678u);
+}
+
+// The Core Audio path runs against Wine's real audio stack. Wine settles its
+// devices once per process, so each case runs in a child copy of this
+// program, started after the registry says which devices to offer: ALSA's
+// null device as the only render endpoint, or no audio driver at all.
+namespace {
+
+constexpr wchar_t kReportVariable[] = L"COVELIN_VOLUME_REPORT";
+
+struct EndpointSeen {
+    int calls = 0;
+    BOOL mute = -1;
+    float level = -1;
+};
+EndpointSeen endpointSeen;
+
+void ObserveEndpoint(IAudioEndpointVolume* endpoint)
+{
+    ++endpointSeen.calls;
+    endpoint->GetMute(&endpointSeen.mute);
+    endpoint->GetMasterVolumeLevelScalar(&endpointSeen.level);
+}
+
+// One step of the child's run: what `muted` and the endpoint showed.
+std::string Step(const char* name)
+{
+    char text[128];
+    std::snprintf(text, sizeof(text), "%s muted=%d calls=%d mute=%d level=%.2f\n", name, muted, endpointSeen.calls,
+                  int(endpointSeen.mute), endpointSeen.level);
+    endpointSeen = EndpointSeen{};
+    return text;
+}
+
+// Starts this program again with `filter` and waits (bounded) for it;
+// returns what the child wrote into the report, or "" when it did not end.
+std::string RunChild(const std::string& filter)
+{
+    testsupport::ScratchDir dir;
+    const std::wstring report = dir.File(L"report.txt");
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_also_run_disabled_tests --gtest_filter=" +
+                           std::wstring(filter.begin(), filter.end());
+
+    SetEnvironmentVariableW(kReportVariable, report.c_str());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process = {};
+    BOOL started = CreateProcessW(exe, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    SetEnvironmentVariableW(kReportVariable, nullptr);
+    if (!started) {
+        ADD_FAILURE() << "child not started: " << GetLastError();
+        return "";
+    }
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+        ADD_FAILURE() << "child did not end";
+    }
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    std::string bytes;
+    testsupport::ReadBytes(report, &bytes);
+    return bytes;
+}
+
+// The audio settings Wine reads at a process's first use of audio, and the
+// device records it keeps; all put back afterwards.
+class CoreAudioTest : public ::testing::Test {
+protected:
+    testsupport::RegValueGuard driver_{HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio"};
+    testsupport::RegValueGuard alsaDevices_{HKEY_CURRENT_USER, L"Software\\Wine\\Drivers\\winealsa.drv",
+                                            L"ALSAOutputDevices"};
+    testsupport::RegKeyGuard deviceRecords_{HKEY_LOCAL_MACHINE,
+                                            L"Software\\Microsoft\\Windows\\CurrentVersion\\MMDevices"};
+};
+
+} // namespace
+
+// Runs only as the child of the tests below.
+TEST(VolumeEndpointChild, DISABLED_MuteThenUnmute)
+{
+    wchar_t report[MAX_PATH] = {};
+    ASSERT_NE(GetEnvironmentVariableW(kReportVariable, report, MAX_PATH), 0u);
+    muted = 0;
+    endpointSeen = EndpointSeen{};
+    SetVolumeOsVersionSource(&VistaOrLater);
+    SetEndpointMuteObserver(&ObserveEndpoint);
+    std::string steps;
+    SetVolumeMute(false);
+    steps += Step("guard");
+    SetVolumeMute(true);
+    steps += Step("mute");
+    SetVolumeMute(false);
+    steps += Step("unmute");
+    SetEndpointMuteObserver(nullptr);
+    SetVolumeOsVersionSource(nullptr);
+    ASSERT_TRUE(testsupport::WriteBytes(report, steps));
+}
+
+TEST_F(CoreAudioTest, MutesAndUnmutesTheDefaultEndpointLevelUntouched)
+{
+    ASSERT_TRUE(testsupport::SetRawText(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio", L"alsa"));
+    const wchar_t nullDevice[] = L"null\0"; // REG_MULTI_SZ: one name and the list's end
+    ASSERT_TRUE(testsupport::SetRawValue(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers\\winealsa.drv",
+                                         L"ALSAOutputDevices", REG_MULTI_SZ, nullDevice, sizeof(nullDevice)));
+    EXPECT_EQ(RunChild("VolumeEndpointChild.DISABLED_MuteThenUnmute"),
+              "guard muted=0 calls=0 mute=-1 level=-1.00\n"
+              "mute muted=1 calls=1 mute=1 level=1.00\n"
+              "unmute muted=0 calls=1 mute=0 level=1.00\n");
+}
+
+TEST_F(CoreAudioTest, WithoutADeviceNothingIsMuted)
+{
+    // An empty driver list: Wine offers no audio device at all.
+    ASSERT_TRUE(testsupport::SetRawText(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio", L""));
+    EXPECT_EQ(RunChild("VolumeEndpointChild.DISABLED_MuteThenUnmute"),
+              "guard muted=0 calls=0 mute=-1 level=-1.00\n"
+              "mute muted=0 calls=0 mute=-1 level=-1.00\n"
+              "unmute muted=0 calls=0 mute=-1 level=-1.00\n");
+}
+
+TEST(VolumeVersion, TheSystemReportsAVersion)
+{
+    // Wine reports the version of the Windows it imitates; 6 and up means
+    // the Core Audio path.
+    EXPECT_GE(SystemMajorVersion(), 6u);
+}
