@@ -3,7 +3,7 @@
 
 // Icons, tray menu and tray image names
 #define IDR_MAINFRAME 128          // application icon: 16, 32, 48 and 256 px
-#define DEFAULT_APP_ICON 131       // stands in for an executable without an icon
+#define IDI_DEFAULT_APP 131        // DEFAULT_APP_ICON: stands in for an executable without an icon
 #define IDR_TRAY_MENU 136          // pop-up "TrayContext"
 #define IDI_TRAY_FIRST 139         // the nine tray images, 16 x 16, 139 + index
 #define IDI_TRAY_COVELIN 139
