@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
-#include <vector>
-
 #include "catalogue/HideSets.h"
 #include "engine/Hiding.h"
 #include "engine/SettingFile.h"
@@ -13,122 +10,70 @@
 #include "support/Wait.h"
 #include "support/WindowHost.h"
 
-// The real engine thread against windows of another process, driven through
-// the real keyboard.
-
 namespace {
 
-// Holds keys down through the system's input queue, pressing them again at
-// every check as keyboard auto-repeat would (Wine forgets injected keys when
-// the focus moves), and lets go of them when done or when the test fails.
-class HeldKeys {
-public:
-    explicit HeldKeys(std::initializer_list<WORD> keys) : keys_(keys) {}
-    ~HeldKeys() { Release(); }
+constexpr WORD kChord[] = {VK_CONTROL, VK_OEM_3}; // the default Ctrl+`
 
-    template <class Condition>
-    bool HoldUntil(Condition condition, DWORD timeoutMs)
-    {
-        return testsupport::WaitUntil(
-            [&] {
-                for (WORD key : keys_)
-                    testsupport::SendKey(key, true);
-                return condition();
-            },
-            timeoutMs, 30);
-    }
+// Holds the chord until `condition`, pressing the keys again every 30 ms as
+// auto-repeat would (Wine forgets injected keys when the focus moves).
+template <class Condition>
+bool HoldChordUntil(Condition condition)
+{
+    return testsupport::WaitUntil(
+        [&] {
+            for (WORD key : kChord)
+                testsupport::SendKey(key, true);
+            return condition();
+        },
+        5000, 30);
+}
 
-    bool Release()
-    {
-        bool released = true;
-        for (auto key = keys_.rbegin(); key != keys_.rend(); ++key) {
-            testsupport::SendKey(*key, false);
-            released = testsupport::WaitForKeyState(*key, false) && released;
-        }
-        return released;
+void ReleaseChord()
+{
+    for (WORD key : kChord) {
+        testsupport::SendKey(key, false);
+        testsupport::WaitForKeyState(key, false);
     }
-
-private:
-    std::vector<WORD> keys_;
-};
-
-// Starts the real engine and, whatever happens, stops it as shutdown does.
-class RunningEngine {
-public:
-    RunningEngine()
-    {
-        engineThread = StartEngineThread();
-    }
-    ~RunningEngine()
-    {
-        if (!engineThread)
-            return;
-        engineStop = 1;
-        testsupport::WaitUntil([] { return engineDone.load() == 1; }, 5000, 100);
-        WaitForSingleObject(engineThread->m_hThread, 5000);
-        delete engineThread;
-        engineThread = nullptr;
-    }
-    bool Started() const { return engineThread != nullptr; }
-};
-
-class EngineEndToEndTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        savedSettings_ = *settingFile.Data();
-        *settingFile.Data() = MakeDefaultSettings(); // Ctrl+` hides and restores
-        engineOperations = DefaultEngineOperations();
-    }
-    void TearDown() override
-    {
-        hideWindowSet.RemoveAll();
-        *settingFile.Data() = savedSettings_;
-        std::lock_guard<CCriticalSection> guard(engineLock);
-        hiddenStack.RemoveAll();
-    }
-
-private:
-    SettingData savedSettings_{};
-};
+}
 
 } // namespace
 
-TEST_F(EngineEndToEndTest, CtrlGraveHidesTheChosenWindowsAndTheNextPressRestoresThem)
+// The real engine thread, the real keyboard and windows of another process.
+TEST(EngineEndToEnd, CtrlGraveHidesTheChosenWindowsAndTheNextPressRestoresThem)
 {
     testsupport::WindowHost host({"*3|CovelinEngineTarget|Engine target"});
     ASSERT_TRUE(host.Ready());
-    ASSERT_EQ(host.Windows().size(), 3u);
-    for (HWND window : host.Windows()) {
-        ASSERT_TRUE(IsWindowVisible(window));
-        hideWindowSet.Add(window);
-    }
-    const auto allVisible = [&](bool visible) {
+    const auto all = [&](bool visible) {
         for (HWND window : host.Windows())
             if ((IsWindowVisible(window) != FALSE) != visible)
                 return false;
         return true;
     };
-
+    ASSERT_TRUE(all(true));
+    const SettingData saved = *settingFile.Data();
+    *settingFile.Data() = MakeDefaultSettings();
+    for (HWND window : host.Windows())
+        hideWindowSet.Add(window);
     testsupport::ForegroundWindow keyboard;
     ASSERT_TRUE(keyboard.HasForeground());
-    RunningEngine engine;
-    ASSERT_TRUE(engine.Started());
+    engineThread = StartEngineThread();
+    ASSERT_NE(engineThread, nullptr);
 
-    HeldKeys chord{VK_CONTROL, VK_OEM_3};
-    ASSERT_TRUE(chord.HoldUntil([&] { return allVisible(false); }, 5000)) << "Ctrl+` did not hide the windows";
-    ASSERT_TRUE(chord.Release());
-    {
-        std::lock_guard<CCriticalSection> guard(engineLock);
-        EXPECT_EQ(hiddenStack.GetSize(), 3);
-    }
+    const bool hid = HoldChordUntil([&] { return all(false); });
+    ReleaseChord();
+    // The second press counts once the one-second debounce has passed.
+    const bool restored = hid && HoldChordUntil([&] { return all(true); });
+    ReleaseChord();
 
-    // The next press comes once the engine's one-second debounce has passed.
-    ASSERT_TRUE(chord.HoldUntil([&] { return allVisible(true); }, 5000)) << "Ctrl+` did not restore the windows";
-    ASSERT_TRUE(chord.Release());
-    {
-        std::lock_guard<CCriticalSection> guard(engineLock);
-        EXPECT_TRUE(hiddenStack.IsEmpty());
-    }
-    EXPECT_EQ(engineDone.load(), 0); // the toggles leave the engine running
+    engineStop = 1;
+    EXPECT_TRUE(testsupport::WaitUntil([] { return engineDone.load() == 1; }, 5000));
+    WaitForSingleObject(engineThread->m_hThread, 5000);
+    delete engineThread;
+    engineThread = nullptr;
+    hideWindowSet.RemoveAll();
+    *settingFile.Data() = saved;
+
+    EXPECT_TRUE(hid) << "Ctrl+` did not hide the windows";
+    EXPECT_TRUE(restored) << "Ctrl+` did not restore the windows";
+    EXPECT_TRUE(hiddenStack.IsEmpty());
 }
