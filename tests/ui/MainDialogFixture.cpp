@@ -1,0 +1,94 @@
+#include "ui/MainDialogFixture.h"
+
+#include <cstring>
+#include <cwctype>
+
+#include "catalogue/HideSets.h"
+#include "engine/Engine.h"
+#include "support/Wait.h"
+#include "ui/TrayTarget.h"
+
+namespace uitest {
+
+std::string ReadSettingFile()
+{
+    std::string bytes;
+    if (!testsupport::ReadBytes(settingFile.Path(), &bytes))
+        return std::string();
+    return bytes;
+}
+
+SettingData SettingsOnDisk()
+{
+    SettingData data{};
+    std::string bytes = ReadSettingFile();
+    EXPECT_EQ(bytes.size(), sizeof(SettingData));
+    if (bytes.size() == sizeof(SettingData))
+        std::memcpy(&data, bytes.data(), sizeof(data));
+    return data;
+}
+
+HotkeyChord Chord(std::initializer_list<unsigned> codes)
+{
+    HotkeyChord chord{};
+    for (unsigned code : codes)
+        chord.keys[code] = HotkeyChord::kMember;
+    return chord;
+}
+
+void HoldKeys(std::initializer_list<unsigned> codes)
+{
+    BYTE state[256] = {};
+    for (unsigned code : codes)
+        state[code] = 0x80;
+    ::SetKeyboardState(state);
+}
+
+void MainDialogTest::SetUp()
+{
+    savedPath_ = settingFile.Path();
+    savedData_ = *settingFile.Data();
+    defaultSettings = MakeDefaultSettings();
+    settingFile.SetPath(scratch_.File(L"setting.dat"));
+    *settingFile.Data() = defaultSettings;
+    SetDialogTrayIcon(&tray_);
+    if (ownExecutablePath.empty()) {
+        // What the application object computes at start: our own path in
+        // upper case.
+        wchar_t path[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+        ownExecutablePath = path;
+        for (wchar_t& c : ownExecutablePath)
+            c = static_cast<wchar_t>(::towupper(c));
+    }
+    runValue_ = std::make_unique<testsupport::RegValueGuard>(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin");
+    screensaverValue_ =
+        std::make_unique<testsupport::RegValueGuard>(HKEY_CURRENT_USER, kDesktopKeyPath, L"ScreenSaveActive");
+    testsupport::DeleteRawValue(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin");
+    HoldKeys({});
+}
+
+void MainDialogTest::TearDown()
+{
+    // An engine a test left armed must not outlive it.
+    if (engineDone.load() == 0) {
+        engineStop.store(1);
+        EXPECT_TRUE(testsupport::WaitUntil([] { return engineDone.load() != 0; }, 3000));
+    }
+    HoldKeys({});
+    SetDialogTrayIcon(nullptr);
+    screensaverValue_.reset();
+    runValue_.reset();
+    settingFile.SetPath(savedPath_);
+    *settingFile.Data() = savedData_;
+}
+
+void MainDialogTest::SetScreensaverActive(const wchar_t* value)
+{
+    if (value == nullptr)
+        testsupport::DeleteRawValue(HKEY_CURRENT_USER, kDesktopKeyPath, L"ScreenSaveActive");
+    else
+        ASSERT_TRUE(testsupport::SetRawText(HKEY_CURRENT_USER, kDesktopKeyPath, L"ScreenSaveActive", value));
+}
+
+} // namespace uitest

@@ -1,0 +1,74 @@
+#pragma once
+// What the main dialog's tests share: a settings file of their own, a
+// recorder in place of the tray icon, and the registry values the pages
+// touch put back afterwards.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/SettingFile.h"
+#include "engine/TrayIconPort.h"
+#include "support/ScratchDir.h"
+#include "support/ScratchRegistry.h"
+#include "ui/DialogDriver.h"
+
+namespace uitest {
+
+struct TrayCall {
+    int index;
+    int remove;
+    std::wstring tooltip;
+    bool hasTooltip;
+    bool operator==(const TrayCall& other) const
+    {
+        return index == other.index && remove == other.remove && tooltip == other.tooltip
+            && hasTooltip == other.hasTooltip;
+    }
+};
+
+class TrayRecorder : public TrayIconPort {
+public:
+    int Update(int index, int remove, const wchar_t* tooltip) override
+    {
+        calls.push_back({index, remove, tooltip ? tooltip : L"", tooltip != nullptr});
+        return 1;
+    }
+    std::vector<TrayCall> calls;
+};
+
+// The settings record on disk, or an empty string when there is no file.
+std::string ReadSettingFile();
+SettingData SettingsOnDisk();
+
+// A chord of the given key codes.
+HotkeyChord Chord(std::initializer_list<unsigned> codes);
+
+// Sets the thread's keyboard state to exactly these keys down (empty: all up).
+void HoldKeys(std::initializer_list<unsigned> codes);
+
+class MainDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The value the pages read for "ScreenSaveActive"; null deletes it.
+    void SetScreensaverActive(const wchar_t* value);
+
+    testsupport::ScratchDir scratch_;
+    TrayRecorder tray_;
+    std::unique_ptr<testsupport::RegValueGuard> runValue_;
+    std::unique_ptr<testsupport::RegValueGuard> screensaverValue_;
+
+private:
+    std::wstring savedPath_;
+    SettingData savedData_{};
+};
+
+inline constexpr wchar_t kRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr wchar_t kDesktopKeyPath[] = L"Control Panel\\Desktop";
+
+} // namespace uitest
