@@ -123,7 +123,11 @@ TEST(Screensaver, RequestReachesTopLevelWindowsAndAHungOneCannotHoldItUp)
         testsupport::WaitUntil([] { return screensaverRequests >= 2; }, 5000);
         DestroyWindow(window);
     });
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return hungWindow.load() != nullptr; }));
+    if (!testsupport::WaitUntil([&] { return hungWindow.load() != nullptr; })) {
+        SetEvent(release);
+        hung.join();
+        FAIL() << "no hung window";
+    }
     HWND answering = MakeTopLevel(L"answering");
 
     const ULONGLONG start = GetTickCount64();
