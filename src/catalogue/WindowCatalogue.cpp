@@ -1,6 +1,8 @@
 #include "catalogue/WindowCatalogue.h"
 
 #include <cwchar>
+#include <mutex>
+#include <unordered_map>
 
 #include "catalogue/Executable.h"
 
@@ -80,27 +82,6 @@ HICON CCvWnd::GetIcon(bool fromFile)
 
 // ---- the catalogue -----------------------------------------------------------
 
-namespace {
-
-struct EnumContext {
-    HWND taskbar;
-    CCvWndArray* array;
-};
-
-BOOL CALLBACK AddCataloguedWindow(HWND window, LPARAM param)
-{
-    auto* context = reinterpret_cast<EnumContext*>(param);
-    // A window that vanished under the enumeration ends this rebuild; the
-    // next one, half a second later, lists everything again.
-    if (!IsLive(window))
-        return FALSE;
-    if (IsCataloguedWindow(window, context->taskbar))
-        context->array->Add(new CCvWnd(window));
-    return TRUE;
-}
-
-} // namespace
-
 bool IsCataloguedWindow(HWND window, HWND taskbar)
 {
     if (!IsWindowVisible(window) || window == taskbar)
@@ -115,6 +96,91 @@ bool IsCataloguedWindow(HWND window, HWND taskbar)
         return false;
     return GetWindowLongPtrW(window, GWLP_USERDATA) != OWN_WINDOW_MARK;
 }
+
+namespace {
+
+// Every question about a window of another process is a round trip to the
+// window manager, and the catalogue is rebuilt twice a second for the whole
+// run. So a rebuild asks each window only what can change - its style,
+// which holds both the visibility and the child bit - and remembers the
+// rest per handle: the class (fixed for a window's life), whether the
+// window is ours, and, for other programs' windows, whether it carries our
+// mark (read again every few rebuilds; our own windows are read every time,
+// which costs nothing). The result is the one IsCataloguedWindow gives.
+struct WindowFacts {
+    bool own;            // a window of this process
+    bool excludedClass;  // tooltip or desktop class
+    bool marked;         // carries OWN_WINDOW_MARK (as last read)
+    unsigned markReadAt; // rebuild that read `marked`
+    unsigned seenAt;     // last rebuild that met the window
+};
+
+constexpr unsigned kMarkRereadEvery = 8;
+
+struct FactCache {
+    CCriticalSection lock; // arrays may be rebuilt on several threads
+    std::unordered_map<HWND, WindowFacts> facts;
+    unsigned generation = 0;
+};
+
+FactCache& Facts()
+{
+    static FactCache cache;
+    return cache;
+}
+
+struct EnumContext {
+    HWND taskbar;
+    CCvWndArray* array;
+    FactCache* cache;
+};
+
+bool HasClassOfNoInterest(HWND window)
+{
+    wchar_t className[256] = {};
+    GetClassNameW(window, className, 256);
+    return std::wcsstr(className, L"tooltips_class32") || std::wcsstr(className, L"Progman");
+}
+
+BOOL CALLBACK AddCataloguedWindow(HWND window, LPARAM param)
+{
+    auto* context = reinterpret_cast<EnumContext*>(param);
+    // One read tells a live window's style from a handle that has gone.
+    SetLastError(ERROR_SUCCESS);
+    const LONG style = window ? GetWindowLongW(window, GWL_STYLE) : 0;
+    // A window that vanished under the enumeration ends this rebuild; the
+    // next one, half a second later, lists everything again.
+    if (!window || (style == 0 && GetLastError() == ERROR_INVALID_WINDOW_HANDLE && !IsWindow(window)))
+        return FALSE;
+
+    FactCache& cache = *context->cache;
+    const unsigned now = cache.generation;
+    auto [entry, isNew] = cache.facts.try_emplace(window);
+    WindowFacts& facts = entry->second;
+    if (isNew) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        facts.own = processId == GetCurrentProcessId();
+        facts.excludedClass = HasClassOfNoInterest(window);
+        facts.marked = false;
+        facts.markReadAt = now - kMarkRereadEvery; // read when first needed
+    }
+    facts.seenAt = now;
+
+    // For a window of the desktop (all that the enumeration gives), being
+    // visible is having WS_VISIBLE: the desktop itself is always visible.
+    if (!(style & WS_VISIBLE) || window == context->taskbar || (style & WS_CHILD) || facts.excludedClass)
+        return TRUE;
+    if (facts.own || now - facts.markReadAt >= kMarkRereadEvery) {
+        facts.marked = GetWindowLongPtrW(window, GWLP_USERDATA) == OWN_WINDOW_MARK;
+        facts.markReadAt = now;
+    }
+    if (!facts.marked)
+        context->array->Add(new CCvWnd(window, CCvWnd::Seen{}));
+    return TRUE;
+}
+
+} // namespace
 
 CCvWndArray::~CCvWndArray()
 {
@@ -141,8 +207,15 @@ void CCvWndArray::RemoveAt(int index, int count)
 int CCvWndArray::Refresh()
 {
     RemoveAll();
-    EnumContext context{FindWindowW(L"Shell_TrayWnd", nullptr), this};
+    FactCache& cache = Facts();
+    std::lock_guard<CCriticalSection> guard(cache.lock);
+    const unsigned now = ++cache.generation;
+    EnumContext context{FindWindowW(L"Shell_TrayWnd", nullptr), this, &cache};
     EnumWindows(AddCataloguedWindow, reinterpret_cast<LPARAM>(&context));
+    // Forget the windows this rebuild did not meet: they have gone (or the
+    // rebuild ended early, and they are learnt again next time).
+    for (auto it = cache.facts.begin(); it != cache.facts.end();)
+        it = it->second.seenAt == now ? std::next(it) : cache.facts.erase(it);
     return GetSize();
 }
 

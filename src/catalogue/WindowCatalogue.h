@@ -19,6 +19,10 @@ class CCvWnd {
 public:
     // Holds `handle` if it names a window, else null.
     explicit CCvWnd(HWND handle);
+    // Holds `handle` without asking the window manager again: for a handle
+    // the caller has just seen to be a window.
+    struct Seen {};
+    CCvWnd(HWND handle, Seen) : handle_(handle) {}
 
     HWND GetHandle() const { return handle_; }
 

@@ -1,0 +1,83 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The benchmark program's sections. A section is a function that measures
+// one thing and prints its figures; a file in bench/ adds one with
+//
+//   BENCH_SECTION("name", "what it measures") { ... }
+//
+// and `covelin_bench [name...]` runs the named sections (all without names).
+namespace bench {
+
+using SectionFn = void (*)();
+
+struct Section {
+    const char* name;
+    const char* summary;
+    SectionFn run;
+};
+
+std::vector<Section>& Sections();
+
+struct Registrar {
+    Registrar(const char* name, const char* summary, SectionFn run) { Sections().push_back({name, summary, run}); }
+};
+
+// Milliseconds taken by each of `runs` calls of `body`, after `warmups`
+// calls that are not counted.
+std::vector<double> TimeRuns(int runs, const std::function<void()>& body, int warmups = 2);
+
+// Times `first` and `second` alternately, `runs` times each, so that a
+// busy machine weighs on both alike. Returns {first samples, second samples}.
+std::pair<std::vector<double>, std::vector<double>> TimeAlternately(int runs, const std::function<void()>& first,
+                                                                    const std::function<void()>& second,
+                                                                    int warmups = 2);
+
+double Median(std::vector<double> samples);
+double Minimum(const std::vector<double>& samples);
+
+// One result line: "  label: median X ms (min Y ms)".
+void Report(const char* label, const std::vector<double>& samples);
+// One comparison line: "  label: A / B = R x (target T x)".
+void Ratio(const char* label, double ours, double floor, double target);
+
+// Path of this program, for starting copies of it as helper processes.
+std::wstring OwnPath();
+
+// A helper process (this program run with "--host ..."); ended with the
+// object. `windows` top-level windows of its own, reported back.
+class HostProcess {
+public:
+    explicit HostProcess(int windows);
+    ~HostProcess();
+    HostProcess(const HostProcess&) = delete;
+    HostProcess& operator=(const HostProcess&) = delete;
+
+    const std::vector<HWND>& Windows() const { return windows_; }
+    DWORD ProcessId() const { return processId_; }
+    bool Ok() const { return ok_; }
+    // Waits (bounded) until the host has dealt with everything queued for
+    // its windows, then lets the window system settle.
+    void Settle() const;
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD processId_ = 0;
+    std::vector<HWND> windows_;
+    bool ok_ = false;
+};
+
+} // namespace bench
+
+#define BENCH_CONCAT2(a, b) a##b
+#define BENCH_CONCAT(a, b) BENCH_CONCAT2(a, b)
+#define BENCH_SECTION(name, summary)                                                          \
+    static void BENCH_CONCAT(BenchSection_, __LINE__)();                                     \
+    static ::bench::Registrar BENCH_CONCAT(benchRegistrar_, __LINE__)(                        \
+        name, summary, &BENCH_CONCAT(BenchSection_, __LINE__));                              \
+    static void BENCH_CONCAT(BenchSection_, __LINE__)()

@@ -1,0 +1,409 @@
+// covelin_bench: measures the costs that the program pays again and again,
+// each beside the bare Win32 floor measured in the same run.
+//
+//   covelin_bench [section...]     run the named sections (all by default)
+//   covelin_bench --list           list the sections
+#include "Bench.h"
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+
+#include "catalogue/HideSets.h"
+#include "catalogue/ProcessCatalogue.h"
+#include "catalogue/WindowCatalogue.h"
+#include "engine/Hiding.h"
+
+namespace bench {
+
+std::vector<Section>& Sections()
+{
+    static std::vector<Section> sections;
+    return sections;
+}
+
+namespace {
+
+double Ms(LONGLONG ticks)
+{
+    static LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    return 1000.0 * static_cast<double>(ticks) / static_cast<double>(frequency);
+}
+
+} // namespace
+
+std::vector<double> TimeRuns(int runs, const std::function<void()>& body, int warmups)
+{
+    for (int i = 0; i < warmups; ++i)
+        body();
+    std::vector<double> samples;
+    for (int i = 0; i < runs; ++i) {
+        LARGE_INTEGER start, end;
+        QueryPerformanceCounter(&start);
+        body();
+        QueryPerformanceCounter(&end);
+        samples.push_back(Ms(end.QuadPart - start.QuadPart));
+    }
+    return samples;
+}
+
+std::pair<std::vector<double>, std::vector<double>> TimeAlternately(int runs, const std::function<void()>& first,
+                                                                    const std::function<void()>& second, int warmups)
+{
+    for (int i = 0; i < warmups; ++i) {
+        first();
+        second();
+    }
+    std::pair<std::vector<double>, std::vector<double>> samples;
+    for (int i = 0; i < runs; ++i) {
+        samples.first.push_back(TimeRuns(1, first, 0).front());
+        samples.second.push_back(TimeRuns(1, second, 0).front());
+    }
+    return samples;
+}
+
+double Median(std::vector<double> samples)
+{
+    if (samples.empty())
+        return 0;
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+}
+
+double Minimum(const std::vector<double>& samples)
+{
+    return samples.empty() ? 0 : *std::min_element(samples.begin(), samples.end());
+}
+
+void Report(const char* label, const std::vector<double>& samples)
+{
+    std::printf("  %-44s median %8.3f ms  (min %8.3f ms, %zu runs)\n", label, Median(samples), Minimum(samples),
+                samples.size());
+}
+
+void Ratio(const char* label, double ours, double floor, double target)
+{
+    double ratio = floor > 0 ? ours / floor : 0;
+    std::printf("  %-44s %6.2f x   (target %.2f x: %s)\n", label, ratio, target, ratio <= target ? "met" : "NOT met");
+}
+
+std::wstring OwnPath()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+HostProcess::HostProcess(int windows)
+{
+    std::wstring commandLine = L"\"" + OwnPath() + L"\" --host " + std::to_wstring(windows);
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16))
+        return;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION info{};
+    BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                  &startup, &info);
+    CloseHandle(writeEnd);
+    if (!started) {
+        CloseHandle(readEnd);
+        return;
+    }
+    process_ = info.hProcess;
+    processId_ = info.dwProcessId;
+    CloseHandle(info.hThread);
+
+    // Read the handles, with a deadline: a host that fails must not hang us.
+    std::string output;
+    const ULONGLONG deadline = GetTickCount64() + 30000;
+    while (output.find("ready") == std::string::npos && GetTickCount64() < deadline) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr))
+            break;
+        if (!available) {
+            Sleep(5);
+            continue;
+        }
+        char buffer[4096];
+        DWORD got = 0;
+        if (!ReadFile(readEnd, buffer, std::min<DWORD>(available, sizeof(buffer)), &got, nullptr) || !got)
+            break;
+        output.append(buffer, got);
+    }
+    CloseHandle(readEnd);
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') // stdout is in text mode
+            line.pop_back();
+        if (line == "ready") {
+            ok_ = true;
+            break;
+        }
+        windows_.push_back(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::strtoull(line.c_str(), nullptr, 16))));
+    }
+}
+
+void HostProcess::Settle() const
+{
+    for (HWND window : windows_) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    }
+    Sleep(500);
+}
+
+HostProcess::~HostProcess()
+{
+    if (process_) {
+        TerminateProcess(process_, 0);
+        WaitForSingleObject(process_, 5000);
+        CloseHandle(process_);
+    }
+}
+
+namespace {
+
+// "--host N": the helper side of HostProcess.
+int RunHost(int windows)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"CovelinBenchHost";
+    RegisterClassW(&wc);
+    for (int i = 0; i < windows; ++i) {
+        std::wstring title = L"bench window " + std::to_wstring(i);
+        HWND window = CreateWindowExW(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                      10 + (i % 50) * 4, 10 + (i % 50) * 4, 160, 90, nullptr, nullptr,
+                                      wc.hInstance, nullptr);
+        std::printf("%llx\n", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(window)));
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+int TopLevelWindowCount()
+{
+    int count = 0;
+    EnumWindows([](HWND, LPARAM p) -> BOOL { return ++*reinterpret_cast<int*>(p), TRUE; },
+                reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+int ProcessCount()
+{
+    DWORD ids[1024];
+    DWORD bytes = 0;
+    return EnumProcesses(ids, sizeof(ids), &bytes) ? static_cast<int>(bytes / sizeof(DWORD)) : 0;
+}
+
+} // namespace
+
+} // namespace bench
+
+// ---- sections ----------------------------------------------------------------------
+
+BENCH_SECTION("window-catalogue", "one window-catalogue rebuild with 300 windows of another process present")
+{
+    bench::HostProcess host(300);
+    if (!host.Ok()) {
+        std::printf("  could not start the window host\n");
+        return;
+    }
+    host.Settle();
+    std::printf("  top-level windows present: %d\n", bench::TopLevelWindowCount());
+
+    std::vector<HWND> seen;
+    seen.reserve(4096);
+    int listed = 0;
+    auto [bare, ours] = bench::TimeAlternately(
+        200,
+        [&] {
+            seen.clear();
+            EnumWindows(
+                [](HWND window, LPARAM p) -> BOOL {
+                    reinterpret_cast<std::vector<HWND>*>(p)->push_back(window);
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&seen));
+        },
+        [&] {
+            std::lock_guard<CCriticalSection> guard(windowLock);
+            listed = windowCatalogue.Refresh();
+        });
+    std::printf("  windows catalogued: %d\n", listed);
+    bench::Report("bare EnumWindows", bare);
+    bench::Report("windowCatalogue.Refresh() (steady state)", ours);
+    bench::Ratio("rebuild / EnumWindows (medians)", bench::Median(ours), bench::Median(bare), 2.0);
+    bench::Ratio("rebuild / EnumWindows (minima)", bench::Minimum(ours), bench::Minimum(bare), 2.0);
+    std::lock_guard<CCriticalSection> guard(windowLock);
+    windowCatalogue.RemoveAll();
+}
+
+BENCH_SECTION("window-calls", "cost of single window-manager calls on 300 windows of another process")
+{
+    bench::HostProcess host(300);
+    if (!host.Ok()) {
+        std::printf("  could not start the window host\n");
+        return;
+    }
+    const std::vector<HWND>& windows = host.Windows();
+    volatile LONG_PTR sink = 0;
+    auto each = [&](const char* label, const std::function<LONG_PTR(HWND)>& call) {
+        bench::Report(label, bench::TimeRuns(30, [&] {
+            for (HWND window : windows)
+                sink = sink + call(window);
+        }));
+    };
+    each("IsWindow x300", [](HWND w) { return static_cast<LONG_PTR>(IsWindow(w)); });
+    each("IsWindowVisible x300", [](HWND w) { return static_cast<LONG_PTR>(IsWindowVisible(w)); });
+    each("GetWindowLongW(GWL_STYLE) x300", [](HWND w) { return static_cast<LONG_PTR>(GetWindowLongW(w, GWL_STYLE)); });
+    each("GetWindowLongPtrW(GWLP_USERDATA) x300", [](HWND w) { return GetWindowLongPtrW(w, GWLP_USERDATA); });
+    each("GetClassNameW x300", [](HWND w) {
+        wchar_t name[256];
+        return static_cast<LONG_PTR>(GetClassNameW(w, name, 256));
+    });
+    each("GetWindowThreadProcessId x300", [](HWND w) { return static_cast<LONG_PTR>(GetWindowThreadProcessId(w, nullptr)); });
+}
+
+BENCH_SECTION("process-catalogue", "one process-catalogue rebuild with 60 processes, cold and warm")
+{
+    std::vector<std::unique_ptr<bench::HostProcess>> extra;
+    while (bench::ProcessCount() < 60 && extra.size() < 80) {
+        extra.push_back(std::make_unique<bench::HostProcess>(0));
+        if (!extra.back()->Ok())
+            break;
+    }
+    Sleep(1000); // let the new processes finish starting
+    std::printf("  processes present: %d\n", bench::ProcessCount());
+
+    int listed = 0;
+    auto cold = bench::TimeRuns(20, [&] {
+        ForgetResolvedProcesses();
+        std::lock_guard<CCriticalSection> guard(processLock);
+        listed = processCatalogue.Refresh();
+    });
+    int warmListed = 0;
+    auto warm = bench::TimeRuns(100, [&] {
+        std::lock_guard<CCriticalSection> guard(processLock);
+        warmListed = processCatalogue.Refresh();
+    });
+    std::printf("  processes catalogued: cold %d, warm %d\n", listed, warmListed);
+    bench::Report("cold rebuild (nothing remembered)", cold);
+    bench::Report("warm rebuild (steady state)", warm);
+    bench::Ratio("warm / cold", bench::Median(warm), bench::Median(cold), 0.2);
+    std::lock_guard<CCriticalSection> guard(processLock);
+    processCatalogue.RemoveAll();
+}
+
+BENCH_SECTION("hide-restore", "hide + restore of 100 windows of another process")
+{
+    bench::HostProcess host(100);
+    if (!host.Ok() || host.Windows().size() != 100) {
+        std::printf("  could not start the window host\n");
+        return;
+    }
+    host.Settle();
+    const std::vector<HWND>& windows = host.Windows();
+    auto bareLoop = [&] {
+        for (HWND window : windows)
+            ShowWindow(window, SW_HIDE);
+        for (HWND window : windows)
+            ShowWindow(window, SW_SHOW);
+    };
+
+    hideWindowSet.RemoveAll();
+    for (HWND window : windows)
+        hideWindowSet.Add(window);
+    int hidden = 0, shown = 0;
+    auto [bare, chosen] = bench::TimeAlternately(15, bareLoop, [&] {
+        std::lock_guard<CCriticalSection> engine(engineLock);
+        {
+            std::lock_guard<CCriticalSection> catalogue(windowLock);
+            hidden = HideChosenWindows();
+        }
+        shown = RestoreHidden();
+    });
+    hideWindowSet.RemoveAll();
+    std::printf("  chosen windows: %d hidden, %d shown per run\n", hidden, shown);
+
+    {
+        std::lock_guard<CCriticalSection> guard(windowLock);
+        windowCatalogue.Refresh();
+    }
+    hideProcessSet.RemoveAll();
+    hideProcessSet.Add(host.ProcessId());
+    auto [bare2, byProcess] = bench::TimeAlternately(15, bareLoop, [&] {
+        std::lock_guard<CCriticalSection> engine(engineLock);
+        {
+            std::lock_guard<CCriticalSection> catalogue(windowLock);
+            hidden = HideProcessWindows();
+        }
+        shown = RestoreHidden();
+    });
+    hideProcessSet.RemoveAll();
+    std::printf("  process windows: %d hidden, %d shown per run\n", hidden, shown);
+
+    bench::Report("bare ShowWindow x100 hide + x100 show", bare);
+    bench::Report("HideChosenWindows + RestoreHidden", chosen);
+    bench::Report("HideProcessWindows + RestoreHidden", byProcess);
+    bench::Ratio("chosen windows / bare", bench::Median(chosen), bench::Median(bare), 1.3);
+    bench::Ratio("process windows / bare", bench::Median(byProcess), bench::Median(bare2), 1.3);
+    std::lock_guard<CCriticalSection> guard(windowLock);
+    windowCatalogue.RemoveAll();
+}
+
+int main(int argc, char** argv)
+{
+    if (argc >= 3 && std::strcmp(argv[1], "--host") == 0)
+        return bench::RunHost(std::atoi(argv[2]));
+
+    auto& sections = bench::Sections();
+    if (argc >= 2 && std::strcmp(argv[1], "--list") == 0) {
+        for (const auto& section : sections)
+            std::printf("%-20s %s\n", section.name, section.summary);
+        return 0;
+    }
+    int ran = 0;
+    for (const auto& section : sections) {
+        bool wanted = argc < 2;
+        for (int a = 1; a < argc && !wanted; ++a)
+            wanted = std::strcmp(argv[a], section.name) == 0;
+        if (!wanted)
+            continue;
+        std::printf("[%s] %s\n", section.name, section.summary);
+        std::fflush(stdout);
+        section.run();
+        std::fflush(stdout);
+        ++ran;
+    }
+    if (!ran) {
+        std::fprintf(stderr, "no such section; try --list\n");
+        return 1;
+    }
+    return 0;
+}

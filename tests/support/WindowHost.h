@@ -1,0 +1,67 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// The full path of a helper program built beside the test executables.
+std::wstring HelperProgramPath(const std::wstring& exeName);
+
+// A child process (window_host.exe, or a copy of it) that owns top-level
+// windows made from the specs given (see programs/window_host.cpp), and
+// reports their handles. The process is ended when the object goes, and
+// with the test program if that dies first.
+class WindowHost {
+public:
+    // Starts `program` (default: window_host.exe beside the tests) and
+    // waits, at most `timeoutMs`, for it to report its windows.
+    explicit WindowHost(const std::vector<std::string>& windowSpecs, const std::wstring& program = L"",
+                        DWORD timeoutMs = 15000);
+    ~WindowHost();
+    WindowHost(const WindowHost&) = delete;
+    WindowHost& operator=(const WindowHost&) = delete;
+
+    bool Ready() const { return ready_; }
+    const std::vector<HWND>& Windows() const { return windows_; }
+    HWND Window(size_t index) const { return index < windows_.size() ? windows_[index] : nullptr; }
+    DWORD ProcessId() const { return processId_; }
+
+    // Makes the program stop pumping messages for `ms`.
+    void Hang(DWORD ms);
+    // Whether the program answers a message within `timeoutMs`.
+    bool Responds(DWORD timeoutMs = 1000) const;
+    // Ends the program and waits (bounded) for it to be gone.
+    void Terminate();
+
+private:
+    HANDLE process_ = nullptr;
+    HANDLE job_ = nullptr;
+    DWORD processId_ = 0;
+    std::vector<HWND> windows_;
+    bool ready_ = false;
+};
+
+// A top-level window of the calling thread, destroyed with the object.
+class TestWindow {
+public:
+    TestWindow(const std::wstring& className, const std::wstring& title, DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+               DWORD exStyle = 0, HWND parent = nullptr);
+    ~TestWindow();
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+
+    HWND Handle() const { return window_; }
+    operator HWND() const { return window_; }
+    // Destroys the window now (the object then holds a dead handle).
+    void Destroy();
+
+private:
+    HWND window_ = nullptr;
+};
+
+// Whether the window is visible by its own style (ignoring its parents).
+bool HasVisibleStyle(HWND window);
+
+} // namespace testsupport

@@ -1,0 +1,150 @@
+// A program that owns top-level windows for the tests.
+//
+//   window_host.exe [window ...]
+//   window spec:  CLASS|TITLE[|FLAGS]     one window
+//                 *N|CLASS|TITLE[|FLAGS]  N windows titled "TITLE 0".."TITLE N-1"
+//   FLAGS: any of h (hidden), m (minimised), t (tool window), o (carries the
+//   main dialog's user-data mark 1984), c (one visible child window inside).
+//
+// Prints one line per window, "<hwnd in hex> <process id>", then "ready",
+// on stdout, and pumps messages until its first window is destroyed or it
+// is ended. Messages to any of its windows:
+//   WM_APP + 1 (wParam = ms): stop pumping messages for that long, so the
+//              system sees the program hung; returns at once (posted).
+//   WM_APP + 2: replies with the number of messages pumped so far.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr UINT kHang = WM_APP + 1;
+constexpr UINT kPumped = WM_APP + 2;
+LONG pumped = 0;
+DWORD hangMs = 0;
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case kHang:
+        hangMs = static_cast<DWORD>(wParam);
+        return 0;
+    case kPumped:
+        return pumped;
+    case WM_DESTROY:
+        if (GetWindowLongPtrW(window, 0) == 1)
+            PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+std::wstring Widen(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), size);
+    wide.resize(static_cast<size_t>(size - 1));
+    return wide;
+}
+
+std::vector<std::string> Split(const std::string& text)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t bar = text.find('|', start);
+        parts.push_back(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+        if (bar == std::string::npos)
+            return parts;
+        start = bar + 1;
+    }
+}
+
+void EnsureClass(const std::wstring& name)
+{
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    if (GetClassInfoExW(GetModuleHandleW(nullptr), name.c_str(), &existing))
+        return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = WindowProc;
+    wc.cbWndExtra = sizeof(LONG_PTR);
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = name.c_str();
+    RegisterClassExW(&wc);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Our own child windows use a class of their own that nobody lists.
+    EnsureClass(L"WindowHostChild");
+    bool first = true;
+    int offset = 0;
+    for (int a = 1; a < argc; ++a) {
+        std::vector<std::string> parts = Split(argv[a]);
+        int count = 1;
+        if (!parts.empty() && !parts[0].empty() && parts[0][0] == '*') {
+            count = std::atoi(parts[0].c_str() + 1);
+            parts.erase(parts.begin());
+        }
+        if (parts.size() < 2)
+            continue;
+        const std::wstring className = Widen(parts[0]);
+        const std::string flags = parts.size() > 2 ? parts[2] : "";
+        EnsureClass(className);
+        for (int i = 0; i < count; ++i) {
+            std::wstring title = Widen(parts[1]);
+            if (argv[a][0] == '*')
+                title += L" " + std::to_wstring(i);
+            DWORD exStyle = flags.find('t') != std::string::npos ? WS_EX_TOOLWINDOW : 0;
+            DWORD style = WS_OVERLAPPEDWINDOW;
+            if (flags.find('h') == std::string::npos)
+                style |= WS_VISIBLE;
+            if (flags.find('m') != std::string::npos)
+                style |= WS_MINIMIZE;
+            offset = (offset + 8) % 400;
+            HWND window = CreateWindowExW(exStyle, className.c_str(), title.c_str(), style, 40 + offset,
+                                          40 + offset, 240, 120, nullptr, nullptr,
+                                          GetModuleHandleW(nullptr), nullptr);
+            if (!window)
+                return 2;
+            if (first)
+                SetWindowLongPtrW(window, 0, 1); // ends the program when destroyed
+            first = false;
+            if (flags.find('o') != std::string::npos)
+                SetWindowLongPtrW(window, GWLP_USERDATA, 1984);
+            if (flags.find('c') != std::string::npos)
+                CreateWindowExW(0, L"WindowHostChild", L"child", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50,
+                                window, nullptr, GetModuleHandleW(nullptr), nullptr);
+            std::printf("%llx %lu\n", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(window)),
+                        GetCurrentProcessId());
+        }
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        ++pumped;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        if (hangMs) {
+            DWORD ms = hangMs;
+            hangMs = 0;
+            Sleep(ms);
+        }
+    }
+    return 0;
+}
