@@ -7,6 +7,7 @@
 #include "engine/EngineDialog.h"
 #include "engine/Hiding.h"
 #include "engine/NotifyArea.h"
+#include "engine/Recovery.h"
 #include "engine/SettingFile.h"
 #include "engine/Volume.h"
 #include "framework/Thread.h"
@@ -122,6 +123,9 @@ void EnginePoller::HideSequence()
         engineOperations.applyStoredDisplayMode();
     if (settings_->hideNotifyArea)
         engineOperations.hideNotificationArea(true);
+    // Whoever restores after our death must know what to undo.
+    hiddenJournal.NoteSideActions(muted != 0, savedWaveVolume, settings_->hideNotifyArea != 0);
+    hiddenJournal.Save();
 }
 
 void EnginePoller::RestoreSequence()
