@@ -269,4 +269,18 @@ TEST_F(Hiding, AHungWindowDoesNotHoldUpHideOrRestore)
     EXPECT_LT(GetTickCount64() - start, 1000u);
 }
 
+TEST_F(Hiding, AHungTopWindowDoesNotHoldUpTheEngine)
+{
+    WindowHost host({"CvHostPlain|hung top|m"});
+    ASSERT_TRUE(host.Ready());
+    topWindow = new CCvWnd(host.Window(0));
+    host.Hang(3000);
+    ASSERT_TRUE(WaitUntil([&] { return !host.Responds(50); }, 3000));
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(BringTopWindow(), 1);
+    EXPECT_LT(GetTickCount64() - start, 1000u);
+    // Restored once it pumps again.
+    EXPECT_TRUE(WaitUntil([&] { return !(GetWindowLongW(host.Window(0), GWL_STYLE) & WS_MINIMIZE); }, 10000));
+}
+
 } // namespace
