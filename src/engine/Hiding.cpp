@@ -7,6 +7,7 @@
 
 #include "catalogue/HideSets.h"
 #include "catalogue/WindowCatalogue.h"
+#include "engine/Recovery.h"
 
 CEnArray<HWND> hiddenStack;
 CCriticalSection engineLock;
@@ -136,8 +137,19 @@ private:
 
 void HideAndPush(ShowBatch& batch, HWND window)
 {
+    // Marked and listed before it goes, so that a window we hide is never
+    // unknown to whoever restores after our death.
+    hiddenJournal.NoteHiding(window);
     batch.Issue(window);
     hiddenStack.Add(window);
+}
+
+// The hide commands are out: the journal reaches the disk before we wait
+// for the windows to carry them out.
+std::vector<HWND> SettleHides(ShowBatch& batch)
+{
+    hiddenJournal.Save();
+    return batch.Settle();
 }
 
 bool IsTopWindow(HWND window)
@@ -158,7 +170,7 @@ int HideChosenWindows()
         HideAndPush(batch, window);
         ++count;
     }
-    batch.Settle();
+    SettleHides(batch);
     return count;
 }
 
@@ -179,7 +191,7 @@ int HideProcessWindows()
         HideAndPush(batch, window);
         ++count;
     }
-    batch.Settle();
+    SettleHides(batch);
     return count;
 }
 
@@ -214,7 +226,7 @@ int HideFileWindows()
             }
         }
     }
-    batch.Settle();
+    SettleHides(batch);
     return count;
 }
 
@@ -258,5 +270,7 @@ int RestoreHidden()
             SetForegroundWindow(window);
     }
     hiddenStack.RemoveAll();
+    // Nothing is left hidden: the marks and the journal go too.
+    hiddenJournal.Clear();
     return static_cast<int>(shown.size());
 }
