@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 
+#include "catalogue/HideSets.h"
+#include "engine/Engine.h"
+#include "engine/Hiding.h"
 #include "engine/NotifyArea.h"
 #include "engine/Volume.h"
 #include "support/ScratchDir.h"
@@ -90,18 +94,6 @@ TEST(HiddenJournalFormat, RefusesEveryTruncationAndEveryDamagedByte)
     EXPECT_FALSE(DecodeHiddenRecord(std::string(4096, 'x'), &out));
 }
 
-TEST(HiddenJournalFormat, MarkTokenNamesAProcessAndItsStart)
-{
-    WindowHost host({"RecoveryTokenHost|token"});
-    ASSERT_TRUE(host.Ready());
-    const ULONG_PTR token = MarkTokenOf(host.ProcessId());
-    EXPECT_EQ(host.ProcessId(), static_cast<DWORD>(static_cast<ULONGLONG>(token) & 0xFFFFFFFFu));
-    EXPECT_NE(0u, ProcessCreationTime(host.ProcessId()));
-    EXPECT_NE(MarkToken(), token);
-    EXPECT_EQ(MarkTokenOf(GetCurrentProcessId()), MarkToken());
-    EXPECT_EQ(0u, MarkTokenOf(0xfffffff3));
-}
-
 // ---- writing the journal -------------------------------------------------------------
 
 class JournalWriting : public ::testing::Test {
@@ -174,22 +166,6 @@ TEST_F(JournalWriting, ListsEachWindowOnceWithItsProcessAndClearsAfterTheRestore
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
     for (HWND window : host.Windows())
         EXPECT_EQ(0u, MarkOf(window));
-}
-
-TEST_F(JournalWriting, ClearLeavesAMarkThatAnotherInstancePutOn)
-{
-    HiddenJournal journal(kDeadInstance);
-    journal.Open(path);
-    journal.NoteHiding(host.Window(1));
-    ASSERT_TRUE(journal.Save());
-    HiddenJournal other(kDeadInstance + 4);
-    other.Open(dir.File(L"other.dat"));
-    other.NoteHiding(host.Window(1));
-
-    journal.Clear();
-    EXPECT_EQ(kDeadInstance + 4, MarkOf(host.Window(1)));
-    other.Clear();
-    EXPECT_EQ(0u, MarkOf(host.Window(1)));
 }
 
 TEST_F(JournalWriting, FaultPathShowsOurWindowsWithoutTouchingTheFile)
@@ -420,3 +396,102 @@ TEST_F(Recovery, MarkAloneRecoversWhenTheJournalNeverGotWritten)
 }
 
 } // namespace
+
+// ---- the running instance: the engine's hide, the session's end, a fault --------------
+
+namespace engineWorld {
+DWORD now = 100000;
+}
+
+class GuardedEngine : public Recovery {
+protected:
+    void SetUp() override
+    {
+        Recovery::SetUp();
+        hiddenJournal.Open(path);
+        for (size_t i = 0; i < 3; ++i)
+            hideWindowSet.Add(host.Window(i));
+        EngineOperations ops = DefaultEngineOperations();
+        ops.chordIsDown = [](const HotkeyChord&) { return 0; };
+        ops.tickCount = []() -> DWORD { return engineWorld::now; };
+        ops.sleep = [](DWORD ms) { engineWorld::now += ms; };
+        ops.setVolumeMute = [](bool mute) {
+            muted = mute ? 1 : 0;
+            savedWaveVolume = 0x00440044;
+        };
+        ops.hideNotificationArea = [](bool) {};
+        engineOperations = ops;
+    }
+    void TearDown() override
+    {
+        {
+            std::lock_guard<CCriticalSection> guard(engineLock);
+            RestoreHidden();
+        }
+        engineOperations = DefaultEngineOperations();
+        hiddenJournal.Open(L"");
+        hideWindowSet.RemoveAll();
+        DestroySessionGuardWindow();
+        Recovery::TearDown();
+    }
+
+    // One press of the show/hide chord, as the tray's command.
+    void Toggle(EnginePoller& poller)
+    {
+        engineWorld::now += 1000;
+        PostThreadMessageW(GetCurrentThreadId(), UM_TOGGLE_HIDE, 0, 0);
+        poller.Poll();
+    }
+
+    bool AllShown() const { return Visible(0) && Visible(1) && Visible(2); }
+    bool NoneShown() const { return !Visible(0) && !Visible(1) && !Visible(2); }
+};
+
+TEST_F(GuardedEngine, HideIsJournalledAndTheSessionEndOrAFaultBringsItBack)
+{
+    SettingData settings{};
+    settings.muteVolume = 1;
+    settings.hideNotifyArea = 1;
+    EnginePoller poller(&settings);
+    Toggle(poller);
+    ASSERT_TRUE(WaitUntil([&] { return NoneShown(); }, 5000));
+
+    std::string bytes;
+    HiddenRecord record;
+    ASSERT_TRUE(ReadBytes(path, &bytes) && DecodeHiddenRecord(bytes, &record));
+    ASSERT_EQ(3u, record.entries.size());
+    EXPECT_EQ(host.Window(0), record.entries[0].window);
+    EXPECT_TRUE(record.volumeMuted);
+    EXPECT_EQ(0x00440044u, record.savedWaveVolume);
+    EXPECT_TRUE(record.notifyAreaHidden);
+    EXPECT_EQ(MarkToken(), MarkOf(host.Window(2)));
+
+    // The session ends: everything comes back before the answer, and the
+    // session is not held up.
+    HWND guard = CreateSessionGuardWindow();
+    ASSERT_NE(nullptr, guard);
+    EXPECT_EQ(TRUE, SendMessageW(guard, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+    EXPECT_TRUE(AllShown());
+    EXPECT_FALSE(JournalExists());
+    EXPECT_EQ(0u, MarkOf(host.Window(0)));
+    EXPECT_EQ(0, muted);
+    EXPECT_EQ(0x00440044u, waveVolumeSet.load());
+
+    // The session went on: the engine's next toggle restores nothing, the
+    // one after hides again.
+    Toggle(poller);
+    EXPECT_FALSE(poller.Hidden());
+    EXPECT_TRUE(AllShown());
+    Toggle(poller);
+    ASSERT_TRUE(WaitUntil([&] { return NoneShown(); }, 5000));
+
+    // A fault shows them at once; the journal stays for the side actions.
+    RestoreHiddenOnFault(nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return AllShown(); }, 5000));
+    EXPECT_EQ(0u, MarkOf(host.Window(1)));
+    EXPECT_TRUE(JournalExists());
+
+    // A normal restore clears the journal.
+    Toggle(poller);
+    EXPECT_FALSE(JournalExists());
+}
