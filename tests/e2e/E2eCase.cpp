@@ -55,7 +55,7 @@ void CovelinCase::ExitExpectingZero(Process& covelin, HWND dialog)
 {
     PostCommand(dialog, IDCANCEL, GetDlgItem(dialog, IDCANCEL));
     DWORD code = 1234;
-    ASSERT_TRUE(covelin.WaitExit(kExitMs, &code)) << "Covelin did not end after Exit";
+    ASSERT_TRUE(covelin.WaitExit(kExitMs, &code)) << "Covelin did not end after Exit:" << Describe(covelin.Id());
     EXPECT_EQ(0u, code);
 }
 
@@ -63,6 +63,11 @@ bool CovelinCase::Arm(HWND dialog)
 {
     PostCommand(dialog, 3, GetDlgItem(dialog, 3));
     return WaitFor([&] { return !IsWindowVisible(dialog); }, kActMs);
+}
+
+bool CovelinCase::WaitForDialogBack(HWND dialog)
+{
+    return WaitFor([&] { return IsWindowVisible(dialog) && !IsIconic(dialog); }, kActMs);
 }
 
 std::vector<HWND> CovelinCase::StartTarget(Process& target, int count)

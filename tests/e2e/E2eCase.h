@@ -18,6 +18,10 @@ protected:
     void ExitExpectingZero(Process& covelin, HWND dialog);
     // Presses Start and waits until the dialog has gone (the engine is armed).
     bool Arm(HWND dialog);
+    // Waits until the engine has handed the dialog back whole: shown and
+    // restored from its minimised state. (A click on it before that would
+    // race with the engine's last steps, faster than any user can.)
+    bool WaitForDialogBack(HWND dialog);
     // Starts the target program and waits for its windows.
     std::vector<HWND> StartTarget(Process& target, int count);
 

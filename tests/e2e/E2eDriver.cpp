@@ -1,5 +1,6 @@
 #include "E2eDriver.h"
 
+#include "support/Keyboard.h"
 #include "support/Wait.h"
 
 #include <algorithm>
@@ -232,6 +233,25 @@ void PostCommand(HWND window, int id, HWND control)
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
 }
 
+std::string Describe(DWORD pid)
+{
+    std::wstring text;
+    for (HWND hwnd : WindowsOf(pid, nullptr, nullptr)) {
+        wchar_t cls[128] = {};
+        GetClassNameW(hwnd, cls, 128);
+        text += L"\n  [" + std::wstring(cls) + L"] \"" + WindowTitle(hwnd) + L"\"" +
+                (IsWindowVisible(hwnd) ? L" visible" : L" hidden");
+        if (wcscmp(cls, L"#32770") == 0 && WindowTitle(hwnd) == kAppCaption)
+            text += L": " + MessageBoxText(hwnd);
+    }
+    std::string out(text.size() * 3 + 1, '\0');
+    out.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), static_cast<int>(out.size()), nullptr,
+                                   nullptr));
+    if (!out.empty())
+        out.pop_back();
+    return out.empty() ? std::string("\n  (no windows)") : out;
+}
+
 // --- Message boxes -----------------------------------------------------------
 
 HWND FindMessageBox(DWORD pid)
@@ -321,11 +341,31 @@ void SendKeys(const std::vector<WORD>& keys, bool up)
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+namespace {
+
+// Wine passes injected keys on (and so into the key state that Covelin
+// polls) only while the desktop has a visible foreground window. When the
+// windows in front are hidden, a small window of ours takes the foreground.
+void EnsureKeyboardFocus()
+{
+    static testsupport::ForegroundWindow* keyWindow = nullptr;
+    HWND front = GetForegroundWindow();
+    if (front && IsWindowVisible(front))
+        return;
+    if (!keyWindow)
+        keyWindow = new testsupport::ForegroundWindow; // lives to the end of the run
+    else
+        SetForegroundWindow(keyWindow->Handle());
+}
+
+} // namespace
+
 bool HoldChordUntil(const std::vector<WORD>& keys, const std::function<bool()>& done, DWORD timeoutMs)
 {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     bool held = false;
     for (;;) {
+        EnsureKeyboardFocus();
         SendKeys(keys, false);
         testsupport::PumpMessages();
         if (done()) {
@@ -336,6 +376,7 @@ bool HoldChordUntil(const std::vector<WORD>& keys, const std::function<bool()>& 
             break;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 30, QS_ALLINPUT);
     }
+    EnsureKeyboardFocus();
     SendKeys(keys, true);
     return held;
 }

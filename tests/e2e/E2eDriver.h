@@ -102,6 +102,9 @@ HWND FindControl(HWND parent, int id, const wchar_t* text = nullptr);
 void PostCommand(HWND window, int id, HWND control = nullptr);
 
 std::wstring WindowTitle(HWND hwnd);
+// The process's top-level windows, one line each: class, title, visibility,
+// and the text of any message box. For the messages of failing cases.
+std::string Describe(DWORD pid);
 // Visible top-level windows of the process, top of the Z order first.
 std::vector<HWND> ZOrderOf(DWORD pid, const wchar_t* className);
 

@@ -1,0 +1,75 @@
+#pragma once
+// The application object: decides whether this process may run at all (one
+// instance per user session, told by a named pipe), loads what earlier runs
+// stored, puts up the tray icon, starts the two catalogue refreshers, runs
+// the main dialog modally, and at the end stops every worker in a fixed
+// order before the process ends.
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <initializer_list>
+
+#include "framework/WinApp.h"
+
+class CWinThread;
+
+// The name that exists while an instance runs. It is never connected, read
+// or written.
+inline constexpr wchar_t kInstancePipeName[] = L"\\\\.\\pipe\\Covelin";
+
+// 1 when something holds the pipe `name`: it opens, or fails for any reason
+// other than "not found" (a busy single instance, access denied...).
+int IsPipeNameHeld(const wchar_t* name);
+// Creates the server end of the single-instance pipe `name`; null on failure.
+HANDLE CreateSingleInstancePipe(const wchar_t* name);
+
+// Shutdown waits for each worker's done flag in turn, testing every 100 ms.
+// A worker that is blocked for good must not keep the process alive, so the
+// waits share one deadline: they give up at `deadlineTick` (GetTickCount64)
+// and report false. True when every flag was seen non-zero.
+bool WaitForDoneFlags(std::initializer_list<std::function<bool()>> doneFlags, ULONGLONG deadlineTick);
+
+class CCovelinApp : public CWinApp {
+public:
+    // How long shutdown waits, in all, for the workers to report their end.
+    // A refresher ends within one rebuild and 100 ms, the engine within one
+    // 20 ms poll; anything far beyond that is a worker stuck elsewhere.
+    static constexpr DWORD kWorkerStopBudgetMs = 4000;
+    // Whatever happens after the main dialog has closed, the process is gone
+    // this long afterwards.
+    static constexpr DWORD kExitWatchdogMs = 8000;
+
+    // Computes the program's own path, the settings location and defaults.
+    CCovelinApp();
+    ~CCovelinApp() override;
+
+    // The whole run; always FALSE, so the framework goes straight on to
+    // ExitInstance and runs no message loop of its own.
+    BOOL InitInstance() override;
+    // The exit step; 0 is the process exit code.
+    int ExitInstance() override;
+
+    int IsAnotherInstanceRunning();
+    void CreateInstancePipe();
+
+    // False when a worker was still running when shutdown stopped waiting:
+    // the process must then end at once, without running the destructors
+    // of objects that worker may still be using.
+    bool WorkersEnded() const { return workersEnded_; }
+
+    // Server end of the single-instance pipe, held for the whole run.
+    HANDLE pipeHandle = nullptr;
+
+private:
+    void StopWorkers();
+    void StartExitWatchdog();
+
+    // Set once the single-instance test has passed: a refused start must
+    // not save (and so wipe) the list that the running instance stored.
+    bool instanceAccepted_ = false;
+    bool workersEnded_ = true;
+    bool engineEnded_ = true;
+    CWinThread* windowRefresher_ = nullptr;
+    CWinThread* processRefresher_ = nullptr;
+};
