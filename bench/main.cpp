@@ -287,6 +287,14 @@ BENCH_SECTION("window-calls", "cost of single window-manager calls on 300 window
         wchar_t name[256];
         return static_cast<LONG_PTR>(GetClassNameW(w, name, 256));
     });
+    bench::Report("FindWindowW(Shell_TrayWnd) x1", bench::TimeRuns(30, [&] {
+        sink = sink + reinterpret_cast<LONG_PTR>(FindWindowW(L"Shell_TrayWnd", nullptr));
+    }));
+    bench::Report("300 window records made and freed", bench::TimeRuns(30, [&] {
+        CCvWndArray records;
+        for (HWND window : windows)
+            records.Add(new CCvWnd(window, CCvWnd::Seen{}));
+    }));
     each("GetWindowThreadProcessId x300", [](HWND w) { return static_cast<LONG_PTR>(GetWindowThreadProcessId(w, nullptr)); });
 }
 

@@ -106,7 +106,9 @@ namespace {
 // rest per handle: the class (fixed for a window's life), whether the
 // window is ours, and, for other programs' windows, whether it carries our
 // mark (read again every few rebuilds; our own windows are read every time,
-// which costs nothing). The result is the one IsCataloguedWindow gives.
+// which costs nothing). The result is the one IsCataloguedWindow gives,
+// except that a mark put on (or taken off) another program's window shows
+// within a few seconds instead of at the next rebuild.
 struct WindowFacts {
     bool own;            // a window of this process
     bool excludedClass;  // tooltip or desktop class

@@ -64,8 +64,9 @@ public:
     void RemoveAt(int index, int count = 1) override;
 };
 
-// Whether the catalogue would list `window` (given the taskbar's handle).
-// Exposed for the window filter's tests.
+// The catalogue's filter asked afresh of every property: whether `window`
+// (met in the enumeration of top-level windows) belongs in the catalogue,
+// given the taskbar's handle.
 bool IsCataloguedWindow(HWND window, HWND taskbar);
 
 // Every window the user may choose, rebuilt about every 500 ms by
