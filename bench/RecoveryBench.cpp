@@ -1,0 +1,54 @@
+// What keeping the hidden-window journal adds to a hide and restore.
+#include "Bench.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "catalogue/HideSets.h"
+#include "catalogue/WindowCatalogue.h"
+#include "engine/Hiding.h"
+#include "engine/Recovery.h"
+
+BENCH_SECTION("hide-restore-journal", "hide + restore of 100 windows, with and without the journal")
+{
+    bench::HostProcess host(100);
+    if (!host.Ok() || host.Windows().size() != 100) {
+        std::printf("  could not start the window host\n");
+        return;
+    }
+    host.Settle();
+    const std::vector<HWND>& windows = host.Windows();
+    auto bareLoop = [&] {
+        for (HWND window : windows)
+            ShowWindow(window, SW_HIDE);
+        for (HWND window : windows)
+            ShowWindow(window, SW_SHOW);
+    };
+    hideWindowSet.RemoveAll();
+    for (HWND window : windows)
+        hideWindowSet.Add(window);
+    auto hideAndRestore = [&] {
+        std::lock_guard<CCriticalSection> engine(engineLock);
+        {
+            std::lock_guard<CCriticalSection> catalogue(windowLock);
+            HideChosenWindows();
+        }
+        RestoreHidden();
+    };
+
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring path = std::wstring(temp) + L"covelin_bench_hidden.dat";
+    auto [without, bare] = bench::TimeAlternately(15, hideAndRestore, bareLoop);
+    hiddenJournal.Open(path);
+    auto [with, bare2] = bench::TimeAlternately(15, hideAndRestore, bareLoop);
+    hiddenJournal.Open(L"");
+    DeleteFileW(path.c_str());
+    hideWindowSet.RemoveAll();
+
+    bench::Report("bare ShowWindow x100 hide + x100 show", bare);
+    bench::Report("hide + restore, no journal", without);
+    bench::Report("hide + restore, journal kept", with);
+    bench::Ratio("journal kept / bare", bench::Median(with), bench::Median(bare2), 1.3);
+    bench::Ratio("journal kept / no journal", bench::Median(with), bench::Median(without), 1.1);
+}
