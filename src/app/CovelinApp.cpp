@@ -10,6 +10,7 @@
 #include "catalogue/ProcessCatalogue.h"
 #include "catalogue/WindowCatalogue.h"
 #include "engine/Engine.h"
+#include "engine/Recovery.h"
 #include "engine/SettingFile.h"
 #include "framework/FileSystem.h"
 #include "framework/Thread.h"
@@ -136,6 +137,12 @@ BOOL CCovelinApp::InitInstance()
     instanceAccepted_ = true;
     CreateInstancePipe();
 
+    // Windows that an instance which died while hiding them left invisible
+    // come back before anything else can keep the user waiting. Only past
+    // the single-instance test: a running instance's hidden windows are
+    // hidden on purpose.
+    StartHiddenWindowGuard();
+
     if (!settingFile.Load(defaultSettings)) {
         settingFile.Save();
         AfxMessageBox(kMsgLoadSettingsFailed, MB_OK | MB_ICONWARNING);
@@ -165,6 +172,7 @@ BOOL CCovelinApp::InitInstance()
         StartExitWatchdog();
         theTrayIcon.Remove(settingFile.Data()->trayIcon);
         StopWorkers();
+        DestroySessionGuardWindow();
 
         mainDialog = nullptr;
         m_pMainWnd = nullptr;
