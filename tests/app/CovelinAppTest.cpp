@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "app/CovelinApp.h"
+#include "catalogue/HideSets.h"
+#include "engine/SettingFile.h"
+#include "framework/FileSystem.h"
+#include "framework/Profile.h"
+
+namespace {
+
+std::wstring UniquePipeName()
+{
+    return L"\\\\.\\pipe\\CovelinTest-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(GetTickCount64());
+}
+
+// ---- single instance ------------------------------------------------------------
+
+TEST(SingleInstance, FreeNameThenHeldWhileTheServerEndLivesAndBusyAfterAProbe)
+{
+    const std::wstring name = UniquePipeName();
+    EXPECT_EQ(0, IsPipeNameHeld(name.c_str()));
+
+    HANDLE server = CreateSingleInstancePipe(name.c_str());
+    ASSERT_NE(nullptr, server);
+    // The first probe connects to the only instance; from then on that
+    // instance is busy, and busy must still read as "running".
+    EXPECT_EQ(1, IsPipeNameHeld(name.c_str()));
+    EXPECT_EQ(1, IsPipeNameHeld(name.c_str()));
+    EXPECT_EQ(1, IsPipeNameHeld(name.c_str()));
+
+    CloseHandle(server);
+    EXPECT_EQ(0, IsPipeNameHeld(name.c_str())) << "the name must go with the last handle";
+}
+
+TEST(SingleInstance, PipeIsOneOutboundMessageInstanceWithSmallBuffers)
+{
+    const std::wstring name = UniquePipeName();
+    HANDLE server = CreateSingleInstancePipe(name.c_str());
+    ASSERT_NE(nullptr, server);
+
+    // Outbound only: a client may read but not write.
+    HANDLE writer = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, writer);
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
+    HANDLE client = CreateFileW(name.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, client);
+
+    DWORD flags = 0, outSize = 0, inSize = 0, maxInstances = 0;
+    ASSERT_TRUE(GetNamedPipeInfo(client, &flags, &outSize, &inSize, &maxInstances));
+    EXPECT_EQ(static_cast<DWORD>(PIPE_CLIENT_END | PIPE_TYPE_MESSAGE), flags);
+    EXPECT_EQ(32u, outSize);
+    EXPECT_EQ(32u, inSize);
+    EXPECT_EQ(1u, maxInstances);
+    // A second server end cannot be made: one instance at most.
+    EXPECT_EQ(nullptr, CreateSingleInstancePipe(name.c_str()));
+    CloseHandle(client);
+    CloseHandle(server);
+}
+
+// ---- shutdown waits -----------------------------------------------------------------
+
+TEST(ShutdownWait, ReturnsAtOnceWhenEveryWorkerHasEnded)
+{
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_TRUE(WaitForDoneFlags({[] { return true; }, [] { return true; }, [] { return true; }}, start + 5000));
+    EXPECT_LT(GetTickCount64() - start, 100u);
+}
+
+TEST(ShutdownWait, WaitsForEachWorkerInTurn)
+{
+    std::atomic<int> first{0}, second{0};
+    std::thread worker([&] {
+        Sleep(150);
+        first = 1;
+        Sleep(150);
+        second = 1;
+    });
+    const ULONGLONG start = GetTickCount64();
+    const bool ended = WaitForDoneFlags({[&] { return first.load() != 0; }, [&] { return second.load() != 0; }},
+                                        start + 5000);
+    const ULONGLONG waited = GetTickCount64() - start;
+    worker.join();
+    EXPECT_TRUE(ended);
+    EXPECT_GE(waited, 250u);
+    EXPECT_LT(waited, 2000u);
+}
+
+// A worker blocked for good (on another program, say) must not hold the
+// process: the waits give up at their deadline and say so.
+TEST(ShutdownWait, GivesUpOnAWorkerThatNeverEnds)
+{
+    std::atomic<int> checkedLater{0};
+    const ULONGLONG start = GetTickCount64();
+    const bool ended = WaitForDoneFlags({[] { return false; },
+                                         [&] {
+                                             checkedLater = 1;
+                                             return true;
+                                         }},
+                                        start + 400);
+    const ULONGLONG waited = GetTickCount64() - start;
+    EXPECT_FALSE(ended);
+    EXPECT_GE(waited, 390u);
+    EXPECT_LT(waited, 1500u);
+    EXPECT_EQ(0, checkedLater.load()) << "the order is kept: later workers are not looked at first";
+}
+
+// ---- the application object ----------------------------------------------------------
+
+// Puts back the process-wide state the application object sets up, so that
+// other tests in this program see what they expect.
+class ApplicationObject : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        ownExecutablePath = savedOwnPath_;
+        settingFile.SetPath(savedSettingsPath_);
+        moduleDirectory = savedDirectory_;
+    }
+
+    std::wstring savedOwnPath_ = ownExecutablePath;
+    std::wstring savedSettingsPath_ = settingFile.Path();
+    std::wstring savedDirectory_ = moduleDirectory;
+};
+
+TEST_F(ApplicationObject, ConstructionKnowsItsOwnPathAndKeepsSettingsBesideTheExe)
+{
+    const std::wstring exe = OwnModulePath();
+    ASSERT_FALSE(exe.empty());
+    std::wstring upper = exe;
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    const std::wstring directory = exe.substr(0, exe.find_last_of(L'\\') + 1);
+
+    CCovelinApp app;
+    EXPECT_EQ(&app, AfxGetApp());
+    EXPECT_EQ(upper, ownExecutablePath);
+    EXPECT_EQ(directory, moduleDirectory);
+    EXPECT_EQ(directory + L"setting.dat", settingFile.Path());
+    // The profile is kept under the executable's base name.
+    EXPECT_EQ(L"test_app", app.m_pszAppName);
+    const SettingData defaults = MakeDefaultSettings();
+    EXPECT_EQ(0, std::memcmp(&defaultSettings, &defaults, sizeof defaults));
+}
+
+// A start refused by the single-instance test goes through the exit step
+// without having loaded the list: it must not save (and so wipe) the list
+// that the running instance keeps.
+TEST_F(ApplicationObject, ExitAfterARefusedStartLeavesTheStoredListAlone)
+{
+    CCovelinApp app;
+    app.SetRegistryKey(L"Tessary");
+    const std::wstring key = L"Software\\Tessary\\" + app.m_pszAppName + L"\\Files";
+    HKEY files = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &files, nullptr));
+    const wchar_t stored[] = L"C:\\SOMEWHERE\\KEPT.EXE";
+    RegSetValueExW(files, L"file_0", 0, REG_SZ, reinterpret_cast<const BYTE*>(stored), sizeof stored);
+    ASSERT_TRUE(hideFileSet.IsEmpty());
+
+    EXPECT_EQ(0, app.ExitInstance());
+
+    wchar_t read[64] = {};
+    DWORD size = sizeof read - sizeof(wchar_t);
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegQueryValueExW(files, L"file_0", nullptr, nullptr, reinterpret_cast<BYTE*>(read), &size));
+    EXPECT_STREQ(stored, read);
+    RegCloseKey(files);
+    RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Tessary\\" + app.m_pszAppName).c_str());
+    ProfileSetKey(nullptr);
+}
+
+} // namespace
