@@ -26,7 +26,7 @@ prepare_prefix() {
   if [ ! -f "$WINEPREFIX/.covelin-run-ready" ]; then
     wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1
     # The virtual desktop gets a taskbar (and with it a tray) only when asked.
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Covelin /t REG_SZ /d 1024x768 /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Covelin /t REG_SZ /d 1280x1024 /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops\Covelin' /v EnableShell /t REG_DWORD /d 1 /f >/dev/null 2>&1
     wineserver -w
     touch "$WINEPREFIX/.covelin-run-ready"
@@ -65,7 +65,7 @@ if command -v x11vnc >/dev/null 2>&1; then
 fi
 cat <<EOF
 No DISPLAY: Covelin runs on the virtual X display $DISPLAY, inside a Wine
-desktop of 1024x768 with a taskbar (Covelin's tray icon at its right end).
+desktop of 1280x1024 with a taskbar (Covelin's tray icon at its right end).
 To look at it:
   - a picture:  import -display $DISPLAY -window root covelin.png
   - a live view: $(if [ -n "$vnc" ]; then
@@ -77,7 +77,7 @@ To look at it:
   - from a desktop session (DISPLAY set), make run opens it on your screen.
 Press Ctrl+C here to end it.
 EOF
-wine explorer /desktop=Covelin,1024x768 "$exe"
+wine explorer /desktop=Covelin,1280x1024 "$exe"
 # The desktop's explorer may outlive Covelin by a moment; wait for Wine to go
 # quiet so Ctrl+C is not needed after a normal Exit.
 wineserver -w
