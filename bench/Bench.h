@@ -46,6 +46,10 @@ void Report(const char* label, const std::vector<double>& samples);
 // One comparison line: "  label: A / B = R x (target T x)".
 void Ratio(const char* label, double ours, double floor, double target);
 
+// The bare programs that the idle section compares Covelin with.
+int RunBarePoller();
+int RunBareDialog();
+
 // Path of this program, for starting copies of it as helper processes.
 std::wstring OwnPath();
 

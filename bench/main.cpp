@@ -389,6 +389,10 @@ int main(int argc, char** argv)
 {
     if (argc >= 3 && std::strcmp(argv[1], "--host") == 0)
         return bench::RunHost(std::atoi(argv[2]));
+    if (argc >= 2 && std::strcmp(argv[1], "--bare-poller") == 0)
+        return bench::RunBarePoller();
+    if (argc >= 2 && std::strcmp(argv[1], "--bare-dialog") == 0)
+        return bench::RunBareDialog();
 
     auto& sections = bench::Sections();
     if (argc >= 2 && std::strcmp(argv[1], "--list") == 0) {
