@@ -179,16 +179,15 @@ private:
 
     void Run()
     {
-        std::vector<HWND> answered;
         while (!stop_) {
             Search search{this, {}};
             ::EnumWindows(&MessageBoxAnswerer::Collect, reinterpret_cast<LPARAM>(&search));
             for (HWND box : search.found) {
-                bool known = false;
-                for (HWND done : answered)
-                    known = known || done == box;
-                if (known)
+                // Marked on the box itself: a later box may get the handle
+                // value of one already answered.
+                if (::GetPropW(box, kAnsweredMark) != nullptr)
                     continue;
+                ::SetPropW(box, kAnsweredMark, reinterpret_cast<HANDLE>(1));
                 SeenMessageBox seen;
                 wchar_t text[512] = {};
                 ::GetDlgItemTextW(box, 0xFFFF, text, 512);
@@ -199,13 +198,14 @@ private:
                     std::lock_guard<std::mutex> lock(mutex_);
                     seen_.push_back(seen);
                 }
-                answered.push_back(box);
                 ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer_, BN_CLICKED),
                                reinterpret_cast<LPARAM>(::GetDlgItem(box, answer_)));
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
+
+    static constexpr wchar_t kAnsweredMark[] = L"uitest.answered";
 
     int answer_;
     std::atomic<bool> stop_{false};
