@@ -139,8 +139,11 @@ void CMainDlg::OnStart()
     optionPage_.SaveOptions();
     ShowWindow(SW_MINIMIZE);
     ShowWindow(SW_HIDE);
-    // The previous engine has ended (the dialog was shown again), so its
-    // thread object can go.
+    // The previous engine ends right after it has shown the dialog; let it
+    // finish first, so that its last "done" cannot be taken for the new
+    // engine's. Its thread object can go then.
+    if (engineThreadObject_ && engineThreadObject_->m_hThread != nullptr)
+        ::WaitForSingleObject(engineThreadObject_->m_hThread, 1000);
     if (engineThread == engineThreadObject_.get())
         engineThread = nullptr;
     engineThreadObject_.reset(StartEngineThread());
