@@ -4,12 +4,10 @@
 #include <vector>
 
 #include "framework/Dialog.h"
-#include "framework/WinApp.h"
 #include "framework/TemplateBuilder.h"
 #include "ui/DialogDriver.h"
 
 using frameworktest::TemplateBuilder;
-using uitest::MessageBoxAnswerer;
 using uitest::ModalDriver;
 
 namespace {
@@ -305,24 +303,4 @@ TEST(WindowWrapper, SubclassingCanEndFromEitherSide)
     // The window went first: the wrapper let go of it.
     EXPECT_EQ(wrapper.m_hWnd, nullptr);
     EXPECT_EQ(wrapper.destroyed, 1);
-}
-
-TEST(ApplicationMessageBox, UsesTheApplicationNameAndReturnsTheAnswer)
-{
-    TemplateBuilder t = TopLevelTemplate();
-    TestDialog dialog(t.Get());
-    int answer = 0;
-    std::vector<uitest::SeenMessageBox> seen;
-    ModalDriver driver;
-    driver.Do([&] {
-        MessageBoxAnswerer answerer(IDNO);
-        answer = AfxMessageBox(L"Question?", MB_YESNO | MB_ICONQUESTION);
-        seen = answerer.Seen();
-        dialog.EndDialog(IDOK);
-    });
-    RunScript(driver, dialog);
-    EXPECT_EQ(answer, IDNO);
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, L"Question?");
-    EXPECT_TRUE(seen[0].yesNo);
 }

@@ -175,7 +175,11 @@ TEST_F(MainDialogTest, SettingsPageShowsTheRecordAndSavesItOnExit)
         EXPECT_EQ(tray_.calls, (std::vector<TrayCall>{{3, 0, L"Disk", true}}));
         EXPECT_EQ(settingFile.Data()->trayIcon, 2);
         ClickButton(page, IDC_SET_HIDE_OWN_ICON);
-        ::PostMessageW(dialog.GetDlgItem(IDCANCEL), BM_CLICK, 0, 0);
+        // Escape acts as Exit (from anywhere but a hotkey field, which
+        // would take it as its new chord).
+        HWND ownIconBox = page.GetDlgItem(IDC_SET_HIDE_OWN_ICON);
+        ::SetFocus(ownIconBox);
+        ::PostMessageW(ownIconBox, WM_KEYDOWN, VK_ESCAPE, 0);
     });
     EXPECT_EQ(driver.Run(dialog), IDCANCEL);
     const SettingData saved = SettingsOnDisk();
