@@ -197,12 +197,65 @@ bool WindowIsCatalogued(HWND window)
 
 // ---- message boxes ----------------------------------------------------------------------
 
-std::vector<std::wstring> Texts(uitest::MessageBoxAnswerer& answerer)
+MessageBoxWatcher::MessageBoxWatcher() : thread_([this] { Run(); }) {}
+
+MessageBoxWatcher::~MessageBoxWatcher()
 {
-    std::vector<std::wstring> texts;
-    for (const uitest::SeenMessageBox& seen : answerer.Seen())
-        texts.push_back(seen.text);
-    return texts;
+    stop_ = true;
+    thread_.join();
+}
+
+std::vector<std::wstring> MessageBoxWatcher::Texts()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return texts_;
+}
+
+void MessageBoxWatcher::Run()
+{
+    struct Search {
+        std::vector<HWND> boxes;
+    };
+    std::vector<HWND> answered;
+    while (!stop_) {
+        Search search;
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+                DWORD processId = 0;
+                GetWindowThreadProcessId(window, &processId);
+                if (processId != GetCurrentProcessId() || !IsWindowVisible(window))
+                    return TRUE;
+                // GetClassName and InternalGetWindowText read what the
+                // system holds; GetWindowText would send WM_GETTEXT.
+                wchar_t className[64] = {};
+                wchar_t caption[64] = {};
+                GetClassNameW(window, className, 64);
+                InternalGetWindowText(window, caption, 64);
+                if (wcscmp(className, L"#32770") == 0 && wcscmp(caption, L"Covelin") == 0
+                    && GetDlgItem(window, 0xFFFF) != nullptr)
+                    reinterpret_cast<Search*>(param)->boxes.push_back(window);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        for (HWND box : search.boxes) {
+            bool known = false;
+            for (HWND done : answered)
+                known = known || done == box;
+            if (known)
+                continue;
+            wchar_t text[512] = {};
+            InternalGetWindowText(GetDlgItem(box, 0xFFFF), text, 512);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                texts_.push_back(text);
+            }
+            answered.push_back(box);
+            PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        }
+        // Forget boxes that have gone, so that a reused handle counts again.
+        std::erase_if(answered, [](HWND box) { return !IsWindow(box); });
+        Sleep(10);
+    }
 }
 
 // ---- list views ----------------------------------------------------------------------------

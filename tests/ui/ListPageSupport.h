@@ -4,10 +4,12 @@
 // row-level views and double clicks of a list.
 #include <windows.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "DialogDriver.h"
 #include "framework/Dialog.h"
 #include "framework/ListCtrl.h"
 
@@ -67,8 +69,27 @@ void RefreshWindowCatalogue();
 void RefreshProcessCatalogue();
 bool WindowIsCatalogued(HWND window);
 
-// The texts of the message boxes the answerer saw, in order.
-std::vector<std::wstring> Texts(uitest::MessageBoxAnswerer& answerer);
+// Presses OK on every message box of this process captioned "Covelin" and
+// keeps their texts in order. It reads windows only with calls that send no
+// message, so it can never wait on the test's thread (which may be busy
+// joining it).
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher();
+    ~MessageBoxWatcher();
+    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+
+    std::vector<std::wstring> Texts();
+
+private:
+    void Run();
+
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<std::wstring> texts_;
+    std::thread thread_;
+};
 
 // The column-1 texts of a list, top to bottom.
 std::vector<std::wstring> RowTexts(const CListCtrl& list);

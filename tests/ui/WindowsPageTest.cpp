@@ -149,7 +149,7 @@ TEST_F(WindowsPage, HungWindowDoesNotStallTheSynchronisation)
 
 TEST_F(WindowsPage, DoubleClicksAddAndRefuseInTheirOrder)
 {
-    uitest::MessageBoxAnswerer boxes;
+    MessageBoxWatcher boxes;
     ColouredWindow red(UniqueTitle(L"Red"), kRed);
     ColouredWindow green(UniqueTitle(L"Green"), kGreen);
     ColouredWindow blue(UniqueTitle(L"Blue"), kBlue);
@@ -160,13 +160,13 @@ TEST_F(WindowsPage, DoubleClicksAddAndRefuseInTheirOrder)
     EXPECT_EQ(HideSetHandles(), std::vector<HWND>{red.Handle()});
     EXPECT_EQ(RowTexts(page.hideList), std::vector<std::wstring>{TitleOf(red.Handle())});
     EXPECT_EQ(HideImageColourOfRow(0), kRed);
-    EXPECT_EQ(Texts(boxes), messages);
+    EXPECT_EQ(boxes.Texts(), messages);
 
     // Twice: refused.
     AddToHideList(red.Handle());
     EXPECT_EQ(HideSetHandles(), std::vector<HWND>{red.Handle()});
     messages.push_back(kMsgWindowAlreadyHidden);
-    EXPECT_EQ(Texts(boxes), messages);
+    EXPECT_EQ(boxes.Texts(), messages);
 
     // The top window: refused with its own message.
     SelectRows(page.allList, {RowOf(green.Handle())});
@@ -175,7 +175,7 @@ TEST_F(WindowsPage, DoubleClicksAddAndRefuseInTheirOrder)
     AddToHideList(green.Handle());
     EXPECT_EQ(HideSetHandles(), std::vector<HWND>{red.Handle()});
     messages.push_back(kMsgWindowIsTopWindow);
-    EXPECT_EQ(Texts(boxes), messages);
+    EXPECT_EQ(boxes.Texts(), messages);
 
     // A window that is both (which the page never lets happen) meets the
     // hide-set test first.
@@ -185,13 +185,13 @@ TEST_F(WindowsPage, DoubleClicksAddAndRefuseInTheirOrder)
     delete topWindow;
     topWindow = savedTop;
     messages.push_back(kMsgWindowAlreadyHidden);
-    EXPECT_EQ(Texts(boxes), messages);
+    EXPECT_EQ(boxes.Texts(), messages);
 
     // A double click on the empty area below the rows does nothing, though
     // a row is marked.
     DoubleClickBelowRows(page, page.allList, RowOf(blue.Handle()));
     EXPECT_EQ(HideSetHandles(), std::vector<HWND>{red.Handle()});
-    EXPECT_EQ(Texts(boxes), messages);
+    EXPECT_EQ(boxes.Texts(), messages);
 
     AddToHideList(blue.Handle());
     EXPECT_EQ(HideSetHandles(), (std::vector<HWND>{red.Handle(), blue.Handle()}));
@@ -288,7 +288,7 @@ TEST_F(WindowsPage, ReverseSelectTwiceReturnsToEmptyAndClearEmpties)
 
 TEST_F(WindowsPage, SetAsTopWindowShowsRefusesAndClears)
 {
-    uitest::MessageBoxAnswerer boxes;
+    MessageBoxWatcher boxes;
     ColouredWindow yellow(UniqueTitle(L"Yellow"), kYellow);
     ColouredWindow blue(UniqueTitle(L"Blue"), kBlue);
     Open();
@@ -317,7 +317,7 @@ TEST_F(WindowsPage, SetAsTopWindowShowsRefusesAndClears)
     DoubleClickRow(page, page.allList, RowOf(blue.Handle()));
     SelectRows(page.allList, {RowOf(blue.Handle())});
     ClickButton(page, IDC_SET_TOP_WINDOW);
-    EXPECT_EQ(Texts(boxes), std::vector<std::wstring>{kMsgHiddenWindowNotTop});
+    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{kMsgHiddenWindowNotTop});
     ASSERT_NE(topWindow, nullptr);
     EXPECT_EQ(topWindow->GetHandle(), yellow.Handle());
 
@@ -331,28 +331,33 @@ TEST_F(WindowsPage, SetAsTopWindowShowsRefusesAndClears)
 
 TEST_F(WindowsPage, ClosedWindowsArePrunedAndImagesRenumbered)
 {
+    const COLORREF purple = RGB(150, 30, 160);
     ColouredWindow red(UniqueTitle(L"Red"), kRed);
     ColouredWindow green(UniqueTitle(L"Green"), kGreen);
     ColouredWindow blue(UniqueTitle(L"Blue"), kBlue);
+    ColouredWindow violet(UniqueTitle(L"Purple"), purple);
     ColouredWindow yellow(UniqueTitle(L"Yellow"), kYellow);
     Open();
-    for (HWND window : {red.Handle(), green.Handle(), blue.Handle()})
+    for (HWND window : {red.Handle(), green.Handle(), blue.Handle(), violet.Handle()})
         AddToHideList(window);
     SelectRows(page.allList, {RowOf(yellow.Handle())});
     ClickButton(page, IDC_SET_TOP_WINDOW);
     ASSERT_NE(topWindow, nullptr);
     const HWND greenHandle = green.Handle();
 
+    // Two neighbours in the hide list and the top window close.
     green.Destroy();
+    blue.Destroy();
     yellow.Destroy();
     RefreshWindowCatalogue();
     // The page is visible: its timer picks the change up within a tick or two.
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return page.hideList.GetItemCount() == 2 && topWindow == nullptr; }, 4000));
-    EXPECT_EQ(HideSetHandles(), (std::vector<HWND>{red.Handle(), blue.Handle()}));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return topWindow == nullptr; }, 4000));
+    EXPECT_EQ(HideSetHandles(), (std::vector<HWND>{red.Handle(), violet.Handle()}));
+    EXPECT_EQ(RowTexts(page.hideList), (std::vector<std::wstring>{TitleOf(red.Handle()), TitleOf(violet.Handle())}));
     EXPECT_EQ(RowImages(page.hideList), (std::vector<int>{0, 1}));
     EXPECT_EQ(page.imagesHide.GetImageCount(), 2);
     EXPECT_EQ(HideImageColourOfRow(0), kRed);
-    EXPECT_EQ(HideImageColourOfRow(1), kBlue);
+    EXPECT_EQ(HideImageColourOfRow(1), purple);
     EXPECT_EQ(RowOf(greenHandle), -1);
     EXPECT_EQ(page.GetDlgItemText(IDC_TOP_WINDOW_TITLE), L"");
 }
