@@ -9,8 +9,11 @@
 #include "framework/Dialog.h"
 #include "ui/res/resource.h"
 #include "ui/AboutDlg.h"
+#include "ui/FileDlg.h"
 #include "ui/OptionDlg.h"
+#include "ui/ProcessDlg.h"
 #include "ui/SettingDlg.h"
+#include "ui/WindowsDlg.h"
 
 class CWinThread;
 
@@ -27,6 +30,9 @@ public:
     CDialog* GetPage(int index);
     int CurrentPage() const { return currentPage; }
 
+    CWindowsDlg& WindowsPage() { return windowsPage_; }
+    CProcessDlg& ProcessPage() { return processPage_; }
+    CFileDlg& FilePage() { return filePage_; }
     COptionDlg& OptionPage() { return optionPage_; }
     CSettingDlg& SettingPage() { return settingPage_; }
     CAboutDlg& AboutPage() { return aboutPage_; }
@@ -55,9 +61,9 @@ private:
     int currentPage = 0;
     CButton exitButton_;
     CButton startButton_;
-    CDialog windowsPage_{IDD_WINDOWS_PAGE};
-    CDialog processPage_{IDD_PROCESS_PAGE};
-    CDialog filePage_{IDD_FILE_PAGE};
+    CWindowsDlg windowsPage_;
+    CProcessDlg processPage_;
+    CFileDlg filePage_;
     COptionDlg optionPage_;
     CSettingDlg settingPage_;
     CAboutDlg aboutPage_;
