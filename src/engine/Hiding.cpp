@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "catalogue/Executable.h"
 #include "catalogue/HideSets.h"
 #include "catalogue/WindowCatalogue.h"
 #include "engine/Recovery.h"
@@ -204,16 +205,19 @@ int HideFileWindows()
     // Windows of one process share its path: read it once per process.
     std::unordered_map<DWORD, std::wstring> pathOfProcess;
     for (int i = 0; i < windowCatalogue.GetSize(); ++i) {
-        CCvWnd* record = windowCatalogue[i];
-        HWND window = record->GetHandle();
+        HWND window = windowCatalogue[i]->GetHandle();
         if (IsTopWindow(window) || !IsLive(window))
             continue;
         DWORD processId = 0;
         GetWindowThreadProcessId(window, &processId);
         auto known = pathOfProcess.find(processId);
         if (known == pathOfProcess.end()) {
+            // Asked of the process id just read, not of the window again: a
+            // window closing right now must not leave an empty path on record
+            // for its process and so spare the process's other windows.
             std::wstring path; // stays empty if it cannot be read
-            record->GetModulePath(path);
+            if (processId != 0)
+                ExecutablePathOfProcess(processId, path);
             known = pathOfProcess.emplace(processId, UpperCasePath(path)).first;
         }
         const std::wstring& path = known->second;
