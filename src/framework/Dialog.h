@@ -7,10 +7,10 @@
 // such as a hotkey field sees WM_KEYDOWN for Tab, Enter and Escape), and only
 // then to the dialog manager (IsDialogMessage).
 //
-// Message handling of a dialog, in order: OnMessage (the handler hook), then
-// the built-in routes: notifications reflected to the child control that sent
-// them, WM_COMMAND -> OnCommand (IDOK -> OnOK, IDCANCEL -> OnCancel),
-// WM_NOTIFY -> OnNotify, WM_TIMER -> OnTimer.
+// Message handling of a dialog, in order: notifications reflected to the
+// child control that sent them (a link colours itself), then OnMessage (the
+// handler hook), then the built-in routes: WM_COMMAND -> OnCommand (IDOK ->
+// OnOK, IDCANCEL -> OnCancel), WM_NOTIFY -> OnNotify, WM_TIMER -> OnTimer.
 #include "framework/Controls.h"
 
 class CDialog;
