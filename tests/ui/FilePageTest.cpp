@@ -2,7 +2,9 @@
 // of answers (the chooser seam), so that no modal system dialog is needed.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <deque>
+#include <thread>
 #include <optional>
 #include <vector>
 
@@ -228,4 +230,110 @@ TEST_F(FilePage, ClearEmptiesListSetAndImages)
     Add(MakeFile(L"three.exe"));
     ExpectPaired();
     EXPECT_EQ(hideFileSet.GetSize(), 1);
+}
+
+namespace {
+
+// Finds the open-file dialog of this process, types `path` into its file
+// name field and presses Open; gives up (cancelling whatever dialog it
+// found) at the deadline. Sends no message to a window of the test thread
+// after the dialog has gone.
+class OpenDialogTyper {
+public:
+    explicit OpenDialogTyper(std::wstring path) : path_(std::move(path)), thread_([this] { Run(); }) {}
+    ~OpenDialogTyper() { thread_.join(); }
+    bool Typed() const { return typed_; }
+    std::wstring Caption() const { return caption_; }
+
+private:
+    static HWND FindDialog()
+    {
+        struct Search {
+            HWND found = nullptr;
+        } search;
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+                DWORD processId = 0;
+                GetWindowThreadProcessId(window, &processId);
+                wchar_t className[64] = {};
+                GetClassNameW(window, className, 64);
+                if (processId == GetCurrentProcessId() && IsWindowVisible(window) && wcscmp(className, L"#32770") == 0
+                    && IsWindowEnabled(window)) {
+                    reinterpret_cast<Search*>(param)->found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    static HWND FindEdit(HWND dialog)
+    {
+        struct Search {
+            HWND found = nullptr;
+        } search;
+        EnumChildWindows(
+            dialog,
+            [](HWND window, LPARAM param) -> BOOL {
+                wchar_t className[64] = {};
+                GetClassNameW(window, className, 64);
+                if (wcscmp(className, L"Edit") == 0 && IsWindowVisible(window)) {
+                    reinterpret_cast<Search*>(param)->found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    void Run()
+    {
+        const ULONGLONG deadline = GetTickCount64() + 15000;
+        while (GetTickCount64() < deadline) {
+            HWND dialog = FindDialog();
+            HWND edit = dialog != nullptr ? FindEdit(dialog) : nullptr;
+            if (edit != nullptr) {
+                wchar_t caption[64] = {};
+                InternalGetWindowText(dialog, caption, 64);
+                caption_ = caption;
+                SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path_.c_str()), SMTO_BLOCK, 2000,
+                                    nullptr);
+                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                typed_ = true;
+                // Wait until it has gone.
+                while (IsWindow(dialog) && GetTickCount64() < deadline)
+                    Sleep(20);
+                if (!IsWindow(dialog))
+                    return;
+                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                return;
+            }
+            Sleep(50);
+        }
+        if (HWND dialog = FindDialog())
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    }
+
+    std::wstring path_;
+    std::atomic<bool> typed_{false};
+    std::wstring caption_;
+    std::thread thread_;
+};
+
+} // namespace
+
+TEST_F(FilePage, RealOpenFileDialogAddsTheTypedFile)
+{
+    SetFileDialogChooser(nullptr); // the system's own dialog this time
+    Open();
+    const std::wstring tool = MakeFile(L"Typed.exe");
+    {
+        OpenDialogTyper typer(tool);
+        ClickButton(page, IDC_ADD_FILE);
+        EXPECT_TRUE(typer.Typed());
+    }
+    EXPECT_EQ(SetTexts(), std::vector<std::wstring>{UpperCasePath(tool)});
+    ExpectPaired();
 }
