@@ -1,7 +1,6 @@
-// Before the resource ids: resource.h defines DEFAULT_APP_ICON as a macro.
-#include "catalogue/Executable.h"
-
 #include "ui/FileDlg.h"
+
+#include "catalogue/Executable.h"
 
 #include <string>
 

@@ -170,7 +170,8 @@ private:
             return TRUE;
         wchar_t className[64] = {}, title[64] = {};
         ::GetClassNameW(window, className, 64);
-        ::GetWindowTextW(window, title, 64);
+        // Never a sent message: the test thread may be waiting for us.
+        ::InternalGetWindowText(window, title, 64);
         if (std::wstring(className) == L"#32770" && std::wstring(title) == L"Covelin"
             && ::GetDlgItem(window, 0xFFFF) != nullptr)
             search->found.push_back(window);
@@ -190,7 +191,7 @@ private:
                 ::SetPropW(box, kAnsweredMark, reinterpret_cast<HANDLE>(1));
                 SeenMessageBox seen;
                 wchar_t text[512] = {};
-                ::GetDlgItemTextW(box, 0xFFFF, text, 512);
+                ::InternalGetWindowText(::GetDlgItem(box, 0xFFFF), text, 512);
                 seen.text = text;
                 seen.yesNo = ::GetDlgItem(box, IDYES) != nullptr && ::GetDlgItem(box, IDNO) != nullptr;
                 seen.owner = ::GetWindow(box, GW_OWNER);
