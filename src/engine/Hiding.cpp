@@ -251,6 +251,33 @@ int BringTopWindow()
     return 1;
 }
 
+namespace {
+
+// The window that must end in front is not left to the burst of
+// activations above: its show may still have been on its way (a busy
+// program answers late), and a show carried out after the last activation
+// leaves it behind. Wait briefly for it to be shown, activate it, and let
+// its owner process the activation (a sent message is handled after the
+// activation's own notification). A hung owner is never waited for.
+void SettleForeground(HWND window)
+{
+    const ULONGLONG deadline = GetTickCount64() + 500;
+    while (!IsHungAppWindow(window) && IsWindow(window)) {
+        if (IsWindowVisible(window)) {
+            SetForegroundWindow(window);
+            DWORD_PTR ignored = 0;
+            SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &ignored);
+            if (GetForegroundWindow() == window)
+                return;
+        }
+        if (GetTickCount64() >= deadline)
+            return;
+        Sleep(10);
+    }
+}
+
+} // namespace
+
 int RestoreHidden()
 {
     ShowBatch batch(SW_SHOW);
@@ -273,6 +300,8 @@ int RestoreHidden()
         if (answered)
             SetForegroundWindow(window);
     }
+    if (!shown.empty())
+        SettleForeground(shown.back());
     hiddenStack.RemoveAll();
     // Nothing is left hidden: the marks and the journal go too.
     hiddenJournal.Clear();

@@ -1,6 +1,7 @@
 // Hiding another program's windows by its executable file, through the
 // hotkeys and through the tray icon's commands.
 #include "E2eCase.h"
+#include "support/Wait.h"
 
 namespace e2e {
 namespace {
@@ -67,7 +68,14 @@ TEST_F(Hiding, ToggleHotkeyHidesTheFilesWindowsAndBringsThemBackFirstHiddenInFro
     // last hidden first, so the first one hidden, the top one, is in front.
     ASSERT_TRUE(HoldChordUntil(kToggleKeys, [&] { return AllVisible(targets); }))
         << "the second Ctrl+` did not bring the windows back";
-    std::vector<HWND> after = ZOrderOf(target.Id(), kTargetClass);
+    // The windows show before the restore brings them forward one by one.
+    std::vector<HWND> after;
+    testsupport::WaitUntil(
+        [&] {
+            after = ZOrderOf(target.Id(), kTargetClass);
+            return !after.empty() && after.front() == before.front();
+        },
+        kActMs);
     ASSERT_FALSE(after.empty());
     EXPECT_EQ(before.front(), after.front()) << "expected \"" << Narrow(WindowTitle(before.front()))
                                              << "\" in front, found \"" << Narrow(WindowTitle(after.front())) << "\"";
