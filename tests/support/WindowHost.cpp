@@ -21,7 +21,7 @@ namespace {
 
 std::wstring Quote(const std::string& arg)
 {
-    std::wstring wide(arg.begin(), arg.end()); // the specs are plain ASCII
+    std::wstring wide(arg.begin(), arg.end()); // the descriptions are plain ASCII
     return L"\"" + wide + L"\"";
 }
 
@@ -31,8 +31,8 @@ WindowHost::WindowHost(const std::vector<std::string>& windowSpecs, const std::w
 {
     const std::wstring exe = program.empty() ? HelperProgramPath(L"window_host.exe") : program;
     std::wstring commandLine = L"\"" + exe + L"\"";
-    for (const std::string& spec : windowSpecs)
-        commandLine += L" " + Quote(spec);
+    for (const std::string& description : windowSpecs)
+        commandLine += L" " + Quote(description);
 
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     HANDLE readEnd = nullptr;

@@ -10,7 +10,7 @@ namespace testsupport {
 std::wstring HelperProgramPath(const std::wstring& exeName);
 
 // A child process (window_host.exe, or a copy of it) that owns top-level
-// windows made from the specs given (see programs/window_host.cpp), and
+// windows made from the descriptions given (see programs/window_host.cpp), and
 // reports their handles. The process is ended when the object goes, and
 // with the test program if that dies first.
 class WindowHost {

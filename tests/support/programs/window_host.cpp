@@ -1,7 +1,7 @@
 // A program that owns top-level windows for the tests.
 //
 //   window_host.exe [window ...]
-//   window spec:  CLASS|TITLE[|FLAGS]     one window
+//   window:       CLASS|TITLE[|FLAGS]     one window
 //                 *N|CLASS|TITLE[|FLAGS]  N windows titled "TITLE 0".."TITLE N-1"
 //   FLAGS: any of h (hidden), m (minimised), t (tool window), o (carries the
 //   main dialog's user-data mark 1984), c (one visible child window inside).
