@@ -3,12 +3,14 @@
 #include <psapi.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <memory>
 #include <unordered_map>
 #include <vector>
 
 #include "catalogue/Executable.h"
+#include "catalogue/WindowCatalogue.h"
 
 CProcessArray processCatalogue;
 CCriticalSection processLock;
@@ -142,18 +144,80 @@ struct ProcessEntry {
 // reads the same list), at most MAX_PROCESS_IDS entries. The list comes
 // with each process's creation time in the same call, and that time is
 // what tells a reused process id from the process that had it before.
+//
+// Reading the whole list is dear (under Wine it reads the times and memory
+// counters of every process and thread from the host), twice a second for
+// the whole run, though the list rarely changes. So once a list has been
+// read, later calls hand it out again while two cheap signs say nothing has
+// changed:
+// - no process of the list has ended: each is held open and waited on (a
+//   held process also keeps its id from going to a new process);
+// - the sizes the system asks for the whole list and for the extended list
+//   (which weighs each thread differently) are what they were when the list
+//   was read. A new process adds its record and name to both; threads ending
+//   elsewhere would have to make up for that in both sizes, by different
+//   amounts, at the same moment.
+// The list is also read afresh every kFullListEvery calls whatever the signs
+// say, and always where they cannot be had (a process that cannot be held
+// open, or a list at the MAX_PROCESS_IDS cut).
 class ProcessLister {
 public:
-    bool List(std::vector<ProcessEntry>& entries)
+    ProcessLister() = default;
+    ProcessLister(const ProcessLister&) = delete;
+    ProcessLister& operator=(const ProcessLister&) = delete;
+    ~ProcessLister() { Unwatch(); }
+
+    // The current list, or null when it cannot be read.
+    const std::vector<ProcessEntry>* List()
     {
-        entries.clear();
+        if (listValid_ && sinceFullList_ + 1 < kFullListEvery && Unchanged()) {
+            ++sinceFullList_;
+            return &entries_;
+        }
+        sinceFullList_ = 0;
+        listValid_ = false;
+        ListSizes before{}, after{};
+        const bool sized = Sizes(before);
+        if (!ReadList())
+            return nullptr;
+        // The signs hold for this list only if nothing changed while it was read.
+        if (sized && Sizes(after) && after == before && Watch()) {
+            sizes_ = after;
+            listValid_ = true;
+        }
+        return &entries_;
+    }
+
+    // The next List reads the system's list afresh.
+    void Forget() { listValid_ = false; }
+
+private:
+    using QueryFn = NTSTATUS(NTAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+    static constexpr NTSTATUS kLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
+    static constexpr auto kExtendedProcessInformation = static_cast<SYSTEM_INFORMATION_CLASS>(57);
+    static constexpr unsigned kFullListEvery = 120; // about a minute of rebuilds
+
+    struct ListSizes {
+        ULONG plain;
+        ULONG extended; // 0 where the system has no extended list
+        bool operator==(const ListSizes&) const = default;
+    };
+
+    struct Watched {
+        LONGLONG createTime;
+        HANDLE process;
+    };
+
+    bool ReadList()
+    {
+        entries_.clear();
         if (!query_)
-            return ListWithoutTimes(entries);
+            return ReadListWithoutTimes();
         for (int attempt = 0; attempt < 8; ++attempt) {
             ULONG needed = 0;
-            NTSTATUS status = query_(SystemProcessInformation, buffer_.data(),
-                                     static_cast<ULONG>(buffer_.size()), &needed);
-            if (status == static_cast<NTSTATUS>(0xC0000004L)) { // info length mismatch
+            NTSTATUS status = query_(SystemProcessInformation, buffer_.data(), static_cast<ULONG>(buffer_.size()),
+                                     &needed);
+            if (status == kLengthMismatch) {
                 buffer_.resize(std::max<size_t>(buffer_.size() * 2, needed + 16384));
                 continue;
             }
@@ -162,10 +226,10 @@ public:
             const BYTE* at = buffer_.data();
             for (;;) {
                 auto* info = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(at);
-                if (static_cast<int>(entries.size()) == MAX_PROCESS_IDS)
+                if (static_cast<int>(entries_.size()) == MAX_PROCESS_IDS)
                     break;
-                entries.push_back({static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(info->UniqueProcessId)),
-                                   info->CreateTime.QuadPart});
+                entries_.push_back({static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(info->UniqueProcessId)),
+                                    info->CreateTime.QuadPart});
                 if (!info->NextEntryOffset)
                     break;
                 at += info->NextEntryOffset;
@@ -175,25 +239,105 @@ public:
         return false;
     }
 
-private:
-    using QueryFn = NTSTATUS(NTAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
-
     // Without the system list: the ids alone; no creation times, so nothing
     // can be remembered across rebuilds.
-    bool ListWithoutTimes(std::vector<ProcessEntry>& entries)
+    bool ReadListWithoutTimes()
     {
         DWORD ids[MAX_PROCESS_IDS];
         DWORD bytes = 0;
         if (!EnumProcesses(ids, sizeof(ids), &bytes))
             return false;
         for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i)
-            entries.push_back({ids[i], 0});
+            entries_.push_back({ids[i], 0});
         return true;
+    }
+
+    // What the system asks for the whole list, without reading it.
+    bool Sizes(ListSizes& sizes) const
+    {
+        if (!query_)
+            return false;
+        sizes = {};
+        if (query_(SystemProcessInformation, nullptr, 0, &sizes.plain) != kLengthMismatch || !sizes.plain)
+            return false;
+        if (query_(kExtendedProcessInformation, nullptr, 0, &sizes.extended) != kLengthMismatch)
+            sizes.extended = 0;
+        return true;
+    }
+
+    bool Unchanged() const
+    {
+        ListSizes now{};
+        if (!Sizes(now) || !(now == sizes_))
+            return false;
+        // Last, so that a process ending while the sizes were taken is seen.
+        for (size_t first = 0; first < handles_.size(); first += MAXIMUM_WAIT_OBJECTS) {
+            const DWORD count = static_cast<DWORD>(std::min<size_t>(MAXIMUM_WAIT_OBJECTS, handles_.size() - first));
+            if (WaitForMultipleObjects(count, handles_.data() + first, FALSE, 0) != WAIT_TIMEOUT)
+                return false;
+        }
+        return true;
+    }
+
+    // Holds every process of the list open, keeping those already held.
+    // False if one cannot be held, or is not the process the list saw.
+    bool Watch()
+    {
+        if (entries_.size() >= static_cast<size_t>(MAX_PROCESS_IDS))
+            return false; // what lies beyond the cut is not watched
+        bool all = true;
+        std::unordered_map<unsigned long, Watched> kept;
+        for (const ProcessEntry& entry : entries_) {
+            if (!entry.createTime) {
+                all = false;
+                continue;
+            }
+            auto found = watched_.find(entry.id);
+            if (found != watched_.end() && found->second.createTime == entry.createTime) {
+                kept.emplace(entry.id, found->second);
+                watched_.erase(found);
+                continue;
+            }
+            if (entry.id == 0)
+                continue; // the idle process of Windows never ends
+            HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.id);
+            FILETIME created{}, exited, kernel, user;
+            if (!process || !GetProcessTimes(process, &created, &exited, &kernel, &user) ||
+                static_cast<LONGLONG>((static_cast<ULONGLONG>(created.dwHighDateTime) << 32) |
+                                      created.dwLowDateTime) != entry.createTime ||
+                WaitForSingleObject(process, 0) != WAIT_TIMEOUT) {
+                // Gone or going, or its id now belongs to another process.
+                if (process)
+                    CloseHandle(process);
+                all = false;
+                continue;
+            }
+            kept.emplace(entry.id, Watched{entry.createTime, process});
+        }
+        Unwatch(); // what is left there is no longer listed
+        watched_ = std::move(kept);
+        for (const auto& [id, watched] : watched_)
+            handles_.push_back(watched.process);
+        return all;
+    }
+
+    void Unwatch()
+    {
+        for (const auto& [id, watched] : watched_)
+            CloseHandle(watched.process);
+        watched_.clear();
+        handles_.clear();
     }
 
     QueryFn query_ = reinterpret_cast<QueryFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
     std::vector<BYTE> buffer_ = std::vector<BYTE>(256 * 1024);
+    std::vector<ProcessEntry> entries_;
+    bool listValid_ = false;
+    ListSizes sizes_{};
+    unsigned sinceFullList_ = 0;
+    std::unordered_map<unsigned long, Watched> watched_;
+    std::vector<HANDLE> handles_;
 };
 
 // What the catalogue decided about each process, keyed by id and checked
@@ -210,7 +354,6 @@ struct Decision {
 struct Memory {
     CCriticalSection lock; // Refresh may run on several arrays at once
     ProcessLister lister;
-    std::vector<ProcessEntry> entries;
     std::unordered_map<unsigned long, Decision> decisions;
     unsigned generation = 0;
 };
@@ -239,6 +382,7 @@ void ForgetResolvedProcesses()
     Memory& memory = TheMemory();
     std::lock_guard<CCriticalSection> guard(memory.lock);
     memory.decisions.clear();
+    memory.lister.Forget();
 }
 
 CProcessArray::~CProcessArray()
@@ -268,13 +412,14 @@ int CProcessArray::Refresh()
     RemoveAll();
     Memory& memory = TheMemory();
     std::lock_guard<CCriticalSection> guard(memory.lock);
-    if (!memory.lister.List(memory.entries))
+    const std::vector<ProcessEntry>* entries = memory.lister.List();
+    if (!entries)
         return 0;
 
     const unsigned generation = ++memory.generation;
     const LONGLONG now = Now100ns();
     // Newest enumeration entries first.
-    for (auto it = memory.entries.rbegin(); it != memory.entries.rend(); ++it) {
+    for (auto it = entries->rbegin(); it != entries->rend(); ++it) {
         const ProcessEntry& entry = *it;
         bool keep = false;
         std::wstring path;
@@ -304,6 +449,33 @@ int CProcessArray::Refresh()
 
 // ---- the refresher ---------------------------------------------------------------------
 
+namespace {
+
+constexpr DWORD kRefreshPeriodMs = 500;
+
+// Signalled by RequestProcessRefreshStop: the refresher waits out its period
+// in one wait and still ends at once when shutdown asks.
+HANDLE ProcessRefreshWake()
+{
+    static const HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    return wake;
+}
+
+// Waits one refresh period, or less when a stop is asked for. A stop set
+// through the flag alone is seen after the period at the latest.
+void WaitPeriod()
+{
+    if (HANDLE wake = ProcessRefreshWake()) {
+        if (!processRefreshStop.load())
+            WaitForSingleObject(wake, kRefreshPeriodMs);
+        return;
+    }
+    for (DWORD waited = 0; waited < kRefreshPeriodMs && !processRefreshStop.load(); waited += 100)
+        Sleep(100);
+}
+
+} // namespace
+
 UINT ProcessRefreshThread(LPVOID)
 {
     // As for the window refresher: the stop flag is cleared by the starter.
@@ -312,8 +484,7 @@ UINT ProcessRefreshThread(LPVOID)
         processLock.Lock();
         processCatalogue.Refresh();
         processLock.Unlock();
-        for (DWORD waited = 0; waited < 500 && !processRefreshStop.load(); waited += 100)
-            Sleep(100);
+        WaitPeriod();
     }
     processRefreshDone = 1;
     return 0;
@@ -323,8 +494,23 @@ CWinThread* StartProcessRefreshThread()
 {
     processRefreshStop = 0;
     processRefreshDone = 0;
+    if (HANDLE wake = ProcessRefreshWake())
+        ResetEvent(wake);
     CWinThread* thread = AfxBeginThread(ProcessRefreshThread, nullptr);
     if (!thread)
         processRefreshDone = 1;
     return thread;
+}
+
+void RequestProcessRefreshStop()
+{
+    processRefreshStop = 1;
+    if (HANDLE wake = ProcessRefreshWake())
+        SetEvent(wake);
+}
+
+void RequestRefreshersStop()
+{
+    RequestWindowRefreshStop();
+    RequestProcessRefreshStop();
 }

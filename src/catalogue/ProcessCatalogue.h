@@ -60,7 +60,8 @@ public:
 bool ProcessOwnerName(unsigned long processId, std::wstring& account);
 
 // Drops what Refresh remembers about processes, so that the next rebuild
-// looks every process up afresh. For measurements and tests.
+// reads the system's process list and looks every process up afresh. For
+// measurements and tests.
 void ForgetResolvedProcesses();
 
 extern CProcessArray processCatalogue;
@@ -72,8 +73,18 @@ extern std::atomic<int> processRefreshDone;
 
 // The process refresher: rebuilds processCatalogue under processLock, then
 // waits 500 ms, until processRefreshStop is set. The parameter is unused.
+// Setting the flag alone ends it within one period; RequestProcessRefreshStop
+// ends it at once.
 UINT ProcessRefreshThread(LPVOID);
 
 // Clears the process refresher's flags and starts it; see
 // StartWindowRefreshThread.
 CWinThread* StartProcessRefreshThread();
+
+// Sets processRefreshStop and wakes the refresher from its wait.
+void RequestProcessRefreshStop();
+
+// Shutdown's stop request for both refreshers: windowRefreshStop, then
+// processRefreshStop, each refresher woken so that neither waits out its
+// period.
+void RequestRefreshersStop();

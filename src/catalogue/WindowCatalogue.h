@@ -82,6 +82,8 @@ extern std::atomic<int> windowRefreshDone;
 
 // The window refresher: rebuilds windowCatalogue under windowLock, then
 // waits 500 ms, until windowRefreshStop is set. The parameter is unused.
+// Setting the flag alone ends it within one period; RequestWindowRefreshStop
+// ends it at once.
 UINT WindowRefreshThread(LPVOID);
 
 // Clears windowRefreshStop and windowRefreshDone, then starts
@@ -89,3 +91,7 @@ UINT WindowRefreshThread(LPVOID);
 // never lost. Returns the thread object (the caller owns it), or null, in
 // which case the done flag is back at 1.
 CWinThread* StartWindowRefreshThread();
+
+// Sets windowRefreshStop and wakes the refresher from its wait, so that it
+// ends without waiting out its period.
+void RequestWindowRefreshStop();

@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "catalogue/ProcessCatalogue.h"
+#include "catalogue/WindowCatalogue.h"
+#include "support/Wait.h"
+#include "support/WindowHost.h"
+
+using testsupport::TestWindow;
+using testsupport::WaitUntil;
+using testsupport::WindowHost;
+
+namespace {
+
+const std::vector<std::string> kNoWindows;
+
+bool WindowListed(HWND window)
+{
+    std::lock_guard<CCriticalSection> guard(windowLock);
+    for (int i = 0; i < windowCatalogue.GetSize(); ++i)
+        if (windowCatalogue[i]->GetHandle() == window)
+            return true;
+    return false;
+}
+
+bool ProcessListed(unsigned long id)
+{
+    std::lock_guard<CCriticalSection> guard(processLock);
+    for (int i = 0; i < processCatalogue.GetSize(); ++i)
+        if (processCatalogue[i]->GetProcessId() == id)
+            return true;
+    return false;
+}
+
+std::vector<unsigned long> Ids(CProcessArray& array)
+{
+    std::vector<unsigned long> ids;
+    for (int i = 0; i < array.GetSize(); ++i)
+        ids.push_back(array[i]->GetProcessId());
+    return ids;
+}
+
+bool Has(const std::vector<unsigned long>& ids, unsigned long id)
+{
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+bool BothEnded()
+{
+    return windowRefreshDone.load() == 1 && processRefreshDone.load() == 1;
+}
+
+// CPU time a thread has used, in milliseconds.
+double CpuMs(HANDLE thread)
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user))
+        return -1;
+    auto ms = [](const FILETIME& t) {
+        return ((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+    };
+    return ms(kernel) + ms(user);
+}
+
+struct Refreshers {
+    std::unique_ptr<CWinThread> window{StartWindowRefreshThread()};
+    std::unique_ptr<CWinThread> process{StartProcessRefreshThread()};
+
+    ~Refreshers()
+    {
+        RequestRefreshersStop();
+        WaitUntil(BothEnded, 5000);
+        for (CWinThread* thread : {window.get(), process.get()})
+            if (thread)
+                WaitForSingleObject(thread->m_hThread, 5000);
+        {
+            std::lock_guard<CCriticalSection> guard(windowLock);
+            windowCatalogue.RemoveAll();
+        }
+        std::lock_guard<CCriticalSection> guard(processLock);
+        processCatalogue.RemoveAll();
+    }
+};
+
+} // namespace
+
+TEST(RefresherStop, AStopRequestEndsBothRefreshersWithoutWaitingOutTheirPeriod)
+{
+    Refreshers refreshers;
+    ASSERT_TRUE(refreshers.window && refreshers.process);
+
+    // Each refresher has just rebuilt when what it was waiting for shows up,
+    // so both are at the start of a 500 ms wait when the stop comes.
+    TestWindow window(L"CvPlain", L"stop test");
+    WindowHost host(kNoWindows);
+    ASSERT_TRUE(host.Ready());
+    ASSERT_TRUE(WaitUntil([&] { return ProcessListed(host.ProcessId()); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return WindowListed(window); }, 3000));
+
+    const ULONGLONG start = GetTickCount64();
+    RequestRefreshersStop();
+    EXPECT_EQ(windowRefreshStop.load(), 1);
+    EXPECT_EQ(processRefreshStop.load(), 1);
+    ASSERT_TRUE(WaitUntil(BothEnded, 3000));
+    EXPECT_LT(GetTickCount64() - start, 250u);
+}
+
+TEST(RefresherStop, RestartedRefreshersWaitTheirPeriodAgain)
+{
+    {
+        Refreshers first;
+        ASSERT_TRUE(first.window && first.process);
+    }
+    // The wake that ended the first pair must not cut the waits of the next
+    // one short: a refresher whose wait returned at once would rebuild
+    // without pause and burn a processor.
+    Refreshers second;
+    ASSERT_TRUE(second.window && second.process);
+    const double window0 = CpuMs(second.window->m_hThread);
+    const double process0 = CpuMs(second.process->m_hThread);
+    TestWindow window(L"CvPlain", L"restart test");
+    EXPECT_TRUE(WaitUntil([&] { return WindowListed(window); }, 3000));
+    Sleep(1000); // two more periods
+    EXPECT_LT(CpuMs(second.window->m_hThread) - window0, 150.0);
+    EXPECT_LT(CpuMs(second.process->m_hThread) - process0, 150.0);
+    EXPECT_EQ(windowRefreshDone.load(), 0);
+    EXPECT_EQ(processRefreshDone.load(), 0);
+}
+
+// Rebuilds with nothing changed hand out the list read before; each start
+// and end must still show at the next rebuild, also when the same program
+// ends and starts again between two rebuilds (same name, same threads).
+TEST(QuietRebuilds, StillSeeEveryStartAndEnd)
+{
+    CProcessArray catalogue;
+    ForgetResolvedProcesses();
+    catalogue.Refresh();
+    for (int i = 0; i < 3; ++i)
+        catalogue.Refresh();
+
+    auto host = std::make_unique<WindowHost>(kNoWindows);
+    ASSERT_TRUE(host->Ready());
+    catalogue.Refresh();
+    EXPECT_TRUE(Has(Ids(catalogue), host->ProcessId()));
+    catalogue.Refresh();
+    EXPECT_TRUE(Has(Ids(catalogue), host->ProcessId()));
+
+    for (int round = 0; round < 3; ++round) {
+        const unsigned long ended = host->ProcessId();
+        host.reset();
+        host = std::make_unique<WindowHost>(kNoWindows);
+        ASSERT_TRUE(host->Ready());
+        catalogue.Refresh();
+        const auto ids = Ids(catalogue);
+        EXPECT_FALSE(Has(ids, ended)) << round;
+        EXPECT_TRUE(Has(ids, host->ProcessId())) << round;
+        catalogue.Refresh();
+        EXPECT_EQ(Ids(catalogue), ids) << round;
+    }
+
+    const unsigned long last = host->ProcessId();
+    host.reset();
+    catalogue.Refresh();
+    EXPECT_FALSE(Has(Ids(catalogue), last));
+
+    // What the quiet rebuilds kept is what a fresh look finds.
+    const auto kept = Ids(catalogue);
+    ForgetResolvedProcesses();
+    catalogue.Refresh();
+    EXPECT_EQ(Ids(catalogue), kept);
+}
