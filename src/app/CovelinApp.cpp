@@ -182,8 +182,8 @@ BOOL CCovelinApp::InitInstance()
 
 void CCovelinApp::StopWorkers()
 {
-    windowRefreshStop = 1;
-    processRefreshStop = 1;
+    // Sets both refreshers' stop flags and wakes them from their waits.
+    RequestRefreshersStop();
     engineStop = 1;
 
     WaitForDoneFlags({[] { return windowRefreshDone.load() != 0; },
