@@ -56,7 +56,7 @@ bool EnginePoller::Poll()
     // One message per poll; whatever else is queued waits for the next polls.
     // Without a message the buffer is cleared, so a command is acted on only
     // in the poll that took it.
-    if (!PeekMessageW(&message_, nullptr, 0, 0, PM_REMOVE))
+    if (!TakeMessage())
         message_ = MSG{};
     // Only thread messages are commands; the engine owns no windows.
     const UINT command = message_.hwnd == nullptr ? message_.message : 0;
@@ -66,6 +66,10 @@ bool EnginePoller::Poll()
     // dropped.
     if (engineOperations.chordIsDown(settings_->toggleChord) || command == UM_TOGGLE_HIDE) {
         Toggle();
+        // The sequences call into other programs' windows, and anything that
+        // peeks at our queue meanwhile may leave its status bits cleared
+        // under a message still queued: look at the queue itself next time.
+        queueSeenEmpty_ = false;
         return true;
     }
     if (engineOperations.chordIsDown(settings_->showDialogChord) || command == UM_SHOW_SETTINGS) {
@@ -77,6 +81,21 @@ bool EnginePoller::Poll()
         return false;
     }
     return true;
+}
+
+bool EnginePoller::TakeMessage()
+{
+    // Nearly every poll finds the queue empty. Once a poll has seen it empty,
+    // the queue's status tells whether anything has come since, for less
+    // than a look that finds nothing (under Wine both are a round trip to
+    // the wineserver, fifty times a second). A message posted since sets the
+    // status; only taking messages clears it. After a poll that took a
+    // message the rest of the queue is looked at directly, since taking one
+    // may clear the status while more are queued.
+    if (queueSeenEmpty_ && !HIWORD(GetQueueStatus(QS_ALLINPUT)))
+        return false;
+    queueSeenEmpty_ = !PeekMessageW(&message_, nullptr, 0, 0, PM_REMOVE);
+    return !queueSeenEmpty_;
 }
 
 void EnginePoller::Toggle()

@@ -87,6 +87,8 @@ public:
     DWORD LastToggleTick() const { return lastToggleTick_; }
 
 private:
+    // Takes the next message of the thread's queue into message_, if any.
+    bool TakeMessage();
     void Toggle();
     void HideSequence();
     void RestoreSequence();
@@ -97,4 +99,5 @@ private:
     bool hidden_ = false;
     DWORD lastToggleTick_ = 0;
     MSG message_{};
+    bool queueSeenEmpty_ = false; // the last poll found the queue empty
 };

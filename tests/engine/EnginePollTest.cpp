@@ -253,6 +253,32 @@ TEST_F(EnginePollTest, TheToggleComesFirstAndOneMessageIsTakenPerPoll)
     EXPECT_EQ(engineStop.load(), 1);
 }
 
+TEST_F(EnginePollTest, CommandsAfterQuietPollsAreTakenOnePerPoll)
+{
+    // Polls that find nothing only ask whether anything has come since; what
+    // comes, from this thread or another, is still taken in the next poll,
+    // one message per poll however many are queued.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(poller.Poll());
+    const DWORD self = GetCurrentThreadId();
+    HANDLE poster = CreateThread(
+        nullptr, 0,
+        [](LPVOID target) -> DWORD {
+            return PostThreadMessageW(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(target)), WM_USER + 5, 0, 0);
+        },
+        reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(self)), 0, nullptr);
+    ASSERT_NE(poster, nullptr);
+    EXPECT_EQ(WaitForSingleObject(poster, 5000), WAIT_OBJECT_0);
+    CloseHandle(poster);
+    Post(WM_USER + 6);
+    Post(UM_RESTORE_EXIT);
+    EXPECT_TRUE(poller.Poll());
+    EXPECT_TRUE(poller.Poll());
+    EXPECT_TRUE(Take().empty());
+    EXPECT_FALSE(poller.Poll());
+    EXPECT_EQ(Take(), Events{"dlg.close"});
+}
+
 TEST_F(EnginePollTest, ShowDialogWhileHiddenRestoresThenShowsTheDialogAndEnds)
 {
     settings.muteVolume = settings.hideNotifyArea = 1;
