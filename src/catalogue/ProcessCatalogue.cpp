@@ -215,15 +215,15 @@ private:
             return ReadListWithoutTimes();
         for (int attempt = 0; attempt < 8; ++attempt) {
             ULONG needed = 0;
-            NTSTATUS status = query_(SystemProcessInformation, buffer_.data(), static_cast<ULONG>(buffer_.size()),
-                                     &needed);
+            NTSTATUS status = query_(SystemProcessInformation, buffer_.get(), bufferSize_, &needed);
             if (status == kLengthMismatch) {
-                buffer_.resize(std::max<size_t>(buffer_.size() * 2, needed + 16384));
+                bufferSize_ = std::max<ULONG>(bufferSize_ * 2, needed + 16384);
+                buffer_.reset(new BYTE[bufferSize_]);
                 continue;
             }
             if (status < 0)
                 return false;
-            const BYTE* at = buffer_.data();
+            const BYTE* at = buffer_.get();
             for (;;) {
                 auto* info = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(at);
                 if (static_cast<int>(entries_.size()) == MAX_PROCESS_IDS)
@@ -331,7 +331,10 @@ private:
 
     QueryFn query_ = reinterpret_cast<QueryFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    std::vector<BYTE> buffer_ = std::vector<BYTE>(256 * 1024);
+    // Not cleared: the system writes what it lists, and pages never written
+    // cost no memory.
+    ULONG bufferSize_ = 256 * 1024;
+    std::unique_ptr<BYTE[]> buffer_{new BYTE[bufferSize_]};
     std::vector<ProcessEntry> entries_;
     bool listValid_ = false;
     ListSizes sizes_{};
