@@ -1,8 +1,10 @@
 // What Covelin costs while it waits: the real program, armed (dialog hidden,
 // engine polling, both refreshers running), against a bare program whose only
 // work is polling two keys every 20 ms; and its peak memory against a bare
-// dialog. Both programs run under the same wineserver, whose own CPU time is
-// read from Linux's /proc (Z:\proc under Wine).
+// dialog, and against a bare dialog that also reads the display mode through
+// Direct3D 9 as the Options page does. The programs run one after the other
+// under the same wineserver, whose own CPU time is read from Linux's /proc
+// (Z:\proc under Wine), as are the programs' own.
 #include "Bench.h"
 
 #include <psapi.h>
@@ -10,7 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -32,8 +38,16 @@ std::string ReadSmallFile(const std::wstring& path)
 }
 
 // Wine opens files in the wineserver, so Z:\proc\self is the wineserver
-// that serves this prefix.
-const std::wstring kWineserverProc = L"Z:\\proc\\self\\";
+// that serves this prefix; but it lists directories itself, so the server
+// is named by its id for the walk over its threads.
+std::wstring WineserverProcDir()
+{
+    const std::string stat = ReadSmallFile(L"Z:\\proc\\self\\stat");
+    const unsigned long id = std::strtoul(stat.c_str(), nullptr, 10);
+    return id ? L"Z:\\proc\\" + std::to_wstring(id) + L"\\" : L"Z:\\proc\\self\\";
+}
+
+const std::wstring kWineserverProc = WineserverProcDir();
 
 // Wine cannot tell the CPU time of another process: read it from Linux.
 // Returns the /proc directory of the Linux process whose command line holds
@@ -60,8 +74,10 @@ std::wstring FindLinuxProcess(const std::string& needle)
     return found;
 }
 
-// utime + stime of a Linux process, in milliseconds (100 ticks a second).
-double LinuxCpuMs(const std::wstring& procDir)
+// utime + stime of a Linux process or thread, in milliseconds (100 ticks a
+// second). The kernel charges a whole tick to whoever runs when it falls, so
+// a program that wakes briefly 50 times a second is measured coarsely.
+double LinuxTickMs(const std::wstring& procDir)
 {
     const std::string stat = ReadSmallFile(procDir + L"stat");
     const size_t close = stat.rfind(')');
@@ -83,17 +99,91 @@ double LinuxCpuMs(const std::wstring& procDir)
     return (values[0] + values[1]) * 10.0;
 }
 
-struct Sample {
-    double processMs;
-    double wineserverMs;
+// The scheduler's own count of the time a thread ran, in milliseconds, or a
+// negative value where the kernel does not keep it.
+double LinuxRunMs(const std::wstring& taskDir)
+{
+    const std::string text = ReadSmallFile(taskDir + L"schedstat");
+    if (text.empty())
+        return -1;
+    return std::strtoull(text.c_str(), nullptr, 10) / 1e6;
+}
+
+// One look at every thread of a Linux process.
+struct ThreadTimes {
+    struct Thread {
+        std::string name;
+        double runMs;
+    };
+    std::map<unsigned long, Thread> threads; // by Linux thread id, oldest first
+    double tickMs = 0;                        // the whole process, from ticks
 };
+
+ThreadTimes ReadThreadTimes(const std::wstring& procDir)
+{
+    ThreadTimes times;
+    times.tickMs = LinuxTickMs(procDir);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((procDir + L"task\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return times;
+    do {
+        if (entry.cFileName[0] < L'0' || entry.cFileName[0] > L'9')
+            continue;
+        const std::wstring dir = procDir + L"task\\" + entry.cFileName + L"\\";
+        std::string name = ReadSmallFile(dir + L"comm");
+        while (!name.empty() && (name.back() == '\n' || name.back() == '\0'))
+            name.pop_back();
+        times.threads[std::wcstoul(entry.cFileName, nullptr, 10)] = {name, LinuxRunMs(dir)};
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return times;
+}
+
+// What a process and the wineserver used over one sampling period.
+struct Sample {
+    double processMs = 0;    // scheduler time, or ticks where it is not kept
+    double processTickMs = 0;
+    double wineserverMs = 0;
+    bool precise = true;
+    std::vector<std::pair<unsigned long, ThreadTimes::Thread>> threads; // time used per thread
+};
+
+double RunTotal(const ThreadTimes& times, bool& precise)
+{
+    double total = 0;
+    for (const auto& [id, thread] : times.threads) {
+        if (thread.runMs < 0)
+            precise = false;
+        total += thread.runMs;
+    }
+    return total;
+}
 
 Sample SampleCpu(const std::wstring& process)
 {
-    const double process0 = LinuxCpuMs(process);
-    const double server0 = LinuxCpuMs(kWineserverProc);
+    const ThreadTimes process0 = ReadThreadTimes(process);
+    const ThreadTimes server0 = ReadThreadTimes(kWineserverProc);
     Sleep(kSampleMs);
-    return {LinuxCpuMs(process) - process0, LinuxCpuMs(kWineserverProc) - server0};
+    const ThreadTimes process1 = ReadThreadTimes(process);
+    const ThreadTimes server1 = ReadThreadTimes(kWineserverProc);
+
+    Sample sample;
+    sample.processTickMs = process1.tickMs - process0.tickMs;
+    for (const auto& [id, thread] : process1.threads) {
+        auto before = process0.threads.find(id);
+        const double used = thread.runMs - (before == process0.threads.end() ? 0 : before->second.runMs);
+        sample.threads.push_back({id, {thread.name, used}});
+    }
+    // Threads that ended during the period are not counted: in the steady
+    // state measured here none do.
+    sample.processMs = RunTotal(process1, sample.precise) - RunTotal(process0, sample.precise);
+    sample.wineserverMs = RunTotal(server1, sample.precise) - RunTotal(server0, sample.precise);
+    if (!sample.precise) {
+        sample.processMs = sample.processTickMs;
+        sample.wineserverMs = server1.tickMs - server0.tickMs;
+    }
+    return sample;
 }
 
 struct Child {
@@ -177,21 +267,49 @@ std::wstring InstallCovelin(const std::wstring& scratch)
 
 void Line(const char* label, const Sample& ours, const Sample& bare)
 {
-    std::printf("  %s: Covelin %.0f ms CPU, bare %.0f ms CPU in %lu s\n", label, ours.processMs, bare.processMs,
-                kSampleMs / 1000);
-    std::printf("  wineserver: with Covelin %.0f ms, with the bare poller %.0f ms\n", ours.wineserverMs,
+    std::printf("  %s: Covelin %.1f ms CPU, bare %.1f ms CPU in %lu s (%s; in ticks %.0f and %.0f ms)\n", label,
+                ours.processMs, bare.processMs, kSampleMs / 1000,
+                ours.precise && bare.precise ? "scheduler time" : "ticks only", ours.processTickMs,
+                bare.processTickMs);
+    std::printf("  wineserver: with Covelin %.1f ms, with the bare poller %.1f ms\n", ours.wineserverMs,
                 bare.wineserverMs);
+    // Covelin's threads in the order they were made: main, the two
+    // refreshers, the program's helpers and the system's, the engine last.
+    std::printf("  Covelin by thread:");
+    for (const auto& [id, thread] : ours.threads)
+        if (thread.runMs >= 0.5)
+            std::printf(" %lu %s %.1f ms;", id, thread.name.c_str(), thread.runMs);
+    std::printf("\n");
 }
+
+SIZE_T PeakOfBareDialog(const wchar_t* options)
+{
+    Child bareDialog;
+    if (!bareDialog.Start(L"\"" + bench::OwnPath() + L"\" --bare-dialog" + options))
+        return 0;
+    if (!WaitForDialog(bareDialog.info.dwProcessId, nullptr, 15000))
+        return 0;
+    Sleep(2000);
+    return PeakWorkingSet(bareDialog.info.hProcess);
+}
+
+double Mb(SIZE_T bytes) { return static_cast<double>(bytes) / 1048576.0; }
 
 } // namespace
 
 namespace bench {
 
 // "--bare-poller": polls Ctrl+` and Ctrl+Left every 20 ms, nothing else.
+// "--bare-poller queue": also looks at its message queue in every poll, as
+// the engine must for the tray's commands.
 int RunBarePoller()
 {
+    const bool queue = std::wcsstr(GetCommandLineW(), L" queue") != nullptr;
+    MSG message;
     for (;;) {
         Sleep(20);
+        if (queue)
+            PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);
         volatile bool down = GetAsyncKeyState(VK_CONTROL) < 0 && GetAsyncKeyState(VK_OEM_3) < 0;
         volatile bool other = GetAsyncKeyState(VK_CONTROL) < 0 && GetAsyncKeyState(VK_LEFT) < 0;
         (void)down;
@@ -200,8 +318,24 @@ int RunBarePoller()
 }
 
 // "--bare-dialog": one empty modal dialog, the smallest Win32 dialog program.
+// "--bare-dialog d3d9": the same after reading the display mode through
+// Direct3D 9, as the Options page does.
 int RunBareDialog()
 {
+    if (std::wcsstr(GetCommandLineW(), L" d3d9")) {
+        using Create = void*(WINAPI*)(UINT);
+        HMODULE d3d9 = LoadLibraryW(L"d3d9.dll");
+        auto create = d3d9 ? reinterpret_cast<Create>(reinterpret_cast<void*>(GetProcAddress(d3d9, "Direct3DCreate9")))
+                           : nullptr;
+        // IDirect3D9 without the SDK headers: Release is slot 2, and
+        // GetAdapterDisplayMode(adapter, D3DDISPLAYMODE*) slot 8.
+        if (void* direct3d = create ? create(32) : nullptr) { // D3D_SDK_VERSION
+            void** table = *static_cast<void***>(direct3d);
+            UINT mode[4] = {};
+            reinterpret_cast<HRESULT(WINAPI*)(void*, UINT, void*)>(table[8])(direct3d, 0, mode);
+            reinterpret_cast<ULONG(WINAPI*)(void*)>(table[2])(direct3d);
+        }
+    }
     struct {
         DLGTEMPLATE header;
         WORD menu, windowClass, title;
@@ -252,21 +386,40 @@ BENCH_SECTION("idle", "armed Covelin's CPU and peak memory against bare programs
         return;
     }
     const Sample ours = SampleCpu(covelinProc);
-
-    Child poller;
-    poller.Start(L"\"" + bench::OwnPath() + L"\" --bare-poller");
+    // The wineserver serves whatever runs: Covelin must be gone before the
+    // bare poller is measured.
+    TerminateProcess(covelin.info.hProcess, 0);
+    WaitForSingleObject(covelin.info.hProcess, 5000);
     Sleep(1500);
-    const Sample bare = SampleCpu(FindLinuxProcess("--bare-poller"));
+
+    Sample bare;
+    {
+        Child poller;
+        poller.Start(L"\"" + bench::OwnPath() + L"\" --bare-poller");
+        Sleep(1500);
+        bare = SampleCpu(FindLinuxProcess("--bare-poller"));
+    }
+    Sample queueing;
+    {
+        Child poller;
+        poller.Start(L"\"" + bench::OwnPath() + L"\" --bare-poller queue");
+        Sleep(1500);
+        queueing = SampleCpu(FindLinuxProcess("--bare-poller queue"));
+    }
     Line("armed and idle", ours, bare);
     bench::Ratio("Covelin CPU / bare poller CPU", ours.processMs, bare.processMs, 1.25);
     bench::Ratio("wineserver with Covelin / with bare poller", ours.wineserverMs, bare.wineserverMs, 1.5);
+    // The engine must also look at its queue in every poll; what that alone
+    // costs, for comparison.
+    std::printf("  bare poller that also looks at its queue: %.1f ms CPU, wineserver %.1f ms\n", queueing.processMs,
+                queueing.wineserverMs);
+    bench::Ratio("Covelin CPU / queue-polling bare CPU", ours.processMs, queueing.processMs, 1.25);
+    bench::Ratio("wineserver with Covelin / with it", ours.wineserverMs, queueing.wineserverMs, 1.5);
 
-    Child bareDialog;
-    bareDialog.Start(L"\"" + bench::OwnPath() + L"\" --bare-dialog");
-    WaitForDialog(bareDialog.info.dwProcessId, nullptr, 15000);
-    Sleep(2000);
-    const SIZE_T barePeak = PeakWorkingSet(bareDialog.info.hProcess);
+    const SIZE_T barePeak = PeakOfBareDialog(L"");
+    const SIZE_T d3dPeak = PeakOfBareDialog(L" d3d9");
     std::printf("  peak working set: Covelin %.1f MB, bare dialog %.1f MB, difference %.1f MB (target 3 MB)\n",
-                covelinPeak / 1048576.0, barePeak / 1048576.0,
-                (static_cast<double>(covelinPeak) - static_cast<double>(barePeak)) / 1048576.0);
+                Mb(covelinPeak), Mb(barePeak), Mb(covelinPeak) - Mb(barePeak));
+    std::printf("  bare dialog that reads the display mode through Direct3D 9: %.1f MB; Covelin beyond it %.1f MB\n",
+                Mb(d3dPeak), Mb(covelinPeak) - Mb(d3dPeak));
 }
