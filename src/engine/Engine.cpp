@@ -195,15 +195,30 @@ void EnginePoller::RestoreAndExit()
     engineStop.store(1);
 }
 
+namespace {
+
+// Signalled by the engine once its message queue exists. Made once and kept
+// for the whole run, so a thread that comes late never signals a closed handle.
+HANDLE EngineQueueReady()
+{
+    static const HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    return ready;
+}
+
+} // namespace
+
 UINT EngineThread(LPVOID)
 {
-    engineStop.store(0);
+    // The stop flag was cleared by the starter before the thread existed:
+    // clearing it again here could lose a stop asked for in between.
     engineDone.store(0);
     {
         // Make the message queue now, so the tray's first command is kept
         // even when it comes before the first poll.
         MSG probe;
         PeekMessageW(&probe, nullptr, 0, 0, PM_NOREMOVE);
+        if (HANDLE ready = EngineQueueReady())
+            SetEvent(ready);
     }
     EnginePoller poller;
     while (engineStop.load() == 0) {
@@ -218,9 +233,17 @@ CWinThread* StartEngineThread()
 {
     engineStop.store(0);
     engineDone.store(0);
+    // A thread message posted before the thread has a queue is lost, so the
+    // tray's commands are taken only once the queue exists (a short, bounded
+    // wait: the thread makes it first thing).
+    HANDLE ready = EngineQueueReady();
+    if (ready)
+        ResetEvent(ready);
     CWinThread* thread = AfxBeginThread(EngineThread, nullptr);
     if (!thread)
         engineDone.store(1);
+    else if (ready)
+        WaitForSingleObject(ready, 1000);
     return thread;
 }
 
