@@ -181,7 +181,17 @@ bool CFileDialog::ShowCommonDialog(std::wstring& path)
     ofn.lpstrDefExt = m_request.defaultExtension.empty() ? nullptr : m_request.defaultExtension.c_str();
     ofn.Flags = (m_request.flags | OFN_EXPLORER) & ~OFN_ALLOWMULTISELECT;
 
-    const BOOL ok = m_request.open ? GetOpenFileNameW(&ofn) : GetSaveFileNameW(&ofn);
+    // The common dialog library is loaded only when a dialog is asked for:
+    // under Wine it drags the printing stack in with it, megabytes that a
+    // program waiting in the tray should not carry.
+    HMODULE library = LoadLibraryW(L"comdlg32.dll");
+    if (!library)
+        return false;
+    using DialogFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
+    const auto run = reinterpret_cast<DialogFn>(
+        reinterpret_cast<void*>(GetProcAddress(library, m_request.open ? "GetOpenFileNameW" : "GetSaveFileNameW")));
+    const BOOL ok = run && run(&ofn);
+    FreeLibrary(library);
     if (!ok)
         return false;
     path = buffer.c_str();
