@@ -15,3 +15,30 @@ public:
         return -1;
     }
 };
+
+// An array that owns what its elements point to: removing an element, or
+// destroying the array, deletes it.
+template <class T>
+class COwningArray : public CEnArray<T*> {
+public:
+    COwningArray() = default;
+    ~COwningArray() override { COwningArray::RemoveAll(); }
+
+    void RemoveAll() override
+    {
+        for (T* item : this->items_)
+            delete item;
+        CEnArray<T*>::RemoveAll();
+    }
+
+    // Out-of-range requests are ignored; a count past the end stops there.
+    void RemoveAt(int index, int count = 1) override
+    {
+        if (index < 0 || index >= this->GetSize() || count <= 0)
+            return;
+        const int end = index + (count < this->GetSize() - index ? count : this->GetSize() - index);
+        for (int i = index; i < end; ++i)
+            delete this->items_[static_cast<size_t>(i)];
+        CEnArray<T*>::RemoveAt(index, end - index);
+    }
+};

@@ -14,11 +14,6 @@ std::wstring UpperCasePath(const std::wstring& path)
     return upper;
 }
 
-CPathSet::~CPathSet()
-{
-    CPathSet::RemoveAll();
-}
-
 int CPathSet::AddPath(const std::wstring& path)
 {
     return Add(new std::wstring(UpperCasePath(path)));
@@ -33,21 +28,4 @@ int CPathSet::FindPath(const std::wstring& path) const
             return i;
     }
     return -1;
-}
-
-void CPathSet::RemoveAll()
-{
-    for (std::wstring* item : items_)
-        delete item;
-    CEnArray<std::wstring*>::RemoveAll();
-}
-
-void CPathSet::RemoveAt(int index, int count)
-{
-    if (index < 0 || index >= GetSize() || count <= 0)
-        return;
-    int end = index + std::min(count, GetSize() - index);
-    for (int i = index; i < end; ++i)
-        delete items_[static_cast<size_t>(i)];
-    CEnArray<std::wstring*>::RemoveAt(index, end - index);
 }

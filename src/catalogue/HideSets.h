@@ -15,18 +15,12 @@ std::wstring UpperCasePath(const std::wstring& path);
 
 // The chosen executable files: heap strings owned by the set (removing an
 // element deletes its string), full paths in upper case.
-class CPathSet : public CEnArray<std::wstring*> {
+class CPathSet : public COwningArray<std::wstring> {
 public:
-    CPathSet() = default;
-    ~CPathSet() override;
-
     // Appends a new string holding `path` upper-cased; returns its index.
     int AddPath(const std::wstring& path);
     // Index of the first element whose text equals `path` upper-cased, or -1.
     int FindPath(const std::wstring& path) const;
-
-    void RemoveAll() override;
-    void RemoveAt(int index, int count = 1) override;
 };
 
 extern CEnArray<HWND> hideWindowSet;          // chosen windows

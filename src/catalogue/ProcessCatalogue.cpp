@@ -388,28 +388,6 @@ void ForgetResolvedProcesses()
     memory.lister.Forget();
 }
 
-CProcessArray::~CProcessArray()
-{
-    CProcessArray::RemoveAll();
-}
-
-void CProcessArray::RemoveAll()
-{
-    for (CProcess* record : items_)
-        delete record;
-    CArray::RemoveAll();
-}
-
-void CProcessArray::RemoveAt(int index, int count)
-{
-    if (index < 0 || index >= GetSize() || count <= 0)
-        return;
-    int end = index + std::min(count, GetSize() - index);
-    for (int i = index; i < end; ++i)
-        delete items_[static_cast<size_t>(i)];
-    CArray::RemoveAt(index, end - index);
-}
-
 int CProcessArray::Refresh()
 {
     RemoveAll();

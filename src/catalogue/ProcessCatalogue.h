@@ -4,7 +4,7 @@
 #include <atomic>
 #include <string>
 
-#include "framework/Array.h"
+#include "catalogue/EnArray.h"
 #include "framework/Sync.h"
 #include "framework/Thread.h"
 
@@ -41,19 +41,13 @@ private:
 };
 
 // An array that owns its process records: removing a record deletes it.
-class CProcessArray : public CArray<CProcess*, CProcess* const&> {
+class CProcessArray : public COwningArray<CProcess> {
 public:
-    CProcessArray() = default;
-    ~CProcessArray() override;
-
     // Rebuilds the array from the running processes and returns the number
     // of records: newest enumeration entries first, leaving out processes
     // whose path or owner cannot be read, every "Covelin.exe", and the
     // service accounts.
     int Refresh();
-
-    void RemoveAll() override;
-    void RemoveAt(int index, int count = 1) override;
 };
 
 // The account name (without domain) that owns process `processId`.

@@ -184,28 +184,6 @@ BOOL CALLBACK AddCataloguedWindow(HWND window, LPARAM param)
 
 } // namespace
 
-CCvWndArray::~CCvWndArray()
-{
-    CCvWndArray::RemoveAll();
-}
-
-void CCvWndArray::RemoveAll()
-{
-    for (CCvWnd* record : items_)
-        delete record;
-    CArray::RemoveAll();
-}
-
-void CCvWndArray::RemoveAt(int index, int count)
-{
-    if (index < 0 || index >= GetSize() || count <= 0)
-        return;
-    int end = index + std::min(count, GetSize() - index);
-    for (int i = index; i < end; ++i)
-        delete items_[static_cast<size_t>(i)];
-    CArray::RemoveAt(index, end - index);
-}
-
 int CCvWndArray::Refresh()
 {
     RemoveAll();

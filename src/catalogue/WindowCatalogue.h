@@ -4,7 +4,7 @@
 #include <atomic>
 #include <string>
 
-#include "framework/Array.h"
+#include "catalogue/EnArray.h"
 #include "framework/Sync.h"
 #include "framework/Thread.h"
 
@@ -51,17 +51,11 @@ private:
 };
 
 // An array that owns its window records: removing a record deletes it.
-class CCvWndArray : public CArray<CCvWnd*, CCvWnd* const&> {
+class CCvWndArray : public COwningArray<CCvWnd> {
 public:
-    CCvWndArray() = default;
-    ~CCvWndArray() override;
-
     // Rebuilds the array from the current top-level windows (see the filter
     // in WindowCatalogue.cpp) and returns the number of records.
     int Refresh();
-
-    void RemoveAll() override;
-    void RemoveAt(int index, int count = 1) override;
 };
 
 // The catalogue's filter asked afresh of every property: whether `window`
