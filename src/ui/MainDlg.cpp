@@ -148,6 +148,11 @@ void CMainDlg::OnStart()
         engineThread = nullptr;
     engineThreadObject_.reset(StartEngineThread());
     engineThread = engineThreadObject_.get();
+    // Without an engine no hotkey could bring the dialog back: stay shown.
+    if (engineThread == nullptr) {
+        ShowWindow(SW_RESTORE);
+        ::SetForegroundWindow(m_hWnd);
+    }
 }
 
 void CMainDlg::OnCancel()
