@@ -1,4 +1,5 @@
 # The two commands: `make run` and `make test`. Both set up what is missing.
+MAKEFLAGS += --no-print-directory
 BUILD   ?= build
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 export COVELIN_WINEPREFIX ?= $(CURDIR)/$(BUILD)/wineprefix
