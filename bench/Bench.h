@@ -46,6 +46,10 @@ void Report(const char* label, const std::vector<double>& samples);
 // One comparison line: "  label: A / B = R x (target T x)".
 void Ratio(const char* label, double ours, double floor, double target);
 
+// The floor for hiding and restoring: ShowWindow on each window, hidden
+// then shown, nothing else.
+void BareShowHideLoop(const std::vector<HWND>& windows);
+
 // The bare programs that the idle section compares Covelin with.
 int RunBarePoller();
 int RunBareDialog();

@@ -18,12 +18,7 @@ BENCH_SECTION("hide-restore-journal", "hide + restore of 100 windows, with and w
     }
     host.Settle();
     const std::vector<HWND>& windows = host.Windows();
-    auto bareLoop = [&] {
-        for (HWND window : windows)
-            ShowWindow(window, SW_HIDE);
-        for (HWND window : windows)
-            ShowWindow(window, SW_SHOW);
-    };
+    auto bareLoop = [&] { bench::BareShowHideLoop(windows); };
     hideWindowSet.RemoveAll();
     for (HWND window : windows)
         hideWindowSet.Add(window);

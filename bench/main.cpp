@@ -328,6 +328,14 @@ BENCH_SECTION("process-catalogue", "one process-catalogue rebuild with 60 proces
     processCatalogue.RemoveAll();
 }
 
+void bench::BareShowHideLoop(const std::vector<HWND>& windows)
+{
+    for (HWND window : windows)
+        ShowWindow(window, SW_HIDE);
+    for (HWND window : windows)
+        ShowWindow(window, SW_SHOW);
+}
+
 BENCH_SECTION("hide-restore", "hide + restore of 100 windows of another process")
 {
     bench::HostProcess host(100);
@@ -337,12 +345,7 @@ BENCH_SECTION("hide-restore", "hide + restore of 100 windows of another process"
     }
     host.Settle();
     const std::vector<HWND>& windows = host.Windows();
-    auto bareLoop = [&] {
-        for (HWND window : windows)
-            ShowWindow(window, SW_HIDE);
-        for (HWND window : windows)
-            ShowWindow(window, SW_SHOW);
-    };
+    auto bareLoop = [&] { bench::BareShowHideLoop(windows); };
 
     hideWindowSet.RemoveAll();
     for (HWND window : windows)

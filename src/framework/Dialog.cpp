@@ -322,3 +322,12 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         ::SetWindowLongPtrW(hWnd, DWLP_MSGRESULT, result);
     return TRUE;
 }
+
+bool CDialog::ColourStaticText(int controlId, COLORREF colour, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) != controlId)
+        return false;
+    result = ::DefWindowProcW(m_hWnd, WM_CTLCOLORSTATIC, wParam, lParam);
+    ::SetTextColor(reinterpret_cast<HDC>(wParam), colour);
+    return true;
+}

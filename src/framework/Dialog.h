@@ -70,6 +70,11 @@ public:
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
 protected:
+    // For WM_CTLCOLORSTATIC: when the static asking is `controlId`, draws its
+    // text in `colour` over the dialog's own background and returns true with
+    // the brush in `result`; otherwise returns false and changes nothing.
+    bool ColourStaticText(int controlId, COLORREF colour, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
     void PostNcDestroy() override;
 
 private:

@@ -101,14 +101,8 @@ bool COptionDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
 {
     switch (message) {
     case WM_CTLCOLORSTATIC:
-        if (::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_OPT_NOTE) {
-            // The note is red; everything else keeps the dialog's colours.
-            LRESULT brush = ::DefWindowProcW(m_hWnd, message, wParam, lParam);
-            ::SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 0, 0));
-            result = brush;
-            return true;
-        }
-        return false;
+        // The note is red; everything else keeps the dialog's colours.
+        return ColourStaticText(IDC_OPT_NOTE, RGB(255, 0, 0), wParam, lParam, result);
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_OPT_SCREENSAVER && HIWORD(wParam) == BN_CLICKED) {
             OnScreensaverClicked();

@@ -114,13 +114,7 @@ bool CSettingDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
 {
     switch (message) {
     case WM_CTLCOLORSTATIC:
-        if (::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_SET_NOTE) {
-            LRESULT brush = ::DefWindowProcW(m_hWnd, message, wParam, lParam);
-            ::SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 0, 0));
-            result = brush;
-            return true;
-        }
-        return false;
+        return ColourStaticText(IDC_SET_NOTE, RGB(255, 0, 0), wParam, lParam, result);
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDC_SET_START_WITH_WINDOWS:
