@@ -14,6 +14,7 @@
 #include "engine/SettingFile.h"
 #include "framework/FileSystem.h"
 #include "framework/Thread.h"
+#include "system/OwnProcess.h"
 #include "ui/MainDlg.h"
 #include "ui/res/resource.h"
 
@@ -90,10 +91,7 @@ CCovelinApp::CCovelinApp() : CWinApp(nullptr)
     if (std::wstring name = ExecutableBaseName(); !name.empty())
         m_pszAppName = name;
 
-    std::wstring path;
-    if (!ExecutablePathOfProcess(GetCurrentProcessId(), path))
-        path = OwnModulePath(); // the same file, asked of the loader instead
-    ownExecutablePath = UpperCasePath(path);
+    ownExecutablePath = ReadOwnExecutablePath();
 
     // moduleDirectory, defaultSettings and the path of "setting.dat".
     InitialiseSettingsLocation();

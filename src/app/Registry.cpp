@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "catalogue/HideSets.h"
+#include "system/OwnProcess.h"
 
 namespace {
 

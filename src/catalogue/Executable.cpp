@@ -1,26 +1,7 @@
 #include "catalogue/Executable.h"
 
-#include <psapi.h>
 #include <shellapi.h>
 
-#include <cwchar>
-
-bool ExecutablePathOfProcess(unsigned long processId, std::wstring& path)
-{
-    // One unit more than we ask for, so the text is terminated even if the
-    // system fills the whole buffer without a terminator.
-    wchar_t buffer[MAX_PATH + 1] = {};
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
-    if (!process)
-        return false;
-    DWORD count = GetModuleFileNameExW(process, nullptr, buffer, MAX_PATH);
-    // A count that disagrees with the text means a cut or failed read.
-    bool ok = count != 0 && count < MAX_PATH && count == std::wcslen(buffer);
-    if (ok)
-        path.assign(buffer, count);
-    CloseHandle(process);
-    return ok;
-}
 
 HICON ExecutableIcon(const wchar_t* path)
 {

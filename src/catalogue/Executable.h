@@ -3,11 +3,6 @@
 
 #include <string>
 
-// The full path of the main executable of process `processId`. Returns
-// false (and leaves `path` alone) when the process cannot be opened for
-// query and memory-read access or its path cannot be read whole.
-bool ExecutablePathOfProcess(unsigned long processId, std::wstring& path);
-
 // The first icon of the executable (or icon) file at `path`; for a file
 // without icons, or one that is not an executable, the program's default
 // file icon (resource DEFAULT_APP_ICON). The icon always belongs to the

@@ -5,6 +5,7 @@
 #include "catalogue/HideSets.h"
 #include "framework/FileSystem.h"
 #include "framework/Profile.h"
+#include "system/OwnProcess.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ int LoadFileList() {
         // The list never holds a path twice nor our own executable; values
         // edited by hand must not break that.
         if (hideFileSet.FindPath(path) >= 0) continue;
-        if (!ownExecutablePath.empty() && UpperCasePath(path) == ownExecutablePath) continue;
+        if (IsOwnExecutablePath(path)) continue;
         hideFileSet.AddPath(path);
     }
     return read;

@@ -4,15 +4,6 @@ CEnArray<HWND> hideWindowSet;
 CEnArray<unsigned long> hideProcessSet;
 CPathSet hideFileSet;
 CCvWnd* topWindow = nullptr;
-std::wstring ownExecutablePath;
-
-std::wstring UpperCasePath(const std::wstring& path)
-{
-    std::wstring upper = path;
-    if (!upper.empty())
-        CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
-    return upper;
-}
 
 int CPathSet::AddPath(const std::wstring& path)
 {

@@ -5,13 +5,11 @@
 
 #include "catalogue/EnArray.h"
 #include "catalogue/WindowCatalogue.h"
+#include "system/ProcessInfo.h"
 
 // The user's choices of what to hide. No lock: the pages change them only
 // while the engine is not armed, and the engine reads them only while the
 // dialog is hidden.
-
-// The upper-casing used for every executable path the program compares.
-std::wstring UpperCasePath(const std::wstring& path);
 
 // The chosen executable files: heap strings owned by the set (removing an
 // element deletes its string), full paths in upper case.
@@ -30,6 +28,3 @@ extern CPathSet hideFileSet;                   // chosen executables
 // The window that the process and file rules never hide and that is
 // brought to the front after a hide; a record of its own, or null.
 extern CCvWnd* topWindow;
-
-// The program's own executable path, upper-cased; set once at start-up.
-extern std::wstring ownExecutablePath;

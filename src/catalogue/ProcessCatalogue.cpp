@@ -11,6 +11,8 @@
 
 #include "catalogue/Executable.h"
 #include "catalogue/WindowCatalogue.h"
+#include "system/OwnProcess.h"
+#include "system/ProcessInfo.h"
 
 CProcessArray processCatalogue;
 CCriticalSection processLock;
@@ -56,41 +58,6 @@ HICON CProcess::GetIcon()
     return path ? ExecutableIcon(path) : nullptr;
 }
 
-// ---- owner -------------------------------------------------------------------------
-
-bool ProcessOwnerName(unsigned long processId, std::wstring& account)
-{
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
-    if (!process)
-        return false;
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &token)) {
-        CloseHandle(process);
-        return false;
-    }
-    bool ok = false;
-    DWORD needed = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &needed);
-    if (needed) {
-        std::unique_ptr<BYTE[]> buffer(new BYTE[needed]);
-        if (GetTokenInformation(token, TokenUser, buffer.get(), needed, &needed)) {
-            auto* user = reinterpret_cast<TOKEN_USER*>(buffer.get());
-            wchar_t name[256] = {};
-            wchar_t domain[256] = {};
-            DWORD nameSize = 256;
-            DWORD domainSize = 256;
-            SID_NAME_USE use;
-            if (LookupAccountSidW(nullptr, user->User.Sid, name, &nameSize, domain, &domainSize, &use)) {
-                account = name;
-                ok = true;
-            }
-        }
-    }
-    CloseHandle(token);
-    CloseHandle(process);
-    return ok;
-}
-
 // ---- the catalogue -------------------------------------------------------------------
 
 namespace {
@@ -128,7 +95,7 @@ bool Resolve(unsigned long processId, std::wstring& path, bool& transient)
         transient = true; // the process may be starting up or ending
         return false;
     }
-    if (EqualsIgnoringAsciiCase(name, L"Covelin.exe") || IsServiceAccount(account))
+    if (IsOwnExecutableName(name) || IsServiceAccount(account))
         return false;
     path = record.GetPath();
     return true;

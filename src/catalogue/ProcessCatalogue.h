@@ -45,13 +45,10 @@ class CProcessArray : public COwningArray<CProcess> {
 public:
     // Rebuilds the array from the running processes and returns the number
     // of records: newest enumeration entries first, leaving out processes
-    // whose path or owner cannot be read, every "Covelin.exe", and the
-    // service accounts.
+    // whose path or owner cannot be read, every one of ours (see
+    // IsOwnExecutableName), and the service accounts.
     int Refresh();
 };
-
-// The account name (without domain) that owns process `processId`.
-bool ProcessOwnerName(unsigned long processId, std::wstring& account);
 
 // Drops what Refresh remembers about processes, so that the next rebuild
 // reads the system's process list and looks every process up afresh. For

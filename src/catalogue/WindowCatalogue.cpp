@@ -5,6 +5,8 @@
 #include <unordered_map>
 
 #include "catalogue/Executable.h"
+#include "system/OwnProcess.h"
+#include "system/ProcessInfo.h"
 
 CCvWndArray windowCatalogue;
 CCriticalSection windowLock;
@@ -94,7 +96,7 @@ bool IsCataloguedWindow(HWND window, HWND taskbar)
     // desktop, and any class built on their names.
     if (std::wcsstr(className, L"tooltips_class32") || std::wcsstr(className, L"Progman"))
         return false;
-    return GetWindowLongPtrW(window, GWLP_USERDATA) != OWN_WINDOW_MARK;
+    return !IsOwnWindow(window);
 }
 
 namespace {
@@ -112,7 +114,7 @@ namespace {
 struct WindowFacts {
     bool own;            // a window of this process
     bool excludedClass;  // tooltip or desktop class
-    bool marked;         // carries OWN_WINDOW_MARK (as last read)
+    bool marked;         // IsOwnWindow (as last read)
     unsigned markReadAt; // rebuild that read `marked`
     unsigned seenAt;     // last rebuild that met the window
 };
@@ -174,7 +176,7 @@ BOOL CALLBACK AddCataloguedWindow(HWND window, LPARAM param)
     if (!(style & WS_VISIBLE) || window == context->taskbar || (style & WS_CHILD) || facts.excludedClass)
         return TRUE;
     if (facts.own || now - facts.markReadAt >= kMarkRereadEvery) {
-        facts.marked = GetWindowLongPtrW(window, GWLP_USERDATA) == OWN_WINDOW_MARK;
+        facts.marked = IsOwnWindow(window);
         facts.markReadAt = now;
     }
     if (!facts.marked)

@@ -8,10 +8,6 @@
 #include "framework/Sync.h"
 #include "framework/Thread.h"
 
-// Stored in the main dialog's GWLP_USERDATA: a window carrying it is never
-// catalogued, so the program never offers to hide itself.
-inline constexpr LONG_PTR OWN_WINDOW_MARK = 1984;
-
 // The record of one top-level window. Nothing about the window is cached
 // except the title last read: every operation tests the handle again, so a
 // record whose window has gone is harmless.

@@ -8,6 +8,7 @@
 #include "engine/NotifyArea.h"
 #include "engine/SettingFile.h"
 #include "engine/Volume.h"
+#include "system/ProcessInfo.h"
 
 HiddenJournal hiddenJournal;
 
@@ -195,16 +196,6 @@ bool MarkerRuns(ULONG_PTR token)
 }
 
 } // namespace
-
-ULONGLONG ProcessCreationTime(DWORD processId)
-{
-    HANDLE process = nullptr;
-    if (processId == 0 || !OpenForQuery(processId, &process))
-        return 0;
-    const ULONGLONG created = CreationTimeOf(process);
-    CloseHandle(process);
-    return created;
-}
 
 ULONG_PTR MarkTokenOf(DWORD processId)
 {

@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "system/ProcessInfo.h" // ProcessCreationTime
+
 // The journal's file name, beside "setting.dat".
 inline constexpr wchar_t kHiddenJournalName[] = L"hidden.dat";
 // The name of the window property that marks a window Covelin hid.
@@ -65,8 +67,6 @@ ULONG_PTR MarkToken();
 ULONG_PTR MarkTokenOf(DWORD processId);
 // The mark a window carries, 0 for none.
 ULONG_PTR MarkOf(HWND window);
-// The creation time of a process, 0 when it cannot be opened.
-ULONGLONG ProcessCreationTime(DWORD processId);
 
 // The hidden windows of the running instance, in memory and on disk.
 // Inactive (every call does nothing) until Open gives it a path; tests run

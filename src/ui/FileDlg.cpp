@@ -5,6 +5,7 @@
 #include <string>
 
 #include "framework/FileDialog.h"
+#include "system/OwnProcess.h"
 
 CFileDlg::CFileDlg() : CDialog(IDD_FILE_PAGE)
 {
@@ -77,7 +78,7 @@ void CFileDlg::AddFile()
             return;
         const std::wstring path = UpperCasePath(dialog.GetPathName());
         // Hiding our own windows would hide the way back: ask again.
-        if (CompareStringOrdinal(path.c_str(), -1, ownExecutablePath.c_str(), -1, TRUE) == CSTR_EQUAL) {
+        if (IsOwnExecutablePath(path)) {
             AfxMessageBox(kMsgOwnExecutableRefused, MB_OK | MB_ICONINFORMATION);
             continue;
         }

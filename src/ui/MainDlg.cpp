@@ -1,12 +1,12 @@
 #include "ui/MainDlg.h"
 
 #include "app/Messages.h"
-#include "catalogue/WindowCatalogue.h"
 #include "engine/Engine.h"
 #include "engine/SettingFile.h"
 #include "framework/Gdi.h"
 #include "framework/Thread.h"
 #include "framework/WinApp.h"
+#include "system/OwnProcess.h"
 #include "ui/TrayTarget.h"
 
 namespace {
@@ -66,7 +66,7 @@ BOOL CMainDlg::OnInitDialog()
     SetIcon(icon_, FALSE);
     // The window catalogue leaves out windows that carry this mark, so the
     // user can never choose to hide this dialog.
-    ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, OWN_WINDOW_MARK);
+    MarkOwnWindow(m_hWnd);
 
     for (int i = 0; i < kPageCount; ++i)
         tabs_.InsertItem(i, kTabTexts[i], 0);

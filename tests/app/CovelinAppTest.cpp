@@ -10,6 +10,7 @@
 #include "engine/SettingFile.h"
 #include "framework/FileSystem.h"
 #include "framework/Profile.h"
+#include "system/OwnProcess.h"
 
 namespace {
 

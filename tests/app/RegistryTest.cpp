@@ -6,6 +6,7 @@
 #include "app/Registry.h"
 #include "catalogue/HideSets.h"
 #include "support/ScratchRegistry.h"
+#include "system/OwnProcess.h"
 
 using testsupport::GetRawValue;
 using testsupport::RawValueExists;

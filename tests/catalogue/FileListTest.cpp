@@ -10,6 +10,7 @@
 #include "framework/Profile.h"
 #include "support/ScratchDir.h"
 #include "support/ScratchRegistry.h"
+#include "system/OwnProcess.h"
 
 using testsupport::GetRawValue;
 using testsupport::RawValueExists;

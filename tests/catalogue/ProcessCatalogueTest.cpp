@@ -12,6 +12,7 @@
 #include "support/ScratchDir.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
+#include "system/ProcessInfo.h"
 
 using testsupport::WaitUntil;
 using testsupport::WindowHost;

@@ -8,6 +8,8 @@
 #include "catalogue/WindowCatalogue.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
+#include "system/OwnProcess.h"
+#include "system/ProcessInfo.h"
 
 using testsupport::TestWindow;
 using testsupport::WaitUntil;

@@ -13,6 +13,7 @@
 #include "framework/FileDialog.h"
 #include "framework/FileSystem.h"
 #include "support/ScratchDir.h"
+#include "system/OwnProcess.h"
 #include "ui/FileDlg.h"
 
 using namespace listpage;

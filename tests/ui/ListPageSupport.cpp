@@ -7,6 +7,7 @@
 #include "catalogue/ProcessCatalogue.h"
 #include "catalogue/WindowCatalogue.h"
 #include "support/Wait.h"
+#include "system/OwnProcess.h"
 
 namespace listpage {
 

@@ -6,6 +6,7 @@
 #include "catalogue/HideSets.h"
 #include "engine/Engine.h"
 #include "support/Wait.h"
+#include "system/OwnProcess.h"
 #include "ui/TrayTarget.h"
 
 namespace uitest {

@@ -7,6 +7,7 @@
 #include "engine/Engine.h"
 #include "framework/Thread.h"
 #include "support/Wait.h"
+#include "system/OwnProcess.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
 #include "ui/res/resource.h"

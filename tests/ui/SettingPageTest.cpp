@@ -6,6 +6,7 @@
 #include "app/Registry.h"
 #include "catalogue/HideSets.h"
 #include "engine/Engine.h"
+#include "system/OwnProcess.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
 #include "ui/res/resource.h"

@@ -1,0 +1,75 @@
+#include "system/ProcessInfo.h"
+
+#include <memory>
+
+#include "framework/Handles.h"
+
+namespace {
+
+UniqueHandle OpenForQuery(unsigned long processId)
+{
+    if (processId == 0)
+        return UniqueHandle(); // the idle process has no image, owner or time
+    return UniqueHandle(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+}
+
+} // namespace
+
+bool ExecutablePathOfProcess(unsigned long processId, std::wstring& path)
+{
+    UniqueHandle process = OpenForQuery(processId);
+    // A process that has ended still answers while someone holds it open;
+    // it runs nothing any more, so it has no path for us.
+    DWORD exitCode = 0;
+    if (!process || !GetExitCodeProcess(process.get(), &exitCode) || exitCode != STILL_ACTIVE)
+        return false;
+    wchar_t buffer[MAX_PATH] = {};
+    DWORD length = MAX_PATH;
+    // Fails with a short buffer rather than cutting the path.
+    if (!QueryFullProcessImageNameW(process.get(), 0, buffer, &length) || length == 0 || length >= MAX_PATH)
+        return false;
+    path.assign(buffer, length);
+    return true;
+}
+
+bool ProcessOwnerName(unsigned long processId, std::wstring& account)
+{
+    UniqueHandle process = OpenForQuery(processId);
+    UniqueHandle token;
+    if (!process || !OpenProcessToken(process.get(), TOKEN_QUERY, token.put()))
+        return false;
+    DWORD needed = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &needed);
+    if (needed == 0)
+        return false;
+    std::unique_ptr<BYTE[]> buffer(new BYTE[needed]);
+    if (!GetTokenInformation(token.get(), TokenUser, buffer.get(), needed, &needed))
+        return false;
+    const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.get());
+    wchar_t name[256] = {};
+    wchar_t domain[256] = {};
+    DWORD nameSize = 256;
+    DWORD domainSize = 256;
+    SID_NAME_USE use;
+    if (!LookupAccountSidW(nullptr, user->User.Sid, name, &nameSize, domain, &domainSize, &use))
+        return false;
+    account = name;
+    return true;
+}
+
+ULONGLONG ProcessCreationTime(DWORD processId)
+{
+    UniqueHandle process = OpenForQuery(processId);
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!process || !GetProcessTimes(process.get(), &created, &exited, &kernel, &user))
+        return 0;
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+std::wstring UpperCasePath(const std::wstring& path)
+{
+    std::wstring upper = path;
+    if (!upper.empty())
+        CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    return upper;
+}

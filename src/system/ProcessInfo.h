@@ -1,0 +1,23 @@
+#pragma once
+// What the program asks about other processes. Every look-up opens the
+// process with limited query access only, which the system grants for
+// elevated processes too, and closes it again before returning.
+#include <windows.h>
+
+#include <string>
+
+// The full path of the main executable of process `processId`. Returns
+// false (and leaves `path` alone) when the process cannot be opened, has
+// ended, or its path does not fit in MAX_PATH.
+bool ExecutablePathOfProcess(unsigned long processId, std::wstring& path);
+
+// The account name (without domain) that owns process `processId`; false
+// (and `account` left alone) when the process or its token cannot be read.
+bool ProcessOwnerName(unsigned long processId, std::wstring& account);
+
+// The creation time of a process (FILETIME units), 0 when it cannot be
+// opened. With the id, it tells a process from a later one given the same id.
+ULONGLONG ProcessCreationTime(DWORD processId);
+
+// The upper-casing used for every executable path the program compares.
+std::wstring UpperCasePath(const std::wstring& path);
