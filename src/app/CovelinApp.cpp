@@ -8,6 +8,7 @@
 #include "catalogue/FileList.h"
 #include "catalogue/HideSets.h"
 #include "catalogue/ProcessCatalogue.h"
+#include "catalogue/Refreshers.h"
 #include "catalogue/WindowCatalogue.h"
 #include "engine/Engine.h"
 #include "engine/Recovery.h"
@@ -158,8 +159,8 @@ BOOL CCovelinApp::InitInstance()
 
     // Each Start... clears its worker's flags before the thread exists, so a
     // stop asked for at any moment from here on is never lost.
-    windowRefresher_ = StartWindowRefreshThread();
-    processRefresher_ = StartProcessRefreshThread();
+    windowRefresher_ = windowRefresher.Start();
+    processRefresher_ = processRefresher.Start();
 
     {
         CMainDlg dialog;
@@ -184,13 +185,13 @@ void CCovelinApp::StopWorkers()
     RequestRefreshersStop();
     engineStop = 1;
 
-    WaitForDoneFlags({[] { return windowRefreshDone.load() != 0; },
-                      [] { return processRefreshDone.load() != 0; },
+    WaitForDoneFlags({[] { return windowRefresher.done.load() != 0; },
+                      [] { return processRefresher.done.load() != 0; },
                       [] { return engineDone.load() != 0; }},
                      GetTickCount64() + kWorkerStopBudgetMs);
 
     engineEnded_ = engineDone.load() != 0;
-    const bool refreshersEnded = windowRefreshDone.load() != 0 && processRefreshDone.load() != 0;
+    const bool refreshersEnded = windowRefresher.done.load() != 0 && processRefresher.done.load() != 0;
     workersEnded_ = engineEnded_ && refreshersEnded;
     if (refreshersEnded) {
         // Their thread objects only hold the handles now.

@@ -10,8 +10,6 @@
 
 CCvWndArray windowCatalogue;
 CCriticalSection windowLock;
-std::atomic<int> windowRefreshStop{0};
-std::atomic<int> windowRefreshDone{1};
 
 namespace {
 
@@ -199,71 +197,4 @@ int CCvWndArray::Refresh()
     for (auto it = cache.facts.begin(); it != cache.facts.end();)
         it = it->second.seenAt == now ? std::next(it) : cache.facts.erase(it);
     return GetSize();
-}
-
-// ---- the refresher -------------------------------------------------------------
-
-namespace {
-
-constexpr DWORD kRefreshPeriodMs = 500;
-
-// Signalled by RequestWindowRefreshStop, so that the refresher can wait out
-// its period in one wait (a wake-up costs as much as a small rebuild) and
-// still end at once when shutdown asks. Made once, lives with the process.
-HANDLE WindowRefreshWake()
-{
-    static const HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    return wake;
-}
-
-// Waits one refresh period, or less when a stop is asked for. A stop set
-// through the flag alone is seen after the period at the latest.
-void WaitPeriod(const std::atomic<int>& stop)
-{
-    if (HANDLE wake = WindowRefreshWake()) {
-        if (!stop.load())
-            WaitForSingleObject(wake, kRefreshPeriodMs);
-        return;
-    }
-    // Without the event: look at the flag often enough that shutdown (which
-    // polls every 100 ms) is not held up for a whole period.
-    for (DWORD waited = 0; waited < kRefreshPeriodMs && !stop.load(); waited += 100)
-        Sleep(100);
-}
-
-} // namespace
-
-UINT WindowRefreshThread(LPVOID)
-{
-    // The stop flag is cleared by whoever starts the thread, never here: a
-    // stop asked for before this thread got to run must not be lost.
-    windowRefreshDone = 0;
-    while (!windowRefreshStop.load()) {
-        windowLock.Lock();
-        windowCatalogue.Refresh();
-        windowLock.Unlock();
-        WaitPeriod(windowRefreshStop);
-    }
-    windowRefreshDone = 1;
-    return 0;
-}
-
-CWinThread* StartWindowRefreshThread()
-{
-    windowRefreshStop = 0;
-    windowRefreshDone = 0;
-    // A wake left over from the last stop would cut the first period short.
-    if (HANDLE wake = WindowRefreshWake())
-        ResetEvent(wake);
-    CWinThread* thread = AfxBeginThread(WindowRefreshThread, nullptr);
-    if (!thread)
-        windowRefreshDone = 1;
-    return thread;
-}
-
-void RequestWindowRefreshStop()
-{
-    windowRefreshStop = 1;
-    if (HANDLE wake = WindowRefreshWake())
-        SetEvent(wake);
 }

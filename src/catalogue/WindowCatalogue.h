@@ -1,12 +1,10 @@
 #pragma once
 #include <windows.h>
 
-#include <atomic>
 #include <string>
 
 #include "catalogue/EnArray.h"
 #include "framework/Sync.h"
-#include "framework/Thread.h"
 
 // The record of one top-level window. Nothing about the window is cached
 // except the title last read: every operation tests the handle again, so a
@@ -60,28 +58,7 @@ public:
 bool IsCataloguedWindow(HWND window, HWND taskbar);
 
 // Every window the user may choose, rebuilt about every 500 ms by
-// WindowRefreshThread. Records are good only while windowLock is held.
+// windowRefresher (catalogue/Refreshers.h). Records are good only while
+// windowLock is held.
 extern CCvWndArray windowCatalogue;
 extern CCriticalSection windowLock;
-
-// Stop/done protocol of the window refresher: stop is 0 and done 1 at load;
-// done is 0 while the thread runs. Shutdown sets stop to 1 and waits for
-// done to become 1 again.
-extern std::atomic<int> windowRefreshStop;
-extern std::atomic<int> windowRefreshDone;
-
-// The window refresher: rebuilds windowCatalogue under windowLock, then
-// waits 500 ms, until windowRefreshStop is set. The parameter is unused.
-// Setting the flag alone ends it within one period; RequestWindowRefreshStop
-// ends it at once.
-UINT WindowRefreshThread(LPVOID);
-
-// Clears windowRefreshStop and windowRefreshDone, then starts
-// WindowRefreshThread, so a stop asked for at any time after this call is
-// never lost. Returns the thread object (the caller owns it), or null, in
-// which case the done flag is back at 1.
-CWinThread* StartWindowRefreshThread();
-
-// Sets windowRefreshStop and wakes the refresher from its wait, so that it
-// ends without waiting out its period.
-void RequestWindowRefreshStop();

@@ -15,16 +15,7 @@ std::wstring ReadOwnExecutablePath()
 
 bool IsOwnExecutableName(const wchar_t* fileName)
 {
-    if (fileName == nullptr)
-        return false;
-    for (const wchar_t* own = kOwnExecutableName;; ++own, ++fileName) {
-        const wchar_t a = *fileName >= L'a' && *fileName <= L'z' ? static_cast<wchar_t>(*fileName - 32) : *fileName;
-        const wchar_t b = *own >= L'a' && *own <= L'z' ? static_cast<wchar_t>(*own - 32) : *own;
-        if (a != b)
-            return false;
-        if (a == L'\0')
-            return true;
-    }
+    return fileName != nullptr && EqualsIgnoringAsciiCase(fileName, kOwnExecutableName);
 }
 
 bool IsOwnExecutablePath(const std::wstring& path)

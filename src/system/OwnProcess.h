@@ -26,9 +26,8 @@ extern std::wstring ownExecutablePath;
 // that cannot be read, as the loader does), upper-cased.
 std::wstring ReadOwnExecutablePath();
 
-// Whether `fileName` (a file name without directory) is our executable's.
-// Only A to Z are folded: the name is ASCII, and folding more would depend
-// on the locale.
+// Whether `fileName` (a file name without directory) is our executable's,
+// letter case aside (EqualsIgnoringAsciiCase).
 bool IsOwnExecutableName(const wchar_t* fileName);
 
 // Whether `path` names the file that this process runs (letter case aside).

@@ -60,10 +60,27 @@ bool ProcessOwnerName(unsigned long processId, std::wstring& account)
 ULONGLONG ProcessCreationTime(DWORD processId)
 {
     UniqueHandle process = OpenForQuery(processId);
+    return process ? CreationTimeOfProcess(process.get()) : 0;
+}
+
+ULONGLONG CreationTimeOfProcess(HANDLE process)
+{
     FILETIME created{}, exited{}, kernel{}, user{};
-    if (!process || !GetProcessTimes(process.get(), &created, &exited, &kernel, &user))
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
         return 0;
     return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+bool EqualsIgnoringAsciiCase(const wchar_t* a, const wchar_t* b)
+{
+    for (;; ++a, ++b) {
+        const wchar_t x = *a >= L'a' && *a <= L'z' ? static_cast<wchar_t>(*a - 32) : *a;
+        const wchar_t y = *b >= L'a' && *b <= L'z' ? static_cast<wchar_t>(*b - 32) : *b;
+        if (x != y)
+            return false;
+        if (x == L'\0')
+            return true;
+    }
 }
 
 std::wstring UpperCasePath(const std::wstring& path)

@@ -18,6 +18,12 @@ bool ProcessOwnerName(unsigned long processId, std::wstring& account);
 // The creation time of a process (FILETIME units), 0 when it cannot be
 // opened. With the id, it tells a process from a later one given the same id.
 ULONGLONG ProcessCreationTime(DWORD processId);
+// The same for a process already open (with at least limited query access).
+ULONGLONG CreationTimeOfProcess(HANDLE process);
+
+// Compares names of executables and accounts folding only A to Z: the
+// names compared are ASCII, and folding more would depend on the locale.
+bool EqualsIgnoringAsciiCase(const wchar_t* a, const wchar_t* b);
 
 // The upper-casing used for every executable path the program compares.
 std::wstring UpperCasePath(const std::wstring& path);

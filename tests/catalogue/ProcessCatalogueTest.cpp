@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalogue/ProcessCatalogue.h"
+#include "catalogue/Refreshers.h"
 #include "support/ScratchDir.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
@@ -157,7 +158,7 @@ TEST(ProcessOwner, IsTheAccountNameAlone)
 
 TEST(ProcessRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
 {
-    CWinThread* thread = StartProcessRefreshThread();
+    CWinThread* thread = processRefresher.Start();
     ASSERT_NE(thread, nullptr);
     auto listed = [](unsigned long id) {
         std::lock_guard<CCriticalSection> guard(processLock);
@@ -173,18 +174,18 @@ TEST(ProcessRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
     EXPECT_TRUE(WaitUntil([&] { return !listed(host.ProcessId()); }, 3000));
 
     const ULONGLONG start = GetTickCount64();
-    processRefreshStop = 1;
-    EXPECT_TRUE(WaitUntil([] { return processRefreshDone.load() == 1; }, 3000));
+    processRefresher.stop = 1;
+    EXPECT_TRUE(WaitUntil([] { return processRefresher.done.load() == 1; }, 3000));
     EXPECT_LT(GetTickCount64() - start, 1000u);
     EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 3000), WAIT_OBJECT_0);
     delete thread;
 
     // Stopped right after the start, repeatedly.
     for (int round = 0; round < 5; ++round) {
-        thread = StartProcessRefreshThread();
+        thread = processRefresher.Start();
         ASSERT_NE(thread, nullptr);
-        processRefreshStop = 1;
-        EXPECT_TRUE(WaitUntil([] { return processRefreshDone.load() == 1; }, 3000)) << round;
+        processRefresher.stop = 1;
+        EXPECT_TRUE(WaitUntil([] { return processRefresher.done.load() == 1; }, 3000)) << round;
         EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 3000), WAIT_OBJECT_0);
         delete thread;
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalogue/ProcessCatalogue.h"
+#include "catalogue/Refreshers.h"
 #include "catalogue/WindowCatalogue.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
@@ -54,7 +55,7 @@ bool Has(const std::vector<unsigned long>& ids, unsigned long id)
 
 bool BothEnded()
 {
-    return windowRefreshDone.load() == 1 && processRefreshDone.load() == 1;
+    return windowRefresher.done.load() == 1 && processRefresher.done.load() == 1;
 }
 
 // CPU time a thread has used, in milliseconds.
@@ -70,8 +71,8 @@ double CpuMs(HANDLE thread)
 }
 
 struct Refreshers {
-    std::unique_ptr<CWinThread> window{StartWindowRefreshThread()};
-    std::unique_ptr<CWinThread> process{StartProcessRefreshThread()};
+    std::unique_ptr<CWinThread> window{windowRefresher.Start()};
+    std::unique_ptr<CWinThread> process{processRefresher.Start()};
 
     ~Refreshers()
     {
@@ -106,8 +107,8 @@ TEST(RefresherStop, AStopRequestEndsBothRefreshersWithoutWaitingOutTheirPeriod)
 
     const ULONGLONG start = GetTickCount64();
     RequestRefreshersStop();
-    EXPECT_EQ(windowRefreshStop.load(), 1);
-    EXPECT_EQ(processRefreshStop.load(), 1);
+    EXPECT_EQ(windowRefresher.stop.load(), 1);
+    EXPECT_EQ(processRefresher.stop.load(), 1);
     ASSERT_TRUE(WaitUntil(BothEnded, 3000));
     EXPECT_LT(GetTickCount64() - start, 250u);
 }
@@ -130,8 +131,8 @@ TEST(RefresherStop, RestartedRefreshersWaitTheirPeriodAgain)
     Sleep(1000); // two more periods
     EXPECT_LT(CpuMs(second.window->m_hThread) - window0, 150.0);
     EXPECT_LT(CpuMs(second.process->m_hThread) - process0, 150.0);
-    EXPECT_EQ(windowRefreshDone.load(), 0);
-    EXPECT_EQ(processRefreshDone.load(), 0);
+    EXPECT_EQ(windowRefresher.done.load(), 0);
+    EXPECT_EQ(processRefresher.done.load(), 0);
 }
 
 // Rebuilds with nothing changed hand out the list read before; each start

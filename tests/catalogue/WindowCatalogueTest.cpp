@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "catalogue/Executable.h"
+#include "catalogue/Refreshers.h"
 #include "catalogue/WindowCatalogue.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
@@ -287,9 +288,10 @@ TEST(WindowRecord, AskingAHungWindowForItsIconDoesNotBlock)
 TEST(WindowRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
 {
     TestWindow early(L"CvPlain", L"early");
-    CWinThread* thread = StartWindowRefreshThread();
+    CWinThread* thread = windowRefresher.Start();
     ASSERT_NE(thread, nullptr);
-    EXPECT_EQ(windowRefreshDone.load(), 0);
+    EXPECT_EQ(windowRefresher.done.load(), 0);
+    EXPECT_EQ(windowRefresher.Start(), nullptr); // one thread per refresher
     auto listed = [](HWND window) {
         std::lock_guard<CCriticalSection> guard(windowLock);
         return Lists(windowCatalogue, window);
@@ -299,8 +301,8 @@ TEST(WindowRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
     EXPECT_TRUE(WaitUntil([&] { return listed(late); }, 3000));
 
     const ULONGLONG start = GetTickCount64();
-    windowRefreshStop = 1;
-    EXPECT_TRUE(WaitUntil([] { return windowRefreshDone.load() == 1; }, 3000));
+    windowRefresher.stop = 1;
+    EXPECT_TRUE(WaitUntil([] { return windowRefresher.done.load() == 1; }, 3000));
     EXPECT_LT(GetTickCount64() - start, 1000u);
     EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 3000), WAIT_OBJECT_0);
     delete thread;
@@ -309,10 +311,10 @@ TEST(WindowRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
 TEST(WindowRefresher, AStopAskedRightAfterTheStartIsNotLost)
 {
     for (int round = 0; round < 5; ++round) {
-        CWinThread* thread = StartWindowRefreshThread();
+        CWinThread* thread = windowRefresher.Start();
         ASSERT_NE(thread, nullptr);
-        windowRefreshStop = 1; // quite possibly before the thread has run
-        EXPECT_TRUE(WaitUntil([] { return windowRefreshDone.load() == 1; }, 3000)) << round;
+        windowRefresher.stop = 1; // quite possibly before the thread has run
+        EXPECT_TRUE(WaitUntil([] { return windowRefresher.done.load() == 1; }, 3000)) << round;
         EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 3000), WAIT_OBJECT_0);
         delete thread;
     }

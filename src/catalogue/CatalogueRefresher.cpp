@@ -1,0 +1,60 @@
+#include "catalogue/CatalogueRefresher.h"
+
+#include "framework/Thread.h"
+
+CCatalogueRefresher::CCatalogueRefresher(Rebuild rebuild)
+    : rebuild_(rebuild), wake_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+{
+}
+
+CWinThread* CCatalogueRefresher::Start()
+{
+    if (done.load() == 0)
+        return nullptr;
+    stop = 0;
+    done = 0;
+    // A wake left over from the last stop would cut the first period short.
+    if (wake_)
+        ResetEvent(wake_.get());
+    CWinThread* thread = AfxBeginThread(&CCatalogueRefresher::ThreadProc, this);
+    if (!thread)
+        done = 1;
+    return thread;
+}
+
+void CCatalogueRefresher::RequestStop()
+{
+    stop = 1;
+    if (wake_)
+        SetEvent(wake_.get());
+}
+
+UINT CCatalogueRefresher::ThreadProc(LPVOID self)
+{
+    static_cast<CCatalogueRefresher*>(self)->Run();
+    return 0;
+}
+
+void CCatalogueRefresher::Run()
+{
+    // The stop flag is cleared by Start, never here: a stop asked for
+    // before this thread got to run must not be lost.
+    while (!stop.load()) {
+        rebuild_();
+        WaitPeriod();
+    }
+    done = 1;
+}
+
+void CCatalogueRefresher::WaitPeriod()
+{
+    if (wake_) {
+        if (!stop.load())
+            WaitForSingleObject(wake_.get(), kPeriodMs);
+        return;
+    }
+    // Without the event: look at the flag often enough that shutdown (which
+    // polls every 100 ms) is not held up for a whole period.
+    for (DWORD waited = 0; waited < kPeriodMs && !stop.load(); waited += 100)
+        Sleep(100);
+}

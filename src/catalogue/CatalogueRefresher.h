@@ -1,0 +1,48 @@
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+
+#include "framework/Handles.h"
+#include "framework/Thread.h"
+
+// A worker that keeps one catalogue current: it rebuilds it, then waits
+// 500 ms, until asked to stop. The rebuild function takes the catalogue's
+// lock itself, so the lock is held for exactly one rebuild.
+//
+// Stop/done protocol: `stop` is 0 and `done` 1 at load; `done` is 0 while the
+// thread runs, and the thread sets it back to 1 as its last act. Shutdown
+// sets `stop` (RequestStop also cuts the wait short) and waits for `done`.
+// Setting `stop` alone ends the thread within one period.
+class CCatalogueRefresher {
+public:
+    using Rebuild = void (*)();
+    static constexpr DWORD kPeriodMs = 500;
+
+    explicit CCatalogueRefresher(Rebuild rebuild);
+    CCatalogueRefresher(const CCatalogueRefresher&) = delete;
+    CCatalogueRefresher& operator=(const CCatalogueRefresher&) = delete;
+
+    // Clears `stop` and `done`, then starts the thread, so that a stop
+    // asked for at any time after this call is never lost. Returns the
+    // thread object (the caller owns it), or null - with `done` back at 1 -
+    // when the thread cannot be made. While a thread of this refresher still
+    // runs, no second one is started (null, flags untouched).
+    CWinThread* Start();
+
+    // Sets `stop` and wakes the thread from its wait.
+    void RequestStop();
+
+    std::atomic<int> stop{0};
+    std::atomic<int> done{1};
+
+private:
+    static UINT ThreadProc(LPVOID self);
+    void Run();
+    void WaitPeriod();
+
+    Rebuild rebuild_;
+    // Signalled by RequestStop: the thread waits out its period in one wait
+    // (a wake-up costs as much as a small rebuild) and still ends at once.
+    UniqueHandle wake_;
+};
