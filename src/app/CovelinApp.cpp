@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "app/Messages.h"
 #include "app/TrayIcon.h"
 #include "catalogue/Executable.h"
 #include "catalogue/FileList.h"
@@ -18,6 +17,8 @@
 #include "system/OwnProcess.h"
 #include "ui/MainDlg.h"
 #include "ui/res/resource.h"
+#include "ui/Texts.h"
+#include "ui/TrayTarget.h"
 
 // ---- the single-instance pipe ----------------------------------------------------
 
@@ -71,26 +72,16 @@ DWORD WINAPI ExitWatchdog(LPVOID)
     return 0;
 }
 
-// The executable's file name without its extension: the application name
-// under which the profile is kept.
-std::wstring ExecutableBaseName()
-{
-    std::wstring path = OwnModulePath();
-    std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
-    const size_t dot = name.find_last_of(L'.');
-    if (dot != std::wstring::npos && dot > 0)
-        name.resize(dot);
-    return name;
-}
-
 } // namespace
 
 // ---- the application object -------------------------------------------------------
 
 CCovelinApp::CCovelinApp() : CWinApp(nullptr)
 {
-    if (std::wstring name = ExecutableBaseName(); !name.empty())
-        m_pszAppName = name;
+    // The executable's name is the application's (the profile key, the
+    // message boxes' caption); ours when it cannot be read.
+    if (m_pszAppName.empty())
+        m_pszAppName = kAppName;
 
     ownExecutablePath = ReadOwnExecutablePath();
 
@@ -151,6 +142,7 @@ BOOL CCovelinApp::InitInstance()
 
     if (!theTrayIcon.Create())
         AfxMessageBox(kMsgTrayIconFailed, MB_OK | MB_ICONWARNING);
+    SetDialogTrayIcon(&theTrayIcon);
     const int trayIcon = settingFile.Data()->trayIcon;
     // 20 units: the name is cut to 19 characters.
     wchar_t tooltip[20] = {};

@@ -7,6 +7,7 @@
 #include "engine/Engine.h"
 #include "engine/EngineDialog.h"
 #include "engine/Hiding.h"
+#include "ui/Texts.h"
 #include "ui/res/resource.h"
 
 CTrayIcon theTrayIcon;
@@ -16,11 +17,6 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"wndCvTrayIcon";
 constexpr UINT kIconId = 1;
 constexpr UINT kMenuTrackFlags = TPM_RIGHTBUTTON | TPM_BOTTOMALIGN | TPM_VERPOSANIMATION; // 0x1022
-
-constexpr wchar_t kTextHide[] = L"Hide";
-constexpr wchar_t kTextRestore[] = L"Restore";
-constexpr wchar_t kTextExit[] = L"Exit";
-constexpr wchar_t kTextRestoreExit[] = L"Restore && Exit";
 
 static_assert(CTrayIcon::kCommandRestoreExit == ID_TRAY_RESTORE_EXIT);
 static_assert(CTrayIcon::kCommandSetting == ID_TRAY_SETTING);
@@ -248,9 +244,9 @@ void CTrayIcon::PrepareMenu()
 
     EnableMenuItem(popup_, kCommandSetting, MF_BYCOMMAND | state);
     ModifyMenuW(popup_, kCommandRestoreExit, MF_BYCOMMAND | MF_STRING, kCommandRestoreExit,
-                HiddenStackHoldsWindows() ? kTextRestoreExit : kTextExit);
+                HiddenStackHoldsWindows() ? kTrayTextRestoreExit : kTrayTextExit);
     ModifyMenuW(popup_, kCommandHideRestore, MF_BYCOMMAND | MF_STRING | state, kCommandHideRestore,
-                HiddenStackHoldsWindows() ? kTextRestore : kTextHide);
+                HiddenStackHoldsWindows() ? kTrayTextRestore : kTrayTextHide);
 }
 
 void CTrayIcon::ShowContextMenu(POINT at)

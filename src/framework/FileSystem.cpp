@@ -21,6 +21,17 @@ std::wstring OwnModulePath()
     return std::wstring(buffer, length);
 }
 
+std::wstring ExecutableBaseName()
+{
+    const std::wstring path = OwnModulePath();
+    const size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind(L'.');
+    if (dot != std::wstring::npos && dot > 0)
+        name.erase(dot);
+    return name;
+}
+
 std::wstring DirectoryOf(const std::wstring& path)
 {
     const size_t slash = path.find_last_of(L'\\');

@@ -37,12 +37,7 @@ void ProfileSetKey(const wchar_t* company, const wchar_t* application) {
 
 std::wstring ProfileApplicationName() {
     if (!ApplicationOverride().empty()) return ApplicationOverride();
-    std::wstring path = OwnModulePath();
-    size_t slash = path.find_last_of(L"\\/");
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    size_t dot = name.rfind(L'.');
-    if (dot != std::wstring::npos && dot > 0) name.erase(dot);
-    return name;
+    return ExecutableBaseName();
 }
 
 std::wstring ProfileKeyPath() {

@@ -1,7 +1,7 @@
 #include "framework/WinApp.h"
 
-#include "app/Messages.h"
 #include "framework/Controls.h"
+#include "framework/FileSystem.h"
 #include "framework/Profile.h"
 
 namespace {
@@ -9,7 +9,7 @@ CWinApp* theApp = nullptr;
 } // namespace
 
 CWinApp::CWinApp(const wchar_t* appName)
-    : m_hInstance(::GetModuleHandleW(nullptr)), m_pszAppName(appName != nullptr ? appName : kAppName)
+    : m_hInstance(::GetModuleHandleW(nullptr)), m_pszAppName(appName != nullptr ? appName : ExecutableBaseName())
 {
     theApp = this;
 }
@@ -92,5 +92,6 @@ int AfxMessageBox(const wchar_t* text, UINT type)
     }
     if (owner == nullptr)
         owner = ::GetActiveWindow();
-    return ::MessageBoxW(owner, text != nullptr ? text : L"", kAppName, type);
+    const std::wstring caption = AfxGetApp() != nullptr ? AfxGetApp()->m_pszAppName : ExecutableBaseName();
+    return ::MessageBoxW(owner, text != nullptr ? text : L"", caption.c_str(), type);
 }

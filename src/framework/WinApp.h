@@ -8,7 +8,7 @@ class CWnd;
 
 class CWinApp {
 public:
-    // `appName` null means the program's own name ("Covelin").
+    // `appName` null means the executable's file name without extension.
     explicit CWinApp(const wchar_t* appName = nullptr);
     virtual ~CWinApp();
     CWinApp(const CWinApp&) = delete;
@@ -42,7 +42,8 @@ CWinApp* AfxGetApp();
 // InitInstance, then Run or ExitInstance: what the program's entry point does.
 int AfxWinMain();
 
-// The application's message box: the application's name as caption, the
+// The application's message box: the application's name as caption (the
+// executable's when there is no application object), the
 // given buttons and icon, owned by the main window when it is on screen, else
 // by this thread's active window. Returns the button pressed.
 int AfxMessageBox(const wchar_t* text, UINT type = MB_OK);

@@ -2,9 +2,9 @@
 
 #include <shellapi.h>
 
-#include "app/Messages.h"
 #include "engine/SettingFile.h"
 #include "framework/WinApp.h"
+#include "ui/Texts.h"
 
 namespace {
 CHyperLink::ShellOpenFunction shellOpen = &::ShellExecuteW;

@@ -9,13 +9,13 @@
 
 #include <string>
 
-#include "app/Messages.h"
 #include "catalogue/EnArray.h"
 #include "framework/Dialog.h"
 #include "framework/ImageList.h"
 #include "framework/ListCtrl.h"
 #include "framework/WinApp.h"
 #include "ui/res/resource.h"
+#include "ui/Texts.h"
 
 // Timer 100 drives the synchronisation; event 1000 is the forced one made
 // when the page is set up, so the lists are filled at once.

@@ -1,20 +1,17 @@
 #include "ui/MainDlg.h"
 
-#include "app/Messages.h"
+#include <iterator>
+
 #include "engine/Engine.h"
 #include "engine/SettingFile.h"
 #include "framework/Gdi.h"
 #include "framework/Thread.h"
 #include "framework/WinApp.h"
 #include "system/OwnProcess.h"
+#include "ui/Texts.h"
 #include "ui/TrayTarget.h"
 
-namespace {
-
-const wchar_t* const kTabTexts[CMainDlg::kPageCount] = {L"Windows", L"Processes", L"Executable Files",
-                                                        L"Options", L"Settings", L"About"};
-
-} // namespace
+static_assert(std::size(kTabTexts) == CMainDlg::kPageCount);
 
 CMainDlg::CMainDlg() : CDialog(IDD_COVELIN_DIALOG)
 {

@@ -4,12 +4,12 @@
 
 #include <cwchar>
 
-#include "app/Messages.h"
-#include "app/Registry.h"
 #include "engine/Display.h"
+#include "engine/Registry.h"
 #include "engine/SettingFile.h"
 #include "framework/WinApp.h"
 #include "ui/res/resource.h"
+#include "ui/Texts.h"
 
 namespace {
 

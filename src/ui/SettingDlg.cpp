@@ -1,11 +1,11 @@
 #include "ui/SettingDlg.h"
 
-#include "app/Messages.h"
-#include "app/Registry.h"
+#include "engine/Registry.h"
 #include "engine/SettingFile.h"
 #include "framework/Gdi.h"
 #include "framework/WinApp.h"
 #include "ui/res/resource.h"
+#include "ui/Texts.h"
 #include "ui/TrayTarget.h"
 
 namespace {

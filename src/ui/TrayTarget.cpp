@@ -1,14 +1,21 @@
 #include "ui/TrayTarget.h"
 
-#include "app/TrayIcon.h"
-
 namespace {
+
+// Stands in while there is no tray icon, so the dialogs need not ask.
+class NoTrayIcon : public TrayIconPort {
+public:
+    int Update(int, int, const wchar_t*) override { return 0; }
+};
+
+NoTrayIcon noTrayIcon;
 TrayIconPort* dialogTrayIcon = nullptr;
+
 } // namespace
 
 TrayIconPort& DialogTrayIcon()
 {
-    return dialogTrayIcon != nullptr ? *dialogTrayIcon : theTrayIcon;
+    return dialogTrayIcon != nullptr ? *dialogTrayIcon : noTrayIcon;
 }
 
 void SetDialogTrayIcon(TrayIconPort* trayIcon)

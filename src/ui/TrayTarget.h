@@ -1,8 +1,8 @@
 #pragma once
-// The tray icon the dialogs change: the program's own (theTrayIcon) unless a
-// test puts a recorder in its place.
+// The tray icon the dialogs change. Start-up hands the program's own in;
+// tests put a recorder in its place. Until one is set (or after null is
+// set) there is no tray icon, and the dialogs' changes go nowhere.
 #include "engine/TrayIconPort.h"
 
 TrayIconPort& DialogTrayIcon();
-// Null puts theTrayIcon back.
 void SetDialogTrayIcon(TrayIconPort* trayIcon);

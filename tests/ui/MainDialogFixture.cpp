@@ -6,10 +6,16 @@
 #include "catalogue/HideSets.h"
 #include "engine/Engine.h"
 #include "support/Wait.h"
+#include "framework/WinApp.h"
 #include "system/OwnProcess.h"
+#include "ui/Texts.h"
 #include "ui/TrayTarget.h"
 
 namespace uitest {
+
+// The program's application object is named after Covelin.exe, and message
+// boxes take that name as caption; the tests find the boxes by it.
+CWinApp testApplication(kAppName);
 
 std::string ReadSettingFile()
 {

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "app/Messages.h"
 #include "catalogue/WindowCatalogue.h"
 #include "engine/Engine.h"
 #include "framework/Thread.h"
@@ -11,6 +10,7 @@
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
 #include "ui/res/resource.h"
+#include "ui/Texts.h"
 
 using namespace uitest;
 

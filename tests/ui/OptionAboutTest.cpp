@@ -2,11 +2,11 @@
 
 #include <cwchar>
 
-#include "app/Messages.h"
 #include "engine/Display.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
 #include "ui/res/resource.h"
+#include "ui/Texts.h"
 
 using namespace uitest;
 

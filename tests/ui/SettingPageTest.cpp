@@ -2,14 +2,14 @@
 
 #include <cstring>
 
-#include "app/Messages.h"
-#include "app/Registry.h"
 #include "catalogue/HideSets.h"
 #include "engine/Engine.h"
+#include "engine/Registry.h"
 #include "system/OwnProcess.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
 #include "ui/res/resource.h"
+#include "ui/Texts.h"
 
 using namespace uitest;
 

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/Registry.h"
 #include "catalogue/HideSets.h"
+#include "engine/Registry.h"
 #include "support/ScratchRegistry.h"
 #include "system/OwnProcess.h"
 

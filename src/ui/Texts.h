@@ -1,6 +1,7 @@
 #pragma once
 // Every text the program shows to the user, kept byte for byte in one place.
-// Message boxes take the application's name as caption.
+// Message boxes take the application's name as caption: the executable's
+// name, which is kAppName unless the file was renamed.
 
 inline constexpr wchar_t kAppName[] = L"Covelin";
 
@@ -15,6 +16,8 @@ inline constexpr wchar_t kFileDialogFilterExecutables[] = L"Executable Files(*.e
 inline constexpr wchar_t kFileDialogFilterAllFiles[] = L"|All Files(*.*)|*.*||";
 
 // Main dialog, Options, Settings and About pages
+inline constexpr const wchar_t* kTabTexts[] = {L"Windows", L"Processes", L"Executable Files",
+                                               L"Options", L"Settings", L"About"};
 inline constexpr wchar_t kMainDialogTitle[] = L"Covelin - Make your actions invisible";
 inline constexpr wchar_t kMsgChooseScreensaver[] = L"Sorry, you can not check this option until you've chosen a screensaver.\nDo you want to choose one now ?";
 inline constexpr wchar_t kMsgSaveOptionsFailed[] = L"Failed to save options, please try again or restart the application.";
@@ -23,6 +26,12 @@ inline constexpr wchar_t kMsgSaveSettingsFailed[] = L"Failed to save settings, p
 inline constexpr wchar_t kMsgOpenLinkFailed[] = L"Failed to open the hyper-link, please try again.";
 inline constexpr wchar_t kDisplayModeFormat[] = L"%d x %d, %dHz";
 inline constexpr wchar_t kMsgDisplayNotSupported[] = L"Your display device is not supported";
+
+// Tray icon menu
+inline constexpr wchar_t kTrayTextHide[] = L"Hide";
+inline constexpr wchar_t kTrayTextRestore[] = L"Restore";
+inline constexpr wchar_t kTrayTextExit[] = L"Exit";
+inline constexpr wchar_t kTrayTextRestoreExit[] = L"Restore && Exit";
 
 // Start-up
 inline constexpr wchar_t kMsgAnotherInstance[] = L"Another running Covelin is detected, please close that instance and try again.";

@@ -1,4 +1,4 @@
-#include "app/Registry.h"
+#include "engine/Registry.h"
 
 #include <vector>
 
