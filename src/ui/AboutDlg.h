@@ -1,5 +1,6 @@
 #pragma once
 // The About page: name, version, the large picture and the links.
+#include "CovelinVersion.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/Gdi.h"
@@ -11,7 +12,7 @@ inline constexpr wchar_t kSupportAddress[] = L"mailto:support@example.com";
 inline constexpr wchar_t kFeedbackAddress[] = L"mailto:feedback@example.com";
 inline constexpr wchar_t kSalesAddress[] = L"mailto:sales@example.com";
 inline constexpr wchar_t kSupportFormAddress[] = L"https://www.example.com/covelin/support-form";
-inline constexpr wchar_t kProductVersion[] = L"1.1";
+inline constexpr wchar_t kProductVersion[] = COVELIN_VERSION_WIDE_TEXT;
 
 class CAboutDlg : public CDialog {
 public:
