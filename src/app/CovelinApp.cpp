@@ -24,15 +24,14 @@
 
 int IsPipeNameHeld(const wchar_t* name)
 {
-    HANDLE pipe = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (pipe == INVALID_HANDLE_VALUE) {
+    UniqueHandle pipe(CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    if (!pipe) {
         // Only "no such name" means nobody runs. A busy pipe (its one
         // instance taken by an earlier refused start) or a refused access
         // still means the name is held.
         return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : 1;
     }
-    CloseHandle(pipe);
     return 1;
 }
 
@@ -89,13 +88,7 @@ CCovelinApp::CCovelinApp() : CWinApp(nullptr)
     InitialiseSettingsLocation();
 }
 
-CCovelinApp::~CCovelinApp()
-{
-    if (pipeHandle) {
-        CloseHandle(pipeHandle);
-        pipeHandle = nullptr;
-    }
-}
+CCovelinApp::~CCovelinApp() = default;
 
 int CCovelinApp::IsAnotherInstanceRunning()
 {
@@ -104,7 +97,7 @@ int CCovelinApp::IsAnotherInstanceRunning()
 
 void CCovelinApp::CreateInstancePipe()
 {
-    pipeHandle = CreateSingleInstancePipe(kInstancePipeName);
+    pipeHandle.reset(CreateSingleInstancePipe(kInstancePipeName));
 }
 
 BOOL CCovelinApp::InitInstance()
@@ -195,9 +188,8 @@ void CCovelinApp::StopWorkers()
 
 void CCovelinApp::StartExitWatchdog()
 {
-    HANDLE thread = CreateThread(nullptr, 0, ExitWatchdog, nullptr, 0, nullptr);
-    if (thread)
-        CloseHandle(thread);
+    // Nobody waits for it: the handle goes at once, the thread runs on.
+    UniqueHandle watchdog(CreateThread(nullptr, 0, ExitWatchdog, nullptr, 0, nullptr));
 }
 
 int CCovelinApp::ExitInstance()
@@ -212,10 +204,7 @@ int CCovelinApp::ExitInstance()
         SaveFileList();
     if (engineEnded_)
         hideFileSet.RemoveAll();
-    if (pipeHandle) {
-        CloseHandle(pipeHandle);
-        pipeHandle = nullptr;
-    }
+    pipeHandle.reset();
     CWinApp::ExitInstance();
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <initializer_list>
 
+#include "framework/Handles.h"
 #include "framework/WinApp.h"
 
 class CWinThread;
@@ -59,7 +60,7 @@ public:
     bool WorkersEnded() const { return workersEnded_; }
 
     // Server end of the single-instance pipe, held for the whole run.
-    HANDLE pipeHandle = nullptr;
+    UniqueHandle pipeHandle;
 
 private:
     void StopWorkers();

@@ -38,8 +38,12 @@ bool HiddenStackHoldsWindows()
 
 CTrayIcon::CTrayIcon() = default;
 
-// The icon is taken away by Remove at shutdown; nothing is left to undo here.
-CTrayIcon::~CTrayIcon() = default;
+CTrayIcon::~CTrayIcon()
+{
+    // Shutdown removes the icon; a start-up that ended early, or a test,
+    // may not have, and the shell would keep a dead icon until hovered.
+    Remove(shownIndex_);
+}
 
 int CTrayIcon::Create()
 {
@@ -93,18 +97,18 @@ int CTrayIcon::CreateHiddenWindow()
 
     // A real top-level window (never shown), not a message-only one: only
     // top-level windows hear the shell's "TaskbarCreated" broadcast.
-    window_ = CreateWindowExW(0, kWindowClass, L"", WS_POPUP | WS_MINIMIZE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
-                              nullptr, nullptr, instance, nullptr);
+    window_.reset(CreateWindowExW(0, kWindowClass, L"", WS_POPUP | WS_MINIMIZE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
+                                  nullptr, nullptr, instance, nullptr));
     if (!window_) {
         UnregisterClassW(kWindowClass, instance);
         return 0;
     }
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
     taskbarCreatedMessage_ = RegisterWindowMessageW(L"TaskbarCreated");
     // An elevated program would not hear the broadcast from a normal shell.
     if (taskbarCreatedMessage_)
-        ChangeWindowMessageFilterEx(window_, taskbarCreatedMessage_, MSGFLT_ALLOW, nullptr);
+        ChangeWindowMessageFilterEx(window_.get(), taskbarCreatedMessage_, MSGFLT_ALLOW, nullptr);
     return 1;
 }
 
@@ -112,13 +116,12 @@ int CTrayIcon::LoadContextMenu()
 {
     if (popup_ || menu_)
         return 0;
-    menu_ = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
+    menu_.reset(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
     if (!menu_)
         return 0;
-    popup_ = GetSubMenu(menu_, 0);
+    popup_ = GetSubMenu(menu_.get(), 0);
     if (!popup_) {
-        ::DestroyMenu(menu_);
-        menu_ = nullptr;
+        menu_.reset();
         return 0;
     }
     popupSubMenu_ = GetSubMenu(popup_, 0);
@@ -139,7 +142,7 @@ int CTrayIcon::Update(int index, int remove, const wchar_t* tooltip)
 
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;
-    data.hWnd = window_;
+    data.hWnd = window_.get();
     data.uID = kIconId;
     data.uFlags = NIF_MESSAGE | NIF_ICON;
     data.uCallbackMessage = UM_TRAY_NOTIFY;
@@ -175,7 +178,7 @@ void CTrayIcon::ReAddAfterShellRestart()
         return;
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;
-    data.hWnd = window_;
+    data.hWnd = window_.get();
     data.uID = kIconId;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = UM_TRAY_NOTIFY;
@@ -212,16 +215,15 @@ int CTrayIcon::DestroyContextMenu()
         return 0;
     popup_ = nullptr;
     popupSubMenu_ = nullptr;
-    ::DestroyMenu(menu_);
-    menu_ = nullptr;
+    menu_.reset();
     return 1;
 }
 
 int CTrayIcon::DestroyHiddenWindow()
 {
-    if (!window_ || !DestroyWindow(window_))
+    if (!window_)
         return 0;
-    window_ = nullptr;
+    window_.reset();
     return UnregisterClassW(kWindowClass, GetModuleHandleW(nullptr)) ? 1 : 0;
 }
 
@@ -254,8 +256,8 @@ void CTrayIcon::ShowContextMenu(POINT at)
     if (!popup_)
         return;
     PrepareMenu();
-    SetForegroundWindow(window_);
-    TrackPopupMenu(popup_, kMenuTrackFlags, at.x, at.y, 0, window_, nullptr);
+    SetForegroundWindow(window_.get());
+    TrackPopupMenu(popup_, kMenuTrackFlags, at.x, at.y, 0, window_.get(), nullptr);
 }
 
 void CTrayIcon::OnCommand(UINT command)
@@ -290,7 +292,7 @@ LRESULT CTrayIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         GetCursorPos(&cursor);
         switch (static_cast<UINT>(lParam)) {
         case WM_LBUTTONDBLCLK:
-            SendMessageW(window_, WM_COMMAND, kCommandSetting, 0);
+            SendMessageW(window_.get(), WM_COMMAND, kCommandSetting, 0);
             break;
         case WM_RBUTTONUP:
             ShowContextMenu(cursor);
@@ -308,13 +310,13 @@ LRESULT CTrayIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         ReAddAfterShellRestart();
         return 0;
     }
-    return DefWindowProcW(window_, message, wParam, lParam);
+    return DefWindowProcW(window_.get(), message, wParam, lParam);
 }
 
 LRESULT CALLBACK CTrayIcon::TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* self = reinterpret_cast<CTrayIcon*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self || self->window_ != window)
+    if (!self || self->window_.get() != window)
         return DefWindowProcW(window, message, wParam, lParam);
     return self->HandleMessage(message, wParam, lParam);
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/TrayIconPort.h"
+#include "framework/Handles.h"
 
 // The tray icon's callback message.
 inline constexpr UINT UM_TRAY_NOTIFY = WM_USER + 1; // 1025
@@ -21,6 +22,7 @@ public:
     static constexpr UINT kCommandHideRestore = 32774; // "Hide" / "Restore"
 
     CTrayIcon();
+    // Takes the icon away and releases what Create made, if Remove has not.
     ~CTrayIcon() override;
     CTrayIcon(const CTrayIcon&) = delete;
     CTrayIcon& operator=(const CTrayIcon&) = delete;
@@ -43,7 +45,7 @@ public:
     // Carries out one menu command.
     void OnCommand(UINT command);
 
-    HWND Window() const { return window_; }
+    HWND Window() const { return window_.get(); }
     HMENU Popup() const { return popup_; }
     bool IsCreated() const { return created_ != 0; }
     bool IsShown() const { return shown_ != 0; }
@@ -61,13 +63,13 @@ private:
     int DestroyHiddenWindow();
     int ClearIcons();
 
-    HWND window_ = nullptr;
+    UniqueWindow window_;
     int reserved1_ = 0;
     HICON icons_[9] = {};
     int created_ = 0;
     int shown_ = 0;
     int reserved2_ = 0;
-    HMENU menu_ = nullptr;
+    UniqueMenu menu_;
     HMENU popup_ = nullptr;
     HMENU popupSubMenu_ = nullptr;
 

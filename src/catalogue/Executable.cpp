@@ -13,7 +13,7 @@ HICON ExecutableIcon(const wchar_t* path)
             return icon; // a new icon: already the caller's
     }
     // The default icon is shared by every user of the resource; hand out a
-    // copy so that the caller's DestroyIcon is always right.
+    // copy so that the caller may always destroy what it got.
     HICON shared = LoadIconW(instance, MAKEINTRESOURCEW(DEFAULT_APP_ICON));
     if (!shared) // a program built without our resources (tests)
         shared = LoadIconW(nullptr, IDI_APPLICATION);

@@ -34,7 +34,7 @@ public:
     // The window's small icon, else its executable's icon; null when the
     // window has gone or neither can be had. Asking the window never waits
     // on a hung window for long. The icon always belongs to the caller, who
-    // releases it with DestroyIcon.
+    // holds it in a UniqueIcon.
     HICON GetIcon(bool fromFile);
 
     static constexpr int kTitleSize = 256;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "framework/Handles.h"
+
 D3DDISPLAYMODE storedDisplayMode = {};
 
 namespace {
@@ -17,11 +19,10 @@ static_assert(sizeof(D3DDISPLAYMODE) == 16);
 
 bool CaptureDisplayMode(D3DDISPLAYMODE& mode) {
     storedDisplayMode = {};
-    IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (direct3d == nullptr) return false;
+    const ComPtr<IDirect3D9> direct3d(Direct3DCreate9(D3D_SDK_VERSION));
+    if (!direct3d) return false;
     const bool captured = direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode) == D3D_OK;
     if (captured) std::memcpy(&storedDisplayMode, &mode, sizeof(storedDisplayMode));
-    direct3d->Release();
     return captured;
 }
 

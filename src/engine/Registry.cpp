@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "framework/Handles.h"
 #include "system/OwnProcess.h"
 
 namespace {
@@ -27,6 +28,14 @@ HKEY RootOfIndex(int rootIndex) {
 
 bool IsWritableKind(int kind) { return kind == kRegKindNumber || kind == kRegKindText; }
 
+// OpenRegKey's key, owned: closed when the caller is done with it.
+RegKey OpenOwnedKey(int rootIndex, const wchar_t* subKey) {
+    RegKey key;
+    HKEY root = RootOfIndex(rootIndex);
+    if (root != nullptr && subKey != nullptr && *subKey != L'\0') key.Open(root, subKey, kOpenAccess);
+    return key;
+}
+
 } // namespace
 
 DWORD RegTypeOfKind(int kind) {
@@ -47,11 +56,7 @@ int RegKindOfType(DWORD type) {
 }
 
 HKEY OpenRegKey(int rootIndex, const wchar_t* subKey) {
-    HKEY root = RootOfIndex(rootIndex);
-    if (root == nullptr || subKey == nullptr || *subKey == L'\0') return nullptr;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, subKey, 0, kOpenAccess, &key) != ERROR_SUCCESS) return nullptr;
-    return key;
+    return OpenOwnedKey(rootIndex, subKey).release();
 }
 
 int ReadRegValue(HKEY key, const wchar_t* name, int& kind, void* data, DWORD& size) {
@@ -110,7 +115,7 @@ int DeleteRegValue(HKEY key, const wchar_t* name) {
 
 int CloseRegKey(HKEY key) {
     if (key == nullptr) return 0;
-    return RegCloseKey(key) == ERROR_SUCCESS ? 1 : 0;
+    return RegKey(key).Close() == ERROR_SUCCESS ? 1 : 0;
 }
 
 std::wstring RunCommandFor(const std::wstring& executablePath) {
@@ -118,47 +123,43 @@ std::wstring RunCommandFor(const std::wstring& executablePath) {
 }
 
 int ApplyStartWithWindows(int on) {
-    HKEY key = OpenRegKey(kRegRootCurrentUser, kRunKey);
-    if (key == nullptr) return 0;
+    RegKey key = OpenOwnedKey(kRegRootCurrentUser, kRunKey);
+    if (!key) return 0;
     int result = 0;
     if (on) {
         // Without our own path there is nothing sensible to start.
         if (!ownExecutablePath.empty()) {
             std::wstring command = RunCommandFor(ownExecutablePath);
             DWORD size = static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t));
-            result = WriteRegValue(key, kRunValueName, kRegKindText, command.c_str(), size);
+            result = WriteRegValue(key.get(), kRunValueName, kRegKindText, command.c_str(), size);
         }
     } else {
-        result = DeleteRegValue(key, kRunValueName);
+        result = DeleteRegValue(key.get(), kRunValueName);
     }
-    CloseRegKey(key);
     return result;
 }
 
 int IsStartWithWindows() {
-    HKEY key = OpenRegKey(kRegRootCurrentUser, kRunKey);
-    if (key == nullptr) return 0;
+    RegKey key = OpenOwnedKey(kRegRootCurrentUser, kRunKey);
+    if (!key) return 0;
     int kind = kRegKindOther;
     DWORD size = 0;
-    int present = ReadRegValue(key, kRunValueName, kind, nullptr, size);
-    CloseRegKey(key);
-    return present;
+    return ReadRegValue(key.get(), kRunValueName, kind, nullptr, size);
 }
 
 int IsScreensaverChosen() {
-    HKEY key = OpenRegKey(kRegRootCurrentUser, L"Control Panel\\Desktop");
-    if (key == nullptr) return 0;
+    RegKey key = OpenOwnedKey(kRegRootCurrentUser, L"Control Panel\\Desktop");
+    if (!key) return 0;
     int chosen = 0;
     int kind = kRegKindOther;
     DWORD size = 0;
-    if (ReadRegValue(key, L"ScreenSaveActive", kind, nullptr, size) && kind == kRegKindText &&
+    if (ReadRegValue(key.get(), L"ScreenSaveActive", kind, nullptr, size) && kind == kRegKindText &&
         size <= kScreenSaveActiveMaxBytes) {
         // Room for every stored byte (an odd count included) plus one zero
         // unit, so text stored without its terminator still ends here.
         std::vector<wchar_t> text((size + 1) / sizeof(wchar_t) + 1, L'\0');
-        if (ReadRegValue(key, L"ScreenSaveActive", kind, text.data(), size))
+        if (ReadRegValue(key.get(), L"ScreenSaveActive", kind, text.data(), size))
             chosen = std::wstring(text.data()) != L"0" ? 1 : 0;
     }
-    CloseRegKey(key);
     return chosen;
 }

@@ -1,6 +1,7 @@
 #include "engine/SettingFile.h"
 
 #include "framework/FileSystem.h"
+#include "framework/Handles.h"
 
 #include <cstring>
 
@@ -27,42 +28,25 @@ void InitialiseSettingsLocation()
 
 namespace {
 
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle()
-    {
-        if (valid())
-            CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
-HANDLE OpenExclusive(const std::wstring& path, DWORD access, DWORD disposition)
+UniqueHandle OpenExclusive(const std::wstring& path, DWORD access, DWORD disposition)
 {
-    return CreateFileW(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return UniqueHandle(CreateFileW(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 } // namespace
 
 int SettingFile::CreateEmpty()
 {
-    FileHandle file(OpenExclusive(path_, GENERIC_WRITE, CREATE_NEW));
-    return file.valid() ? 1 : 0;
+    UniqueHandle file(OpenExclusive(path_, GENERIC_WRITE, CREATE_NEW));
+    return file ? 1 : 0;
 }
 
 int SettingFile::Load(const SettingData& defaults)
 {
     bool ok = PathExists(path_, 0) || CreateEmpty();
     if (ok) {
-        FileHandle file(OpenExclusive(path_, GENERIC_READ, OPEN_EXISTING));
-        ok = file.valid() && GetFileSize(file.get(), nullptr) == sizeof(SettingData);
+        UniqueHandle file(OpenExclusive(path_, GENERIC_READ, OPEN_EXISTING));
+        ok = file && GetFileSize(file.get(), nullptr) == sizeof(SettingData);
         DWORD read = 0;
         ok = ok && ReadFile(file.get(), &data_, sizeof(SettingData), &read, nullptr);
     }
@@ -81,8 +65,8 @@ int SettingFile::Save()
 {
     if (!PathExists(path_, 0) && !CreateEmpty())
         return 0;
-    FileHandle file(OpenExclusive(path_, GENERIC_WRITE, OPEN_EXISTING));
-    if (!file.valid())
+    UniqueHandle file(OpenExclusive(path_, GENERIC_WRITE, OPEN_EXISTING));
+    if (!file)
         return 0;
     DWORD written = 0;
     const BOOL ok = WriteFile(file.get(), &data_, sizeof(SettingData), &written, nullptr);

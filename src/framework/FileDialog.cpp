@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "framework/Handles.h"
+
 namespace {
 
 FileDialogChooser& Chooser()
@@ -38,19 +40,6 @@ std::vector<std::pair<std::wstring, std::wstring>> SplitFilter(const std::wstrin
     }
     return pairs;
 }
-
-// Releases a COM interface at scope exit.
-template <class T>
-struct ComPtr {
-    T* p = nullptr;
-    ~ComPtr()
-    {
-        if (p)
-            p->Release();
-    }
-    T** operator&() { return &p; }
-    T* operator->() const { return p; }
-};
 
 } // namespace
 
@@ -112,7 +101,7 @@ bool CFileDialog::ShowNewerDialog(std::wstring& path, bool& shown)
         ComPtr<IFileDialog> dialog;
         const CLSID& clsid = m_request.open ? CLSID_FileOpenDialog : CLSID_FileSaveDialog;
         if (SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IFileDialog,
-                                       reinterpret_cast<void**>(&dialog)))) {
+                                       dialog.put_void()))) {
             shown = true;
             const auto pairs = SplitFilter(m_request.filter);
             std::vector<COMDLG_FILTERSPEC> specs;
@@ -141,7 +130,7 @@ bool CFileDialog::ShowNewerDialog(std::wstring& path, bool& shown)
 
             if (SUCCEEDED(dialog->Show(m_request.parent))) {
                 ComPtr<IShellItem> item;
-                if (SUCCEEDED(dialog->GetResult(&item))) {
+                if (SUCCEEDED(dialog->GetResult(item.put()))) {
                     wchar_t* name = nullptr;
                     if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &name)) && name) {
                         path = name;
@@ -184,14 +173,13 @@ bool CFileDialog::ShowCommonDialog(std::wstring& path)
     // The common dialog library is loaded only when a dialog is asked for:
     // under Wine it drags the printing stack in with it, megabytes that a
     // program waiting in the tray should not carry.
-    HMODULE library = LoadLibraryW(L"comdlg32.dll");
+    const UniqueModule library(LoadLibraryW(L"comdlg32.dll"));
     if (!library)
         return false;
     using DialogFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
     const auto run = reinterpret_cast<DialogFn>(
-        reinterpret_cast<void*>(GetProcAddress(library, m_request.open ? "GetOpenFileNameW" : "GetSaveFileNameW")));
+        reinterpret_cast<void*>(GetProcAddress(library.get(), m_request.open ? "GetOpenFileNameW" : "GetSaveFileNameW")));
     const BOOL ok = run && run(&ofn);
-    FreeLibrary(library);
     if (!ok)
         return false;
     path = buffer.c_str();

@@ -1,46 +1,30 @@
 #pragma once
-// Owners for the GDI objects and icons the program creates: each releases
-// its handle when it goes away, so no code path can leak one.
+// The GDI objects the program creates (released with their object, see
+// Handles.h) and scoped helpers for painting.
 #include <windows.h>
 
-#include <utility>
+#include "framework/Handles.h"
 
 template <class Handle>
 class CGdiObjectT {
 public:
     CGdiObjectT() = default;
     explicit CGdiObjectT(Handle handle) : handle_(handle) {}
-    ~CGdiObjectT() { DeleteObject(); }
-    CGdiObjectT(const CGdiObjectT&) = delete;
-    CGdiObjectT& operator=(const CGdiObjectT&) = delete;
-    CGdiObjectT(CGdiObjectT&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    CGdiObjectT& operator=(CGdiObjectT&& other) noexcept
-    {
-        if (this != &other) {
-            DeleteObject();
-            handle_ = std::exchange(other.handle_, nullptr);
-        }
-        return *this;
-    }
 
-    operator Handle() const { return handle_; }
-    Handle GetSafeHandle() const { return handle_; }
-    void Attach(Handle handle)
-    {
-        DeleteObject();
-        handle_ = handle;
-    }
-    Handle Detach() { return std::exchange(handle_, nullptr); }
+    operator Handle() const { return handle_.get(); }
+    Handle GetSafeHandle() const { return handle_.get(); }
+    void Attach(Handle handle) { handle_.reset(handle); }
+    Handle Detach() { return handle_.release(); }
     BOOL DeleteObject()
     {
-        if (handle_ == nullptr)
+        if (!handle_)
             return FALSE;
-        BOOL ok = ::DeleteObject(std::exchange(handle_, nullptr));
-        return ok;
+        handle_.reset();
+        return TRUE;
     }
 
 protected:
-    Handle handle_ = nullptr;
+    UniqueGdi<Handle> handle_;
 };
 
 class CFont : public CGdiObjectT<HFONT> {
@@ -48,7 +32,7 @@ public:
     BOOL CreateFontIndirect(const LOGFONTW& font)
     {
         Attach(::CreateFontIndirectW(&font));
-        return handle_ != nullptr;
+        return handle_ ? TRUE : FALSE;
     }
     BOOL CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic, BYTE underline,
                     BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision, BYTE quality,
@@ -56,7 +40,7 @@ public:
     {
         Attach(::CreateFontW(height, width, escapement, orientation, weight, italic, underline, strikeOut, charSet,
                              outPrecision, clipPrecision, quality, pitchAndFamily, face));
-        return handle_ != nullptr;
+        return handle_ ? TRUE : FALSE;
     }
 };
 
@@ -65,43 +49,18 @@ public:
     BOOL CreateSolidBrush(COLORREF colour)
     {
         Attach(::CreateSolidBrush(colour));
-        return handle_ != nullptr;
+        return handle_ ? TRUE : FALSE;
     }
     // A brush that paints nothing (the background shows through).
     BOOL CreateHollowBrush()
     {
         LOGBRUSH brush{BS_NULL, 0, 0};
         Attach(::CreateBrushIndirect(&brush));
-        return handle_ != nullptr;
+        return handle_ ? TRUE : FALSE;
     }
 };
 
 class CBitmap : public CGdiObjectT<HBITMAP> {};
-
-// An icon the program made or loaded without LR_SHARED.
-class CIconHandle {
-public:
-    CIconHandle() = default;
-    explicit CIconHandle(HICON icon) : icon_(icon) {}
-    ~CIconHandle() { Destroy(); }
-    CIconHandle(const CIconHandle&) = delete;
-    CIconHandle& operator=(const CIconHandle&) = delete;
-    operator HICON() const { return icon_; }
-    void Attach(HICON icon)
-    {
-        Destroy();
-        icon_ = icon;
-    }
-    HICON Detach() { return std::exchange(icon_, nullptr); }
-    void Destroy()
-    {
-        if (icon_ != nullptr)
-            ::DestroyIcon(std::exchange(icon_, nullptr));
-    }
-
-private:
-    HICON icon_ = nullptr;
-};
 
 // BeginPaint/EndPaint around a paint handler.
 class CPaintDC {

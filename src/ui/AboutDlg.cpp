@@ -6,7 +6,7 @@
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUT_PAGE)
 {
     HINSTANCE module = AfxGetApp() != nullptr ? AfxGetApp()->m_hInstance : ::GetModuleHandleW(nullptr);
-    largeIcon_.Attach(static_cast<HICON>(
+    largeIcon_.reset(static_cast<HICON>(
         ::LoadImageW(module, MAKEINTRESOURCEW(IDI_ABOUT_PICTURE), IMAGE_ICON, 200, 200, LR_DEFAULTCOLOR)));
     captionFont_.CreateFont(15, 6, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
                             CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
@@ -46,10 +46,10 @@ void CAboutDlg::OnPaint()
     RECT area{};
     if (HWND picture = GetDlgItem(IDC_ABOUT_PICTURE))
         ::GetClientRect(picture, &area);
-    if (largeIcon_ != nullptr) {
+    if (largeIcon_) {
         // The icon's top rows hold only margin: drawn 25 pixels higher and
         // squeezed to 200 x 150 it fills the picture area.
-        ::DrawIconEx(dc, area.left, area.top - 25, largeIcon_, 200, 150, 0, nullptr, DI_NORMAL);
+        ::DrawIconEx(dc, area.left, area.top - 25, largeIcon_.get(), 200, 150, 0, nullptr, DI_NORMAL);
     }
 }
 

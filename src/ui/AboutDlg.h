@@ -28,7 +28,7 @@ public:
 private:
     void OnPaint();
 
-    CIconHandle largeIcon_;
+    UniqueIcon largeIcon_;
     CFont captionFont_;
     CStatic versionLabel_;
     CHyperLink links_[6];

@@ -21,7 +21,7 @@ BOOL CFileDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     SetUpIconList(fileList, images);
-    InsertIconColumns(fileList, L"Path", 350);
+    InsertIconColumns(fileList, kColumnPath, 350);
     for (int i = 0; i < hideFileSet.GetSize(); ++i) {
         const std::wstring* path = hideFileSet[i];
         const std::wstring text = path != nullptr ? *path : std::wstring();

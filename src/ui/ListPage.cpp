@@ -1,5 +1,7 @@
 #include "ui/ListPage.h"
 
+#include "framework/Handles.h"
+
 int InsertIconRow(CListCtrl& list, int index, const wchar_t* text, int image)
 {
     // Column 0 carries the image alone; the text goes into column 1 so that
@@ -25,11 +27,8 @@ void SetUpIconList(CListCtrl& list, CImageList& images)
 
 int AddIconAndRelease(CImageList& images, HICON icon)
 {
-    if (icon == nullptr)
-        return -1;
-    const int image = images.Add(icon);
-    DestroyIcon(icon);
-    return image;
+    const UniqueIcon owned(icon);
+    return owned ? images.Add(owned.get()) : -1;
 }
 
 void RenumberRowImages(CListCtrl& list, int first)

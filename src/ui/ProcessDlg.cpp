@@ -5,7 +5,7 @@
 namespace {
 
 const CListPairDlg<unsigned long>::Layout kProcessLayout{
-    IDC_ALL_PROCESSES, IDC_HIDE_PROCESSES, L"Process Name", kMsgProcessAlreadyHidden};
+    IDC_ALL_PROCESSES, IDC_HIDE_PROCESSES, kColumnProcessName, kMsgProcessAlreadyHidden};
 
 } // namespace
 

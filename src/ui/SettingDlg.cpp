@@ -45,10 +45,10 @@ BOOL CSettingDlg::OnInitDialog()
 
     trayImages_.Create(16, 16, ILC_COLOR32 | ILC_MASK, kTrayImageCount, kTrayImageCount);
     for (int i = 0; i < kTrayImageCount; ++i) {
-        CIconHandle icon(static_cast<HICON>(
+        const UniqueIcon icon(static_cast<HICON>(
             ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDI_TRAY_FIRST + i), IMAGE_ICON, 16, 16, 0)));
-        if (icon != nullptr)
-            trayImages_.Add(icon);
+        if (icon)
+            trayImages_.Add(icon.get());
     }
     trayImageBox_.SetImageList(trayImages_);
     for (int i = 0; i < kTrayImageCount; ++i)

@@ -6,6 +6,9 @@
 inline constexpr wchar_t kAppName[] = L"Covelin";
 
 // Windows, Processes and Executable Files pages
+inline constexpr wchar_t kColumnWindowTitle[] = L"Window Title";
+inline constexpr wchar_t kColumnProcessName[] = L"Process Name";
+inline constexpr wchar_t kColumnPath[] = L"Path";
 inline constexpr wchar_t kMsgWindowAlreadyHidden[] = L"The selected window is already existed in the 'Hide' list.";
 inline constexpr wchar_t kMsgWindowIsTopWindow[] = L"The selected window was set as the top window, it can't be added to 'Hide' list.";
 inline constexpr wchar_t kMsgHiddenWindowNotTop[] = L"The selected window has been added to 'Hide' list, you can't set it as the top window.";

@@ -3,10 +3,12 @@
 #include <mutex>
 #include <new>
 
+#include "framework/Handles.h"
+
 namespace {
 
 const CListPairDlg<HWND>::Layout kWindowsLayout{
-    IDC_ALL_WINDOWS, IDC_HIDE_WINDOWS, L"Window Title", kMsgWindowAlreadyHidden};
+    IDC_ALL_WINDOWS, IDC_HIDE_WINDOWS, kColumnWindowTitle, kMsgWindowAlreadyHidden};
 
 } // namespace
 
@@ -141,15 +143,14 @@ bool CWindowsDlg::PaintTopWindowIcon()
 {
     if (topWindow == nullptr)
         return false;
-    HICON icon = topWindow->GetIcon(false);
-    if (icon == nullptr)
+    const UniqueIcon icon(topWindow->GetIcon(false));
+    if (!icon)
         return false;
     // Control 1006 is invisible: it only marks where the icon goes.
     const RECT place = ControlRect(IDC_TOP_WINDOW_ICON);
     PAINTSTRUCT paint{};
     HDC dc = BeginPaint(m_hWnd, &paint);
-    DrawIconEx(dc, place.left, place.top, icon, 16, 16, 0, nullptr, DI_NORMAL);
-    DestroyIcon(icon);
+    DrawIconEx(dc, place.left, place.top, icon.get(), 16, 16, 0, nullptr, DI_NORMAL);
     EndPaint(m_hWnd, &paint);
     return true;
 }

@@ -165,6 +165,22 @@ TEST_F(TrayIconTest, RemoveWithoutAShownIconReleasesEverything)
     EXPECT_EQ(tray.Create(), 1);
 }
 
+TEST(TrayIconLifetime, TheDestructorReleasesWhatRemoveWouldHave)
+{
+    HWND window = nullptr;
+    {
+        CTrayIcon shown;
+        ASSERT_EQ(shown.Create(), 1);
+        ASSERT_EQ(shown.Update(1, 0, L"Search"), 1);
+        window = shown.Window();
+        ASSERT_TRUE(ShellHasIcon(window));
+    }
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(ShellHasIcon(window));
+    WNDCLASSW info{};
+    EXPECT_FALSE(GetClassInfoW(GetModuleHandleW(nullptr), L"wndCvTrayIcon", &info));
+}
+
 TEST_F(TrayIconTest, ComesBackWhenTheShellRestartsUnlessTakenOut)
 {
     const HWND window = tray.Window();
