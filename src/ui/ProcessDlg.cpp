@@ -7,8 +7,8 @@
 
 namespace {
 
-const CListPairDlg<unsigned long>::Layout kProcessLayout{
-    IDC_ALL_PROCESSES, IDC_HIDE_PROCESSES, L"Process Name", kMsgProcessAlreadyHidden};
+const CListPairDlg<unsigned long>::Layout kProcessLayout{IDC_ALL_PROCESSES, IDC_HIDE_PROCESSES, L"Process Name",
+                                                         kMsgProcessAlreadyHidden};
 
 } // namespace
 

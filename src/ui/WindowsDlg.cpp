@@ -8,8 +8,8 @@
 
 namespace {
 
-const CListPairDlg<HWND>::Layout kWindowsLayout{
-    IDC_ALL_WINDOWS, IDC_HIDE_WINDOWS, L"Window Title", kMsgWindowAlreadyHidden};
+const CListPairDlg<HWND>::Layout kWindowsLayout{IDC_ALL_WINDOWS, IDC_HIDE_WINDOWS, L"Window Title",
+                                                kMsgWindowAlreadyHidden};
 
 HICON AskWindowRecordForIcon(HWND window)
 {

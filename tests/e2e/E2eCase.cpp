@@ -84,7 +84,8 @@ std::unique_ptr<testsupport::WindowHost> CovelinCase::StartTarget(int count)
 {
     std::string windows = "*";
     windows += std::to_string(count) + "|" + Narrow(kTargetClass) + "|Covelin e2e target";
-    auto target = std::make_unique<testsupport::WindowHost>(std::vector<std::string>{windows}, install.Target(), kStartMs);
+    auto target =
+        std::make_unique<testsupport::WindowHost>(std::vector<std::string>{windows}, install.Target(), kStartMs);
     if (!target->Ready() || static_cast<int>(target->Windows().size()) != count ||
         !WaitUntil([&] { return AllVisible(target->Windows()); }, kStartMs))
         return nullptr;

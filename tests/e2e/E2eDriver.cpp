@@ -40,7 +40,10 @@ Install::Install()
           CopyFileW(testsupport::HelperProgramPath(L"window_host.exe").c_str(), Target().c_str(), FALSE);
 }
 
-bool Install::WriteSettings(const std::string& bytes) const { return testsupport::WriteBytes(Settings(), bytes); }
+bool Install::WriteSettings(const std::string& bytes) const
+{
+    return testsupport::WriteBytes(Settings(), bytes);
+}
 
 std::string Install::ReadSettings() const
 {
@@ -52,7 +55,10 @@ std::string Install::ReadSettings() const
 
 // --- Process -----------------------------------------------------------------
 
-Process::~Process() { Kill(); }
+Process::~Process()
+{
+    Kill();
+}
 
 bool Process::Start(const std::wstring& exe, const std::wstring& args, const std::wstring& workDir)
 {
@@ -72,7 +78,10 @@ bool Process::Start(const std::wstring& exe, const std::wstring& args, const std
     return true;
 }
 
-bool Process::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+bool Process::Running() const
+{
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
 
 bool Process::WaitExit(DWORD timeoutMs, DWORD* code)
 {
@@ -228,8 +237,8 @@ std::string Describe(DWORD pid)
             text += L": " + MessageBoxText(hwnd);
     }
     std::string out(text.size() * 3 + 1, '\0');
-    out.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), static_cast<int>(out.size()), nullptr,
-                                   nullptr));
+    out.resize(
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), static_cast<int>(out.size()), nullptr, nullptr));
     if (!out.empty())
         out.pop_back();
     return out.empty() ? std::string("\n  (no windows)") : out;
@@ -269,8 +278,7 @@ std::wstring MessageBoxText(HWND box)
                 return TRUE;
             wchar_t buffer[512] = {};
             DWORD_PTR got = 0;
-            SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
-                                &got);
+            SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000, &got);
             auto* out = reinterpret_cast<std::wstring*>(param);
             if (buffer[0]) {
                 if (!out->empty())

@@ -5,9 +5,9 @@
 namespace e2e {
 namespace {
 
-constexpr int kHide = 32774;       // tray menu "Hide" / "Restore"
-constexpr int kSettings = 32773;   // tray menu "Setting..."
-constexpr int kExit = 32771;       // tray menu "Exit" / "Restore && Exit"
+constexpr int kHide = 32774;     // tray menu "Hide" / "Restore"
+constexpr int kSettings = 32773; // tray menu "Setting..."
+constexpr int kExit = 32771;     // tray menu "Exit" / "Restore && Exit"
 
 class Hiding : public CovelinCase {
 protected:
@@ -132,8 +132,8 @@ TEST_F(Hiding, TrayCommandsHideShowTheDialogAndRestoreThenExit)
     ASSERT_TRUE(WaitUntil([&] { return NoneVisible(targets); }, kActMs));
     PostCommand(tray, kExit);
     DWORD code = 1234;
-    ASSERT_TRUE(covelin.WaitExit(kExitMs, &code)) << "Covelin did not end on \"Restore && Exit\":"
-                                                  << Describe(covelin.Id());
+    ASSERT_TRUE(covelin.WaitExit(kExitMs, &code))
+        << "Covelin did not end on \"Restore && Exit\":" << Describe(covelin.Id());
     EXPECT_EQ(0u, code);
     EXPECT_TRUE(AllVisible(targets));
     EXPECT_EQ(std::vector<std::wstring>{Upper(listed)}, ReadFileList());

@@ -173,8 +173,8 @@ TEST_F(Recovery, SessionEndRestoresHiddenWindowsBeforeAnyoneIsAsked)
     int asked = 0;
     for (HWND window : WindowsOf(covelin.Id(), nullptr, nullptr)) {
         DWORD_PTR answer = 0;
-        ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, kActMs,
-                                        &answer));
+        ASSERT_TRUE(
+            SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, kActMs, &answer));
         EXPECT_NE(0u, answer) << "Covelin must not hold up the end of the session";
         ++asked;
     }

@@ -6,8 +6,8 @@ namespace testsupport {
 
 ForegroundWindow::ForegroundWindow()
 {
-    window_ = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"Covelin test keyboard", WS_POPUP | WS_VISIBLE, 0, 0, 64,
-                              64, nullptr, nullptr, nullptr, nullptr);
+    window_ = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"Covelin test keyboard", WS_POPUP | WS_VISIBLE, 0, 0, 64, 64,
+                              nullptr, nullptr, nullptr, nullptr);
     hasForeground_ = window_ && WaitUntil(
                                     [this] {
                                         if (GetForegroundWindow() == window_)

@@ -108,7 +108,8 @@ RegKeySetAside::~RegKeySetAside()
     if (RegCreateKeyExW(root_, subKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
     for (const Value& value : values_)
-        RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
+        RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(),
+                       static_cast<DWORD>(value.data.size()));
     RegCloseKey(key);
 }
 
@@ -129,8 +130,7 @@ bool SetRawText(HKEY root, const std::wstring& subKey, const std::wstring& name,
     return SetRawValue(root, subKey, name, type, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
-bool GetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD* type,
-                 std::vector<BYTE>* data)
+bool GetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD* type, std::vector<BYTE>* data)
 {
     HKEY key = nullptr;
     if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)

@@ -86,12 +86,11 @@ private:
 
 // Raw access for checks and set-up, independent of the code under test.
 // SetRawValue creates the key when needed.
-bool SetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD type,
-                 const void* data, DWORD size);
+bool SetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD type, const void* data,
+                 DWORD size);
 bool SetRawText(HKEY root, const std::wstring& subKey, const std::wstring& name, const std::wstring& text,
                 DWORD type = REG_SZ);
-bool GetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD* type,
-                 std::vector<BYTE>* data);
+bool GetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD* type, std::vector<BYTE>* data);
 // A REG_SZ value as text; false when it is missing or of another type.
 bool GetRawText(HKEY root, const std::wstring& subKey, const std::wstring& name, std::wstring* text);
 bool RawValueExists(HKEY root, const std::wstring& subKey, const std::wstring& name);
