@@ -7,9 +7,8 @@
 #include "catalogue/WindowCatalogue.h"
 #include "system/ProcessInfo.h"
 
-// The user's choices of what to hide. No lock: the pages change them only
-// while the engine is not armed, and the engine reads them only while the
-// dialog is hidden.
+// The user's choices of what to hide. User-interface thread only: the pages
+// change them at any time, and the engine takes a copy when it is armed.
 
 // The chosen executable files: heap strings owned by the set (removing an
 // element deletes its string), full paths in upper case.

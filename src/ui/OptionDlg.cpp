@@ -25,9 +25,10 @@ COptionDlg::OpenScreensaverSettingsFunction openScreensaverSettings = &RunDispla
 // The five option fields in the order of check boxes 1014 to 1018.
 int32_t* OptionField(SettingData* data, int index)
 {
-    int32_t* fields[5] = {&data->hideNotifyArea, &data->muteVolume, &data->lockComputer, &data->startScreensaver,
-                          &data->restoreResolution};
-    return fields[index];
+    static constexpr int32_t SettingData::*kFields[5] = {&SettingData::hideNotifyArea, &SettingData::muteVolume,
+                                                          &SettingData::lockComputer, &SettingData::startScreensaver,
+                                                          &SettingData::restoreResolution};
+    return &(data->*kFields[index]);
 }
 
 } // namespace

@@ -15,7 +15,9 @@ TrayIconPort* dialogTrayIcon = nullptr;
 
 TrayIconPort& DialogTrayIcon()
 {
-    return dialogTrayIcon != nullptr ? *dialogTrayIcon : noTrayIcon;
+    if (dialogTrayIcon != nullptr)
+        return *dialogTrayIcon;
+    return noTrayIcon;
 }
 
 void SetDialogTrayIcon(TrayIconPort* trayIcon)
