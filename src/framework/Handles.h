@@ -15,7 +15,6 @@
 //   ComPtr<T>        one reference to a COM interface
 //   RegKey           an open registry key with its value operations
 #include <windows.h>
-#include <unknwn.h>
 
 #include <string>
 #include <utility>

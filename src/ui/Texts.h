@@ -10,8 +10,10 @@ inline constexpr wchar_t kColumnWindowTitle[] = L"Window Title";
 inline constexpr wchar_t kColumnProcessName[] = L"Process Name";
 inline constexpr wchar_t kColumnPath[] = L"Path";
 inline constexpr wchar_t kMsgWindowAlreadyHidden[] = L"The selected window is already existed in the 'Hide' list.";
-inline constexpr wchar_t kMsgWindowIsTopWindow[] = L"The selected window was set as the top window, it can't be added to 'Hide' list.";
-inline constexpr wchar_t kMsgHiddenWindowNotTop[] = L"The selected window has been added to 'Hide' list, you can't set it as the top window.";
+inline constexpr wchar_t kMsgWindowIsTopWindow[] =
+    L"The selected window was set as the top window, it can't be added to 'Hide' list.";
+inline constexpr wchar_t kMsgHiddenWindowNotTop[] =
+    L"The selected window has been added to 'Hide' list, you can't set it as the top window.";
 inline constexpr wchar_t kMsgProcessAlreadyHidden[] = L"The selected process is already existed in the 'Hide' list.";
 inline constexpr wchar_t kMsgOwnExecutableRefused[] = L"It's not allowed to add this application to the list.";
 inline constexpr wchar_t kMsgFileAlreadyListed[] = L"The selected file is already existed in the list.";
@@ -20,12 +22,15 @@ inline constexpr wchar_t kFileDialogFilterAllFiles[] = L"|All Files(*.*)|*.*||";
 
 // Main dialog, Options, Settings and About pages
 inline constexpr const wchar_t* kTabTexts[] = {L"Windows", L"Processes", L"Executable Files",
-                                               L"Options", L"Settings", L"About"};
+                                               L"Options", L"Settings",  L"About"};
 inline constexpr wchar_t kMainDialogTitle[] = L"Covelin - Make your actions invisible";
-inline constexpr wchar_t kMsgChooseScreensaver[] = L"Sorry, you can not check this option until you've chosen a screensaver.\nDo you want to choose one now ?";
-inline constexpr wchar_t kMsgSaveOptionsFailed[] = L"Failed to save options, please try again or restart the application.";
+inline constexpr wchar_t kMsgChooseScreensaver[] =
+    L"Sorry, you can not check this option until you've chosen a screensaver.\nDo you want to choose one now ?";
+inline constexpr wchar_t kMsgSaveOptionsFailed[] =
+    L"Failed to save options, please try again or restart the application.";
 inline constexpr wchar_t kMsgHotkeysEqual[] = L"All the hotkeys must be different, please check it.";
-inline constexpr wchar_t kMsgSaveSettingsFailed[] = L"Failed to save settings, please try again or restart the application.";
+inline constexpr wchar_t kMsgSaveSettingsFailed[] =
+    L"Failed to save settings, please try again or restart the application.";
 inline constexpr wchar_t kMsgOpenLinkFailed[] = L"Failed to open the hyper-link, please try again.";
 inline constexpr wchar_t kDisplayModeFormat[] = L"%d x %d, %dHz";
 inline constexpr wchar_t kMsgDisplayNotSupported[] = L"Your display device is not supported";
@@ -37,6 +42,8 @@ inline constexpr wchar_t kTrayTextExit[] = L"Exit";
 inline constexpr wchar_t kTrayTextRestoreExit[] = L"Restore && Exit";
 
 // Start-up
-inline constexpr wchar_t kMsgAnotherInstance[] = L"Another running Covelin is detected, please close that instance and try again.";
+inline constexpr wchar_t kMsgAnotherInstance[] =
+    L"Another running Covelin is detected, please close that instance and try again.";
 inline constexpr wchar_t kMsgLoadSettingsFailed[] = L"Failed to load settings, the default settings will be used.";
-inline constexpr wchar_t kMsgTrayIconFailed[] = L"Failed to create the tray-icon, please contact your technical support.";
+inline constexpr wchar_t kMsgTrayIconFailed[] =
+    L"Failed to create the tray-icon, please contact your technical support.";

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <unknwn.h>
+
 #include <algorithm>
 
 #include "framework/Handles.h"
