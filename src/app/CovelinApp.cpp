@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/CommandLine.h"
 #include "app/Messages.h"
 #include "app/TrayIcon.h"
 #include "catalogue/Executable.h"
@@ -16,32 +17,6 @@
 #include "framework/Thread.h"
 #include "ui/MainDlg.h"
 #include "ui/res/resource.h"
-
-// ---- the single-instance pipe ----------------------------------------------------
-
-int IsPipeNameHeld(const wchar_t* name)
-{
-    HANDLE pipe = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (pipe == INVALID_HANDLE_VALUE) {
-        // Only "no such name" means nobody runs. A busy pipe (its one
-        // instance taken by an earlier refused start) or a refused access
-        // still means the name is held.
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : 1;
-    }
-    CloseHandle(pipe);
-    return 1;
-}
-
-HANDLE CreateSingleInstancePipe(const wchar_t* name)
-{
-    constexpr DWORD kOpenMode = PIPE_ACCESS_OUTBOUND;                         // 2
-    constexpr DWORD kPipeMode = PIPE_TYPE_MESSAGE | PIPE_READMODE_BYTE | PIPE_WAIT; // 4
-    constexpr DWORD kBufferSize = 32;
-    constexpr DWORD kDefaultTimeoutMs = 1000;
-    HANDLE pipe = CreateNamedPipeW(name, kOpenMode, kPipeMode, 1, kBufferSize, kBufferSize, kDefaultTimeoutMs, nullptr);
-    return pipe == INVALID_HANDLE_VALUE ? nullptr : pipe;
-}
 
 // ---- shutdown ----------------------------------------------------------------------
 
@@ -101,6 +76,7 @@ CCovelinApp::CCovelinApp() : CWinApp(nullptr)
 
 CCovelinApp::~CCovelinApp()
 {
+    instanceChannel_.Stop();
     if (pipeHandle) {
         CloseHandle(pipeHandle);
         pipeHandle = nullptr;
@@ -109,12 +85,12 @@ CCovelinApp::~CCovelinApp()
 
 int CCovelinApp::IsAnotherInstanceRunning()
 {
-    return IsPipeNameHeld(kInstancePipeName);
+    return CreateInstancePipe() == InstanceClaim::HeldByAnother ? 1 : 0;
 }
 
-void CCovelinApp::CreateInstancePipe()
+InstanceClaim CCovelinApp::CreateInstancePipe()
 {
-    pipeHandle = CreateSingleInstancePipe(kInstancePipeName);
+    return ClaimInstancePipe(InstancePipeName(), &pipeHandle);
 }
 
 BOOL CCovelinApp::InitInstance()
@@ -135,7 +111,10 @@ BOOL CCovelinApp::InitInstance()
         return FALSE;
     }
     instanceAccepted_ = true;
-    CreateInstancePipe();
+    // Commands from later starts are carried out here, on the main thread,
+    // through whichever loop runs it (a message box's too). Without a pipe
+    // the run goes on, unreachable.
+    instanceChannel_.Start(pipeHandle, AnswerInstanceCommand);
 
     // Windows that an instance which died while hiding them left invisible
     // come back before anything else can keep the user waiting. Only past
@@ -221,6 +200,7 @@ int CCovelinApp::ExitInstance()
         SaveFileList();
     if (engineEnded_)
         hideFileSet.RemoveAll();
+    instanceChannel_.Stop();
     if (pipeHandle) {
         CloseHandle(pipeHandle);
         pipeHandle = nullptr;

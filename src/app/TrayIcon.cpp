@@ -264,26 +264,29 @@ void CTrayIcon::ShowContextMenu(POINT at)
 
 void CTrayIcon::OnCommand(UINT command)
 {
+    RunTrayCommand(command);
+}
+
+bool RunTrayCommand(UINT command)
+{
     // While engineThread is set the engine owns the dialog's fate. An engine
     // that has already ended (after "Restore && Exit", while the dialog is
     // still closing) is left alone: PostEngineCommand refuses it.
     switch (command) {
-    case kCommandRestoreExit:
+    case CTrayIcon::kCommandRestoreExit:
         if (engineThread)
-            PostEngineCommand(UM_RESTORE_EXIT);
-        else if (EngineDialog* dialog = mainDialog)
+            return PostEngineCommand(UM_RESTORE_EXIT);
+        if (EngineDialog* dialog = mainDialog) {
             dialog->PostCloseDialog();
-        break;
-    case kCommandSetting:
-        if (engineThread)
-            PostEngineCommand(UM_SHOW_SETTINGS);
-        break;
-    case kCommandHideRestore:
-        if (engineThread)
-            PostEngineCommand(UM_TOGGLE_HIDE);
-        break;
+            return true;
+        }
+        return false;
+    case CTrayIcon::kCommandSetting:
+        return engineThread && PostEngineCommand(UM_SHOW_SETTINGS);
+    case CTrayIcon::kCommandHideRestore:
+        return engineThread && PostEngineCommand(UM_TOGGLE_HIDE);
     default:
-        break;
+        return false;
     }
 }
 

@@ -79,3 +79,9 @@ private:
 };
 
 extern CTrayIcon theTrayIcon;
+
+// Carries out one of the tray's commands (CTrayIcon::kCommand...), on the
+// main thread: the menu's, and the same commands given on the command line.
+// True when it reached the engine, or for Exit the dialog; false when it had
+// nothing to act on (no engine armed for Hide/Restore and Setting...).
+bool RunTrayCommand(UINT command);
