@@ -22,6 +22,9 @@ protected:
     // restored from its minimised state. (A click on it before that would
     // race with the engine's last steps, faster than any user can.)
     bool WaitForDialogBack(HWND dialog);
+    // Runs `exe` with `args` to its end; its exit code, or 1234 (and a
+    // failure) when it did not end within `timeoutMs`.
+    DWORD RunToEnd(const std::wstring& exe, const std::wstring& args, DWORD timeoutMs = kExitMs + kStartMs);
     // Starts the target program and waits for its windows.
     std::vector<HWND> StartTarget(Process& target, int count);
 

@@ -1,7 +1,7 @@
-// The per-user installer as a user (or a deployment script) runs it: silent
-// install, the installed program, an upgrade over it while it runs, and a
-// silent uninstall while it runs that leaves nothing behind.
-#include <shlobj.h>
+// The per-user installer as a deployment script runs it: silently, and over
+// or under a running Covelin that hides windows.
+#include <filesystem>
+#include <fstream>
 
 #include "E2eCase.h"
 
@@ -13,25 +13,22 @@ constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Ru
 constexpr wchar_t kProfileKey[] = L"Software\\Tessary\\Covelin";
 constexpr DWORD kSetupMs = 60000;
 
-std::wstring KnownFolder(REFKNOWNFOLDERID id)
+std::wstring Environment(const wchar_t* name)
 {
-    PWSTR path = nullptr;
-    std::wstring text;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)))
-        text = path;
-    CoTaskMemFree(path);
-    return text;
+    const wchar_t* value = _wgetenv(name);
+    return value ? value : L"";
 }
+std::wstring Shortcut() { return Environment(L"APPDATA") + L"\\Microsoft\\Windows\\Start Menu\\Programs\\Covelin.lnk"; }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) { return std::filesystem::exists(path); }
 
 bool KeyExists(const wchar_t* key)
 {
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(opened);
-    return true;
+    const bool exists = RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) == ERROR_SUCCESS;
+    if (exists)
+        RegCloseKey(opened);
+    return exists;
 }
 
 // A value under HKEY_CURRENT_USER as text (a number in decimal); "-" when missing.
@@ -56,45 +53,49 @@ protected:
     }
     void TearDown() override { Uninstall(); }
 
-    std::wstring Dir() const { return KnownFolder(FOLDERID_LocalAppData) + L"\\Programs\\Covelin"; }
+    std::wstring Dir() const { return Environment(L"LOCALAPPDATA") + L"\\Programs\\Covelin"; }
     std::wstring Exe() const { return Dir() + L"\\Covelin.exe"; }
     std::wstring Uninstaller() const { return Dir() + L"\\uninstall.exe"; }
 
-    DWORD Setup(const std::wstring& args)
-    {
-        Process setup;
-        DWORD code = 1234;
-        EXPECT_TRUE(setup.Start(builtSetup, args) && setup.WaitExit(kSetupMs, &code)) << "the setup did not end";
-        return code;
-    }
+    DWORD Setup(const std::wstring& args) { return RunToEnd(builtSetup, args, kSetupMs); }
 
     // The uninstaller hands over to a copy of itself and returns at once:
     // its work is done when the folder and the Uninstall key have gone.
     bool Uninstall()
     {
-        if (!Exists(Uninstaller()))
-            return !Exists(Dir()) && !KeyExists(kUninstallKey);
         Process uninstall;
-        return uninstall.Start(Uninstaller(), L"/S") &&
-               WaitFor([&] { return !Exists(Dir()) && !KeyExists(kUninstallKey); }, kSetupMs);
+        if (Exists(Uninstaller()))
+            uninstall.Start(Uninstaller(), L"/S");
+        return WaitFor([&] { return !Exists(Dir()) && !KeyExists(kUninstallKey); }, kSetupMs);
     }
 
-    // The installed program with `settings` and the target's windows chosen, armed.
-    HWND StartInstalled(Process& covelin, const std::string& settings)
+    // Starts the installed program with the target's windows chosen, arms
+    // it and hides them from the command line.
+    void StartInstalledAndHide(Process& covelin)
     {
         WriteFileList({install.Target()});
-        EXPECT_TRUE(testsupport::WriteBytes(Dir() + L"\\setting.dat", settings));
-        if (!covelin.Start(Exe()))
-            return nullptr;
-        HWND dialog = WaitForMainDialog(covelin.Id());
-        return dialog && Arm(dialog) ? dialog : nullptr;
+        HWND dialog = covelin.Start(Exe()) ? WaitForMainDialog(covelin.Id()) : nullptr;
+        ASSERT_TRUE(dialog && Arm(dialog));
+        ASSERT_EQ(0u, RunToEnd(Exe(), L"/toggle"));
+        ASSERT_TRUE(WaitFor([&] { return NoneVisible(windows); }, kActMs));
     }
+
+    // Ends as Covelin must when an installer ends it: the windows it hid back.
+    void ExpectEndedAndWindowsBack(Process& covelin)
+    {
+        DWORD code = 1234;
+        EXPECT_TRUE(covelin.WaitExit(0, &code)) << "Covelin still runs";
+        EXPECT_TRUE(AllVisible(windows)) << "windows stayed hidden";
+    }
+
+    Process target;
+    std::vector<HWND> windows;
 };
 
-TEST_F(Installer, InstallsForTheUserAndUninstallsWithoutATraceWhileCovelinHidesWindows)
+TEST_F(Installer, InstallsUpgradesAndUninstallsWithoutATraceWhileCovelinHidesWindows)
 {
     ASSERT_EQ(0u, Setup(L"/S /StartWithWindows"));
-    for (const std::wstring& file : {Exe(), Uninstaller(), KnownFolder(FOLDERID_Programs) + L"\\Covelin.lnk"})
+    for (const std::wstring& file : {Exe(), Uninstaller(), Shortcut()})
         EXPECT_TRUE(Exists(file)) << Narrow(file);
     const std::wstring quoted = L"\"" + Uninstaller() + L"\"";
     const std::pair<const wchar_t*, std::wstring> values[] = {
@@ -106,50 +107,34 @@ TEST_F(Installer, InstallsForTheUserAndUninstallsWithoutATraceWhileCovelinHidesW
     EXPECT_GT(std::stoul(L"0" + Value(kUninstallKey, L"EstimatedSize")), 100u) << "KB, the program alone is more";
     EXPECT_EQ(Narrow(L"\"" + Upper(Exe()) + L"\""), Narrow(Value(kRunKey, L"Covelin")));
 
-    Process target;
-    const std::vector<HWND> windows = StartTarget(target, 2);
-    Process covelin;
-    ASSERT_NE(nullptr, StartInstalled(covelin, DefaultSettings()));
-    Process toggle;
-    DWORD code = 1234;
-    ASSERT_TRUE(toggle.Start(Exe(), L"/toggle") && toggle.WaitExit(kExitMs, &code));
-    EXPECT_EQ(0u, code);
-    ASSERT_TRUE(WaitFor([&] { return NoneVisible(windows); }, kActMs));
-
-    ASSERT_TRUE(Uninstall()) << "the uninstaller did not finish";
-    EXPECT_TRUE(covelin.WaitExit(kExitMs, &code)) << "Covelin still runs";
-    EXPECT_TRUE(AllVisible(windows)) << "windows stayed hidden";
-    EXPECT_FALSE(Exists(Dir()));
-    EXPECT_FALSE(Exists(KnownFolder(FOLDERID_Programs) + L"\\Covelin.lnk"));
-    EXPECT_EQ("-", Narrow(Value(kRunKey, L"Covelin")));
-    EXPECT_FALSE(KeyExists(kProfileKey));
-}
-
-TEST_F(Installer, UpgradeEndsTheRunningCovelinReplacesItAndKeepsItsSettingsAndFileList)
-{
-    ASSERT_EQ(0u, Setup(L"/S"));
+    // An upgrade while Covelin hides windows: it ends Covelin first, replaces
+    // the program (one byte longer here) and keeps the settings and list.
     std::string settings = DefaultSettings();
-    settings[kMuteVolumeAt] = 1;
-    // One byte more than what was installed, so the upgrade shows.
-    WIN32_FILE_ATTRIBUTE_DATA installed{};
-    ASSERT_TRUE(GetFileAttributesExW(Exe().c_str(), GetFileExInfoStandard, &installed));
-    HANDLE exe = CreateFileW(Exe().c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(exe, "x", 1, &written, nullptr));
-    CloseHandle(exe);
-
+    settings[0] = 3; // another tray image
+    ASSERT_TRUE(testsupport::WriteBytes(Dir() + L"\\setting.dat", settings));
+    const auto installedSize = std::filesystem::file_size(Exe());
+    std::ofstream(std::filesystem::path(Exe()), std::ios::binary | std::ios::app) << 'x';
+    ASSERT_EQ(installedSize + 1, std::filesystem::file_size(Exe()));
+    windows = StartTarget(target, 2);
     Process covelin;
-    ASSERT_NE(nullptr, StartInstalled(covelin, settings));
+    StartInstalledAndHide(covelin);
     ASSERT_EQ(0u, Setup(L"/S"));
-    DWORD code = 1234;
-    EXPECT_TRUE(covelin.WaitExit(0, &code)) << "the setup did not end Covelin first";
-    WIN32_FILE_ATTRIBUTE_DATA upgraded{};
-    ASSERT_TRUE(GetFileAttributesExW(Exe().c_str(), GetFileExInfoStandard, &upgraded));
-    EXPECT_EQ(installed.nFileSizeLow, upgraded.nFileSizeLow);
+    ExpectEndedAndWindowsBack(covelin);
+    EXPECT_EQ(installedSize, std::filesystem::file_size(Exe()));
     std::string kept;
     testsupport::ReadBytes(Dir() + L"\\setting.dat", &kept);
     EXPECT_EQ(settings, kept);
     EXPECT_EQ(std::vector<std::wstring>{Upper(install.Target())}, ReadFileList());
+
+    // Uninstalling while Covelin hides windows leaves nothing behind.
+    Process again;
+    StartInstalledAndHide(again);
+    ASSERT_TRUE(Uninstall()) << "the uninstaller did not finish";
+    ExpectEndedAndWindowsBack(again);
+    EXPECT_FALSE(Exists(Dir()));
+    EXPECT_FALSE(Exists(Shortcut()));
+    EXPECT_EQ("-", Narrow(Value(kRunKey, L"Covelin")));
+    EXPECT_FALSE(KeyExists(kProfileKey));
 }
 
 } // namespace
