@@ -6,7 +6,8 @@
 
 #include "app/Messages.h"
 #include "app/TrayIcon.h"
-#include "engine/EngineDialog.h"
+#include "framework/Controls.h"
+#include "framework/WinApp.h"
 
 namespace {
 
@@ -18,7 +19,8 @@ bool SameText(const std::wstring& a, const wchar_t* b)
 // The dialog is on screen already (no engine armed): bring it forward.
 void BringDialogForward()
 {
-    const HWND dialog = mainDialog ? mainDialog->DialogWindow() : nullptr;
+    const CWinApp* app = AfxGetApp();
+    const HWND dialog = app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : nullptr;
     if (!dialog || !IsWindowVisible(dialog))
         return;
     if (IsIconic(dialog))
@@ -106,13 +108,13 @@ InstanceReply AnswerInstanceCommand(InstanceCommand command)
 {
     switch (command) {
     case InstanceCommand::Toggle:
-        return RunTrayCommand(CTrayIcon::kCommandHideRestore) ? InstanceReply::Done : InstanceReply::NotArmed;
+        return theTrayIcon.OnCommand(CTrayIcon::kCommandHideRestore) ? InstanceReply::Done : InstanceReply::NotArmed;
     case InstanceCommand::Show:
-        if (!RunTrayCommand(CTrayIcon::kCommandSetting))
+        if (!theTrayIcon.OnCommand(CTrayIcon::kCommandSetting))
             BringDialogForward();
         return InstanceReply::Done;
     case InstanceCommand::Exit:
-        RunTrayCommand(CTrayIcon::kCommandRestoreExit);
+        theTrayIcon.OnCommand(CTrayIcon::kCommandRestoreExit);
         return InstanceReply::Done;
     }
     return InstanceReply::Done;
