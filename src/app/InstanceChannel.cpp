@@ -36,7 +36,8 @@ using OwnedHandle = std::unique_ptr<void, HandleCloser>;
 
 bool IsKnownCommand(DWORD command)
 {
-    return command >= static_cast<DWORD>(InstanceCommand::Toggle) && command <= static_cast<DWORD>(InstanceCommand::Exit);
+    return command >= static_cast<DWORD>(InstanceCommand::Toggle) &&
+           command <= static_cast<DWORD>(InstanceCommand::Exit);
 }
 
 DWORD RemainingMs(ULONGLONG deadline)

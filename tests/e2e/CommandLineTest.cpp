@@ -96,14 +96,8 @@ TEST_F(CommandLine, SwitchesActOnTheRunningInstanceAsTheTrayMenuDoesAndNothingEl
     EXPECT_TRUE(DroppedWithoutAnswer(staller));
     CloseHandle(staller);
     EXPECT_TRUE(WaitFor([&] { return NoneVisible(targets); }, kActMs));
-    EXPECT_EQ(0u, Run(L"/show"));
-    EXPECT_TRUE(WaitForDialogBack(dialog));
-    EXPECT_TRUE(AllVisible(targets));
 
     // /exit restores, saves, and returns once the instance has gone.
-    ASSERT_TRUE(Arm(dialog));
-    EXPECT_EQ(0u, Run(L"/toggle"));
-    EXPECT_TRUE(WaitFor([&] { return NoneVisible(targets); }, kActMs));
     ASSERT_TRUE(DeleteFileW(install.Settings().c_str()));
     EXPECT_EQ(0u, Run(L"/exit"));
     DWORD code = 1234;
@@ -112,6 +106,20 @@ TEST_F(CommandLine, SwitchesActOnTheRunningInstanceAsTheTrayMenuDoesAndNothingEl
     EXPECT_TRUE(AllVisible(targets));
     EXPECT_EQ(DefaultSettings(), install.ReadSettings());
     EXPECT_EQ(1u, Run(L"/exit"));
+
+    // A new instance (whose catalogue sees the windows from its start, not
+    // only after a rebuild): /show brings back what is hidden, then the
+    // dialog, and /exit then closes the dialog as its Exit button does.
+    Process next;
+    dialog = StartToDialog(next);
+    ASSERT_TRUE(dialog && Arm(dialog));
+    EXPECT_EQ(0u, Run(L"/toggle"));
+    EXPECT_TRUE(WaitFor([&] { return NoneVisible(targets); }, kActMs));
+    EXPECT_EQ(0u, Run(L"/show"));
+    EXPECT_TRUE(WaitForDialogBack(dialog));
+    EXPECT_TRUE(AllVisible(targets));
+    EXPECT_EQ(0u, Run(L"/exit"));
+    EXPECT_FALSE(next.Running());
 }
 
 } // namespace
