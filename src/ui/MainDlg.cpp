@@ -4,6 +4,7 @@
 #include "catalogue/WindowCatalogue.h"
 #include "engine/Engine.h"
 #include "engine/SettingFile.h"
+#include "framework/Foreground.h"
 #include "framework/Gdi.h"
 #include "framework/WinApp.h"
 #include "ui/TrayTarget.h"
@@ -184,7 +185,7 @@ void CMainDlg::OnEngineShowDialog()
 {
     ShowWindow(SW_SHOW);
     ShowWindow(SW_RESTORE);
-    ::SetForegroundWindow(m_hWnd);
+    BringToForeground(m_hWnd);
     Invalidate();
 }
 

@@ -140,5 +140,28 @@ TEST_F(Hiding, TrayCommandsHideShowTheDialogAndRestoreThenExit)
     EXPECT_EQ(DefaultSettings(), install.ReadSettings());
 }
 
+TEST_F(Hiding, ACloseRequestFromAnotherProgramShowsWhatIsHiddenBeforeTheEnd)
+{
+    // As "taskkill" without /f: WM_CLOSE to one of our windows while armed
+    // and hiding, first the tray's window, then the hidden dialog itself.
+    for (bool toDialog : {false, true}) {
+        Process covelin;
+        HWND dialog = StartToDialog(covelin);
+        ASSERT_NE(nullptr, dialog);
+        HWND tray = WaitForWindow(covelin.Id(), kTrayClass, nullptr, kActMs);
+        ASSERT_NE(nullptr, tray);
+        ASSERT_TRUE(Arm(dialog));
+        SettledOrder();
+        PostCommand(tray, kHide);
+        ASSERT_TRUE(WaitFor([&] { return NoneVisible(targets); }, kActMs));
+
+        PostMessageW(toDialog ? dialog : tray, WM_CLOSE, 0, 0);
+        DWORD code = 1234;
+        ASSERT_TRUE(covelin.WaitExit(kExitMs, &code)) << "Covelin did not end on WM_CLOSE:" << Describe(covelin.Id());
+        EXPECT_EQ(0u, code);
+        EXPECT_TRUE(AllVisible(targets)) << (toDialog ? "to the dialog" : "to the tray window");
+    }
+}
+
 } // namespace
 } // namespace e2e

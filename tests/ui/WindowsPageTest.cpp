@@ -3,10 +3,13 @@
 // dialog holds it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <vector>
 
 #include "ListPageSupport.h"
 #include "catalogue/HideSets.h"
+#include "engine/Engine.h"
+#include "engine/Hiding.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
 #include "ui/WindowsDlg.h"
@@ -373,4 +376,83 @@ TEST_F(WindowsPage, TimerSynchronisesOnlyWhileThePageIsVisible)
 
     page.ShowWindow(SW_SHOW);
     EXPECT_TRUE(testsupport::WaitUntil([&] { return RowOf(late.Handle()) >= 0; }, 3000));
+}
+
+namespace {
+
+std::atomic<int> toggles{0};
+std::atomic<DWORD> fakeTick{0};
+
+// The real engine thread on the real hiding code, with a clock that lets every
+// command count (no one-second debounce) and no side actions.
+EngineOperations QuickToggleOperations()
+{
+    EngineOperations ops = DefaultEngineOperations();
+    ops.chordIsDown = [](const HotkeyChord&) { return 0; };
+    ops.tickCount = []() -> DWORD { return fakeTick += 1000; };
+    ops.sleep = [](DWORD) { Sleep(1); };
+    ops.restoreHidden = [](HiddenWindows& hidden) {
+        ++toggles;
+        return RestoreHidden(hidden);
+    };
+    ops.setVolumeMute = [](VolumeMute&, bool) {};
+    ops.hideNotificationArea = [](bool) {};
+    ops.postToDialog = [](HWND, UINT) {};
+    return ops;
+}
+
+} // namespace
+
+TEST_F(WindowsPage, ChoicesChangeFreelyWhileTheEngineHidesAndRestoresAThousandTimes)
+{
+    WindowHost child({"*4|ListPageSoak|" + Narrow(UniqueTitle(L"Soak"))});
+    ASSERT_TRUE(child.Ready());
+    Open();
+    for (HWND window : child.Windows())
+        AddToHideList(window);
+
+    CEngine engine;
+    engine.operations = QuickToggleOperations();
+    toggles = 0;
+    SettingData settings = MakeDefaultSettings();
+    ASSERT_TRUE(engine.Start(settings, CaptureTargets(), nullptr));
+    // The page's buttons, as a user would press them, while the engine works
+    // (in an order that never calls for a message box); every 100 restores
+    // the engine is armed again on the choices of the moment.
+    MessageBoxWatcher boxes;
+    int nextRestart = 100;
+    for (int round = 0; toggles.load() < 1000 && round < 200000; ++round) {
+        for (int command = 0; command < 3 && engine.AcceptsCommands(); ++command)
+            engine.PostCommand(UM_TOGGLE_HIDE);
+        switch (round % 4) {
+        case 0:
+            ClickButton(page, IDC_REVERSE_SELECT);
+            break;
+        case 1:
+            ClickButton(page, IDC_CLEAR_HIDE_LIST);
+            break;
+        case 2:
+            SelectRows(page.allList, {RowOf(child.Window(static_cast<size_t>(round / 4) % 4))});
+            ClickButton(page, IDC_SET_TOP_WINDOW);
+            break;
+        default:
+            AddToHideList(child.Window(static_cast<size_t>(round / 4 + 1) % 4));
+            break;
+        }
+        if (toggles.load() >= nextRestart) {
+            nextRestart += 100;
+            engine.RequestStop();
+            ASSERT_TRUE(engine.Start(settings, CaptureTargets(), nullptr));
+        }
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+    engine.RequestStop();
+    EXPECT_TRUE(engine.WaitEnded(GetTickCount64() + 5000));
+    EXPECT_GE(toggles.load(), 1000);
+    EXPECT_TRUE(boxes.Texts().empty());
+    engine.RestoreEverything(false);
+    for (HWND window : child.Windows())
+        EXPECT_TRUE(testsupport::WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, 5000));
 }
