@@ -7,6 +7,7 @@
 #include "app/Messages.h"
 #include "app/TrayIcon.h"
 #include "framework/Controls.h"
+#include "framework/Foreground.h"
 #include "framework/WinApp.h"
 
 namespace {
@@ -25,7 +26,7 @@ void BringDialogForward()
         return;
     if (IsIconic(dialog))
         ShowWindow(dialog, SW_RESTORE);
-    SetForegroundWindow(dialog);
+    BringToForeground(dialog);
 }
 
 } // namespace
