@@ -18,7 +18,7 @@ protected:
         ProcessIdToSessionId(GetCurrentProcessId(), &session);
         const std::wstring name = L"\\\\.\\pipe\\Covelin-" + std::to_wstring(session);
         HANDLE pipe = INVALID_HANDLE_VALUE;
-        WaitFor(
+        WaitUntil(
             [&] {
                 pipe = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
                 return pipe != INVALID_HANDLE_VALUE;
@@ -31,7 +31,7 @@ protected:
     static bool DroppedWithoutAnswer(HANDLE pipe)
     {
         DWORD available = 0;
-        return WaitFor([&] { return !PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available; },
+        return WaitUntil([&] { return !PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available; },
                        kActMs) &&
                available == 0;
     }
@@ -63,10 +63,12 @@ TEST_F(CommandLine, SwitchesActOnTheRunningInstanceAsTheTrayMenuDoesAndNothingEl
 {
     ASSERT_TRUE(install.WriteSettings(DefaultSettings()));
     WriteFileList({install.Target()});
-    Process target, covelin;
-    const std::vector<HWND> targets = StartTarget(target, 2);
+    Process covelin;
+    const auto target = StartTarget(2);
+    ASSERT_TRUE(target);
+    const std::vector<HWND> targets = target->Windows();
     HWND dialog = StartToDialog(covelin);
-    ASSERT_TRUE(targets.size() == 2 && dialog);
+    ASSERT_NE(nullptr, dialog);
 
     // Not armed: nothing to toggle; the dialog is on screen already.
     EXPECT_EQ(3u, Run(L"/toggle"));
@@ -95,7 +97,7 @@ TEST_F(CommandLine, SwitchesActOnTheRunningInstanceAsTheTrayMenuDoesAndNothingEl
     EXPECT_EQ(0u, Run(L"--Toggle"));
     EXPECT_TRUE(DroppedWithoutAnswer(staller));
     CloseHandle(staller);
-    EXPECT_TRUE(WaitFor([&] { return NoneVisible(targets); }, kActMs));
+    EXPECT_TRUE(WaitUntil([&] { return NoneVisible(targets); }, kActMs));
 
     // /exit restores, saves, and returns once the instance has gone.
     ASSERT_TRUE(DeleteFileW(install.Settings().c_str()));
@@ -114,7 +116,7 @@ TEST_F(CommandLine, SwitchesActOnTheRunningInstanceAsTheTrayMenuDoesAndNothingEl
     dialog = StartToDialog(next);
     ASSERT_TRUE(dialog && Arm(dialog));
     EXPECT_EQ(0u, Run(L"/toggle"));
-    EXPECT_TRUE(WaitFor([&] { return NoneVisible(targets); }, kActMs));
+    EXPECT_TRUE(WaitUntil([&] { return NoneVisible(targets); }, kActMs));
     EXPECT_EQ(0u, Run(L"/show"));
     EXPECT_TRUE(WaitForDialogBack(dialog));
     EXPECT_TRUE(AllVisible(targets));

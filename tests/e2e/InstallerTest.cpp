@@ -9,7 +9,6 @@ namespace e2e {
 namespace {
 
 constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Covelin";
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kProfileKey[] = L"Software\\Tessary\\Covelin";
 constexpr DWORD kSetupMs = 60000;
 
@@ -22,14 +21,7 @@ std::wstring Shortcut() { return Environment(L"APPDATA") + L"\\Microsoft\\Window
 
 bool Exists(const std::wstring& path) { return std::filesystem::exists(path); }
 
-bool KeyExists(const wchar_t* key)
-{
-    HKEY opened = nullptr;
-    const bool exists = RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) == ERROR_SUCCESS;
-    if (exists)
-        RegCloseKey(opened);
-    return exists;
-}
+bool KeyExists(const wchar_t* key) { return testsupport::KeyExists(HKEY_CURRENT_USER, key); }
 
 // A value under HKEY_CURRENT_USER as text (a number in decimal); "-" when missing.
 std::wstring Value(const wchar_t* key, const wchar_t* name)
@@ -66,7 +58,7 @@ protected:
         Process uninstall;
         if (Exists(Uninstaller()))
             uninstall.Start(Uninstaller(), L"/S");
-        return WaitFor([&] { return !Exists(Dir()) && !KeyExists(kUninstallKey); }, kSetupMs);
+        return WaitUntil([&] { return !Exists(Dir()) && !KeyExists(kUninstallKey); }, kSetupMs);
     }
 
     // Starts the installed program with the target's windows chosen, arms
@@ -77,10 +69,10 @@ protected:
         HWND dialog = covelin.Start(Exe()) ? WaitForMainDialog(covelin.Id()) : nullptr;
         ASSERT_TRUE(dialog && Arm(dialog));
         ASSERT_EQ(0u, RunToEnd(Exe(), L"/toggle"));
-        ASSERT_TRUE(WaitFor([&] { return NoneVisible(windows); }, kActMs));
+        ASSERT_TRUE(WaitUntil([&] { return NoneVisible(windows); }, kActMs));
     }
 
-    Process target;
+    std::unique_ptr<testsupport::WindowHost> target;
     std::vector<HWND> windows;
 };
 
@@ -97,7 +89,7 @@ TEST_F(Installer, InstallsUpgradesAndUninstallsWithoutATraceWhileCovelinHidesWin
     for (const auto& [name, expected] : values)
         EXPECT_EQ(Narrow(expected), Narrow(Value(kUninstallKey, name))) << Narrow(name);
     EXPECT_GT(std::stoul(L"0" + Value(kUninstallKey, L"EstimatedSize")), 100u) << "KB, the program alone is more";
-    EXPECT_EQ(Narrow(L"\"" + Upper(Exe()) + L"\""), Narrow(Value(kRunKey, L"Covelin")));
+    EXPECT_EQ(Narrow(L"\"" + Upper(Exe()) + L"\""), Narrow(Value(kRunKey, kRunValue)));
 
     // An upgrade while Covelin hides windows: it ends Covelin first, replaces
     // the program (one byte longer here) and keeps the settings and list.
@@ -107,7 +99,9 @@ TEST_F(Installer, InstallsUpgradesAndUninstallsWithoutATraceWhileCovelinHidesWin
     const auto installedSize = std::filesystem::file_size(Exe());
     std::ofstream(std::filesystem::path(Exe()), std::ios::binary | std::ios::app) << 'x';
     ASSERT_EQ(installedSize + 1, std::filesystem::file_size(Exe()));
-    windows = StartTarget(target, 2);
+    target = StartTarget(2);
+    ASSERT_TRUE(target);
+    windows = target->Windows();
     Process covelin;
     StartInstalledAndHide(covelin);
     ASSERT_EQ(0u, Setup(L"/S"));
@@ -127,7 +121,7 @@ TEST_F(Installer, InstallsUpgradesAndUninstallsWithoutATraceWhileCovelinHidesWin
     EXPECT_TRUE(AllVisible(windows)) << "windows stayed hidden";
     EXPECT_FALSE(Exists(Dir()));
     EXPECT_FALSE(Exists(Shortcut()));
-    EXPECT_EQ("-", Narrow(Value(kRunKey, L"Covelin")));
+    EXPECT_EQ("-", Narrow(Value(kRunKey, kRunValue)));
     EXPECT_FALSE(KeyExists(kProfileKey));
 }
 

@@ -3,7 +3,9 @@
 // dialog holds it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <thread>
 #include <vector>
 
 #include "ListPageSupport.h"
@@ -36,10 +38,26 @@ std::vector<HWND> HideSetHandles()
     return std::vector<HWND>(hideWindowSet.begin(), hideWindowSet.end());
 }
 
+// The page's own question, counted.
+std::atomic<int> iconsAsked{0};
+HICON CountedIconQuery(HWND window)
+{
+    ++iconsAsked;
+    return CCvWnd(window).GetIcon(false);
+}
+
 class WindowsPage : public ::testing::Test {
 protected:
-    void SetUp() override { ResetChoices(); }
-    void TearDown() override { ResetChoices(); }
+    void SetUp() override
+    {
+        ResetChoices();
+        CWindowsDlg::iconQuery = CountedIconQuery;
+    }
+    void TearDown() override
+    {
+        CWindowsDlg::iconQuery = savedQuery_;
+        ResetChoices();
+    }
 
     static void ResetChoices()
     {
@@ -71,6 +89,9 @@ protected:
 
     PageHost host;
     CWindowsDlg page;
+
+private:
+    const CWindowsDlg::IconQuery savedQuery_ = CWindowsDlg::iconQuery;
 };
 
 } // namespace
@@ -134,20 +155,51 @@ TEST_F(WindowsPage, WindowWithoutObtainableIconGetsNoRow)
     EXPECT_EQ(page.imagesAll.GetImageCount(), page.allList.GetItemCount());
 }
 
-TEST_F(WindowsPage, HungWindowDoesNotStallTheSynchronisation)
+// Windows answers WM_GETICON on the window's own thread, so a window of a
+// hung program keeps the asker waiting up to the question's timeout; Wine
+// answers it without the window. This question waits as Windows does, on a
+// message that Wine does deliver, before asking as the page always does.
+HICON IconAskedAsWindowsDoes(HWND window)
 {
-    WindowHost child({"ListPageHung|" + Narrow(UniqueTitle(L"Hung"))});
-    ASSERT_TRUE(child.Ready());
-    const HWND hung = child.Window(0);
-    child.Hang(6000);
-    ASSERT_TRUE(testsupport::WaitUntil([&child] { return !child.Responds(50); }, 3000));
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 200, &answer);
+    return CCvWnd(window).GetIcon(false);
+}
 
+TEST_F(WindowsPage, HungWindowsNeverKeepTheCatalogueLocked)
+{
+    WindowHost child({"*5|ListPageHung|" + Narrow(UniqueTitle(L"Hung"))});
+    ASSERT_TRUE(child.Ready());
+    child.Hang(8000);
+    ASSERT_TRUE(testsupport::WaitUntil([&child] { return !child.Responds(50); }, 3000));
     RefreshWindowCatalogue();
+    CWindowsDlg::iconQuery = IconAskedAsWindowsDoes;
+
+    // Meanwhile another thread takes the catalogue's lock again and again,
+    // as the engine's hide does, and notes the longest it had to wait.
+    std::atomic<bool> opened{false};
+    std::atomic<ULONGLONG> longestWait{0};
+    std::thread hider([&] {
+        while (!opened.load()) {
+            const ULONGLONG asked = GetTickCount64();
+            windowLock.Lock();
+            longestWait = std::max(longestWait.load(), GetTickCount64() - asked);
+            windowLock.Unlock();
+            Sleep(5); // leaves the page its turn at the lock
+        }
+    });
     const ULONGLONG start = GetTickCount64();
-    ASSERT_TRUE(host.Open(page, IDD_WINDOWS_PAGE));
-    EXPECT_LT(GetTickCount64() - start, 2000u);
-    // It is listed all the same, with its executable's icon.
-    EXPECT_GE(RowOf(hung), 0);
+    const bool open = host.Open(page, IDD_WINDOWS_PAGE);
+    const ULONGLONG took = GetTickCount64() - start;
+    opened = true;
+    hider.join();
+    ASSERT_TRUE(open);
+    // Five hung windows cost their timeouts, but never inside the lock.
+    EXPECT_GE(took, 5 * 200u - 50);
+    EXPECT_LT(longestWait.load(), 250u) << "the page held the catalogue while it asked the hung windows";
+    // They are listed all the same, with their executable's icon.
+    for (HWND hung : child.Windows())
+        EXPECT_GE(RowOf(hung), 0);
 }
 
 TEST_F(WindowsPage, DoubleClicksAddAndRefuseInTheirOrder)
@@ -315,6 +367,11 @@ TEST_F(WindowsPage, SetAsTopWindowShowsRefusesAndClears)
         return colour;
     };
     EXPECT_EQ(pixelAtIcon(), kYellow);
+    // It was fetched once, when the window became the top window: painting
+    // asks the window nothing.
+    const int asked = iconsAsked;
+    EXPECT_EQ(pixelAtIcon(), kYellow);
+    EXPECT_EQ(iconsAsked, asked);
 
     // A window of the hide list cannot become the top window.
     DoubleClickRow(page, page.allList, RowOf(blue.Handle()));
