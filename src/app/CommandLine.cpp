@@ -55,9 +55,9 @@ CommandLineSwitch ParseCommandLine(const std::vector<std::wstring>& arguments)
 
     const std::wstring& argument = arguments.front();
     size_t prefix = 0;
-    if (argument.rfind(L"--", 0) == 0)
+    if (argument.starts_with(L"--"))
         prefix = 2;
-    else if (argument.rfind(L"-", 0) == 0 || argument.rfind(L"/", 0) == 0)
+    else if (argument.starts_with(L'-') || argument.starts_with(L'/'))
         prefix = 1;
     else
         return CommandLineSwitch::Unknown;

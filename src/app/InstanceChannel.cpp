@@ -28,7 +28,7 @@ struct AnswerMessage {
 struct HandleCloser {
     void operator()(HANDLE handle) const
     {
-        if (handle && handle != INVALID_HANDLE_VALUE)
+        if (handle != nullptr)
             CloseHandle(handle);
     }
 };
@@ -124,10 +124,10 @@ InstanceClaim ClaimInstancePipe(const std::wstring& name, HANDLE* pipe)
 {
     *pipe = nullptr;
     CurrentUserOnly security;
-    const HANDLE created = CreateNamedPipeW(
-        name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
-        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, kPipeBufferSize,
-        kPipeBufferSize, kPipeDefaultTimeoutMs, security.Attributes());
+    const HANDLE created =
+        CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
+                         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
+                         kPipeBufferSize, kPipeBufferSize, kPipeDefaultTimeoutMs, security.Attributes());
     if (created != INVALID_HANDLE_VALUE) {
         *pipe = created;
         return InstanceClaim::Claimed;

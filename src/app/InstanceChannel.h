@@ -82,7 +82,7 @@ private:
     // so a command is carried out only when its client can get the answer.
     std::atomic<LONG> pending_{0};
     std::atomic<DWORD> reply_{0};
-    LONG sequence_ = 0; // the listener's own
+    LONG sequence_ = 0;      // the listener's own
     bool abandoned_ = false; // the listener did not end when stopped
 };
 

@@ -32,7 +32,7 @@ protected:
     {
         DWORD available = 0;
         return WaitUntil([&] { return !PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available; },
-                       kActMs) &&
+                         kActMs) &&
                available == 0;
     }
 };

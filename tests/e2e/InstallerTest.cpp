@@ -12,16 +12,13 @@ constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersi
 constexpr wchar_t kProfileKey[] = L"Software\\Tessary\\Covelin";
 constexpr DWORD kSetupMs = 60000;
 
-std::wstring Environment(const wchar_t* name)
+std::wstring Shortcut()
 {
-    const wchar_t* value = _wgetenv(name);
-    return value ? value : L"";
+    return std::wstring(_wgetenv(L"APPDATA")) + L"\\Microsoft\\Windows\\Start Menu\\Programs\\Covelin.lnk";
 }
-std::wstring Shortcut() { return Environment(L"APPDATA") + L"\\Microsoft\\Windows\\Start Menu\\Programs\\Covelin.lnk"; }
 
-bool Exists(const std::wstring& path) { return std::filesystem::exists(path); }
-
-bool KeyExists(const wchar_t* key) { return testsupport::KeyExists(HKEY_CURRENT_USER, key); }
+using std::filesystem::exists;
+using testsupport::KeyExists;
 
 // A value under HKEY_CURRENT_USER as text (a number in decimal); "-" when missing.
 std::wstring Value(const wchar_t* key, const wchar_t* name)
@@ -45,7 +42,7 @@ protected:
     }
     void TearDown() override { Uninstall(); }
 
-    std::wstring Dir() const { return Environment(L"LOCALAPPDATA") + L"\\Programs\\Covelin"; }
+    std::wstring Dir() const { return std::wstring(_wgetenv(L"LOCALAPPDATA")) + L"\\Programs\\Covelin"; }
     std::wstring Exe() const { return Dir() + L"\\Covelin.exe"; }
     std::wstring Uninstaller() const { return Dir() + L"\\uninstall.exe"; }
 
@@ -56,9 +53,9 @@ protected:
     bool Uninstall()
     {
         Process uninstall;
-        if (Exists(Uninstaller()))
+        if (exists(Uninstaller()))
             uninstall.Start(Uninstaller(), L"/S");
-        return WaitUntil([&] { return !Exists(Dir()) && !KeyExists(kUninstallKey); }, kSetupMs);
+        return WaitUntil([&] { return !exists(Dir()) && !KeyExists(HKEY_CURRENT_USER, kUninstallKey); }, kSetupMs);
     }
 
     // Starts the installed program with the target's windows chosen, arms
@@ -80,12 +77,17 @@ TEST_F(Installer, InstallsUpgradesAndUninstallsWithoutATraceWhileCovelinHidesWin
 {
     ASSERT_EQ(0u, Setup(L"/S /StartWithWindows"));
     for (const std::wstring& file : {Exe(), Uninstaller(), Shortcut()})
-        EXPECT_TRUE(Exists(file)) << Narrow(file);
+        EXPECT_TRUE(exists(file)) << Narrow(file);
     const std::wstring quoted = L"\"" + Uninstaller() + L"\"";
-    const std::pair<const wchar_t*, std::wstring> values[] = {
-        {L"DisplayName", L"Covelin"},     {L"DisplayVersion", COVELIN_VERSION}, {L"Publisher", L"Tessary"},
-        {L"DisplayIcon", Exe()},          {L"InstallLocation", Dir()},           {L"UninstallString", quoted},
-        {L"QuietUninstallString", quoted + L" /S"}, {L"NoModify", L"1"},        {L"NoRepair", L"1"}};
+    const std::pair<const wchar_t*, std::wstring> values[] = {{L"DisplayName", L"Covelin"},
+                                                              {L"DisplayVersion", COVELIN_VERSION},
+                                                              {L"Publisher", L"Tessary"},
+                                                              {L"DisplayIcon", Exe()},
+                                                              {L"InstallLocation", Dir()},
+                                                              {L"UninstallString", quoted},
+                                                              {L"QuietUninstallString", quoted + L" /S"},
+                                                              {L"NoModify", L"1"},
+                                                              {L"NoRepair", L"1"}};
     for (const auto& [name, expected] : values)
         EXPECT_EQ(Narrow(expected), Narrow(Value(kUninstallKey, name))) << Narrow(name);
     EXPECT_GT(std::stoul(L"0" + Value(kUninstallKey, L"EstimatedSize")), 100u) << "KB, the program alone is more";
@@ -119,10 +121,10 @@ TEST_F(Installer, InstallsUpgradesAndUninstallsWithoutATraceWhileCovelinHidesWin
     ASSERT_TRUE(Uninstall()) << "the uninstaller did not finish";
     EXPECT_FALSE(again.Running());
     EXPECT_TRUE(AllVisible(windows)) << "windows stayed hidden";
-    EXPECT_FALSE(Exists(Dir()));
-    EXPECT_FALSE(Exists(Shortcut()));
+    EXPECT_FALSE(exists(Dir()));
+    EXPECT_FALSE(exists(Shortcut()));
     EXPECT_EQ("-", Narrow(Value(kRunKey, kRunValue)));
-    EXPECT_FALSE(KeyExists(kProfileKey));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kProfileKey));
 }
 
 } // namespace
