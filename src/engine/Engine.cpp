@@ -265,7 +265,7 @@ bool CEngine::Start(const SettingData& settings, EngineTargets targets, HWND dia
     run->thread = CreateThread(nullptr, 0, ThreadMain, start.get(), 0, nullptr);
     if (run->thread == nullptr)
         return false;
-    start.release(); // the thread owns it now
+    static_cast<void>(start.release()); // the thread owns it now
     // A thread message posted before the thread has a queue is lost, so the
     // tray's commands are taken only once the queue exists.
     WaitForSingleObject(run->queueReady, kQueueReadyTimeoutMs);

@@ -168,7 +168,7 @@ int RestoreHidden(HiddenWindows& hidden)
     // asked: activating it would wait on it.
     for (HWND window : shown) {
         bool answered = true;
-        for (HWND slow : late)
+        for (const HWND slow : late)
             answered = answered && slow != window;
         if (answered)
             BringToForeground(window);
