@@ -15,6 +15,7 @@ have_cmd wine                          || need+=(wine)
 [ -x /usr/lib/wine/wine64 ]            || need+=(wine64)
 have_cmd Xvfb                          || need+=(xvfb)
 have_cmd zip                           || need+=(zip)
+have_cmd makensis                      || need+=(nsis)
 have_cmd flock                         || need+=(util-linux)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 if [ "${1:-}" = "lint" ]; then

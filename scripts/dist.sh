@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Packs the release: dist/Covelin-<version>-win64.zip holding Covelin.exe,
-# README.md and LICENSE at its top level.
+# README.md and LICENSE at its top level, and beside it the per-user
+# installer dist/Covelin-<version>-setup.exe that the build made.
 #   dist.sh [build-dir]        (make dist builds first)
 set -eu
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-build}
 case $build in /*) ;; *) build=$root/$build ;; esac
 
-version=$(sed -n 's/^project(Covelin VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
-: "${version:?no version in CMakeLists.txt}"
+# The project's version, as the build knows it.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+: "${version:?no project version in $build/CMakeCache.txt}"
 exe=$build/Covelin.exe
-for f in "$exe" "$root/README.md" "$root/LICENSE"; do
+setup=$build/Covelin-$version-setup.exe
+for f in "$exe" "$setup" "$root/README.md" "$root/LICENSE"; do
   [ -f "$f" ] || { echo "dist: missing $f" >&2; exit 1; }
 done
 
@@ -26,4 +29,6 @@ mkdir -p "$root/dist"
 zip=$root/dist/Covelin-$version-win64.zip
 rm -f "$zip"
 (cd "$stage" && zip -q -X "$zip" Covelin.exe README.md LICENSE)
+cp "$setup" "$root/dist/"
 echo "dist: $zip"
+echo "dist: $root/dist/$(basename "$setup")"

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/CommandLine.h"
 #include "app/TrayIcon.h"
 #include "catalogue/Executable.h"
 #include "catalogue/FileList.h"
@@ -20,31 +21,6 @@
 #include "ui/res/resource.h"
 #include "ui/Texts.h"
 #include "ui/TrayTarget.h"
-
-// ---- the single-instance pipe ----------------------------------------------------
-
-int IsPipeNameHeld(const wchar_t* name)
-{
-    UniqueHandle pipe(CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
-    if (!pipe) {
-        // Only "no such name" means nobody runs. A busy pipe (its one
-        // instance taken by an earlier refused start) or a refused access
-        // still means the name is held.
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : 1;
-    }
-    return 1;
-}
-
-HANDLE CreateSingleInstancePipe(const wchar_t* name)
-{
-    constexpr DWORD kOpenMode = PIPE_ACCESS_OUTBOUND;                         // 2
-    constexpr DWORD kPipeMode = PIPE_TYPE_MESSAGE | PIPE_READMODE_BYTE | PIPE_WAIT; // 4
-    constexpr DWORD kBufferSize = 32;
-    constexpr DWORD kDefaultTimeoutMs = 1000;
-    HANDLE pipe = CreateNamedPipeW(name, kOpenMode, kPipeMode, 1, kBufferSize, kBufferSize, kDefaultTimeoutMs, nullptr);
-    return pipe == INVALID_HANDLE_VALUE ? nullptr : pipe;
-}
 
 // ---- shutdown ----------------------------------------------------------------------
 
@@ -89,16 +65,19 @@ CCovelinApp::CCovelinApp() : CWinApp(nullptr)
     InitialiseSettingsLocation();
 }
 
-CCovelinApp::~CCovelinApp() = default;
+CCovelinApp::~CCovelinApp()
+{
+    instanceChannel_.Stop();
+}
 
 int CCovelinApp::IsAnotherInstanceRunning()
 {
-    return IsPipeNameHeld(kInstancePipeName);
+    return CreateInstancePipe() == InstanceClaim::HeldByAnother ? 1 : 0;
 }
 
-void CCovelinApp::CreateInstancePipe()
+InstanceClaim CCovelinApp::CreateInstancePipe()
 {
-    pipeHandle.reset(CreateSingleInstancePipe(kInstancePipeName));
+    return ClaimInstancePipe(InstancePipeName(), pipeHandle.put());
 }
 
 BOOL CCovelinApp::InitInstance()
@@ -119,7 +98,10 @@ BOOL CCovelinApp::InitInstance()
         return FALSE;
     }
     instanceAccepted_ = true;
-    CreateInstancePipe();
+    // Commands from later starts are carried out here, on the main thread,
+    // through whichever loop runs it (a message box's too). Without a pipe
+    // the run goes on, unreachable.
+    instanceChannel_.Start(pipeHandle.get(), AnswerInstanceCommand);
 
     // Windows that an instance which died while hiding them left invisible
     // come back before anything else can keep the user waiting. Only past
@@ -203,6 +185,7 @@ int CCovelinApp::ExitInstance()
     if (instanceAccepted_)
         SaveFileList();
     hideFileSet.RemoveAll();
+    instanceChannel_.Stop();
     pipeHandle.reset();
     CWinApp::ExitInstance();
     return 0;

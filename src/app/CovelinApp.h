@@ -10,20 +10,11 @@
 #include <functional>
 #include <initializer_list>
 
+#include "app/InstanceChannel.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
 
 class CWinThread;
-
-// The name that exists while an instance runs. It is never connected, read
-// or written.
-inline constexpr wchar_t kInstancePipeName[] = L"\\\\.\\pipe\\Covelin";
-
-// 1 when something holds the pipe `name`: it opens, or fails for any reason
-// other than "not found" (a busy single instance, access denied...).
-int IsPipeNameHeld(const wchar_t* name);
-// Creates the server end of the single-instance pipe `name`; null on failure.
-HANDLE CreateSingleInstancePipe(const wchar_t* name);
 
 // Shutdown waits for each worker's done flag in turn, testing every 100 ms.
 // A worker that is blocked for good must not keep the process alive, so the
@@ -51,15 +42,19 @@ public:
     // The exit step; 0 is the process exit code.
     int ExitInstance() override;
 
+    // Takes this session's instance pipe; 1 when another instance has it.
+    // Taking it and testing for it are one step, so two starts at the same
+    // moment cannot both pass.
     int IsAnotherInstanceRunning();
-    void CreateInstancePipe();
+    InstanceClaim CreateInstancePipe();
 
     // False when a worker was still running when shutdown stopped waiting:
     // the process must then end at once, without running the destructors
     // of objects that worker may still be using.
     bool WorkersEnded() const { return workersEnded_; }
 
-    // Server end of the single-instance pipe, held for the whole run.
+    // Server end of the single-instance pipe, held for the whole run; later
+    // starts with a switch send their commands through it.
     UniqueHandle pipeHandle;
 
 private:
@@ -73,4 +68,5 @@ private:
     bool engineEnded_ = true;
     CWinThread* windowRefresher_ = nullptr;
     CWinThread* processRefresher_ = nullptr;
+    InstanceChannelServer instanceChannel_;
 };

@@ -285,7 +285,7 @@ void CTrayIcon::ShowContextMenu(POINT at)
     TrackPopupMenu(popup_, kMenuTrackFlags, at.x, at.y, 0, window_.get(), nullptr);
 }
 
-void CTrayIcon::OnCommand(UINT command)
+bool CTrayIcon::OnCommand(UINT command)
 {
     // While the engine has a run the engine owns the dialog's fate. A run
     // that has already ended (after "Restore && Exit", while the dialog is
@@ -294,20 +294,15 @@ void CTrayIcon::OnCommand(UINT command)
     switch (command) {
     case kCommandRestoreExit:
         if (target.EngineHasRun())
-            target.PostEngineCommand(UM_RESTORE_EXIT);
-        else
-            target.CloseDialog();
-        break;
+            return target.PostEngineCommand(UM_RESTORE_EXIT);
+        target.CloseDialog();
+        return true;
     case kCommandSetting:
-        if (target.EngineHasRun())
-            target.PostEngineCommand(UM_SHOW_SETTINGS);
-        break;
+        return target.EngineHasRun() && target.PostEngineCommand(UM_SHOW_SETTINGS);
     case kCommandHideRestore:
-        if (target.EngineHasRun())
-            target.PostEngineCommand(UM_TOGGLE_HIDE);
-        break;
+        return target.EngineHasRun() && target.PostEngineCommand(UM_TOGGLE_HIDE);
     default:
-        break;
+        return false;
     }
 }
 

@@ -61,8 +61,11 @@ public:
     // Sets the menu's run-time texts and states, as just before it is shown.
     void PrepareMenu();
 
-    // Carries out one menu command.
-    void OnCommand(UINT command);
+    // Carries out one menu command: the menu's, and the same commands given
+    // on the command line. True when it reached the engine, or for Exit the
+    // dialog; false when it had nothing to act on (no engine run for
+    // Hide/Restore and Setting...).
+    bool OnCommand(UINT command);
 
     // Where the menu's commands go; null puts back ProgramTrayTarget().
     void SetTarget(TrayCommandTarget* target) { target_ = target; }

@@ -47,3 +47,17 @@ inline constexpr wchar_t kMsgAnotherInstance[] =
 inline constexpr wchar_t kMsgLoadSettingsFailed[] = L"Failed to load settings, the default settings will be used.";
 inline constexpr wchar_t kMsgTrayIconFailed[] =
     L"Failed to create the tray-icon, please contact your technical support.";
+
+// Command line: the usage box, for /? and for a switch it does not know
+inline constexpr wchar_t kMsgCommandLineUsage[] =
+    L"Covelin.exe [/toggle | /show | /exit | /?]\n"
+    L"\n"
+    L"/toggle\tHides the chosen windows, or shows them again, while Covelin waits in the notification area.\n"
+    L"/show\tShows what is hidden, then the Covelin dialog.\n"
+    L"/exit\tShows what is hidden, saves the settings and ends Covelin.\n"
+    L"/?\tShows this help.\n"
+    L"\n"
+    L"A switch acts on the Covelin running in this session. It may also be written -toggle or --toggle.\n"
+    L"\n"
+    L"Exit codes: 0 done, 1 Covelin is not running, 2 unknown switch, 3 /toggle while Covelin is not started, "
+    L"4 Covelin did not answer or end in time.";

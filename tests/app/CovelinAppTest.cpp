@@ -22,47 +22,28 @@ std::wstring UniquePipeName()
 
 // ---- single instance ------------------------------------------------------------
 
-TEST(SingleInstance, FreeNameThenHeldWhileTheServerEndLivesAndBusyAfterAProbe)
+TEST(SingleInstance, TakingTheNameIsTheTestAndItIsFreeAgainWithTheLastHandle)
 {
-    const std::wstring name = UniquePipeName();
-    EXPECT_EQ(0, IsPipeNameHeld(name.c_str()));
+    DWORD session = 0;
+    ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &session));
+    EXPECT_EQ(L"\\\\.\\pipe\\Covelin-" + std::to_wstring(session), InstancePipeName());
 
-    HANDLE server = CreateSingleInstancePipe(name.c_str());
+    const std::wstring name = UniquePipeName();
+    HANDLE server = nullptr;
+    ASSERT_EQ(InstanceClaim::Claimed, ClaimInstancePipe(name, &server));
     ASSERT_NE(nullptr, server);
-    // The first probe connects to the only instance; from then on that
-    // instance is busy, and busy must still read as "running".
-    EXPECT_EQ(1, IsPipeNameHeld(name.c_str()));
-    EXPECT_EQ(1, IsPipeNameHeld(name.c_str()));
-    EXPECT_EQ(1, IsPipeNameHeld(name.c_str()));
+
+    // Held, whether or not a client is connected to its one instance.
+    HANDLE other = nullptr;
+    EXPECT_EQ(InstanceClaim::HeldByAnother, ClaimInstancePipe(name, &other));
+    HANDLE client = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, client);
+    EXPECT_EQ(InstanceClaim::HeldByAnother, ClaimInstancePipe(name, &other));
+    EXPECT_EQ(nullptr, other);
+    CloseHandle(client);
 
     CloseHandle(server);
-    EXPECT_EQ(0, IsPipeNameHeld(name.c_str())) << "the name must go with the last handle";
-}
-
-TEST(SingleInstance, PipeIsOneOutboundMessageInstanceWithSmallBuffers)
-{
-    const std::wstring name = UniquePipeName();
-    HANDLE server = CreateSingleInstancePipe(name.c_str());
-    ASSERT_NE(nullptr, server);
-
-    // Outbound only: a client may read but not write.
-    HANDLE writer = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, writer);
-    if (writer != INVALID_HANDLE_VALUE)
-        CloseHandle(writer);
-    HANDLE client = CreateFileW(name.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, client);
-
-    DWORD flags = 0, outSize = 0, inSize = 0, maxInstances = 0;
-    ASSERT_TRUE(GetNamedPipeInfo(client, &flags, &outSize, &inSize, &maxInstances));
-    EXPECT_EQ(static_cast<DWORD>(PIPE_CLIENT_END | PIPE_TYPE_MESSAGE), flags);
-    EXPECT_EQ(32u, outSize);
-    EXPECT_EQ(32u, inSize);
-    EXPECT_EQ(1u, maxInstances);
-    // A second server end cannot be made: one instance at most.
-    EXPECT_EQ(nullptr, CreateSingleInstancePipe(name.c_str()));
-    CloseHandle(client);
+    ASSERT_EQ(InstanceClaim::Claimed, ClaimInstancePipe(name, &server)) << "the name must go with the last handle";
     CloseHandle(server);
 }
 

@@ -80,6 +80,15 @@ bool CovelinCase::WaitForDialogBack(HWND dialog)
     return WaitUntil([&] { return IsWindowVisible(dialog) && !IsIconic(dialog); }, kActMs);
 }
 
+DWORD CovelinCase::RunToEnd(const std::wstring& exe, const std::wstring& args, DWORD timeoutMs)
+{
+    Process process;
+    DWORD code = 1234;
+    EXPECT_TRUE(process.Start(exe, args) && process.WaitExit(timeoutMs, &code))
+        << Narrow(args) << " did not end:" << Describe(process.Id());
+    return code;
+}
+
 std::unique_ptr<testsupport::WindowHost> CovelinCase::StartTarget(int count)
 {
     std::string windows = "*";

@@ -28,6 +28,9 @@ protected:
     // restored from its minimised state. (A click on it before that would
     // race with the engine's last steps, faster than any user can.)
     bool WaitForDialogBack(HWND dialog);
+    // Runs `exe` with `args` to its end; its exit code, or 1234 (and a
+    // failure) when it did not end within `timeoutMs`.
+    DWORD RunToEnd(const std::wstring& exe, const std::wstring& args, DWORD timeoutMs = kExitMs + kStartMs);
     // Starts the target program (the installed copy of the window host)
     // with `count` ordinary windows of kTargetClass, and waits until all of
     // them show. Null when it did not start.

@@ -8,6 +8,7 @@
 namespace e2e {
 
 std::wstring builtCovelin;
+std::wstring builtSetup;
 
 std::wstring ToWindowsPath(const std::string& path)
 {

@@ -34,6 +34,8 @@ using testsupport::WaitUntil;
 
 // Set by main() from the command line: the built program, in Windows form.
 extern std::wstring builtCovelin;
+// The installer built beside it; empty when none was built.
+extern std::wstring builtSetup;
 // A path as given on the command line ("/home/x/Covelin.exe" or "C:\..."),
 // in the form Windows calls understand.
 std::wstring ToWindowsPath(const std::string& path);

@@ -1,4 +1,4 @@
-// The end-to-end driver: test_e2e.exe <path of Covelin.exe> [gtest flags]
+// The end-to-end driver: test_e2e.exe <path of Covelin.exe> [<path of the installer>] [gtest flags]
 #include "E2eDriver.h"
 
 #include <gtest/gtest.h>
@@ -17,5 +17,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "test_e2e: no program at %s\n", argv[1]);
         return 2;
     }
+    if (argc > 2 && argv[2][0] != '-')
+        e2e::builtSetup = e2e::ToWindowsPath(argv[2]);
     return RUN_ALL_TESTS();
 }
