@@ -1,15 +1,40 @@
 #include "ui/AboutDlg.h"
 
+#include "framework/Dpi.h"
 #include "framework/WinApp.h"
 #include "ui/res/resource.h"
 
+namespace {
+
+HINSTANCE ResourceModule()
+{
+    return AfxGetApp() != nullptr ? AfxGetApp()->m_hInstance : ::GetModuleHandleW(nullptr);
+}
+
+// The large picture: 200 x 200 pixels at 96 DPI.
+HICON LoadLargeIcon(UINT dpi)
+{
+    const int size = ScaleForDpi(200, dpi);
+    return static_cast<HICON>(
+        ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDI_ABOUT_PICTURE), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+// Arial bold, 15 x 6 pixels at 96 DPI.
+HFONT CreateCaptionFont(UINT dpi)
+{
+    return ::CreateFontW(ScaleForDpi(15, dpi), ScaleForDpi(6, dpi), 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                         DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                         DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+}
+
+} // namespace
+
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUT_PAGE)
 {
-    HINSTANCE module = AfxGetApp() != nullptr ? AfxGetApp()->m_hInstance : ::GetModuleHandleW(nullptr);
-    largeIcon_.Attach(static_cast<HICON>(
-        ::LoadImageW(module, MAKEINTRESOURCEW(IDI_ABOUT_PICTURE), IMAGE_ICON, 200, 200, LR_DEFAULTCOLOR)));
-    captionFont_.CreateFont(15, 6, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+    // Before there is a window the best guess of its scale is the system's.
+    resourceDpi_ = SystemDpi();
+    largeIcon_.Attach(LoadLargeIcon(resourceDpi_));
+    captionFont_.Attach(CreateCaptionFont(resourceDpi_));
 }
 
 void CAboutDlg::DoDataExchange(CDataExchange* pDX)
@@ -31,13 +56,42 @@ BOOL CAboutDlg::OnInitDialog()
     links_[4].SetLink(kSalesAddress);
     links_[5].SetLink(kSupportFormAddress);
     versionLabel_.SetWindowText(kProductVersion);
-    // The captions' own font too, in case the static control picks its font
-    // after the colour request (see the colour handler).
-    for (int id = IDC_ABOUT_NAME_CAPTION; id <= IDC_ABOUT_FORM_CAPTION; ++id) {
-        if (HWND caption = GetDlgItem(id))
-            ::SendMessageW(caption, WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(captionFont_)), FALSE);
-    }
+    MakeScaledResources();
     return TRUE;
+}
+
+void CAboutDlg::OnDpiChanged(UINT dpi)
+{
+    CDialog::OnDpiChanged(dpi);
+    for (CHyperLink& link : links_)
+        link.SetDpi(dpi);
+    MakeScaledResources();
+    Invalidate();
+}
+
+void CAboutDlg::MakeScaledResources()
+{
+    const UINT dpi = GetDpi();
+    CFont font;
+    if (dpi != resourceDpi_) {
+        font.Attach(CreateCaptionFont(dpi));
+        if (HICON icon = LoadLargeIcon(dpi))
+            largeIcon_.Attach(icon);
+    }
+    // The captions' own font too, in case the static control picks its font
+    // after the colour request (see the colour handler). The font is ours at
+    // every scale: the system must not swap in the dialog's.
+    const HFONT captions = font.GetSafeHandle() != nullptr ? font.GetSafeHandle() : captionFont_.GetSafeHandle();
+    for (int id = IDC_ABOUT_NAME_CAPTION; id <= IDC_ABOUT_FORM_CAPTION; ++id) {
+        if (HWND caption = GetDlgItem(id)) {
+            KeepControlFontAtDpiChange(caption);
+            ::SendMessageW(caption, WM_SETFONT, reinterpret_cast<WPARAM>(captions), TRUE);
+        }
+    }
+    // The captions have let go of the old font only now.
+    if (font.GetSafeHandle() != nullptr)
+        captionFont_ = std::move(font);
+    resourceDpi_ = dpi;
 }
 
 void CAboutDlg::OnPaint()
@@ -48,8 +102,10 @@ void CAboutDlg::OnPaint()
         ::GetClientRect(picture, &area);
     if (largeIcon_ != nullptr) {
         // The icon's top rows hold only margin: drawn 25 pixels higher and
-        // squeezed to 200 x 150 it fills the picture area.
-        ::DrawIconEx(dc, area.left, area.top - 25, largeIcon_, 200, 150, 0, nullptr, DI_NORMAL);
+        // squeezed to 200 x 150 (at 96 DPI) it fills the picture area.
+        const UINT dpi = GetDpi();
+        ::DrawIconEx(dc, area.left, area.top - ScaleForDpi(25, dpi), largeIcon_, ScaleForDpi(200, dpi),
+                     ScaleForDpi(150, dpi), 0, nullptr, DI_NORMAL);
     }
 }
 

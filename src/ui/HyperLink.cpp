@@ -4,10 +4,21 @@
 
 #include "app/Messages.h"
 #include "engine/SettingFile.h"
+#include "framework/Dpi.h"
 #include "framework/WinApp.h"
 
 namespace {
+
 CHyperLink::ShellOpenFunction shellOpen = &::ShellExecuteW;
+
+// Arial, italic and underlined, 15 x 6 pixels at 96 DPI.
+HFONT CreateLinkFont(UINT dpi)
+{
+    return ::CreateFontW(ScaleForDpi(15, dpi), ScaleForDpi(6, dpi), 0, 0, FW_NORMAL, TRUE, TRUE, FALSE,
+                         DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                         DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+}
+
 } // namespace
 
 void CHyperLink::SetShellOpenFunction(ShellOpenFunction function)
@@ -18,8 +29,24 @@ void CHyperLink::SetShellOpenFunction(ShellOpenFunction function)
 CHyperLink::CHyperLink() : colour_(RGB(0, 0, 255)), cursor_(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)))
 {
     background_.CreateHollowBrush();
-    font_.CreateFont(15, 6, 0, 0, FW_NORMAL, TRUE, TRUE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS,
-                     CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+    // Before there is a window the best guess of its scale is the system's.
+    fontDpi_ = SystemDpi();
+    font_.Attach(CreateLinkFont(fontDpi_));
+}
+
+void CHyperLink::SetDpi(UINT dpi)
+{
+    if (dpi != fontDpi_) {
+        CFont font;
+        font.Attach(CreateLinkFont(dpi));
+        if (font.GetSafeHandle() == nullptr)
+            return;
+        if (m_hWnd != nullptr)
+            SetFont(font, TRUE);
+        // The control has let go of the old font only now.
+        font_ = std::move(font);
+        fontDpi_ = dpi;
+    }
 }
 
 void CHyperLink::SetLink(const wchar_t* target)
@@ -32,8 +59,11 @@ void CHyperLink::PreSubclassWindow()
 {
     // The colour request selects the link font as well, but a static control
     // may select its own font after asking for colours; giving it the font
-    // makes the link look the same either way.
+    // makes the link look the same either way. The font is ours at every
+    // scale: the system must not swap in the dialog's at a DPI change.
+    KeepControlFontAtDpiChange(m_hWnd);
     SetFont(font_, FALSE);
+    SetDpi(DpiForWindow(m_hWnd));
 }
 
 void CHyperLink::OpenLink()

@@ -21,6 +21,9 @@ public:
     void OpenLink();
 
     HFONT LinkFont() const { return font_; }
+    // Makes the link font anew for `dpi` (15 pixels high at 96 DPI) and
+    // gives it to the control.
+    void SetDpi(UINT dpi);
     COLORREF LinkColour() const { return colour_; }
 
     // The shell call that opens targets; tests put a recorder here. Null
@@ -40,4 +43,5 @@ private:
     std::wstring link_;
     HCURSOR cursor_;
     CFont font_;
+    UINT fontDpi_ = 0;
 };

@@ -7,6 +7,7 @@
 #include "engine/EngineDialog.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "framework/Gdi.h"
 #include "ui/res/resource.h"
 #include "ui/AboutDlg.h"
 #include "ui/FileDlg.h"
@@ -20,7 +21,7 @@ class CWinThread;
 class CMainDlg : public CDialog, public EngineDialog {
 public:
     static constexpr int kPageCount = 6;
-    // Pixels: the client area, the margin, the tab strip's height.
+    // Pixels at 96 DPI, scaled to the dialog's DPI: the client area's edge.
     static constexpr int kClientSize = 400;
 
     CMainDlg();
@@ -45,18 +46,27 @@ public:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
     void OnCancel() override;
+    // Moved to a monitor of another scale: the layout, the window icons and
+    // every page follow.
+    void OnDpiChanged(UINT dpi) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
     HWND DialogWindow() const override { return m_hWnd; }
 
 private:
     void ArrangeControls();
+    // The big and small window icons at their sizes for the dialog's DPI.
+    void LoadWindowIcons();
+    // The window size whose client area is the dialog's at `dpi`.
+    SIZE WindowSizeForDpi(UINT dpi) const;
     void OnTabSelChange();
     void OnShowWindow(BOOL show);
     bool OnPaint();
     void UpdateTitle();
 
     HICON icon_;
+    CIconHandle bigIcon_;
+    CIconHandle smallIcon_;
     CTabCtrl tabs_;
     int currentPage = 0;
     CButton exitButton_;

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <new>
 
+#include "framework/Dpi.h"
+
 namespace {
 
 const CListPairDlg<HWND>::Layout kWindowsLayout{
@@ -148,7 +150,8 @@ bool CWindowsDlg::PaintTopWindowIcon()
     const RECT place = ControlRect(IDC_TOP_WINDOW_ICON);
     PAINTSTRUCT paint{};
     HDC dc = BeginPaint(m_hWnd, &paint);
-    DrawIconEx(dc, place.left, place.top, icon, 16, 16, 0, nullptr, DI_NORMAL);
+    const int size = SmallIconSize(GetDpi());
+    DrawIconEx(dc, place.left, place.top, icon, size, size, 0, nullptr, DI_NORMAL);
     DestroyIcon(icon);
     EndPaint(m_hWnd, &paint);
     return true;
