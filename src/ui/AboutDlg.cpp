@@ -19,12 +19,9 @@ HICON LoadLargeIcon(UINT dpi)
         ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDI_ABOUT_PICTURE), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
-// Arial bold, 15 x 6 pixels at 96 DPI.
-HFONT CreateCaptionFont(UINT dpi)
+HFONT CreateCaptionFont(UINT dpi, int lineHeight)
 {
-    return ::CreateFontW(ScaleForDpi(15, dpi), ScaleForDpi(6, dpi), 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
-                         DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                         DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+    return CreateArialFont(dpi, lineHeight, FW_BOLD, FALSE, FALSE);
 }
 
 } // namespace
@@ -34,7 +31,7 @@ CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUT_PAGE)
     // Before there is a window the best guess of its scale is the system's.
     resourceDpi_ = SystemDpi();
     largeIcon_.Attach(LoadLargeIcon(resourceDpi_));
-    captionFont_.Attach(CreateCaptionFont(resourceDpi_));
+    captionFont_.Attach(CreateCaptionFont(resourceDpi_, 0));
 }
 
 void CAboutDlg::DoDataExchange(CDataExchange* pDX)
@@ -56,25 +53,35 @@ BOOL CAboutDlg::OnInitDialog()
     links_[4].SetLink(kSalesAddress);
     links_[5].SetLink(kSupportFormAddress);
     versionLabel_.SetWindowText(kProductVersion);
-    MakeScaledResources();
+    MakeScaledResources(CaptionLineHeight());
     return TRUE;
 }
 
 void CAboutDlg::OnDpiChanged(UINT dpi)
 {
+    // The captions are still as high as the old scale made them: their line
+    // at the new one is in proportion.
+    const int lineHeight = ::MulDiv(CaptionLineHeight(), static_cast<int>(dpi), static_cast<int>(GetDpi()));
     CDialog::OnDpiChanged(dpi);
-    for (CHyperLink& link : links_)
-        link.SetDpi(dpi);
-    MakeScaledResources();
+    MakeScaledResources(lineHeight);
     Invalidate();
 }
 
-void CAboutDlg::MakeScaledResources()
+int CAboutDlg::CaptionLineHeight() const
+{
+    RECT line{};
+    ::GetClientRect(GetDlgItem(IDC_ABOUT_SITE_CAPTION), &line);
+    return line.bottom;
+}
+
+void CAboutDlg::MakeScaledResources(int lineHeight)
 {
     const UINT dpi = GetDpi();
+    for (CHyperLink& link : links_)
+        link.SetScale(dpi, lineHeight);
     CFont font;
+    font.Attach(CreateCaptionFont(dpi, lineHeight));
     if (dpi != resourceDpi_) {
-        font.Attach(CreateCaptionFont(dpi));
         if (HICON icon = LoadLargeIcon(dpi))
             largeIcon_.Attach(icon);
     }

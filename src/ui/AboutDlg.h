@@ -29,9 +29,11 @@ public:
 
 private:
     void OnPaint();
-    // The caption font and the large picture at the page's DPI; the
-    // captions get the font.
-    void MakeScaledResources();
+    // The fonts and the large picture at the page's DPI, the fonts no taller
+    // than `lineHeight`; the captions and links get them.
+    void MakeScaledResources(int lineHeight);
+    // The height of a caption's line, as the dialog units made it.
+    int CaptionLineHeight() const;
 
     CIconHandle largeIcon_;
     CFont captionFont_;

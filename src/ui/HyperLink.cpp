@@ -11,15 +11,48 @@ namespace {
 
 CHyperLink::ShellOpenFunction shellOpen = &::ShellExecuteW;
 
-// Arial, italic and underlined, 15 x 6 pixels at 96 DPI.
-HFONT CreateLinkFont(UINT dpi)
+} // namespace
+
+namespace {
+
+HFONT CreateArialOfHeight(int height, int weight, BOOL italic, BOOL underline)
 {
-    return ::CreateFontW(ScaleForDpi(15, dpi), ScaleForDpi(6, dpi), 0, 0, FW_NORMAL, TRUE, TRUE, FALSE,
-                         DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                         DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+    return ::CreateFontW(height, ::MulDiv(height, 6, 15), 0, 0, weight, italic, underline, FALSE, DEFAULT_CHARSET,
+                         OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+}
+
+// The height the font draws its lines with, which the font mapper may
+// round up from the height asked for.
+int LineHeightOf(HFONT font)
+{
+    HDC screen = ::GetDC(nullptr);
+    HGDIOBJ previous = ::SelectObject(screen, font);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(screen, &metrics);
+    ::SelectObject(screen, previous);
+    ::ReleaseDC(nullptr, screen);
+    return metrics.tmHeight;
 }
 
 } // namespace
+
+int ArialFontHeight(UINT dpi, int lineHeight)
+{
+    const int height = ScaleForDpi(15, dpi);
+    return lineHeight > 0 && height > lineHeight ? lineHeight : height;
+}
+
+HFONT CreateArialFont(UINT dpi, int lineHeight, int weight, BOOL italic, BOOL underline)
+{
+    int height = ArialFontHeight(dpi, lineHeight);
+    CFont font;
+    font.Attach(CreateArialOfHeight(height, weight, italic, underline));
+    // A pixel or two smaller where the font mapper rounds up past the line.
+    while (font.GetSafeHandle() != nullptr && lineHeight > 0 && height > lineHeight - 2
+           && LineHeightOf(font) > lineHeight)
+        font.Attach(CreateArialOfHeight(--height, weight, italic, underline));
+    return font.Detach();
+}
 
 void CHyperLink::SetShellOpenFunction(ShellOpenFunction function)
 {
@@ -30,23 +63,23 @@ CHyperLink::CHyperLink() : colour_(RGB(0, 0, 255)), cursor_(::LoadCursorW(nullpt
 {
     background_.CreateHollowBrush();
     // Before there is a window the best guess of its scale is the system's.
-    fontDpi_ = SystemDpi();
-    font_.Attach(CreateLinkFont(fontDpi_));
+    fontHeight_ = ArialFontHeight(SystemDpi(), 0);
+    font_.Attach(CreateArialFont(SystemDpi(), 0, FW_NORMAL, TRUE, TRUE));
 }
 
-void CHyperLink::SetDpi(UINT dpi)
+void CHyperLink::SetScale(UINT dpi, int lineHeight)
 {
-    if (dpi != fontDpi_) {
-        CFont font;
-        font.Attach(CreateLinkFont(dpi));
-        if (font.GetSafeHandle() == nullptr)
-            return;
-        if (m_hWnd != nullptr)
-            SetFont(font, TRUE);
-        // The control has let go of the old font only now.
-        font_ = std::move(font);
-        fontDpi_ = dpi;
-    }
+    if (ArialFontHeight(dpi, lineHeight) == fontHeight_)
+        return;
+    CFont font;
+    font.Attach(CreateArialFont(dpi, lineHeight, FW_NORMAL, TRUE, TRUE));
+    if (font.GetSafeHandle() == nullptr)
+        return;
+    if (m_hWnd != nullptr)
+        SetFont(font, TRUE);
+    // The control has let go of the old font only now.
+    font_ = std::move(font);
+    fontHeight_ = ArialFontHeight(dpi, lineHeight);
 }
 
 void CHyperLink::SetLink(const wchar_t* target)
@@ -63,7 +96,9 @@ void CHyperLink::PreSubclassWindow()
     // scale: the system must not swap in the dialog's at a DPI change.
     KeepControlFontAtDpiChange(m_hWnd);
     SetFont(font_, FALSE);
-    SetDpi(DpiForWindow(m_hWnd));
+    RECT client{};
+    GetClientRect(&client);
+    SetScale(DpiForWindow(m_hWnd), client.bottom);
 }
 
 void CHyperLink::OpenLink()

@@ -1,5 +1,7 @@
 #include "ui/MainDlg.h"
 
+#include <algorithm>
+
 #include "app/Messages.h"
 #include "catalogue/WindowCatalogue.h"
 #include "engine/Engine.h"
@@ -27,6 +29,38 @@ RECT RectInParent(HWND window)
     ::GetWindowRect(window, &rect);
     ::MapWindowPoints(nullptr, ::GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
     return rect;
+}
+
+// Dialog units do not grow exactly with the scale: the dialog font's
+// metrics come in whole pixels, so at 125 % a dialog unit is a third wider
+// than at 100 %, and a page template no longer fits the page's pixels. Its
+// controls are then moved closer and narrowed in proportion until they fit,
+// margins included; a page that fits is left as it is.
+void FitControlsIntoPage(HWND page)
+{
+    RECT client{};
+    ::GetClientRect(page, &client);
+    RECT extent{client.right, client.bottom, 0, 0};
+    for (HWND child = ::GetWindow(page, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const RECT rect = RectInParent(child);
+        extent = RECT{std::min(extent.left, rect.left), std::min(extent.top, rect.top),
+                      std::max(extent.right, rect.right), std::max(extent.bottom, rect.bottom)};
+    }
+    // The room the controls need: as much margin after them as before.
+    const LONG neededWidth = extent.right + std::max(extent.left, 0L);
+    const LONG neededHeight = extent.bottom + std::max(extent.top, 0L);
+    if (neededWidth <= client.right && neededHeight <= client.bottom)
+        return;
+    const auto fit = [](LONG place, LONG room, LONG needed) {
+        return needed > room ? ::MulDiv(place, room, needed) : place;
+    };
+    for (HWND child = ::GetWindow(page, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const RECT rect = RectInParent(child);
+        const LONG left = fit(rect.left, client.right, neededWidth);
+        const LONG top = fit(rect.top, client.bottom, neededHeight);
+        ::MoveWindow(child, left, top, fit(rect.right, client.right, neededWidth) - left,
+                     fit(rect.bottom, client.bottom, neededHeight) - top, FALSE);
+    }
 }
 
 } // namespace
@@ -120,8 +154,10 @@ void CMainDlg::ArrangeControls()
     // The strip holds only the tabs; the pages sit below it, not inside it.
     tabs_.MoveWindow(RECT{scaled(10), scaled(10), width - scaled(10), scaled(35)});
     for (int i = 0; i < kPageCount; ++i) {
-        if (CDialog* page = GetPage(i); page->m_hWnd != nullptr)
+        if (CDialog* page = GetPage(i); page->m_hWnd != nullptr) {
             page->MoveWindow(RECT{scaled(10), scaled(35), width - scaled(10), height - scaled(40)});
+            FitControlsIntoPage(page->m_hWnd);
+        }
     }
 
     RECT exit{}, start{};
