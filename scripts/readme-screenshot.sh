@@ -2,17 +2,20 @@
 # Takes the README's picture: the running Covelin.exe with its main dialog,
 # on a private X display, beside a couple of ordinary windows so that the
 # Windows page has something to list.
-#   scripts/readme-screenshot.sh [build-dir] [output.png]
-# Defaults: build/ and docs/main-dialog.png.
+#   scripts/readme-screenshot.sh [build-dir] [output.png] [dpi]
+# Defaults: build/, docs/main-dialog.png and 96 DPI (100 %); 144 DPI is the
+# 150 % picture, docs/main-dialog-150.png.
 set -eu
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 
 if [ "${1:-}" = "--inner" ]; then
   shift
-  exe=$1 out=$2
+  exe=$1 out=$2 dpi=$3
   caption="Covelin - Make your actions invisible"
   "$here/wine-prefix.sh"
+  # Every program started below reads the display scale as it starts.
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
   # Waits up to $2 seconds for a top-level X window named $1; prints its id.
   window_named() {
     local name=$1 tries=$(( $2 * 10 )) id
@@ -38,6 +41,7 @@ fi
 
 build=${1:-$root/build}
 out=${2:-$root/docs/main-dialog.png}
+dpi=${3:-96}
 build=$(cd "$build" && pwd)
 [ -f "$build/Covelin.exe" ] || { echo "readme-screenshot: build Covelin.exe first (make build)" >&2; exit 1; }
 mkdir -p "$(dirname "$out")"
@@ -57,8 +61,9 @@ open(sys.argv[1], "wb").write(record)
 EOF
 
 # A prefix of its own: the private display's end also ends its wineserver,
-# which must not be one that tests are using.
+# which must not be one that tests are using, and its display scale is the
+# picture's.
 export COVELIN_WINEPREFIX=$build/wineprefix-shot
 export WINEPREFIX=$COVELIN_WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-"$here/with-display.sh" --private "$0" --inner "$stage/Covelin.exe" "$out"
+"$here/with-display.sh" --private "$0" --inner "$stage/Covelin.exe" "$out" "$dpi"
 echo "readme-screenshot: $out"
