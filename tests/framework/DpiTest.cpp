@@ -13,15 +13,6 @@ struct OnlySystemDpi {
 
 } // namespace
 
-TEST(Dpi, ScalesFromNinetySixRoundingAsTheSystemDoes)
-{
-    EXPECT_EQ(ScaleForDpi(400, 96), 400);
-    EXPECT_EQ(ScaleForDpi(35, 144), 53); // 52.5 rounds up
-    EXPECT_EQ(ScaleForDpi(-25, 144), -38);
-    EXPECT_EQ(ScaleForDpi(15, 120), 19);
-    EXPECT_EQ(ScaleForDpi(10, 192), 20);
-}
-
 TEST(Dpi, WithoutTheNewerFunctionsEverythingFollowsTheSystemDpi)
 {
     testsupport::TestWindow window(L"CovelinDpiTest", L"dpi");

@@ -1,16 +1,17 @@
 // The main dialog and its six pages at 100, 125, 150 and 200 % display
-// scale. A process reads the scale (LogPixels) when it starts, so each scale
-// runs in a child process of its own; the checks then hold for whatever the
-// dialog fonts of that scale come to.
+// scale, and after a change of scale. A process reads the scale (LogPixels)
+// when it starts, so each scale runs in a child process of its own; the
+// checks then hold for whatever the dialog fonts of that scale come to.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/TrayIcon.h"
 #include "framework/Dpi.h"
+#include "framework/Gdi.h"
 #include "support/ChildRun.h"
 #include "support/ScratchRegistry.h"
 #include "ui/MainDialogFixture.h"
@@ -23,77 +24,60 @@ namespace {
 
 constexpr wchar_t kChildDpiVariable[] = L"COVELIN_DPI_CHILD";
 
-std::wstring ClassOf(HWND window)
+// The button style of `window` (BS_...), or -1 for another control.
+LONG ButtonType(HWND window)
 {
-    wchar_t name[64] = {};
-    ::GetClassNameW(window, name, 64);
-    return name;
+    wchar_t name[16] = {};
+    ::GetClassNameW(window, name, 16);
+    return std::wstring(name) == L"Button" ? ::GetWindowLongW(window, GWL_STYLE) & BS_TYPEMASK : -1;
 }
 
-SIZE IconSize(HICON icon)
+int IconWidth(HICON icon)
 {
     ICONINFO info{};
     BITMAP bitmap{};
     if (icon == nullptr || !::GetIconInfo(icon, &info))
-        return SIZE{};
-    ::GetObjectW(info.hbmMask, sizeof(bitmap), &bitmap);
-    const bool maskOnly = info.hbmColor == nullptr; // then the mask is twice as high
-    ::DeleteObject(info.hbmMask);
-    ::DeleteObject(info.hbmColor);
-    return SIZE{bitmap.bmWidth, maskOnly ? bitmap.bmHeight / 2 : bitmap.bmHeight};
+        return 0;
+    CBitmap mask, colour;
+    mask.Attach(info.hbmMask);
+    colour.Attach(info.hbmColor);
+    ::GetObjectW(mask, sizeof(bitmap), &bitmap);
+    return bitmap.bmWidth;
 }
 
-int FontHeight(HFONT font)
+std::string Text(const RECT& r)
 {
-    LOGFONTW logFont{};
-    ::GetObjectW(font, sizeof(logFont), &logFont);
-    return logFont.lfHeight;
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) + ","
+         + std::to_string(r.bottom);
 }
 
-int ImageListSize(HIMAGELIST images)
-{
-    int cx = 0, cy = 0;
-    ImageList_GetIconSize(images, &cx, &cy);
-    return cx == cy ? cx : -1;
-}
-
-// Nothing when the text of a static, a push button or a check box fits its
-// control, else by how much it does not; measured with the control's own font, wrapped where the style
-// wraps.
-std::string TextFits(HWND control, UINT dpi)
+// Whether the text of a static or a button fits its control, measured with
+// the control's own font, wrapped where the style wraps.
+bool TextFits(HWND control, UINT dpi)
 {
     wchar_t text[256] = {};
-    ::GetWindowTextW(control, text, 256);
     const LONG style = ::GetWindowLongW(control, GWL_STYLE);
     RECT client{};
     ::GetClientRect(control, &client);
     UINT flags = DT_CALCRECT | DT_EXPANDTABS | ((style & SS_NOPREFIX) != 0 ? DT_NOPREFIX : 0);
-    int room = client.right;
-    if (ClassOf(control) == L"Button") {
-        const LONG type = style & BS_TYPEMASK;
-        // Room for the box and the gap beside it, or for the push button's
-        // edges.
-        const bool box = type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON
-                      || type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE;
-        room -= box ? SystemMetricForDpi(SM_CXMENUCHECK, dpi) + ScaleForDpi(4, dpi) : ScaleForDpi(4, dpi);
+    if (const LONG button = ButtonType(control); button >= 0) {
+        // Room for a push button's edges, or for a check box and its gap.
+        client.right -= ScaleForDpi(4, dpi) + (button > BS_DEFPUSHBUTTON ? SystemMetricForDpi(SM_CXMENUCHECK, dpi) : 0);
         flags |= DT_SINGLELINE;
     } else if ((style & SS_ELLIPSISMASK) != 0) {
-        room = 100000; // a text that ends in an ellipsis where it is cut may be cut
+        client.right = 100000; // a text that ends in an ellipsis where it is cut may be cut
     } else if ((style & SS_TYPEMASK) <= SS_RIGHT) {
         flags |= DT_WORDBREAK;
     }
-    if (text[0] == 0)
-        return std::string();
+    if (::GetWindowTextW(control, text, 256) == 0)
+        return true;
     HDC dc = ::GetDC(control);
     HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
-    RECT needed{0, 0, room, 0};
+    RECT needed{0, 0, client.right, 0};
     ::DrawTextW(dc, text, -1, &needed, flags);
     ::SelectObject(dc, previous);
     ::ReleaseDC(control, dc);
-    if (needed.right <= room && needed.bottom <= client.bottom)
-        return std::string();
-    return ": text needs " + std::to_string(needed.right) + " x " + std::to_string(needed.bottom) + ", has "
-         + std::to_string(room) + " x " + std::to_string(client.bottom);
+    return needed.right <= client.right && needed.bottom <= client.bottom;
 }
 
 // What is wrong with the visible children of `parent`: one outside its
@@ -109,59 +93,52 @@ std::vector<std::string> LayoutProblems(HWND parent, UINT dpi)
     ::GetClientRect(parent, &client);
     std::vector<std::string> problems;
     const auto name = [](HWND window) {
-        const RECT r = RectInParent(window);
-        std::ostringstream text;
-        text << "control " << ::GetDlgCtrlID(window) << " at " << r.left << "," << r.top << "-" << r.right << ","
-             << r.bottom;
-        return text.str();
+        return "control " + std::to_string(::GetDlgCtrlID(window)) + " at " + Text(RectInParent(window));
     };
     for (size_t i = 0; i < children.size(); ++i) {
         const RECT rect = RectInParent(children[i]);
         if (rect.left < 0 || rect.top < 0 || rect.right > client.right || rect.bottom > client.bottom)
             problems.push_back(name(children[i]) + " outside its parent");
-        if (const std::string cut = TextFits(children[i], dpi); !cut.empty())
-            problems.push_back(name(children[i]) + cut);
-        const bool group = ClassOf(children[i]) == L"Button"
-                        && (::GetWindowLongW(children[i], GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
-        for (size_t j = i + 1; j < children.size() && !group; ++j) {
+        if (!TextFits(children[i], dpi))
+            problems.push_back(name(children[i]) + ": its text does not fit");
+        for (size_t j = i + 1; j < children.size() && ButtonType(children[i]) != BS_GROUPBOX; ++j) {
             RECT both{}, other = RectInParent(children[j]);
-            const bool otherGroup = ClassOf(children[j]) == L"Button"
-                                 && (::GetWindowLongW(children[j], GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
-            if (!otherGroup && ::IntersectRect(&both, &rect, &other))
+            if (ButtonType(children[j]) != BS_GROUPBOX && ::IntersectRect(&both, &rect, &other))
                 problems.push_back(name(children[i]) + " overlaps " + name(children[j]));
         }
     }
     return problems;
 }
 
-// The places of the main dialog's pixel layout at `dpi`.
+// The main dialog's pixel layout, icons, image lists and own fonts at `dpi`.
 void ExpectScaledFrame(CMainDlg& dialog, UINT dpi)
 {
     const auto scaled = [dpi](int pixels) { return ScaleForDpi(pixels, dpi); };
+    const int edge = scaled(400);
     RECT client{};
     ::GetClientRect(dialog.m_hWnd, &client);
-    EXPECT_EQ(client.right, scaled(400));
-    EXPECT_EQ(client.bottom, scaled(400));
-    const RECT tabs = RectInParent(dialog.Tabs().m_hWnd);
-    EXPECT_EQ(tabs.left, scaled(10));
-    EXPECT_EQ(tabs.top, scaled(10));
-    EXPECT_EQ(tabs.right, scaled(400) - scaled(10));
-    EXPECT_EQ(tabs.bottom, scaled(35));
+    EXPECT_EQ(Text(client), Text(RECT{0, 0, edge, edge}));
+    EXPECT_EQ(Text(RectInParent(dialog.Tabs().m_hWnd)), Text(RECT{scaled(10), scaled(10), edge - scaled(10), scaled(35)}));
     const RECT page = RectInParent(dialog.GetPage(0)->m_hWnd);
-    EXPECT_EQ(page.top, scaled(35));
-    EXPECT_EQ(page.bottom, scaled(400) - scaled(40));
-    EXPECT_EQ(RectInParent(dialog.GetDlgItem(IDCANCEL)).top, scaled(400) - scaled(30));
-    EXPECT_EQ(RectInParent(dialog.GetDlgItem(IDC_START)).right, scaled(400) - scaled(10));
-    EXPECT_EQ(IconSize(reinterpret_cast<HICON>(dialog.SendMessage(WM_GETICON, ICON_SMALL))).cx, SmallIconSize(dpi));
-    EXPECT_EQ(IconSize(reinterpret_cast<HICON>(dialog.SendMessage(WM_GETICON, ICON_BIG))).cx, LargeIconSize(dpi));
-    EXPECT_EQ(ImageListSize(dialog.WindowsPage().imagesAll), SmallIconSize(dpi));
-    EXPECT_EQ(ImageListSize(dialog.ProcessPage().imagesHide), SmallIconSize(dpi));
-    EXPECT_EQ(ImageListSize(dialog.FilePage().images), SmallIconSize(dpi));
-    EXPECT_EQ(ImageListSize(dialog.SettingPage().TrayImages()), SmallIconSize(dpi));
+    EXPECT_EQ(Text(page), Text(RECT{scaled(10), scaled(35), edge - scaled(10), edge - scaled(40)}));
+    EXPECT_EQ(RectInParent(dialog.GetDlgItem(IDCANCEL)).top, edge - scaled(30));
+    EXPECT_EQ(RectInParent(dialog.GetDlgItem(IDC_START)).right, edge - scaled(10));
+    EXPECT_EQ(IconWidth(reinterpret_cast<HICON>(dialog.SendMessage(WM_GETICON, ICON_SMALL))), SmallIconSize(dpi));
+    EXPECT_EQ(IconWidth(reinterpret_cast<HICON>(dialog.SendMessage(WM_GETICON, ICON_BIG))), LargeIconSize(dpi));
+    for (HIMAGELIST images : {dialog.WindowsPage().imagesAll.GetSafeHandle(),
+                              dialog.ProcessPage().imagesHide.GetSafeHandle(), dialog.FilePage().images.GetSafeHandle(),
+                              dialog.SettingPage().TrayImages()}) {
+        int cx = 0, cy = 0;
+        ImageList_GetIconSize(images, &cx, &cy);
+        EXPECT_EQ(cx, SmallIconSize(dpi));
+        EXPECT_EQ(cy, SmallIconSize(dpi));
+    }
     // The About fonts grow with the scale, as far as their lines allow.
     for (HFONT font : {dialog.AboutPage().CaptionFont(), dialog.AboutPage().Link(1).LinkFont()}) {
-        EXPECT_LE(FontHeight(font), scaled(15));
-        EXPECT_GE(FontHeight(font), scaled(15) * 9 / 10);
+        LOGFONTW logFont{};
+        ::GetObjectW(font, sizeof(logFont), &logFont);
+        EXPECT_LE(logFont.lfHeight, scaled(15));
+        EXPECT_GE(logFont.lfHeight, scaled(15) * 9 / 10);
     }
 }
 
@@ -179,7 +156,7 @@ TEST(DpiManifest, AsksForPerMonitorScalingWithAFallback)
     EXPECT_EQ(std::wstring(value), L"true/pm");
 }
 
-TEST(DpiLayout, EveryPageFitsAtEachScale)
+TEST(DpiLayout, EveryPageFitsAtEachScaleAndFollowsAChange)
 {
     testsupport::RegValueGuard logPixels(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
     for (DWORD dpi : {96u, 120u, 144u, 192u}) {
@@ -202,7 +179,7 @@ TEST_F(DpiLayoutChild, DISABLED_MainDialogAndPagesAtTheProcessScale)
 
     CTrayIcon tray;
     ASSERT_TRUE(tray.Create());
-    EXPECT_EQ(IconSize(tray.Icon(0)).cx, SmallIconSize(dpi));
+    EXPECT_EQ(IconWidth(tray.Icon(0)), SmallIconSize(dpi));
     tray.Remove(0);
 
     CMainDlg dialog;
@@ -232,36 +209,25 @@ TEST_F(DpiLayoutChild, DISABLED_MainDialogAndPagesAtTheProcessScale)
         EXPECT_LE(last.bottom, strip.bottom);
         HWND arrows = ::FindWindowExW(dialog.Tabs().m_hWnd, nullptr, UPDOWN_CLASSW, nullptr);
         EXPECT_TRUE(arrows == nullptr || !::IsWindowVisible(arrows));
-        dialog.EndDialog(IDCANCEL);
-    });
-    EXPECT_EQ(driver.Run(dialog), IDCANCEL);
-}
 
-TEST_F(MainDialogTest, DpiChangeTakesTheSuggestedPlaceAndScalesEverything)
-{
-    CMainDlg dialog;
-    ModalDriver driver;
-    driver.Do([&] {
-        const UINT from = dialog.GetDpi();
-        const UINT to = from * 3 / 2;
-        // The size asked for ahead of the change keeps the client exact.
+        // The size the dialog asks for ahead of a DPI change is the one that
+        // keeps its client exact: at this scale, the one it has.
         SIZE size{};
-        ASSERT_EQ(dialog.SendMessage(WM_GETDPISCALEDSIZE, from, reinterpret_cast<LPARAM>(&size)), TRUE);
+        ASSERT_EQ(dialog.SendMessage(WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(&size)), TRUE);
         RECT window{};
         dialog.GetWindowRect(&window);
-        EXPECT_EQ(size.cx, window.right - window.left);
-        EXPECT_EQ(size.cy, window.bottom - window.top);
+        EXPECT_EQ(Text(window), Text(RECT{window.left, window.top, window.left + size.cx, window.top + size.cy}));
+        // Dragged to a monitor of half as much scale again: it goes where the
+        // system suggests, and all of it follows the new scale.
+        const UINT to = dpi * 3 / 2;
         const RECT exitBefore = RectInParent(dialog.GetDlgItem(IDCANCEL));
-
-        RECT suggested{50, 60, 50 + ScaleForDpi(400, to) + 40, 60 + ScaleForDpi(400, to) + 40};
+        RECT suggested{50, 60, 50 + size.cx * 3 / 2, 60 + size.cy * 3 / 2};
         dialog.SendMessage(WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
-        EXPECT_EQ(dialog.GetDpi(), to);
         dialog.GetWindowRect(&window);
-        EXPECT_EQ(window.left, 50);
-        EXPECT_EQ(window.top, 60);
+        EXPECT_EQ(std::make_pair(window.left, window.top), std::make_pair(50L, 60L));
         ExpectScaledFrame(dialog, to);
         const RECT exit = RectInParent(dialog.GetDlgItem(IDCANCEL));
-        EXPECT_EQ(exit.right - exit.left, ::MulDiv(exitBefore.right - exitBefore.left, to, from));
+        EXPECT_EQ(exit.right - exit.left, ::MulDiv(exitBefore.right - exitBefore.left, to, dpi));
         dialog.EndDialog(IDCANCEL);
     });
     EXPECT_EQ(driver.Run(dialog), IDCANCEL);
