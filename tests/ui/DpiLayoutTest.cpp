@@ -146,14 +146,13 @@ void ExpectScaledFrame(CMainDlg& dialog, UINT dpi)
 
 TEST(DpiManifest, AsksForPerMonitorScalingWithAFallback)
 {
-    wchar_t value[64] = {};
-    SIZE_T length = 0;
-    ASSERT_TRUE(::QueryActCtxSettingsW(0, nullptr, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
-                                       L"dpiAwareness", value, 64, &length));
-    EXPECT_EQ(std::wstring(value).rfind(L"PerMonitorV2", 0), 0u) << value;
-    ASSERT_TRUE(::QueryActCtxSettingsW(0, nullptr, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
-                                       L"dpiAware", value, 64, &length));
-    EXPECT_EQ(std::wstring(value), L"true/pm");
+    wchar_t awareness[64] = {}, aware[64] = {};
+    ::QueryActCtxSettingsW(0, nullptr, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness",
+                           awareness, 64, nullptr);
+    ::QueryActCtxSettingsW(0, nullptr, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware", aware,
+                           64, nullptr);
+    EXPECT_EQ(std::wstring(awareness).rfind(L"PerMonitorV2", 0), 0u) << awareness;
+    EXPECT_EQ(std::wstring(aware), L"true/pm");
 }
 
 TEST(DpiLayout, EveryPageFitsAtEachScaleAndFollowsAChange)
