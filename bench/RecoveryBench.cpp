@@ -4,10 +4,8 @@
 #include <cstdio>
 #include <mutex>
 
-#include "catalogue/HideSets.h"
 #include "catalogue/WindowCatalogue.h"
 #include "engine/Hiding.h"
-#include "engine/Recovery.h"
 
 BENCH_SECTION("hide-restore-journal", "hide + restore of 100 windows, with and without the journal")
 {
@@ -19,27 +17,25 @@ BENCH_SECTION("hide-restore-journal", "hide + restore of 100 windows, with and w
     host.Settle();
     const std::vector<HWND>& windows = host.Windows();
     auto bareLoop = [&] { bench::BareShowHideLoop(windows); };
-    hideWindowSet.RemoveAll();
-    for (HWND window : windows)
-        hideWindowSet.Add(window);
+    EngineTargets targets;
+    targets.windows = windows;
+    HiddenWindows hidden;
     auto hideAndRestore = [&] {
-        std::lock_guard<CCriticalSection> engine(engineLock);
         {
             std::lock_guard<CCriticalSection> catalogue(windowLock);
-            HideChosenWindows();
+            HideChosenWindows(targets, hidden);
         }
-        RestoreHidden();
+        RestoreHidden(hidden);
     };
 
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     const std::wstring path = std::wstring(temp) + L"covelin_bench_hidden.dat";
     auto [without, bare] = bench::TimeAlternately(15, hideAndRestore, bareLoop);
-    hiddenJournal.Open(path);
+    hidden.hiddenJournal.Open(path);
     auto [with, bare2] = bench::TimeAlternately(15, hideAndRestore, bareLoop);
-    hiddenJournal.Open(L"");
+    hidden.hiddenJournal.Open(L"");
     DeleteFileW(path.c_str());
-    hideWindowSet.RemoveAll();
 
     bench::Report("bare ShowWindow x100 hide + x100 show", bare);
     bench::Report("hide + restore, no journal", without);

@@ -16,7 +16,6 @@
 #include <sstream>
 #include <string>
 
-#include "catalogue/HideSets.h"
 #include "catalogue/ProcessCatalogue.h"
 #include "catalogue/WindowCatalogue.h"
 #include "engine/Hiding.h"
@@ -347,36 +346,32 @@ BENCH_SECTION("hide-restore", "hide + restore of 100 windows of another process"
     const std::vector<HWND>& windows = host.Windows();
     auto bareLoop = [&] { bench::BareShowHideLoop(windows); };
 
-    hideWindowSet.RemoveAll();
-    for (HWND window : windows)
-        hideWindowSet.Add(window);
+    EngineTargets targets;
+    targets.windows = windows;
+    HiddenWindows hiddenWindows;
     int hidden = 0, shown = 0;
     auto [bare, chosen] = bench::TimeAlternately(15, bareLoop, [&] {
-        std::lock_guard<CCriticalSection> engine(engineLock);
         {
             std::lock_guard<CCriticalSection> catalogue(windowLock);
-            hidden = HideChosenWindows();
+            hidden = HideChosenWindows(targets, hiddenWindows);
         }
-        shown = RestoreHidden();
+        shown = RestoreHidden(hiddenWindows);
     });
-    hideWindowSet.RemoveAll();
     std::printf("  chosen windows: %d hidden, %d shown per run\n", hidden, shown);
 
     {
         std::lock_guard<CCriticalSection> guard(windowLock);
         windowCatalogue.Refresh();
     }
-    hideProcessSet.RemoveAll();
-    hideProcessSet.Add(host.ProcessId());
+    EngineTargets byProcessTargets;
+    byProcessTargets.processes.push_back(host.ProcessId());
     auto [bare2, byProcess] = bench::TimeAlternately(15, bareLoop, [&] {
-        std::lock_guard<CCriticalSection> engine(engineLock);
         {
             std::lock_guard<CCriticalSection> catalogue(windowLock);
-            hidden = HideProcessWindows();
+            hidden = HideProcessWindows(byProcessTargets, hiddenWindows);
         }
-        shown = RestoreHidden();
+        shown = RestoreHidden(hiddenWindows);
     });
-    hideProcessSet.RemoveAll();
     std::printf("  process windows: %d hidden, %d shown per run\n", hidden, shown);
 
     bench::Report("bare ShowWindow x100 hide + x100 show", bare);

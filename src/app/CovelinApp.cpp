@@ -10,7 +10,8 @@
 #include "catalogue/ProcessCatalogue.h"
 #include "catalogue/WindowCatalogue.h"
 #include "engine/Engine.h"
-#include "engine/Recovery.h"
+#include "engine/HiddenWindowGuard.h"
+#include "engine/SessionGuard.h"
 #include "engine/SettingFile.h"
 #include "framework/FileSystem.h"
 #include "framework/Thread.h"
@@ -141,7 +142,7 @@ BOOL CCovelinApp::InitInstance()
     // come back before anything else can keep the user waiting. Only past
     // the single-instance test: a running instance's hidden windows are
     // hidden on purpose.
-    StartHiddenWindowGuard();
+    StartHiddenWindowGuard(TheEngine());
 
     if (!settingFile.Load(defaultSettings)) {
         settingFile.Save();
@@ -164,17 +165,18 @@ BOOL CCovelinApp::InitInstance()
     processRefresher_ = StartProcessRefreshThread();
 
     {
-        CMainDlg dialog;
+        CMainDlg dialog(&TheEngine());
         m_pMainWnd = &dialog;
-        mainDialog = &dialog;
         dialog.DoModal();
 
         StartExitWatchdog();
         theTrayIcon.Remove(settingFile.Data()->trayIcon);
         StopWorkers();
+        // However the dialog ended, nothing stays hidden and no side action
+        // stays in force once we are gone.
+        TheEngine().RestoreEverything(true);
         DestroySessionGuardWindow();
 
-        mainDialog = nullptr;
         m_pMainWnd = nullptr;
     }
     return FALSE;
@@ -184,14 +186,15 @@ void CCovelinApp::StopWorkers()
 {
     // Sets both refreshers' stop flags and wakes them from their waits.
     RequestRefreshersStop();
-    engineStop = 1;
+    TheEngine().RequestStop();
 
+    const ULONGLONG deadline = GetTickCount64() + kWorkerStopBudgetMs;
+    TheEngine().WaitEnded(deadline);
     WaitForDoneFlags({[] { return windowRefreshDone.load() != 0; },
-                      [] { return processRefreshDone.load() != 0; },
-                      [] { return engineDone.load() != 0; }},
-                     GetTickCount64() + kWorkerStopBudgetMs);
+                      [] { return processRefreshDone.load() != 0; }},
+                     deadline);
 
-    engineEnded_ = engineDone.load() != 0;
+    engineEnded_ = TheEngine().RunEnded();
     const bool refreshersEnded = windowRefreshDone.load() != 0 && processRefreshDone.load() != 0;
     workersEnded_ = engineEnded_ && refreshersEnded;
     if (refreshersEnded) {
@@ -211,16 +214,12 @@ void CCovelinApp::StartExitWatchdog()
 
 int CCovelinApp::ExitInstance()
 {
-    // A stuck engine may still read the top window and the file set: leave
-    // them to the end of the process rather than free them under it.
-    if (engineEnded_ && topWindow) {
-        delete topWindow;
-        topWindow = nullptr;
-    }
+    // The engine works on its own copy of the choices: they can go.
+    delete topWindow;
+    topWindow = nullptr;
     if (instanceAccepted_)
         SaveFileList();
-    if (engineEnded_)
-        hideFileSet.RemoveAll();
+    hideFileSet.RemoveAll();
     if (pipeHandle) {
         CloseHandle(pipeHandle);
         pipeHandle = nullptr;

@@ -5,9 +5,9 @@
 #include <mutex>
 
 #include "engine/Engine.h"
-#include "engine/EngineDialog.h"
-#include "engine/Hiding.h"
+#include "framework/Controls.h"
 #include "framework/Dpi.h"
+#include "framework/WinApp.h"
 #include "ui/res/resource.h"
 
 CTrayIcon theTrayIcon;
@@ -33,13 +33,38 @@ static_assert(kMenuTrackFlags == 0x1022);
 // to the main thread.
 std::mutex shellStateLock;
 
-bool HiddenStackHoldsWindows()
-{
-    std::lock_guard<CCriticalSection> guard(engineLock);
-    return !hiddenStack.IsEmpty();
-}
+class ProgramTarget : public TrayCommandTarget {
+public:
+    bool DialogVisible() const override
+    {
+        const HWND dialog = MainDialogWindow();
+        return dialog != nullptr && IsWindowVisible(dialog);
+    }
+    void CloseDialog() override
+    {
+        if (const HWND dialog = MainDialogWindow())
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+    }
+    bool EngineHasRun() const override { return TheEngine().HasRun(); }
+    bool PostEngineCommand(UINT message) override { return TheEngine().PostCommand(message); }
+    bool HoldsHiddenWindows() override { return TheEngine().HoldsHiddenWindows(); }
+
+private:
+    // The main dialog's window while it exists.
+    static HWND MainDialogWindow()
+    {
+        CWinApp* app = AfxGetApp();
+        return app != nullptr && app->m_pMainWnd != nullptr ? app->m_pMainWnd->m_hWnd : nullptr;
+    }
+};
 
 } // namespace
+
+TrayCommandTarget& ProgramTrayTarget()
+{
+    static ProgramTarget target;
+    return target;
+}
 
 CTrayIcon::CTrayIcon() = default;
 
@@ -246,14 +271,14 @@ void CTrayIcon::PrepareMenu()
     if (!popup_)
         return;
     // The engine's commands mean nothing while the dialog is on screen.
-    const bool dialogVisible = mainDialog && mainDialog->DialogVisible();
+    const bool dialogVisible = Target().DialogVisible();
     const UINT state = dialogVisible ? (MF_DISABLED | MF_GRAYED) : MF_ENABLED;
 
     EnableMenuItem(popup_, kCommandSetting, MF_BYCOMMAND | state);
     ModifyMenuW(popup_, kCommandRestoreExit, MF_BYCOMMAND | MF_STRING, kCommandRestoreExit,
-                HiddenStackHoldsWindows() ? kTextRestoreExit : kTextExit);
+                Target().HoldsHiddenWindows() ? kTextRestoreExit : kTextExit);
     ModifyMenuW(popup_, kCommandHideRestore, MF_BYCOMMAND | MF_STRING | state, kCommandHideRestore,
-                HiddenStackHoldsWindows() ? kTextRestore : kTextHide);
+                Target().HoldsHiddenWindows() ? kTextRestore : kTextHide);
 }
 
 void CTrayIcon::ShowContextMenu(POINT at)
@@ -267,23 +292,24 @@ void CTrayIcon::ShowContextMenu(POINT at)
 
 void CTrayIcon::OnCommand(UINT command)
 {
-    // While engineThread is set the engine owns the dialog's fate. An engine
+    // While the engine has a run the engine owns the dialog's fate. A run
     // that has already ended (after "Restore && Exit", while the dialog is
-    // still closing) is left alone: PostEngineCommand refuses it.
+    // still closing) is left alone: PostCommand refuses it.
+    TrayCommandTarget& target = Target();
     switch (command) {
     case kCommandRestoreExit:
-        if (engineThread)
-            PostEngineCommand(UM_RESTORE_EXIT);
-        else if (EngineDialog* dialog = mainDialog)
-            dialog->PostCloseDialog();
+        if (target.EngineHasRun())
+            target.PostEngineCommand(UM_RESTORE_EXIT);
+        else
+            target.CloseDialog();
         break;
     case kCommandSetting:
-        if (engineThread)
-            PostEngineCommand(UM_SHOW_SETTINGS);
+        if (target.EngineHasRun())
+            target.PostEngineCommand(UM_SHOW_SETTINGS);
         break;
     case kCommandHideRestore:
-        if (engineThread)
-            PostEngineCommand(UM_TOGGLE_HIDE);
+        if (target.EngineHasRun())
+            target.PostEngineCommand(UM_TOGGLE_HIDE);
         break;
     default:
         break;

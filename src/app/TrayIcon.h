@@ -8,6 +8,25 @@
 // The tray icon's callback message.
 inline constexpr UINT UM_TRAY_NOTIFY = WM_USER + 1; // 1025
 
+// What the tray's menu asks of the rest of the program: the main dialog and
+// the engine. The program's own unless a test puts a recorder in its place.
+class TrayCommandTarget {
+public:
+    virtual ~TrayCommandTarget() = default;
+    virtual bool DialogVisible() const = 0;
+    // A close request, handled on the dialog's own thread as its Exit button.
+    virtual void CloseDialog() = 0;
+    // The engine owns the dialog's fate (it has a run the dialog has not
+    // taken back).
+    virtual bool EngineHasRun() const = 0;
+    // Posts a UM_ command to the engine's run; false when it takes none.
+    virtual bool PostEngineCommand(UINT message) = 0;
+    virtual bool HoldsHiddenWindows() = 0;
+};
+
+// The program's own: TheEngine() and the application's main window.
+TrayCommandTarget& ProgramTrayTarget();
+
 // The program's one icon in the taskbar's notification area, with its hidden
 // window that receives the shell's notifications and the context menu's
 // commands. Everything here runs on the main thread, except Update, which the
@@ -42,6 +61,9 @@ public:
 
     // Carries out one menu command.
     void OnCommand(UINT command);
+
+    // Where the menu's commands go; null puts back ProgramTrayTarget().
+    void SetTarget(TrayCommandTarget* target) { target_ = target; }
 
     HWND Window() const { return window_; }
     HMENU Popup() const { return popup_; }
@@ -78,6 +100,9 @@ private:
     int shownIndex_ = 0;
     std::wstring shownTooltip_;
     UINT taskbarCreatedMessage_ = 0;
+    TrayCommandTarget* target_ = nullptr;
+
+    TrayCommandTarget& Target() const { return target_ != nullptr ? *target_ : ProgramTrayTarget(); }
 };
 
 extern CTrayIcon theTrayIcon;

@@ -6,9 +6,8 @@
 #include "catalogue/EnArray.h"
 #include "catalogue/WindowCatalogue.h"
 
-// The user's choices of what to hide. No lock: the pages change them only
-// while the engine is not armed, and the engine reads them only while the
-// dialog is hidden.
+// The user's choices of what to hide. User-interface thread only: the pages
+// change them at any time, and the engine takes a copy when it is armed.
 
 // The upper-casing used for every executable path the program compares.
 std::wstring UpperCasePath(const std::wstring& path);

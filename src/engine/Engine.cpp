@@ -4,23 +4,16 @@
 
 #include "catalogue/WindowCatalogue.h"
 #include "engine/Display.h"
-#include "engine/EngineDialog.h"
 #include "engine/Hiding.h"
 #include "engine/NotifyArea.h"
-#include "engine/Recovery.h"
-#include "engine/SettingFile.h"
-#include "engine/Volume.h"
-#include "framework/Thread.h"
-
-std::atomic<LONG> engineStop{0};
-std::atomic<LONG> engineDone{1};
-CWinThread* engineThread = nullptr;
-EngineDialog* mainDialog = nullptr;
+#include "engine/Unmute.h"
 
 namespace {
 
 constexpr DWORD kPollPeriodMs = 20;
 constexpr DWORD kDebounceMs = 1000;
+// A thread makes its queue first thing; a start never waits longer for it.
+constexpr DWORD kQueueReadyTimeoutMs = 1000;
 
 } // namespace
 
@@ -30,28 +23,37 @@ EngineOperations DefaultEngineOperations()
     ops.chordIsDown = [](const HotkeyChord& chord) { return ChordIsDown(chord); };
     ops.tickCount = []() -> DWORD { return GetTickCount(); };
     ops.sleep = [](DWORD milliseconds) { Sleep(milliseconds); };
-    ops.hideChosenWindows = [] { return HideChosenWindows(); };
-    ops.hideProcessWindows = [] { return HideProcessWindows(); };
-    ops.hideFileWindows = [] { return HideFileWindows(); };
-    ops.bringTopWindow = [] { return BringTopWindow(); };
-    ops.restoreHidden = [] { return RestoreHidden(); };
-    ops.setVolumeMute = [](bool mute) { SetVolumeMute(mute); };
+    ops.hideChosenWindows = HideChosenWindows;
+    ops.hideProcessWindows = HideProcessWindows;
+    ops.hideFileWindows = HideFileWindows;
+    ops.bringTopWindow = BringTopWindow;
+    ops.restoreHidden = RestoreHidden;
+    ops.setVolumeMute = [](VolumeMute& volume, bool mute) { volume.SetVolumeMute(mute); };
     ops.lockWorkStation = []() -> BOOL { return LockWorkStation(); };
     ops.startScreensaver = [] { StartScreensaver(); };
     ops.applyStoredDisplayMode = []() -> LONG { return ApplyStoredDisplayMode(); };
     ops.hideNotificationArea = [](bool hide) { HideNotificationArea(hide); };
+    ops.postToDialog = [](HWND dialog, UINT message) {
+        if (dialog != nullptr)
+            PostMessageW(dialog, message, 0, 0);
+    };
     return ops;
 }
 
-EngineOperations engineOperations = DefaultEngineOperations();
+EngineRun::~EngineRun()
+{
+    if (thread != nullptr)
+        CloseHandle(thread);
+    if (queueReady != nullptr)
+        CloseHandle(queueReady);
+}
 
-EnginePoller::EnginePoller() : EnginePoller(settingFile.Data()) {}
-
-EnginePoller::EnginePoller(SettingData* settings) : settings_(settings) {}
+// ---- one poll ----------------------------------------------------------------------------
 
 bool EnginePoller::Poll()
 {
-    engineOperations.sleep(kPollPeriodMs);
+    const EngineOperations& ops = engine_.operations;
+    ops.sleep(kPollPeriodMs);
 
     // One message per poll; whatever else is queued waits for the next polls.
     // Without a message the buffer is cleared, so a command is acted on only
@@ -64,7 +66,7 @@ bool EnginePoller::Poll()
     // The toggle goes first: a show-dialog chord that contains the toggle
     // chord toggles, and a command taken while the toggle chord is held is
     // dropped.
-    if (engineOperations.chordIsDown(settings_->toggleChord) || command == UM_TOGGLE_HIDE) {
+    if (ops.chordIsDown(run_.settings.toggleChord) || command == UM_TOGGLE_HIDE) {
         Toggle();
         // The sequences call into other programs' windows, and anything that
         // peeks at our queue meanwhile may leave its status bits cleared
@@ -72,7 +74,7 @@ bool EnginePoller::Poll()
         queueSeenEmpty_ = false;
         return true;
     }
-    if (engineOperations.chordIsDown(settings_->showDialogChord) || command == UM_SHOW_SETTINGS) {
+    if (ops.chordIsDown(run_.settings.showDialogChord) || command == UM_SHOW_SETTINGS) {
         ShowDialogAndEnd();
         return false;
     }
@@ -101,160 +103,221 @@ bool EnginePoller::TakeMessage()
 void EnginePoller::Toggle()
 {
     // Unsigned 32-bit difference: right across the wrap of the tick count.
-    const DWORD now = engineOperations.tickCount();
+    const DWORD now = engine_.operations.tickCount();
     if (static_cast<DWORD>(now - lastToggleTick_) < kDebounceMs)
         return;
     lastToggleTick_ = now;
-    {
-        std::lock_guard<CCriticalSection> guard(engineLock);
-        if (!hidden_)
-            HideSequence();
-        else
-            RestoreSequence();
-    }
+    if (!hidden_)
+        HideSequence();
+    else
+        engine_.RestoreEverything(false);
     // Flips even when the hide found nothing: the next press is a restore.
     hidden_ = !hidden_;
 }
 
 void EnginePoller::HideSequence()
 {
+    const EngineOperations& ops = engine_.operations;
     int count = 0;
     {
         // The refresher must not rebuild the catalogue while it is walked.
-        std::lock_guard<CCriticalSection> guard(windowLock);
-        count += engineOperations.hideChosenWindows();
-        count += engineOperations.hideProcessWindows();
-        count += engineOperations.hideFileWindows();
+        std::lock_guard<CCriticalSection> engineGuard(engine_.engineLock);
+        std::lock_guard<CCriticalSection> windowGuard(windowLock);
+        count += ops.hideChosenWindows(run_.targets, engine_.hidden_);
+        count += ops.hideProcessWindows(run_.targets, engine_.hidden_);
+        count += ops.hideFileWindows(run_.targets, engine_.hidden_);
     }
-    engineOperations.bringTopWindow();
-    if (count <= 0)
-        return;
-
+    ops.bringTopWindow(run_.targets);
     // Locking or blanking the screen only makes sense when there was
     // something to hide.
-    if (settings_->muteVolume)
-        engineOperations.setVolumeMute(true);
-    if (settings_->lockComputer)
-        engineOperations.lockWorkStation();
-    if (settings_->startScreensaver)
-        engineOperations.startScreensaver();
-    if (settings_->restoreResolution)
-        engineOperations.applyStoredDisplayMode();
-    if (settings_->hideNotifyArea)
-        engineOperations.hideNotificationArea(true);
-    // Whoever restores after our death must know what to undo.
-    hiddenJournal.NoteSideActions(muted != 0, savedWaveVolume, settings_->hideNotifyArea != 0);
-    hiddenJournal.Save();
-}
-
-void EnginePoller::RestoreSequence()
-{
-    // An empty stack means the last hide found nothing, so no side action ran.
-    if (!hiddenStack.IsEmpty()) {
-        if (settings_->muteVolume)
-            engineOperations.setVolumeMute(false);
-        if (settings_->hideNotifyArea)
-            engineOperations.hideNotificationArea(false);
-    }
-    engineOperations.restoreHidden();
+    if (count > 0)
+        engine_.ApplySideActions(run_.settings);
 }
 
 void EnginePoller::ShowDialogAndEnd()
 {
-    {
-        std::lock_guard<CCriticalSection> guard(engineLock);
-        if (hidden_ && !hiddenStack.IsEmpty()) {
-            if (settings_->muteVolume)
-                engineOperations.setVolumeMute(false);
-            if (settings_->hideNotifyArea)
-                engineOperations.hideNotificationArea(false);
-            engineOperations.restoreHidden();
-        }
-    }
-    engineStop.store(1);
-    if (EngineDialog* dialog = mainDialog) {
-        dialog->EngineShowDialog();
-        dialog->EngineRestoreDialog();
-        dialog->EngineForegroundDialog();
-        dialog->EngineRepaintDialog();
-    }
+    if (hidden_ && engine_.HoldsHiddenWindows())
+        engine_.RestoreEverything(false);
+    run_.engineStop.store(1);
+    engine_.operations.postToDialog(run_.dialog, UM_ENGINE_SHOW_DIALOG);
 }
 
 void EnginePoller::RestoreAndExit()
 {
-    if (hidden_) {
-        // Unmutes only if we muted, whatever the option says now.
-        engineOperations.setVolumeMute(false);
+    if (hidden_)
+        engine_.RestoreEverything(false);
+    // Closed on its own thread, as its Exit button closes it.
+    engine_.operations.postToDialog(run_.dialog, WM_CLOSE);
+    run_.engineStop.store(1);
+}
+
+// ---- the engine ------------------------------------------------------------------------------
+
+CEngine::CEngine() : operations(DefaultEngineOperations()), volume_(std::make_shared<VolumeMute>()) {}
+
+CEngine::~CEngine() = default;
+
+void CEngine::ApplySideActions(const SettingData& settings)
+{
+    // The calls that may wait on the system (the lock, the screensaver, a
+    // display mode change) run without engineLock, so that the session's end
+    // or the tray is never held up by them.
+    if (settings.muteVolume) {
+        operations.setVolumeMute(*volume_, true);
         std::lock_guard<CCriticalSection> guard(engineLock);
-        if (settings_->hideNotifyArea && !hiddenStack.IsEmpty())
-            engineOperations.hideNotificationArea(false);
-        engineOperations.restoreHidden();
+        muteRequested_ = true;
     }
-    if (EngineDialog* dialog = mainDialog)
-        dialog->PostCloseDialog();
-    engineStop.store(1);
+    if (settings.lockComputer)
+        operations.lockWorkStation();
+    if (settings.startScreensaver)
+        operations.startScreensaver();
+    if (settings.restoreResolution)
+        operations.applyStoredDisplayMode();
+    if (settings.hideNotifyArea) {
+        operations.hideNotificationArea(true);
+        std::lock_guard<CCriticalSection> guard(engineLock);
+        notifyAreaHidden_ = true;
+    }
+    // Whoever restores after our death must know what to undo.
+    std::lock_guard<CCriticalSection> guard(engineLock);
+    hidden_.hiddenJournal.NoteSideActions(volume_->Muted(), volume_->SavedWaveVolume(), notifyAreaHidden_);
+    hidden_.hiddenJournal.Save();
+}
+
+int CEngine::RestoreEverything(bool onHelperThread)
+{
+    // Each side action is taken over under the lock and undone once, by
+    // whichever thread restores first.
+    bool unmute = false;
+    bool showNotifyArea = false;
+    {
+        std::lock_guard<CCriticalSection> guard(engineLock);
+        std::swap(unmute, muteRequested_);
+        std::swap(showNotifyArea, notifyAreaHidden_);
+    }
+    if (unmute) {
+        if (onHelperThread)
+            UndoOwnMute(volume_, operations.setVolumeMute);
+        else
+            operations.setVolumeMute(*volume_, false);
+    }
+    if (showNotifyArea)
+        operations.hideNotificationArea(false);
+    std::lock_guard<CCriticalSection> guard(engineLock);
+    return operations.restoreHidden(hidden_);
+}
+
+bool CEngine::HoldsHiddenWindows()
+{
+    std::lock_guard<CCriticalSection> guard(engineLock);
+    return !hidden_.IsEmpty();
 }
 
 namespace {
 
-// Signalled by the engine once its message queue exists. Made once and kept
-// for the whole run, so a thread that comes late never signals a closed handle.
-HANDLE EngineQueueReady()
-{
-    static const HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    return ready;
-}
+struct ThreadStart {
+    CEngine* engine;
+    std::shared_ptr<EngineRun> run;
+};
 
 } // namespace
 
-UINT EngineThread(LPVOID)
+DWORD WINAPI CEngine::ThreadMain(LPVOID parameter)
 {
-    // The stop flag was cleared by the starter before the thread existed:
-    // clearing it again here could lose a stop asked for in between.
-    engineDone.store(0);
+    // The thread holds its own run: a run the dialog has let go of, or
+    // replaced, stays alive until its thread is done with it.
+    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
+    EngineRun& run = *start->run;
+    run.threadId.store(GetCurrentThreadId());
     {
         // Make the message queue now, so the tray's first command is kept
         // even when it comes before the first poll.
         MSG probe;
         PeekMessageW(&probe, nullptr, 0, 0, PM_NOREMOVE);
-        if (HANDLE ready = EngineQueueReady())
-            SetEvent(ready);
+        SetEvent(run.queueReady);
     }
-    EnginePoller poller;
-    while (engineStop.load() == 0) {
+    EnginePoller poller(*start->engine, run);
+    while (run.engineStop.load() == 0) {
         if (!poller.Poll())
             break;
     }
-    engineDone.store(1);
+    run.engineDone.store(1);
     return 0;
 }
 
-CWinThread* StartEngineThread()
+bool CEngine::Start(const SettingData& settings, EngineTargets targets, HWND dialog)
 {
-    engineStop.store(0);
-    engineDone.store(0);
-    // A thread message posted before the thread has a queue is lost, so the
-    // tray's commands are taken only once the queue exists (a short, bounded
-    // wait: the thread makes it first thing).
-    HANDLE ready = EngineQueueReady();
-    if (ready)
-        ResetEvent(ready);
-    CWinThread* thread = AfxBeginThread(EngineThread, nullptr);
-    if (!thread)
-        engineDone.store(1);
-    else if (ready)
-        WaitForSingleObject(ready, 1000);
-    return thread;
-}
-
-bool EngineAcceptsCommands()
-{
-    return engineThread != nullptr && engineStop.load() == 0 && engineDone.load() == 0;
-}
-
-bool PostEngineCommand(UINT message)
-{
-    if (!EngineAcceptsCommands())
+    auto run = std::make_shared<EngineRun>();
+    run->settings = settings;
+    run->targets = std::move(targets);
+    run->dialog = dialog;
+    run->queueReady = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (run->queueReady == nullptr)
         return false;
-    return engineThread->PostThreadMessage(message, 0, 0) != 0;
+    auto start = std::make_unique<ThreadStart>(ThreadStart{this, run});
+    run->thread = CreateThread(nullptr, 0, ThreadMain, start.get(), 0, nullptr);
+    if (run->thread == nullptr)
+        return false;
+    start.release(); // the thread owns it now
+    // A thread message posted before the thread has a queue is lost, so the
+    // tray's commands are taken only once the queue exists.
+    WaitForSingleObject(run->queueReady, kQueueReadyTimeoutMs);
+    // A run still ending keeps itself alive; shutdown waits for it as well.
+    if (run_ && run_->engineDone.load() == 0)
+        previous_ = run_;
+    run_ = std::move(run);
+    dialogOwned_ = true;
+    return true;
+}
+
+void CEngine::ForgetRun()
+{
+    dialogOwned_ = false;
+}
+
+bool CEngine::AcceptsCommands() const
+{
+    return HasRun() && run_->engineStop.load() == 0 && run_->engineDone.load() == 0 && run_->threadId.load() != 0;
+}
+
+bool CEngine::PostCommand(UINT message)
+{
+    if (!AcceptsCommands())
+        return false;
+    return PostThreadMessageW(run_->threadId.load(), message, 0, 0) != FALSE;
+}
+
+void CEngine::RequestStop()
+{
+    if (run_)
+        run_->engineStop.store(1);
+    if (previous_)
+        previous_->engineStop.store(1);
+}
+
+bool CEngine::WaitEnded(ULONGLONG deadlineTick) const
+{
+    for (const auto* run : {&previous_, &run_}) {
+        if (!*run || (*run)->engineDone.load() != 0)
+            continue;
+        const ULONGLONG now = GetTickCount64();
+        const DWORD wait = deadlineTick > now ? static_cast<DWORD>(deadlineTick - now) : 0;
+        WaitForSingleObject((*run)->thread, wait);
+    }
+    return RunEnded();
+}
+
+bool CEngine::RunEnded() const
+{
+    for (const auto* run : {&previous_, &run_}) {
+        if (*run && (*run)->engineDone.load() == 0)
+            return false;
+    }
+    return true;
+}
+
+CEngine& TheEngine()
+{
+    static CEngine engine;
+    return engine;
 }

@@ -1,47 +1,34 @@
 #pragma once
+// The engine: the object that owns an armed run and everything a hide
+// leaves behind. It polls the two hotkey chords on a thread of its own, hides
+// and restores the chosen windows, carries out the side actions and undoes
+// them.
+//
+// Threads: Start, RequestStop, PostCommand and the other run calls belong to
+// the user-interface thread. The engine thread reads only its run's own copy
+// of the settings and the targets. What both touch (the hidden windows, the
+// journal and the side actions in force) is behind engineLock, which is held
+// only around short work that never waits on another program for long.
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 
+#include "engine/EngineTargets.h"
+#include "engine/HiddenWindows.h"
 #include "engine/HotkeyChord.h"
 #include "engine/SettingData.h"
-
-class CWinThread;
+#include "engine/Volume.h"
+#include "framework/Sync.h"
 
 // Thread messages to the engine (both parameters 0): the tray's commands.
 inline constexpr UINT UM_TOGGLE_HIDE = WM_USER + 100;   // 1124: as a press of the show/hide chord
 inline constexpr UINT UM_SHOW_SETTINGS = WM_USER + 101; // 1125: as a press of the show-dialog chord
 inline constexpr UINT UM_RESTORE_EXIT = WM_USER + 102;  // 1126: restore, close the main dialog, end
 
-// The engine's stop protocol: engineStop asks it to end; engineDone is 1
-// whenever no engine runs (also before the first one, so that a shutdown
-// without an engine does not wait).
-extern std::atomic<LONG> engineStop;
-extern std::atomic<LONG> engineDone;
-
-// The running engine's thread object, or null. Written only on the main
-// thread: set when the dialog arms the engine, cleared when it is shown. It
-// can still point at an engine that has ended by itself (after "Restore &&
-// Exit") until the dialog has closed: use EngineAcceptsCommands() first.
-extern CWinThread* engineThread;
-
-// The thread procedure; the parameter is unused. Polls every 20 ms until
-// engineStop is set or it ends itself.
-UINT EngineThread(LPVOID parameter);
-
-// Starts EngineThread through the framework (default priority and stack).
-// The flags are reset before the thread exists, so that the tray and
-// shutdown never see a stale "ended" or "done" from the previous run.
-// Returns the thread object (owned by the caller), or null.
-CWinThread* StartEngineThread();
-
-// Whether the tray may post to engineThread: it is set and the engine it
-// refers to has neither ended nor been told to end.
-bool EngineAcceptsCommands();
-
-// Posts one of the UM_ messages to the engine when EngineAcceptsCommands();
-// returns whether it was posted.
-bool PostEngineCommand(UINT message);
+// Posted by the engine to the main dialog (both parameters 0): show yourself
+// again, the engine has ended. For "Restore && Exit" it posts WM_CLOSE.
+inline constexpr UINT UM_ENGINE_SHOW_DIALOG = WM_APP + 40;
 
 // Everything the engine does to the world goes through this table, so that
 // tests can drive polls one by one and record what happens in which order.
@@ -51,33 +38,48 @@ struct EngineOperations {
     DWORD (*tickCount)();
     void (*sleep)(DWORD milliseconds);
 
-    int (*hideChosenWindows)();
-    int (*hideProcessWindows)();
-    int (*hideFileWindows)();
-    int (*bringTopWindow)();
-    int (*restoreHidden)();
+    int (*hideChosenWindows)(const EngineTargets& targets, HiddenWindows& hidden);
+    int (*hideProcessWindows)(const EngineTargets& targets, HiddenWindows& hidden);
+    int (*hideFileWindows)(const EngineTargets& targets, HiddenWindows& hidden);
+    int (*bringTopWindow)(const EngineTargets& targets);
+    int (*restoreHidden)(HiddenWindows& hidden);
 
-    void (*setVolumeMute)(bool mute);
+    void (*setVolumeMute)(VolumeMute& volume, bool mute);
     BOOL (*lockWorkStation)();
     void (*startScreensaver)();
     LONG (*applyStoredDisplayMode)();
     void (*hideNotificationArea)(bool hide);
+
+    // Tells the main dialog what to do (UM_ENGINE_SHOW_DIALOG, WM_CLOSE).
+    void (*postToDialog)(HWND dialog, UINT message);
 };
 
 // The real operations.
 EngineOperations DefaultEngineOperations();
 
-// The table the engine uses; tests swap it and put the defaults back.
-extern EngineOperations engineOperations;
+// One armed run: its own stop and done flags, so that a thread that ends
+// late can only ever mark its own run finished, and its own copy of what it
+// acts on. Shared by the engine and the run's thread.
+struct EngineRun {
+    SettingData settings{};
+    EngineTargets targets;
+    HWND dialog = nullptr;               // where the run posts its requests
+    std::atomic<LONG> engineStop{0};     // asks the run to end
+    std::atomic<LONG> engineDone{0};     // the run's thread has ended
+    std::atomic<DWORD> threadId{0};
+    HANDLE queueReady = nullptr;         // set once the thread's queue exists
+    HANDLE thread = nullptr;
+    ~EngineRun();
+};
+
+class CEngine;
 
 // One run of the engine's loop, split so that a test can run it poll by
 // poll on its own thread (messages come from the calling thread's queue).
 class EnginePoller {
 public:
-    // Fresh state: not hidden, last toggle at tick 0, settings taken from
-    // settingFile.
-    EnginePoller();
-    explicit EnginePoller(SettingData* settings);
+    // Fresh state: not hidden, last toggle at tick 0.
+    EnginePoller(CEngine& engine, EngineRun& run) : engine_(engine), run_(run) {}
 
     // One poll: sleep 20 ms, take at most one message, then toggle, show the
     // dialog, or restore and exit. Returns false when the loop must end.
@@ -91,13 +93,89 @@ private:
     bool TakeMessage();
     void Toggle();
     void HideSequence();
-    void RestoreSequence();
     void ShowDialogAndEnd();
     void RestoreAndExit();
 
-    SettingData* settings_;
+    CEngine& engine_;
+    EngineRun& run_;
     bool hidden_ = false;
     DWORD lastToggleTick_ = 0;
     MSG message_{};
     bool queueSeenEmpty_ = false; // the last poll found the queue empty
 };
+
+class CEngine {
+public:
+    CEngine();
+    CEngine(const CEngine&) = delete;
+    CEngine& operator=(const CEngine&) = delete;
+    ~CEngine();
+
+    // ---- the user-interface thread -------------------------------------
+
+    // Arms a new run with a copy of `settings` and `targets`; requests go to
+    // `dialog`. Returns false when no thread could be started. A previous run
+    // that is still ending keeps only its own state.
+    bool Start(const SettingData& settings, EngineTargets targets, HWND dialog);
+
+    // A run has been started and the dialog has not been shown since: the
+    // engine owns the dialog's fate (the tray then sends it its commands).
+    bool HasRun() const { return run_ != nullptr && dialogOwned_; }
+    // The dialog is on screen again: the run, ended or ending, is let go.
+    void ForgetRun();
+
+    // Whether the current run takes commands: it exists and has neither
+    // ended nor been told to end.
+    bool AcceptsCommands() const;
+    // Posts one of the UM_ commands to the run when AcceptsCommands().
+    bool PostCommand(UINT message);
+
+    // Asks the current run to end; WaitEnded waits (until `deadlineTick` of
+    // GetTickCount64) for its thread to finish. True when no run is left.
+    void RequestStop();
+    bool WaitEnded(ULONGLONG deadlineTick) const;
+    bool RunEnded() const;
+
+    // ---- any thread ----------------------------------------------------
+
+    // The one way back: undoes the side actions in force (the mute, the
+    // hidden notification area) and shows every hidden window, the first
+    // hidden in front. `onHelperThread`: unmute on a thread of its own (for
+    // callers whose COM apartment must stay untouched). Returns the number
+    // of windows shown.
+    int RestoreEverything(bool onHelperThread);
+
+    // Whether windows are hidden right now (the tray's menu texts).
+    bool HoldsHiddenWindows();
+
+    // The journal, for start-up's recovery guard.
+    HiddenJournal& Journal() { return hidden_.hiddenJournal; }
+
+    // What the engine does to the world; tests swap it before a run.
+    EngineOperations operations;
+
+    // Guards the hidden windows, the journal and the side actions in force.
+    CCriticalSection engineLock;
+
+private:
+    friend class EnginePoller;
+    static DWORD WINAPI ThreadMain(LPVOID parameter);
+
+    // The hide's side actions, after the windows are gone.
+    void ApplySideActions(const SettingData& settings);
+
+    HiddenWindows hidden_;
+    bool muteRequested_ = false;
+    bool notifyAreaHidden_ = false;
+    // Shared with an unmute helper thread, which may outlive its caller's wait.
+    std::shared_ptr<VolumeMute> volume_;
+
+    // User-interface thread only: the latest run, and the one before it
+    // while that one is still ending.
+    std::shared_ptr<EngineRun> run_;
+    std::shared_ptr<EngineRun> previous_;
+    bool dialogOwned_ = false;
+};
+
+// The program's engine.
+CEngine& TheEngine();

@@ -4,9 +4,6 @@
 #include <mmdeviceapi.h>
 #include <objbase.h>
 
-int muted = 0;
-DWORD savedWaveVolume = 0;
-
 namespace {
 
 OsMajorVersionSource osVersionSource = nullptr;
@@ -33,7 +30,9 @@ private:
     T* pointer_ = nullptr;
 };
 
-void SetEndpointMute(bool mute) {
+} // namespace
+
+void VolumeMute::SetEndpointMute(bool mute) {
     // The result does not matter: a second call on a thread that already
     // joined the apartment is harmless, and a failure shows up below.
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -55,30 +54,28 @@ void SetEndpointMute(bool mute) {
     // Only the mute switch: the user's level stays as it is.
     endpoint->SetMute(mute ? TRUE : FALSE, nullptr);
     if (endpointObserver != nullptr) endpointObserver(endpoint.Get());
-    muted = mute ? 1 : 0;
+    muted_ = mute;
     // Released in reverse order: endpoint, device, enumerator.
 }
 
-void SetWaveMute(bool mute) {
+void VolumeMute::SetWaveMute(bool mute) {
     HWAVEOUT device0 = nullptr;
     if (mute) {
         // Muting twice must not save the silence over the user's volume.
-        if (!muted) {
+        if (!muted_) {
             DWORD volume = 0;
             // Without a readable volume there is nothing we could put back,
             // so nothing is muted either.
             if (waveCalls.getVolume(device0, &volume) != MMSYSERR_NOERROR) return;
-            savedWaveVolume = volume;
+            savedWaveVolume_ = volume;
         }
         if (waveCalls.setVolume(device0, 0) != MMSYSERR_NOERROR) return;
-        muted = 1;
+        muted_ = true;
     } else {
-        waveCalls.setVolume(device0, savedWaveVolume);
-        muted = 0;
+        waveCalls.setVolume(device0, savedWaveVolume_);
+        muted_ = false;
     }
 }
-
-} // namespace
 
 DWORD SystemMajorVersion() {
     OSVERSIONINFOW info = {};
@@ -102,12 +99,34 @@ void SetWaveVolumeCalls(const WaveVolumeCalls* calls) {
 
 void SetEndpointMuteObserver(EndpointMuteObserver observer) { endpointObserver = observer; }
 
-void SetVolumeMute(bool mute) {
-    if (!muted && !mute) return; // nothing to undo
+void VolumeMute::SetVolumeMute(bool mute) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!muted_ && !mute) return; // nothing to undo
 
     DWORD major = osVersionSource != nullptr ? osVersionSource() : SystemMajorVersion();
     if (major >= 6)
         SetEndpointMute(mute);
     else
         SetWaveMute(mute);
+}
+
+bool VolumeMute::Muted() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return muted_;
+}
+
+DWORD VolumeMute::SavedWaveVolume() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return savedWaveVolume_;
+}
+
+void VolumeMute::TakeOver(DWORD savedWaveVolume) {
+    std::lock_guard<std::mutex> guard(lock_);
+    savedWaveVolume_ = savedWaveVolume;
+    muted_ = true;
+}
+
+void VolumeMute::Forget() {
+    std::lock_guard<std::mutex> guard(lock_);
+    muted_ = false;
 }

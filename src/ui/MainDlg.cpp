@@ -8,7 +8,6 @@
 #include "engine/SettingFile.h"
 #include "framework/Dpi.h"
 #include "framework/Gdi.h"
-#include "framework/Thread.h"
 #include "framework/WinApp.h"
 #include "ui/TrayTarget.h"
 
@@ -65,7 +64,7 @@ void FitControlsIntoPage(HWND page)
 
 } // namespace
 
-CMainDlg::CMainDlg() : CDialog(IDD_COVELIN_DIALOG)
+CMainDlg::CMainDlg(CEngine* engine) : CDialog(IDD_COVELIN_DIALOG), engine_(engine != nullptr ? *engine : TheEngine())
 {
     icon_ = static_cast<HICON>(::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0,
                                             LR_DEFAULTSIZE | LR_SHARED));
@@ -73,8 +72,6 @@ CMainDlg::CMainDlg() : CDialog(IDD_COVELIN_DIALOG)
 
 CMainDlg::~CMainDlg()
 {
-    if (engineThread == engineThreadObject_.get())
-        engineThread = nullptr;
     if (m_hWnd != nullptr && ::IsWindow(m_hWnd))
         ::DestroyWindow(m_hWnd);
 }
@@ -242,17 +239,10 @@ void CMainDlg::OnStart()
     optionPage_.SaveOptions();
     ShowWindow(SW_MINIMIZE);
     ShowWindow(SW_HIDE);
-    // The previous engine ends right after it has shown the dialog; let it
-    // finish first, so that its last "done" cannot be taken for the new
-    // engine's. Its thread object can go then.
-    if (engineThreadObject_ && engineThreadObject_->m_hThread != nullptr)
-        ::WaitForSingleObject(engineThreadObject_->m_hThread, 1000);
-    if (engineThread == engineThreadObject_.get())
-        engineThread = nullptr;
-    engineThreadObject_.reset(StartEngineThread());
-    engineThread = engineThreadObject_.get();
+    // The engine works on a copy of the choices: the pages stay free to
+    // change their lists while it runs.
     // Without an engine no hotkey could bring the dialog back: stay shown.
-    if (engineThread == nullptr) {
+    if (!engine_.Start(*settingFile.Data(), CaptureTargets(), m_hWnd)) {
         ShowWindow(SW_RESTORE);
         ::SetForegroundWindow(m_hWnd);
     }
@@ -271,7 +261,7 @@ void CMainDlg::OnShowWindow(BOOL show)
     const SettingData* data = settingFile.Data();
     if (show) {
         // Shown again: the engine has ended or is ending by itself.
-        engineThread = nullptr;
+        engine_.ForgetRun();
         if (data->hideOwnIcon)
             DialogTrayIcon().Update(data->trayIcon, 0, nullptr);
     } else if (data->hideOwnIcon) {
@@ -293,9 +283,21 @@ bool CMainDlg::OnPaint()
     return true;
 }
 
+void CMainDlg::OnEngineShowDialog()
+{
+    ShowWindow(SW_SHOW);
+    ShowWindow(SW_RESTORE);
+    ::SetForegroundWindow(m_hWnd);
+    Invalidate();
+}
+
 bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
+    case UM_ENGINE_SHOW_DIALOG:
+        OnEngineShowDialog();
+        result = 0;
+        return true;
     case WM_SYSCOMMAND:
         // The close box and Alt+F4 arm the engine like Start; they do not
         // end the program.

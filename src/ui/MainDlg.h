@@ -4,7 +4,6 @@
 // saves and ends the program.
 #include <memory>
 
-#include "engine/EngineDialog.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/Gdi.h"
@@ -16,15 +15,16 @@
 #include "ui/SettingDlg.h"
 #include "ui/WindowsDlg.h"
 
-class CWinThread;
+class CEngine;
 
-class CMainDlg : public CDialog, public EngineDialog {
+class CMainDlg : public CDialog {
 public:
     static constexpr int kPageCount = 6;
     // Pixels at 96 DPI, scaled to the dialog's DPI: the client area's edge.
     static constexpr int kClientSize = 400;
 
-    CMainDlg();
+    // `engine` (TheEngine() when null) is the one Start arms.
+    explicit CMainDlg(CEngine* engine = nullptr);
     ~CMainDlg() override;
 
     // The page of tab `index` (0 to 5), or null.
@@ -51,7 +51,6 @@ public:
     void OnDpiChanged(UINT dpi) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
-    HWND DialogWindow() const override { return m_hWnd; }
 
 private:
     void ArrangeControls();
@@ -77,7 +76,7 @@ private:
     COptionDlg optionPage_;
     CSettingDlg settingPage_;
     CAboutDlg aboutPage_;
-    // The engine threads this dialog started; the last one is kept until the
-    // next start or the dialog's end, since engineThread may still name it.
-    std::unique_ptr<CWinThread> engineThreadObject_;
+    void OnEngineShowDialog();
+
+    CEngine& engine_;
 };

@@ -8,20 +8,31 @@
 #include <vector>
 
 #include "engine/Engine.h"
-#include "engine/EngineDialog.h"
-#include "engine/Hiding.h"
-#include "framework/Thread.h"
 #include "support/Wait.h"
 
 namespace {
 
-class FakeDialog : public EngineDialog {
+// The dialog and the engine as the tray sees them.
+class FakeTarget : public TrayCommandTarget {
 public:
-    HWND DialogWindow() const override { return nullptr; }
     bool DialogVisible() const override { return visible; }
-    void PostCloseDialog() override { ++closeRequests; }
+    void CloseDialog() override { ++closeRequests; }
+    bool EngineHasRun() const override { return hasRun; }
+    bool PostEngineCommand(UINT message) override
+    {
+        if (!accepts)
+            return false;
+        posted.push_back(message);
+        return true;
+    }
+    bool HoldsHiddenWindows() override { return holdsHidden; }
+
     bool visible = false;
     int closeRequests = 0;
+    bool hasRun = false;
+    bool accepts = false;
+    bool holdsHidden = false;
+    std::vector<UINT> posted;
 };
 
 std::wstring ItemText(HMENU menu, UINT position)
@@ -57,7 +68,7 @@ class TrayIconTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        mainDialog = &dialog;
+        tray.SetTarget(&dialog);
         ThreadMessages();
         ASSERT_EQ(tray.Create(), 1);
     }
@@ -65,20 +76,13 @@ protected:
     {
         if (tray.IsCreated())
             tray.Remove(0);
-        mainDialog = nullptr;
-        engineThread = nullptr;
-        engineStop = 0;
-        engineDone = 1;
-        hiddenStack.RemoveAll();
     }
 
     void Command(UINT id, WORD highWord = 0) { SendMessageW(tray.Window(), WM_COMMAND, MAKEWPARAM(id, highWord), 0); }
     void DoubleClick() { SendMessageW(tray.Window(), UM_TRAY_NOTIFY, 1, WM_LBUTTONDBLCLK); }
 
-    FakeDialog dialog;
+    FakeTarget dialog;
     CTrayIcon tray;
-    // This thread stands in for the engine's.
-    CWinThread engine{nullptr, nullptr};
 };
 
 } // namespace
@@ -100,7 +104,7 @@ TEST_F(TrayIconTest, MenuTextsAndStatesFollowTheHiddenWindowsAndTheDialog)
 
     // Dialog hidden, windows hidden: the restoring texts, nothing greyed.
     dialog.visible = false;
-    hiddenStack.Add(reinterpret_cast<HWND>(0x1234));
+    dialog.holdsHidden = true;
     tray.PrepareMenu();
     EXPECT_EQ(ItemText(popup, 0), L"Restore");
     EXPECT_EQ(ItemText(popup, 3), L"Restore && Exit"); // shown with one ampersand
@@ -118,15 +122,12 @@ TEST_F(TrayIconTest, CommandsGoToTheRunningEngineOnly)
     DoubleClick();
     Command(CTrayIcon::kCommandRestoreExit);
     EXPECT_EQ(dialog.closeRequests, 1);
-    EXPECT_TRUE(ThreadMessages().empty());
+    EXPECT_TRUE(dialog.posted.empty());
 
-    // A running engine gets each command as its thread message; a double
-    // click is "Setting...". Accelerator-style commands, unknown ids and
-    // other mouse notifications do nothing.
-    engine.m_nThreadID = GetCurrentThreadId();
-    engineThread = &engine;
-    engineStop = 0;
-    engineDone = 0;
+    // A running engine gets each command; a double click is "Setting...".
+    // Accelerator-style commands, unknown ids and other mouse notifications
+    // do nothing.
+    dialog.hasRun = dialog.accepts = true;
     Command(CTrayIcon::kCommandHideRestore);
     Command(CTrayIcon::kCommandSetting);
     DoubleClick();
@@ -134,17 +135,17 @@ TEST_F(TrayIconTest, CommandsGoToTheRunningEngineOnly)
     Command(CTrayIcon::kCommandHideRestore, 1);
     Command(40000);
     SendMessageW(tray.Window(), UM_TRAY_NOTIFY, 1, WM_LBUTTONUP);
-    EXPECT_EQ(ThreadMessages(), (std::vector<UINT>{UM_TOGGLE_HIDE, UM_SHOW_SETTINGS, UM_SHOW_SETTINGS, UM_RESTORE_EXIT}));
+    EXPECT_EQ(dialog.posted, (std::vector<UINT>{UM_TOGGLE_HIDE, UM_SHOW_SETTINGS, UM_SHOW_SETTINGS, UM_RESTORE_EXIT}));
     EXPECT_EQ(dialog.closeRequests, 1);
 
-    // The engine has ended itself after "Restore && Exit" while engineThread
-    // still names it: nothing goes anywhere.
-    engineStop = 1;
-    engineDone = 1;
+    // The engine has ended itself after "Restore && Exit" while its run is
+    // still the dialog's: nothing goes anywhere.
+    dialog.posted.clear();
+    dialog.accepts = false;
     for (UINT id : {CTrayIcon::kCommandHideRestore, CTrayIcon::kCommandSetting, CTrayIcon::kCommandRestoreExit})
         Command(id);
     DoubleClick();
-    EXPECT_TRUE(ThreadMessages().empty());
+    EXPECT_TRUE(dialog.posted.empty());
     EXPECT_EQ(dialog.closeRequests, 1);
 }
 

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "catalogue/HideSets.h"
-#include "engine/Hiding.h"
 #include "engine/SettingFile.h"
-#include "framework/Thread.h"
 #include "support/Keyboard.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
@@ -50,14 +47,13 @@ TEST(EngineEndToEnd, CtrlGraveHidesTheChosenWindowsAndTheNextPressRestoresThem)
         return true;
     };
     ASSERT_TRUE(all(true));
-    const SettingData saved = *settingFile.Data();
-    *settingFile.Data() = MakeDefaultSettings();
+    EngineTargets targets;
     for (HWND window : host.Windows())
-        hideWindowSet.Add(window);
+        targets.windows.push_back(window);
     testsupport::ForegroundWindow keyboard;
     ASSERT_TRUE(keyboard.HasForeground());
-    engineThread = StartEngineThread();
-    ASSERT_NE(engineThread, nullptr);
+    CEngine engine;
+    ASSERT_TRUE(engine.Start(MakeDefaultSettings(), targets, nullptr));
 
     const bool hid = HoldChordUntil([&] { return all(false); });
     ReleaseChord();
@@ -65,15 +61,10 @@ TEST(EngineEndToEnd, CtrlGraveHidesTheChosenWindowsAndTheNextPressRestoresThem)
     const bool restored = hid && HoldChordUntil([&] { return all(true); });
     ReleaseChord();
 
-    engineStop = 1;
-    EXPECT_TRUE(testsupport::WaitUntil([] { return engineDone.load() == 1; }, 5000));
-    WaitForSingleObject(engineThread->m_hThread, 5000);
-    delete engineThread;
-    engineThread = nullptr;
-    hideWindowSet.RemoveAll();
-    *settingFile.Data() = saved;
+    engine.RequestStop();
+    EXPECT_TRUE(engine.WaitEnded(GetTickCount64() + 5000));
 
     EXPECT_TRUE(hid) << "Ctrl+` did not hide the windows";
     EXPECT_TRUE(restored) << "Ctrl+` did not restore the windows";
-    EXPECT_TRUE(hiddenStack.IsEmpty());
+    EXPECT_FALSE(engine.HoldsHiddenWindows());
 }

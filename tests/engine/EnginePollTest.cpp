@@ -8,14 +8,11 @@
 #include <vector>
 
 #include "catalogue/WindowCatalogue.h"
-#include "engine/EngineDialog.h"
-#include "engine/Hiding.h"
-#include "framework/Thread.h"
 #include "support/Wait.h"
 
 // The engine driven poll by poll with a clock, a keyboard and a world that
 // the test controls. Every operation it calls is logged with the locks held
-// at the time: [E] engineLock, [EW] engineLock and windowLock.
+// at the time: [E] the engine's lock, [EW] it and windowLock.
 
 namespace {
 
@@ -27,15 +24,17 @@ std::set<int> heldKeys;
 DWORD now;
 int hideCount; // reported by the first hide rule
 bool realSleep;
+CCriticalSection* engineLockSeen; // the lock of the engine under test
 
-bool HeldHere(CCriticalSection& section)
+bool HeldHere(CCriticalSection* section)
 {
-    return static_cast<CRITICAL_SECTION*>(section)->OwningThread == ULongToHandle(GetCurrentThreadId());
+    return section != nullptr &&
+           static_cast<CRITICAL_SECTION*>(*section)->OwningThread == ULongToHandle(GetCurrentThreadId());
 }
 
 void Log(const std::string& what)
 {
-    const std::string locks = std::string(HeldHere(engineLock) ? "E" : "") + (HeldHere(windowLock) ? "W" : "");
+    const std::string locks = std::string(HeldHere(engineLockSeen) ? "E" : "") + (HeldHere(&windowLock) ? "W" : "");
     std::lock_guard<std::mutex> guard(eventsLock);
     events.push_back(locks.empty() ? what : what + "[" + locks + "]");
 }
@@ -52,37 +51,30 @@ EngineOperations FakeOperations()
         if (realSleep)
             Sleep(ms);
     };
-    ops.hideChosenWindows = [] {
+    ops.hideChosenWindows = [](const EngineTargets&, HiddenWindows& hidden) {
         Log("hideChosen");
         for (int i = 0; i < hideCount; ++i)
-            hiddenStack.Add(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x100 + i)));
+            hidden.Push(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x100 + i)));
         return hideCount;
     };
-    ops.hideProcessWindows = [] { return Log("hideProcess"), 0; };
-    ops.hideFileWindows = [] { return Log("hideFile"), 0; };
-    ops.bringTopWindow = [] { return Log("bringTop"), 0; };
-    ops.restoreHidden = [] {
+    ops.hideProcessWindows = [](const EngineTargets&, HiddenWindows&) { return Log("hideProcess"), 0; };
+    ops.hideFileWindows = [](const EngineTargets&, HiddenWindows&) { return Log("hideFile"), 0; };
+    ops.bringTopWindow = [](const EngineTargets&) { return Log("bringTop"), 0; };
+    ops.restoreHidden = [](HiddenWindows& hidden) {
         Log("restore");
-        hiddenStack.RemoveAll();
+        hidden.hiddenStack.RemoveAll();
         return 0;
     };
-    ops.setVolumeMute = [](bool mute) { Log(mute ? "mute" : "unmute"); };
+    ops.setVolumeMute = [](VolumeMute&, bool mute) { Log(mute ? "mute" : "unmute"); };
     ops.lockWorkStation = []() -> BOOL { return Log("lock"), TRUE; };
     ops.startScreensaver = [] { Log("screensaver"); };
     ops.applyStoredDisplayMode = []() -> LONG { return Log("displayMode"), 0; };
     ops.hideNotificationArea = [](bool hide) { Log(hide ? "hideNotify" : "showNotify"); };
+    ops.postToDialog = [](HWND, UINT message) {
+        Log(message == UM_ENGINE_SHOW_DIALOG ? "dlg.show" : message == WM_CLOSE ? "dlg.close" : "dlg.other");
+    };
     return ops;
 }
-
-class RecordingDialog : public EngineDialog {
-public:
-    HWND DialogWindow() const override { return nullptr; }
-    void EngineShowDialog() override { Log("dlg.show"); }
-    void EngineRestoreDialog() override { Log("dlg.restore"); }
-    void EngineForegroundDialog() override { Log("dlg.foreground"); }
-    void EngineRepaintDialog() override { Log("dlg.repaint"); }
-    void PostCloseDialog() override { Log("dlg.close"); }
-};
 
 HotkeyChord ChordOf(std::initializer_list<int> codes)
 {
@@ -92,8 +84,8 @@ HotkeyChord ChordOf(std::initializer_list<int> codes)
     return chord;
 }
 
-const Events kHide = {"hideChosen[EW]", "hideProcess[EW]", "hideFile[EW]", "bringTop[E]"};
-const Events kShowDialog = {"dlg.show", "dlg.restore", "dlg.foreground", "dlg.repaint"};
+const Events kHide = {"hideChosen[EW]", "hideProcess[EW]", "hideFile[EW]", "bringTop"};
+const Events kShowDialog = {"dlg.show"};
 
 Events operator+(Events a, const Events& b)
 {
@@ -105,9 +97,8 @@ class EnginePollTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        saved_ = engineOperations;
-        engineOperations = FakeOperations();
-        mainDialog = &dialog_;
+        engine.operations = FakeOperations();
+        engineLockSeen = &engine.engineLock;
         events.clear();
         heldKeys.clear();
         now = 100000;
@@ -115,23 +106,15 @@ protected:
         realSleep = false;
         settings.toggleChord = ChordOf({VK_CONTROL, VK_OEM_3});
         settings.showDialogChord = ChordOf({VK_CONTROL, VK_LEFT});
-        engineStop = 0;
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         }
     }
     void TearDown() override
     {
-        if (engineThread) {
-            engineStop = 1;
-            WaitForSingleObject(engineThread->m_hThread, 5000);
-            delete engineThread;
-            engineThread = nullptr;
-        }
-        engineOperations = saved_;
-        mainDialog = nullptr;
-        engineStop = 0;
-        hiddenStack.RemoveAll();
+        engine.RequestStop();
+        EXPECT_TRUE(engine.WaitEnded(GetTickCount64() + 5000));
+        engineLockSeen = nullptr;
     }
 
     void Post(UINT message) { ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), message, 0, 0)); }
@@ -154,12 +137,10 @@ protected:
         return taken;
     }
 
-    SettingData settings{};
-    EnginePoller poller{&settings};
-
-private:
-    EngineOperations saved_{};
-    RecordingDialog dialog_;
+    CEngine engine;
+    EngineRun run;
+    SettingData& settings = run.settings;
+    EnginePoller poller{engine, run};
 };
 
 } // namespace
@@ -179,12 +160,13 @@ TEST_F(EnginePollTest, SideActionsInTheirOrderOnlyAfterAHideThatHidSomething)
     EXPECT_FALSE(poller.Hidden());
 
     // Something hidden: every action after the top window, in this order,
-    // and only the volume and the notification area are undone.
+    // none of them under the engine's lock, and only the volume and the
+    // notification area are undone.
     hideCount = 2;
     PressToggle();
-    EXPECT_EQ(Take(), (kHide + Events{"mute[E]", "lock[E]", "screensaver[E]", "displayMode[E]", "hideNotify[E]"}));
+    EXPECT_EQ(Take(), (kHide + Events{"mute", "lock", "screensaver", "displayMode", "hideNotify"}));
     PressToggle();
-    EXPECT_EQ(Take(), (Events{"unmute[E]", "showNotify[E]", "restore[E]"}));
+    EXPECT_EQ(Take(), (Events{"unmute", "showNotify", "restore[E]"}));
 
     // With the options off, nothing but the hiding.
     settings.muteVolume = settings.lockComputer = settings.startScreensaver = 0;
@@ -250,7 +232,7 @@ TEST_F(EnginePollTest, TheToggleComesFirstAndOneMessageIsTakenPerPoll)
     EXPECT_TRUE(poller.Poll());
     EXPECT_EQ(Take(), kHide);
     EXPECT_FALSE(poller.Poll());
-    EXPECT_EQ(engineStop.load(), 1);
+    EXPECT_EQ(run.engineStop.load(), 1);
 }
 
 TEST_F(EnginePollTest, CommandsAfterQuietPollsAreTakenOnePerPoll)
@@ -287,8 +269,8 @@ TEST_F(EnginePollTest, ShowDialogWhileHiddenRestoresThenShowsTheDialogAndEnds)
     Take();
     heldKeys = {VK_CONTROL, VK_LEFT};
     EXPECT_FALSE(poller.Poll());
-    EXPECT_EQ(Take(), (Events{"unmute[E]", "showNotify[E]", "restore[E]"} + kShowDialog));
-    EXPECT_EQ(engineStop.load(), 1);
+    EXPECT_EQ(Take(), (Events{"unmute", "showNotify", "restore[E]"} + kShowDialog));
+    EXPECT_EQ(run.engineStop.load(), 1);
 }
 
 TEST_F(EnginePollTest, RestoreAndExitUnmutesWhateverTheOptionThenCloses)
@@ -299,23 +281,41 @@ TEST_F(EnginePollTest, RestoreAndExitUnmutesWhateverTheOptionThenCloses)
     Take();
     Post(UM_RESTORE_EXIT);
     EXPECT_FALSE(poller.Poll());
-    // The unmute only undoes our own mute, so it is asked for regardless.
-    EXPECT_EQ(Take(), (Events{"unmute", "showNotify[E]", "restore[E]", "dlg.close"}));
-    EXPECT_EQ(engineStop.load(), 1);
+    // Only what the hide did is undone: it muted nothing.
+    EXPECT_EQ(Take(), (Events{"showNotify", "restore[E]", "dlg.close"}));
+    EXPECT_EQ(run.engineStop.load(), 1);
 }
 
 TEST_F(EnginePollTest, TheStartedThreadTakesACommandAtOnceAndTheEndedOneNoMore)
 {
     realSleep = true;
-    EXPECT_EQ(engineDone.load(), 1); // no engine yet: shutdown would not wait
-    engineThread = StartEngineThread();
-    ASSERT_NE(engineThread, nullptr);
-    EXPECT_TRUE(EngineAcceptsCommands());
+    EXPECT_TRUE(engine.RunEnded()); // no engine yet: shutdown would not wait
+    ASSERT_TRUE(engine.Start(settings, EngineTargets{}, nullptr));
+    EXPECT_TRUE(engine.AcceptsCommands());
     // A tray command right after Start is not lost to a queue not yet made.
-    ASSERT_TRUE(PostEngineCommand(UM_RESTORE_EXIT));
-    ASSERT_TRUE(testsupport::WaitUntil([] { return engineDone.load() == 1; }, 5000));
+    ASSERT_TRUE(engine.PostCommand(UM_RESTORE_EXIT));
+    ASSERT_TRUE(engine.WaitEnded(GetTickCount64() + 5000));
     EXPECT_EQ(Take(), Events{"dlg.close"});
-    // engineThread still names it while the dialog closes: left alone.
-    EXPECT_FALSE(EngineAcceptsCommands());
-    EXPECT_FALSE(PostEngineCommand(UM_TOGGLE_HIDE));
+    // The run is still the dialog's while it closes: left alone.
+    EXPECT_TRUE(engine.HasRun());
+    EXPECT_FALSE(engine.AcceptsCommands());
+    EXPECT_FALSE(engine.PostCommand(UM_TOGGLE_HIDE));
+}
+
+TEST_F(EnginePollTest, ARunStoppedAndRestartedAtOnceNeverTakesTheOldRunsEnd)
+{
+    realSleep = true;
+    ASSERT_TRUE(engine.Start(settings, EngineTargets{}, nullptr));
+    // Stopped and replaced before its thread has seen the request: the old
+    // thread ends late, and must not mark the new run finished.
+    engine.RequestStop();
+    ASSERT_TRUE(engine.Start(settings, EngineTargets{}, nullptr));
+    EXPECT_TRUE(engine.AcceptsCommands());
+    EXPECT_FALSE(engine.RunEnded());
+    // Let the old one end for certain, then the new one still takes commands.
+    Sleep(100);
+    EXPECT_TRUE(engine.AcceptsCommands());
+    ASSERT_TRUE(engine.PostCommand(UM_RESTORE_EXIT));
+    EXPECT_TRUE(engine.WaitEnded(GetTickCount64() + 5000));
+    EXPECT_EQ(Take(), Events{"dlg.close"});
 }

@@ -7,6 +7,7 @@
 
 #include "catalogue/HideSets.h"
 #include "catalogue/WindowCatalogue.h"
+#include "engine/EngineTargets.h"
 #include "engine/Hiding.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
@@ -55,25 +56,29 @@ protected:
     void SetUp() override { Clear(); }
     void TearDown() override { Clear(); }
 
-    static void Clear()
+    void Clear()
     {
         hideWindowSet.RemoveAll();
         hideProcessSet.RemoveAll();
         hideFileSet.RemoveAll();
-        hiddenStack.RemoveAll();
+        hidden.hiddenStack.RemoveAll();
         delete topWindow;
         topWindow = nullptr;
         std::lock_guard<CCriticalSection> guard(windowLock);
         windowCatalogue.RemoveAll();
     }
 
-    // The three hides as the engine runs them; returns their total.
-    static int HideAll()
+    // The three hides as the engine runs them, on the copy of the pages'
+    // choices it takes when armed; returns their total.
+    int HideAll()
     {
-        std::lock_guard<CCriticalSection> engine(engineLock);
+        const EngineTargets targets = CaptureTargets();
         std::lock_guard<CCriticalSection> windows(windowLock);
-        return HideChosenWindows() + HideProcessWindows() + HideFileWindows();
+        return HideChosenWindows(targets, hidden) + HideProcessWindows(targets, hidden) +
+               HideFileWindows(targets, hidden);
     }
+    int BringTopWindow() { return ::BringTopWindow(CaptureTargets()); }
+    int RestoreHidden() { return ::RestoreHidden(hidden); }
 
     static void Rebuild()
     {
@@ -81,10 +86,12 @@ protected:
         windowCatalogue.Refresh();
     }
 
-    static std::vector<HWND> Stack()
+    std::vector<HWND> Stack() const
     {
-        return std::vector<HWND>(hiddenStack.begin(), hiddenStack.end());
+        return std::vector<HWND>(hidden.hiddenStack.begin(), hidden.hiddenStack.end());
     }
+
+    HiddenWindows hidden;
 };
 
 TEST_F(Hiding, NothingChosenHidesNothingAndOnlyBringsTheTopWindowForward)
@@ -93,7 +100,7 @@ TEST_F(Hiding, NothingChosenHidesNothingAndOnlyBringsTheTopWindowForward)
     TestWindow top(L"CvHideTest", L"the top one");
     Rebuild();
     EXPECT_EQ(HideAll(), 0);
-    EXPECT_TRUE(hiddenStack.IsEmpty());
+    EXPECT_TRUE(hidden.hiddenStack.IsEmpty());
     EXPECT_EQ(BringTopWindow(), 0);
 
     SetForegroundWindow(other);
@@ -127,7 +134,7 @@ TEST_F(Hiding, ChosenWindowsAreHiddenInOrderAndClosedOnesSkipped)
     // The restore shows from the top of the stack down, each window made the
     // foreground window: the first hidden ends in front.
     EXPECT_EQ(RestoreHidden(), 3);
-    EXPECT_TRUE(hiddenStack.IsEmpty());
+    EXPECT_TRUE(hidden.hiddenStack.IsEmpty());
     EXPECT_TRUE(HasVisibleStyle(a) && HasVisibleStyle(b));
     EXPECT_TRUE(HasVisibleStyle(invisible)) << "a chosen window is shown whatever it was before";
     EXPECT_EQ(GetForegroundWindow(), b.Handle());
@@ -144,19 +151,14 @@ TEST_F(Hiding, WindowsOfChosenProcessesAreHiddenExceptTheTopWindow)
     // Chosen by hand as well: hidden once by each rule, pushed twice.
     hideWindowSet.Add(host.Window(1));
 
-    int hidden = 0;
+    const int count = HideAll();
     {
-        std::lock_guard<CCriticalSection> engine(engineLock);
-        {
-            std::lock_guard<CCriticalSection> windows(windowLock);
-            hidden = HideChosenWindows() + HideProcessWindows() + HideFileWindows();
-        }
         DebugOutput debug;
         EXPECT_EQ(BringTopWindow(), 1);
         ASSERT_EQ(debug.lines.size(), 1u);
         EXPECT_EQ(debug.lines[0], L"Window 'top' has been brought onto top.\n");
     }
-    EXPECT_EQ(hidden, 4);
+    EXPECT_EQ(count, 4);
     std::vector<HWND> stack = Stack();
     ASSERT_EQ(stack.size(), 4u);
     EXPECT_EQ(stack[0], host.Window(1));
@@ -167,7 +169,6 @@ TEST_F(Hiding, WindowsOfChosenProcessesAreHiddenExceptTheTopWindow)
     EXPECT_FALSE(GetWindowLongW(host.Window(2), GWL_STYLE) & WS_MINIMIZE) << "the top window is restored";
     EXPECT_TRUE(HasVisibleStyle(bystander.Window(0)));
 
-    std::lock_guard<CCriticalSection> engine(engineLock);
     EXPECT_EQ(RestoreHidden(), 4);
     for (HWND window : host.Windows())
         EXPECT_TRUE(HasVisibleStyle(window));
@@ -197,7 +198,6 @@ TEST_F(Hiding, WindowsOfChosenFilesMatchWhateverTheLetterCase)
     EXPECT_EQ(HideAll(), 2);
     EXPECT_EQ(Stack(), expected);
     EXPECT_TRUE(HasVisibleStyle(other.Window(0)));
-    std::lock_guard<CCriticalSection> engine(engineLock);
     EXPECT_EQ(RestoreHidden(), 2);
     EXPECT_TRUE(HasVisibleStyle(host.Window(0)) && HasVisibleStyle(host.Window(1)));
 }
@@ -213,7 +213,6 @@ TEST_F(Hiding, AWindowOpenedSinceTheLastRebuildIsLeftToTheNext)
     hideProcessSet.Add(newer.ProcessId());
     EXPECT_EQ(HideAll(), 1);
     EXPECT_TRUE(HasVisibleStyle(newer.Window(0)));
-    std::lock_guard<CCriticalSection> engine(engineLock);
     RestoreHidden();
 }
 
@@ -226,9 +225,8 @@ TEST_F(Hiding, ClosedWindowsAreDroppedByTheRestore)
     EXPECT_EQ(HideAll(), 2);
     PostMessageW(host.Window(1), WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(host.Window(1)); }));
-    std::lock_guard<CCriticalSection> engine(engineLock);
     EXPECT_EQ(RestoreHidden(), 1);
-    EXPECT_TRUE(hiddenStack.IsEmpty());
+    EXPECT_TRUE(hidden.hiddenStack.IsEmpty());
     EXPECT_TRUE(HasVisibleStyle(host.Window(0)));
 }
 
@@ -249,7 +247,7 @@ TEST_F(Hiding, AHungWindowDoesNotHoldUpHideOrRestore)
     ULONGLONG start = GetTickCount64();
     EXPECT_EQ(HideAll(), 3);
     EXPECT_LT(GetTickCount64() - start, 1000u);
-    EXPECT_EQ(hiddenStack.GetSize(), 3);
+    EXPECT_EQ(hidden.hiddenStack.GetSize(), 3);
     EXPECT_FALSE(HasVisibleStyle(mine));
     // Carried out once the program pumps again.
     EXPECT_TRUE(WaitUntil([&] { return !HasVisibleStyle(host.Window(0)) && !HasVisibleStyle(host.Window(1)); }, 10000));
@@ -259,7 +257,6 @@ TEST_F(Hiding, AHungWindowDoesNotHoldUpHideOrRestore)
     ASSERT_TRUE(WaitUntil([&] { return IsHungAppWindow(host.Window(0)) != FALSE; }, 15000));
     start = GetTickCount64();
     {
-        std::lock_guard<CCriticalSection> engine(engineLock);
         EXPECT_EQ(RestoreHidden(), 3);
     }
     EXPECT_LT(GetTickCount64() - start, 1000u);

@@ -1,16 +1,17 @@
 // Recovering windows that a dead instance left hidden: the journal's format,
 // writing it while hiding, and the start-up recovery against real windows
 // of another process.
-#include "engine/Recovery.h"
+#include "engine/FaultGuard.h"
+#include "engine/HiddenMark.h"
+#include "engine/SessionGuard.h"
+#include "engine/StartupRecovery.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <mutex>
 
-#include "catalogue/HideSets.h"
 #include "engine/Engine.h"
-#include "engine/Hiding.h"
 #include "engine/NotifyArea.h"
 #include "engine/Volume.h"
 #include "support/ScratchDir.h"
@@ -246,7 +247,6 @@ protected:
     {
         SetWaveVolumeCalls(nullptr);
         SetVolumeOsVersionSource(nullptr);
-        muted = 0;
         for (HWND window : host.Windows())
             RemovePropW(window, kHiddenMarkName);
     }
@@ -293,12 +293,10 @@ TEST_F(Recovery, ShowsWhatADeadInstanceHidAndUndoesItsSideActionsOnce)
         EXPECT_EQ(0u, MarkOf(window));
     EXPECT_FALSE(JournalExists());
 
-    // The volume the dead instance saved is put back, and nothing is left
-    // muted in this one.
+    // The volume the dead instance saved is put back.
     EXPECT_TRUE(report.unmuted);
     EXPECT_EQ(1, waveVolumeSets.load());
     EXPECT_EQ(0x12345678u, waveVolumeSet.load());
-    EXPECT_EQ(0, muted);
     EXPECT_TRUE(report.notifyAreaShown);
     EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(taskbar.Toolbar()) != FALSE; }, 5000));
 
@@ -408,29 +406,30 @@ protected:
     void SetUp() override
     {
         Recovery::SetUp();
-        hiddenJournal.Open(path);
+        engine.Journal().Open(path);
         for (size_t i = 0; i < 3; ++i)
-            hideWindowSet.Add(host.Window(i));
+            run.targets.windows.push_back(host.Window(i));
         EngineOperations ops = DefaultEngineOperations();
         ops.chordIsDown = [](const HotkeyChord&) { return 0; };
         ops.tickCount = []() -> DWORD { return engineWorld::now; };
         ops.sleep = [](DWORD ms) { engineWorld::now += ms; };
-        ops.setVolumeMute = [](bool mute) {
-            muted = mute ? 1 : 0;
-            savedWaveVolume = 0x00440044;
+        // A mute that saved a wave volume, undone for real (through the
+        // recorder of the older path).
+        ops.setVolumeMute = [](VolumeMute& volume, bool mute) {
+            if (mute)
+                volume.TakeOver(0x00440044);
+            else
+                volume.SetVolumeMute(false);
         };
         ops.hideNotificationArea = [](bool) {};
-        engineOperations = ops;
+        engine.operations = ops;
+        InstallFaultGuard(engine.Journal());
     }
     void TearDown() override
     {
-        {
-            std::lock_guard<CCriticalSection> guard(engineLock);
-            RestoreHidden();
-        }
-        engineOperations = DefaultEngineOperations();
-        hiddenJournal.Open(L"");
-        hideWindowSet.RemoveAll();
+        engine.RestoreEverything(false);
+        engine.operations = DefaultEngineOperations();
+        engine.Journal().Open(L"");
         DestroySessionGuardWindow();
         Recovery::TearDown();
     }
@@ -445,14 +444,17 @@ protected:
 
     bool AllShown() const { return Visible(0) && Visible(1) && Visible(2); }
     bool NoneShown() const { return !Visible(0) && !Visible(1) && !Visible(2); }
+
+    // The program's own engine: the fault guard keeps its journal for good.
+    CEngine& engine = TheEngine();
+    EngineRun run;
 };
 
 TEST_F(GuardedEngine, HideIsJournalledAndTheSessionEndOrAFaultBringsItBack)
 {
-    SettingData settings{};
-    settings.muteVolume = 1;
-    settings.hideNotifyArea = 1;
-    EnginePoller poller(&settings);
+    run.settings.muteVolume = 1;
+    run.settings.hideNotifyArea = 1;
+    EnginePoller poller(engine, run);
     Toggle(poller);
     ASSERT_TRUE(WaitUntil([&] { return NoneShown(); }, 5000));
 
@@ -468,13 +470,12 @@ TEST_F(GuardedEngine, HideIsJournalledAndTheSessionEndOrAFaultBringsItBack)
 
     // The session ends: everything comes back before the answer, and the
     // session is not held up.
-    HWND guard = CreateSessionGuardWindow();
+    HWND guard = CreateSessionGuardWindow(engine);
     ASSERT_NE(nullptr, guard);
     EXPECT_EQ(TRUE, SendMessageW(guard, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
     EXPECT_TRUE(AllShown());
     EXPECT_FALSE(JournalExists());
     EXPECT_EQ(0u, MarkOf(host.Window(0)));
-    EXPECT_EQ(0, muted);
     EXPECT_EQ(0x00440044u, waveVolumeSet.load());
 
     // The session went on: the engine's next toggle restores nothing, the

@@ -48,8 +48,6 @@ protected:
     void SetUp() override
     {
         wave = WaveDevice{};
-        muted = 0;
-        savedWaveVolume = 0;
         SetVolumeOsVersionSource(&OlderSystem);
         const WaveVolumeCalls calls = {&RecordGetVolume, &RecordSetVolume};
         SetWaveVolumeCalls(&calls);
@@ -58,8 +56,9 @@ protected:
     {
         SetVolumeOsVersionSource(nullptr);
         SetWaveVolumeCalls(nullptr);
-        muted = 0;
     }
+
+    VolumeMute volume;
 };
 
 } // namespace
@@ -67,31 +66,31 @@ protected:
 TEST_F(WaveVolumeTest, MuteSavesBothChannelsAndUnmutePutsThemBack)
 {
     wave.volume = 0x8000C000; // right half, left three quarters
-    SetVolumeMute(false);     // nothing muted yet: nothing to undo
+    volume.SetVolumeMute(false);     // nothing muted yet: nothing to undo
     EXPECT_TRUE(wave.calls.empty());
 
-    SetVolumeMute(true);
+    volume.SetVolumeMute(true);
     EXPECT_EQ(wave.calls, (std::vector<std::string>{"get 0", "set 0 00000000"}));
-    EXPECT_EQ(muted, 1);
-    EXPECT_EQ(savedWaveVolume, 0x8000C000u);
+    EXPECT_TRUE(volume.Muted());
+    EXPECT_EQ(volume.SavedWaveVolume(), 0x8000C000u);
 
     wave.calls.clear();
-    SetVolumeMute(false);
+    volume.SetVolumeMute(false);
     EXPECT_EQ(wave.calls, (std::vector<std::string>{"set 0 8000C000"}));
-    EXPECT_EQ(muted, 0);
+    EXPECT_FALSE(volume.Muted());
     EXPECT_EQ(wave.volume, 0x8000C000u);
 
     wave.calls.clear();
-    SetVolumeMute(false);
+    volume.SetVolumeMute(false);
     EXPECT_TRUE(wave.calls.empty());
 }
 
 TEST_F(WaveVolumeTest, MutingTwiceKeepsTheUsersVolume)
 {
     wave.volume = 0x40004000;
-    SetVolumeMute(true);
-    SetVolumeMute(true);
-    SetVolumeMute(false);
+    volume.SetVolumeMute(true);
+    volume.SetVolumeMute(true);
+    volume.SetVolumeMute(false);
     EXPECT_EQ(wave.volume, 0x40004000u);
 }
 
@@ -99,11 +98,11 @@ TEST_F(WaveVolumeTest, WithoutADeviceNothingIsMutedOrPutBack)
 {
     wave.volume = 0x12345678;
     wave.getResult = MMSYSERR_BADDEVICEID;
-    SetVolumeMute(true);
+    volume.SetVolumeMute(true);
     EXPECT_EQ(wave.calls, (std::vector<std::string>{"get 0"}));
-    EXPECT_EQ(muted, 0);
+    EXPECT_FALSE(volume.Muted());
     wave.calls.clear();
-    SetVolumeMute(false);
+    volume.SetVolumeMute(false);
     EXPECT_TRUE(wave.calls.empty());
     EXPECT_EQ(wave.volume, 0x12345678u);
 }
@@ -131,10 +130,10 @@ void ObserveEndpoint(IAudioEndpointVolume* endpoint)
 }
 
 // One step of the child's run: what `muted` and the endpoint showed.
-std::string Step(const char* name)
+std::string Step(const char* name, const VolumeMute& volume)
 {
     char text[128];
-    std::snprintf(text, sizeof(text), "%s muted=%d calls=%d mute=%d level=%.2f\n", name, muted, endpointSeen.calls,
+    std::snprintf(text, sizeof(text), "%s muted=%d calls=%d mute=%d level=%.2f\n", name, int(volume.Muted()), endpointSeen.calls,
                   int(endpointSeen.mute), endpointSeen.level);
     endpointSeen = EndpointSeen{};
     return text;
@@ -170,17 +169,17 @@ TEST(VolumeEndpointChild, DISABLED_MuteThenUnmute)
 {
     wchar_t report[MAX_PATH] = {};
     ASSERT_NE(GetEnvironmentVariableW(kReportVariable, report, MAX_PATH), 0u);
-    muted = 0;
+    VolumeMute volume;
     endpointSeen = EndpointSeen{};
     SetVolumeOsVersionSource(&VistaOrLater);
     SetEndpointMuteObserver(&ObserveEndpoint);
     std::string steps;
-    SetVolumeMute(false);
-    steps += Step("guard");
-    SetVolumeMute(true);
-    steps += Step("mute");
-    SetVolumeMute(false);
-    steps += Step("unmute");
+    volume.SetVolumeMute(false);
+    steps += Step("guard", volume);
+    volume.SetVolumeMute(true);
+    steps += Step("mute", volume);
+    volume.SetVolumeMute(false);
+    steps += Step("unmute", volume);
     SetEndpointMuteObserver(nullptr);
     SetVolumeOsVersionSource(nullptr);
     ASSERT_TRUE(testsupport::WriteBytes(report, steps));

@@ -71,10 +71,9 @@ void MainDialogTest::SetUp()
 void MainDialogTest::TearDown()
 {
     // An engine a test left armed must not outlive it.
-    if (engineDone.load() == 0) {
-        engineStop.store(1);
-        EXPECT_TRUE(testsupport::WaitUntil([] { return engineDone.load() != 0; }, 3000));
-    }
+    TheEngine().RequestStop();
+    EXPECT_TRUE(TheEngine().WaitEnded(GetTickCount64() + 3000));
+    TheEngine().ForgetRun();
     HoldKeys({});
     SetDialogTrayIcon(nullptr);
     screensaverValue_.reset();

@@ -43,17 +43,16 @@ std::wstring TabText(CTabCtrl& tabs, int index)
 
 bool Armed(CMainDlg& dialog)
 {
-    return !dialog.IsWindowVisible() && engineThread != nullptr && engineDone.load() == 0;
+    return !dialog.IsWindowVisible() && TheEngine().AcceptsCommands();
 }
 
 // Ends the armed engine the way the show-dialog chord does, then shows the
 // dialog as the engine would.
 void Disarm(CMainDlg& dialog)
 {
-    engineStop.store(1);
-    testsupport::WaitUntil([] { return engineDone.load() != 0; }, 3000);
-    dialog.ShowWindow(SW_SHOW);
-    dialog.ShowWindow(SW_RESTORE);
+    TheEngine().RequestStop();
+    TheEngine().WaitEnded(GetTickCount64() + 3000);
+    dialog.PostMessage(UM_ENGINE_SHOW_DIALOG, 0, 0);
 }
 
 } // namespace
@@ -146,7 +145,7 @@ TEST_F(MainDialogTest, EqualHotkeysKeepTheDialogAsItIsForStartCloseAndExit)
         .Do([&] {
             EXPECT_TRUE(dialog.IsWindowVisible());
             EXPECT_FALSE(dialog.IsIconic());
-            EXPECT_EQ(engineThread, nullptr);
+            EXPECT_FALSE(TheEngine().HasRun());
             EXPECT_EQ(ReadSettingFile(), ""); // nothing saved
             for (const SeenMessageBox& box : answerer.Seen()) {
                 EXPECT_EQ(box.text, kMsgHotkeysEqual);
@@ -189,7 +188,7 @@ TEST_F(MainDialogTest, CloseBoxAltF4AndEnterArmInsteadOfClosing)
             EXPECT_EQ(tray_.calls, (std::vector<TrayCall>{{6, 1, L"", false}}));
             Disarm(dialog);
         })
-        .WaitFor([&] { return dialog.IsWindowVisible() && engineThread == nullptr; }, "the dialog back")
+        .WaitFor([&] { return dialog.IsWindowVisible() && !TheEngine().HasRun(); }, "the dialog back")
         .Do([&] {
             // Back without a tooltip text.
             ASSERT_EQ(tray_.calls.size(), 2u);
@@ -199,7 +198,7 @@ TEST_F(MainDialogTest, CloseBoxAltF4AndEnterArmInsteadOfClosing)
         })
         .WaitFor([&] { return Armed(dialog); }, "Alt+F4 to arm")
         .Do([&] { Disarm(dialog); })
-        .WaitFor([&] { return dialog.IsWindowVisible() && engineThread == nullptr; }, "the dialog back again")
+        .WaitFor([&] { return dialog.IsWindowVisible() && !TheEngine().HasRun(); }, "the dialog back again")
         .Do([&] {
             dialog.Tabs().SetFocus();
             dialog.Tabs().PostMessage(WM_KEYDOWN, VK_RETURN, 0);

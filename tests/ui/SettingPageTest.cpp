@@ -226,9 +226,9 @@ TEST_F(MainDialogTest, StartWithWindowsFollowsTheBoxAndUseDefaultResetsEverythin
         EXPECT_EQ(ReadSettingFile(), "");
         ::PostMessageW(dialog.GetDlgItem(IDC_START), BM_CLICK, 0, 0);
     })
-        .WaitFor([&] { return !dialog.IsWindowVisible() && engineThread != nullptr; }, "Start to arm")
+        .WaitFor([&] { return !dialog.IsWindowVisible() && TheEngine().HasRun(); }, "Start to arm")
         .Do([&] {
-            engineStop.store(1);
+            TheEngine().RequestStop();
             dialog.EndDialog(IDOK);
         });
     driver.Run(dialog);

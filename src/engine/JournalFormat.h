@@ -1,0 +1,41 @@
+#pragma once
+// What "hidden.dat" holds: the windows one instance hid, the processes they
+// belonged to, and the side actions a restore has to undo.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The journal's file name, beside "setting.dat".
+inline constexpr wchar_t kHiddenJournalName[] = L"hidden.dat";
+
+// One hidden window and the process it belonged to when it was hidden.
+struct HiddenEntry {
+    HWND window = nullptr;
+    DWORD processId = 0;
+    // The process's creation time (FILETIME as one number); 0 when the
+    // process could not be asked.
+    ULONGLONG processCreated = 0;
+    // Whether our mark could be put on it (a window of a program running
+    // with higher rights refuses it).
+    bool marked = false;
+};
+
+// What the journal holds.
+struct HiddenRecord {
+    // The mark value of the instance that hid the windows (see MarkToken).
+    ULONGLONG writer = 0;
+    bool volumeMuted = false;    // our mute is in force
+    DWORD savedWaveVolume = 0;   // older systems: the volume to put back
+    bool notifyAreaHidden = false;
+    std::vector<HiddenEntry> entries; // in the order hidden, each window once
+};
+
+// No journal is larger: a file beyond it is damage.
+size_t MaxJournalBytes();
+
+// The journal's bytes, and back. Decoding refuses anything that is not
+// exactly what EncodeHiddenRecord writes (wrong size, magic, version,
+// unknown flags, a failed checksum).
+std::string EncodeHiddenRecord(const HiddenRecord& record);
+bool DecodeHiddenRecord(const std::string& bytes, HiddenRecord* record);

@@ -1,0 +1,33 @@
+#pragma once
+// Showing or hiding a group of windows without ever blocking on one of them.
+#include <windows.h>
+
+#include <vector>
+
+// A window of this thread is shown at once. A window of any other thread is
+// sent the show command asynchronously (the synchronous call would wait for
+// that thread for as long as it does not pump messages); the group is then
+// given a bounded time to carry the commands out, so that the windows are
+// hidden (or shown) when Settle returns, as far as their programs respond at
+// all. Commands for one thread are carried out in the order given.
+class ShowBatch {
+public:
+    explicit ShowBatch(int command) : command_(command), visible_(command != SW_HIDE) {}
+
+    void Issue(HWND window);
+
+    // Waits, bounded, until the issued commands have taken effect. Returns
+    // the windows that did not respond in time (or are hung).
+    std::vector<HWND> Settle();
+
+private:
+    bool Settled(HWND window) const;
+    // Moves the settled windows after `from` in front of the unsettled ones,
+    // dropping hung windows into hung_.
+    void SweepRemaining(size_t& from);
+
+    int command_;
+    bool visible_;
+    std::vector<HWND> pending_;
+    std::vector<HWND> hung_;
+};

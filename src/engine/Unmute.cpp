@@ -1,0 +1,48 @@
+#include "engine/Unmute.h"
+
+namespace {
+
+struct UnmuteJob {
+    std::shared_ptr<VolumeMute> volume;
+    VolumeMuteSetter setter;
+};
+
+DWORD WINAPI UnmuteThread(LPVOID parameter)
+{
+    // The thread's own reference: it keeps the state alive for as long as
+    // the unmute takes, whoever has stopped waiting for it.
+    std::unique_ptr<UnmuteJob> job(static_cast<UnmuteJob*>(parameter));
+    if (job->setter != nullptr)
+        job->setter(*job->volume, false);
+    else
+        job->volume->SetVolumeMute(false);
+    return 0;
+}
+
+bool RunUnmute(const std::shared_ptr<VolumeMute>& volume, VolumeMuteSetter setter, DWORD timeoutMs)
+{
+    auto reference = std::make_unique<UnmuteJob>(UnmuteJob{volume, setter});
+    HANDLE thread = CreateThread(nullptr, 0, UnmuteThread, reference.get(), 0, nullptr);
+    if (thread == nullptr)
+        return false;
+    reference.release(); // the thread owns it now
+    const bool finished = WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    return finished;
+}
+
+} // namespace
+
+bool UndoOwnMute(const std::shared_ptr<VolumeMute>& volume, VolumeMuteSetter setter, DWORD timeoutMs)
+{
+    if (!volume)
+        return true;
+    return RunUnmute(volume, setter, timeoutMs);
+}
+
+bool UndoLeftMute(DWORD savedWaveVolume, DWORD timeoutMs)
+{
+    auto left = std::make_shared<VolumeMute>();
+    left->TakeOver(savedWaveVolume);
+    return RunUnmute(left, nullptr, timeoutMs);
+}
