@@ -7,7 +7,7 @@ export COVELIN_WINEPREFIX ?= $(CURDIR)/$(BUILD)/wineprefix
 CMAKE_FLAGS = -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
               -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all setup build test run dist clean bench
+.PHONY: all setup build test run dist clean bench lint
 
 all: build
 
@@ -25,6 +25,12 @@ build: setup $(BUILD)/CMakeCache.txt
 test: build
 	@scripts/with-display.sh --private \
 	  ctest --test-dir $(BUILD) --output-on-failure --timeout 600
+
+# clang-tidy and cppcheck over src/ (checks in .clang-tidy and
+# .cppcheck-suppressions); needs only a configured build directory.
+lint: $(BUILD)/CMakeCache.txt
+	@scripts/bootstrap.sh lint
+	@scripts/lint.sh $(BUILD)
 
 run: build
 	@scripts/run.sh $(BUILD)/Covelin.exe

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/WindowHost.h"
+
 // The benchmark program's sections. A section is a function that measures
 // one thing and prints its figures; a file in bench/ adds one with
 //
@@ -57,27 +59,14 @@ int RunBareDialog();
 // Path of this program, for starting copies of it as helper processes.
 std::wstring OwnPath();
 
-// A helper process (this program run with "--host ..."); ended with the
-// object. `windows` top-level windows of its own, reported back.
-class HostProcess {
+// The tests' window host with `windows` top-level windows of its own; ended
+// with the object.
+class HostProcess : public testsupport::WindowHost {
 public:
     explicit HostProcess(int windows);
-    ~HostProcess();
-    HostProcess(const HostProcess&) = delete;
-    HostProcess& operator=(const HostProcess&) = delete;
-
-    const std::vector<HWND>& Windows() const { return windows_; }
-    DWORD ProcessId() const { return processId_; }
-    bool Ok() const { return ok_; }
     // Waits (bounded) until the host has dealt with everything queued for
     // its windows, then lets the window system settle.
     void Settle() const;
-
-private:
-    HANDLE process_ = nullptr;
-    DWORD processId_ = 0;
-    std::vector<HWND> windows_;
-    bool ok_ = false;
 };
 
 } // namespace bench

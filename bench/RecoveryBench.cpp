@@ -10,7 +10,7 @@
 BENCH_SECTION("hide-restore-journal", "hide + restore of 100 windows, with and without the journal")
 {
     bench::HostProcess host(100);
-    if (!host.Ok() || host.Windows().size() != 100) {
+    if (!host.Ready() || host.Windows().size() != 100) {
         std::printf("  could not start the window host\n");
         return;
     }

@@ -9,11 +9,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <string>
 
 #include "catalogue/ProcessCatalogue.h"
@@ -104,106 +102,32 @@ std::wstring OwnPath()
     return path;
 }
 
-HostProcess::HostProcess(int windows)
-{
-    std::wstring commandLine = L"\"" + OwnPath() + L"\" --host " + std::to_wstring(windows);
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16))
-        return;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    PROCESS_INFORMATION info{};
-    BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                  &startup, &info);
-    CloseHandle(writeEnd);
-    if (!started) {
-        CloseHandle(readEnd);
-        return;
-    }
-    process_ = info.hProcess;
-    processId_ = info.dwProcessId;
-    CloseHandle(info.hThread);
+namespace {
 
-    // Read the handles, with a deadline: a host that fails must not hang us.
-    std::string output;
-    const ULONGLONG deadline = GetTickCount64() + 30000;
-    while (output.find("ready") == std::string::npos && GetTickCount64() < deadline) {
-        DWORD available = 0;
-        if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr))
-            break;
-        if (!available) {
-            Sleep(5);
-            continue;
-        }
-        char buffer[4096];
-        DWORD got = 0;
-        if (!ReadFile(readEnd, buffer, std::min<DWORD>(available, sizeof(buffer)), &got, nullptr) || !got)
-            break;
-        output.append(buffer, got);
-    }
-    CloseHandle(readEnd);
-    std::istringstream lines(output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r') // stdout is in text mode
-            line.pop_back();
-        if (line == "ready") {
-            ok_ = true;
-            break;
-        }
-        windows_.push_back(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::strtoull(line.c_str(), nullptr, 16))));
-    }
+std::vector<std::string> BenchWindows(int count)
+{
+    if (count <= 0)
+        return {};
+    std::string spec = "*";
+    spec += std::to_string(count);
+    spec += "|CovelinBenchHost|bench window";
+    return {spec};
 }
+
+} // namespace
+
+HostProcess::HostProcess(int windows) : testsupport::WindowHost(BenchWindows(windows), L"", 30000) {}
 
 void HostProcess::Settle() const
 {
-    for (HWND window : windows_) {
+    for (HWND window : Windows()) {
         DWORD_PTR answer = 0;
         SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
     }
     Sleep(500);
 }
 
-HostProcess::~HostProcess()
-{
-    if (process_) {
-        TerminateProcess(process_, 0);
-        WaitForSingleObject(process_, 5000);
-        CloseHandle(process_);
-    }
-}
-
 namespace {
-
-// "--host N": the helper side of HostProcess.
-int RunHost(int windows)
-{
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"CovelinBenchHost";
-    RegisterClassW(&wc);
-    for (int i = 0; i < windows; ++i) {
-        std::wstring title = L"bench window " + std::to_wstring(i);
-        HWND window = CreateWindowExW(0, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                      10 + (i % 50) * 4, 10 + (i % 50) * 4, 160, 90, nullptr, nullptr,
-                                      wc.hInstance, nullptr);
-        std::printf("%llx\n", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(window)));
-    }
-    std::printf("ready\n");
-    std::fflush(stdout);
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return 0;
-}
 
 int TopLevelWindowCount()
 {
@@ -229,7 +153,7 @@ int ProcessCount()
 BENCH_SECTION("window-catalogue", "one window-catalogue rebuild with 300 windows of another process present")
 {
     bench::HostProcess host(300);
-    if (!host.Ok()) {
+    if (!host.Ready()) {
         std::printf("  could not start the window host\n");
         return;
     }
@@ -266,7 +190,7 @@ BENCH_SECTION("window-catalogue", "one window-catalogue rebuild with 300 windows
 BENCH_SECTION("window-calls", "cost of single window-manager calls on 300 windows of another process")
 {
     bench::HostProcess host(300);
-    if (!host.Ok()) {
+    if (!host.Ready()) {
         std::printf("  could not start the window host\n");
         return;
     }
@@ -302,7 +226,7 @@ BENCH_SECTION("process-catalogue", "one process-catalogue rebuild with 60 proces
     std::vector<std::unique_ptr<bench::HostProcess>> extra;
     while (bench::ProcessCount() < 60 && extra.size() < 80) {
         extra.push_back(std::make_unique<bench::HostProcess>(0));
-        if (!extra.back()->Ok())
+        if (!extra.back()->Ready())
             break;
     }
     Sleep(1000); // let the new processes finish starting
@@ -338,7 +262,7 @@ void bench::BareShowHideLoop(const std::vector<HWND>& windows)
 BENCH_SECTION("hide-restore", "hide + restore of 100 windows of another process")
 {
     bench::HostProcess host(100);
-    if (!host.Ok() || host.Windows().size() != 100) {
+    if (!host.Ready() || host.Windows().size() != 100) {
         std::printf("  could not start the window host\n");
         return;
     }
@@ -385,8 +309,6 @@ BENCH_SECTION("hide-restore", "hide + restore of 100 windows of another process"
 
 int main(int argc, char** argv)
 {
-    if (argc >= 3 && std::strcmp(argv[1], "--host") == 0)
-        return bench::RunHost(std::atoi(argv[2]));
     if (argc >= 2 && std::strcmp(argv[1], "--bare-poller") == 0)
         return bench::RunBarePoller();
     if (argc >= 2 && std::strcmp(argv[1], "--bare-dialog") == 0)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, when it is missing.
 # Quiet when everything is there.
+#   scripts/bootstrap.sh [lint]     with "lint", the linters too (make lint)
 set -eu
 need=()
 have_cmd() { command -v "$1" >/dev/null 2>&1; }
@@ -16,6 +17,11 @@ have_cmd Xvfb                          || need+=(xvfb)
 have_cmd zip                           || need+=(zip)
 have_cmd flock                         || need+=(util-linux)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+if [ "${1:-}" = "lint" ]; then
+  have_cmd clang-tidy                  || need+=(clang-tidy)
+  have_cmd cppcheck                    || need+=(cppcheck)
+  have_cmd python3                     || need+=(python3)
+fi
 
 if [ ${#need[@]} -gt 0 ]; then
   echo "bootstrap: installing ${need[*]}"

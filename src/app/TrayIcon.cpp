@@ -341,6 +341,12 @@ LRESULT CTrayIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         ReAddAfterShellRestart();
         return 0;
     }
+    if (message == WM_CLOSE) {
+        // Another program asks us to close (as "taskkill" does): the program
+        // ends the way Exit ends it, this window with it, never on its own.
+        Target().CloseDialog();
+        return 0;
+    }
     return DefWindowProcW(window_, message, wParam, lParam);
 }
 

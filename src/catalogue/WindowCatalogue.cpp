@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "catalogue/Executable.h"
+#include "framework/Foreground.h"
 
 CCvWndArray windowCatalogue;
 CCriticalSection windowLock;
@@ -45,7 +46,7 @@ const wchar_t* CCvWnd::GetTitle()
 void CCvWnd::BringToFront()
 {
     if (IsLive(handle_))
-        SetForegroundWindow(handle_);
+        BringToForeground(handle_);
 }
 
 bool CCvWnd::GetModulePath(std::wstring& path)

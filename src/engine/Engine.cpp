@@ -40,6 +40,14 @@ EngineOperations DefaultEngineOperations()
     return ops;
 }
 
+bool EngineRun::Post(UINT message)
+{
+    if (PostThreadMessageW(threadId.load(), message, 0, 0) == FALSE)
+        return false;
+    commandWaiting.store(true);
+    return true;
+}
+
 EngineRun::~EngineRun()
 {
     if (thread != nullptr)
@@ -87,14 +95,13 @@ bool EnginePoller::Poll()
 
 bool EnginePoller::TakeMessage()
 {
-    // Nearly every poll finds the queue empty. Once a poll has seen it empty,
-    // the queue's status tells whether anything has come since, for less
-    // than a look that finds nothing (under Wine both are a round trip to
-    // the wineserver, fifty times a second). A message posted since sets the
-    // status; only taking messages clears it. After a poll that took a
-    // message the rest of the queue is looked at directly, since taking one
-    // may clear the status while more are queued.
-    if (queueSeenEmpty_ && !HIWORD(GetQueueStatus(QS_ALLINPUT)))
+    // Nearly every poll finds the queue empty, and any look at it is a round
+    // trip to the system (under Wine, to the wineserver) fifty times a
+    // second. Once a poll has seen it empty, the run's flag tells whether a
+    // command has been posted since: it is raised after the message is in
+    // the queue. After a poll that took a message the rest of the queue is
+    // looked at directly, since more may be queued under one flag.
+    if (queueSeenEmpty_ && !run_.commandWaiting.exchange(false))
         return false;
     queueSeenEmpty_ = !PeekMessageW(&message_, nullptr, 0, 0, PM_REMOVE);
     return !queueSeenEmpty_;
@@ -258,7 +265,7 @@ bool CEngine::Start(const SettingData& settings, EngineTargets targets, HWND dia
     run->thread = CreateThread(nullptr, 0, ThreadMain, start.get(), 0, nullptr);
     if (run->thread == nullptr)
         return false;
-    start.release(); // the thread owns it now
+    static_cast<void>(start.release()); // the thread owns it now
     // A thread message posted before the thread has a queue is lost, so the
     // tray's commands are taken only once the queue exists.
     WaitForSingleObject(run->queueReady, kQueueReadyTimeoutMs);
@@ -284,7 +291,7 @@ bool CEngine::PostCommand(UINT message)
 {
     if (!AcceptsCommands())
         return false;
-    return PostThreadMessageW(run_->threadId.load(), message, 0, 0) != FALSE;
+    return run_->Post(message);
 }
 
 void CEngine::RequestStop()

@@ -67,9 +67,15 @@ struct EngineRun {
     std::atomic<LONG> engineStop{0};     // asks the run to end
     std::atomic<LONG> engineDone{0};     // the run's thread has ended
     std::atomic<DWORD> threadId{0};
+    // Raised after each command is posted: every command comes from inside
+    // this process, so an idle poll needs to look at no queue at all.
+    std::atomic<bool> commandWaiting{false};
     HANDLE queueReady = nullptr;         // set once the thread's queue exists
     HANDLE thread = nullptr;
     ~EngineRun();
+
+    // Posts `message` to the run's thread and raises the flag.
+    bool Post(UINT message);
 };
 
 class CEngine;

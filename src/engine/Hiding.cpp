@@ -10,6 +10,7 @@
 #include "catalogue/HideSets.h"
 #include "catalogue/WindowCatalogue.h"
 #include "engine/ShowBatch.h"
+#include "framework/Foreground.h"
 
 namespace {
 
@@ -136,7 +137,7 @@ void SettleForeground(HWND window)
     const ULONGLONG deadline = GetTickCount64() + 500;
     while (!IsHungAppWindow(window) && IsWindow(window)) {
         if (IsWindowVisible(window)) {
-            SetForegroundWindow(window);
+            BringToForeground(window);
             DWORD_PTR ignored = 0;
             SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &ignored);
             if (GetForegroundWindow() == window)
@@ -167,10 +168,10 @@ int RestoreHidden(HiddenWindows& hidden)
     // asked: activating it would wait on it.
     for (HWND window : shown) {
         bool answered = true;
-        for (HWND slow : late)
+        for (const HWND slow : late)
             answered = answered && slow != window;
         if (answered)
-            SetForegroundWindow(window);
+            BringToForeground(window);
     }
     if (!shown.empty())
         SettleForeground(shown.back());

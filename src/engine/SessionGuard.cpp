@@ -25,6 +25,10 @@ LRESULT CALLBACK SessionGuardProc(HWND window, UINT message, WPARAM wParam, LPAR
         if (wParam)
             RestoreForSessionEnd();
         return 0;
+    case WM_CLOSE:
+        // A close request from another program goes to the main dialog too,
+        // which ends the program; this window stays until then.
+        return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }

@@ -25,7 +25,7 @@ bool RunUnmute(const std::shared_ptr<VolumeMute>& volume, VolumeMuteSetter sette
     HANDLE thread = CreateThread(nullptr, 0, UnmuteThread, reference.get(), 0, nullptr);
     if (thread == nullptr)
         return false;
-    reference.release(); // the thread owns it now
+    static_cast<void>(reference.release()); // the thread owns it now
     const bool finished = WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0;
     CloseHandle(thread);
     return finished;

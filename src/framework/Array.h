@@ -72,8 +72,8 @@ public:
     {
         if (index < 0 || index >= GetSize() || count <= 0)
             return;
-        int end = std::min(GetSize(), index + std::min(count, GetSize()));
-        items_.erase(items_.begin() + index, items_.begin() + end);
+        const int last = std::min(GetSize(), index + std::min(count, GetSize()));
+        items_.erase(items_.begin() + index, items_.begin() + last);
     }
 
     virtual void RemoveAll() { items_.clear(); }

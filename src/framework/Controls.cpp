@@ -192,10 +192,8 @@ bool ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORSCROLLBAR:
+    case WM_COMMAND: // null for menus and accelerators
         child = reinterpret_cast<HWND>(lParam);
-        break;
-    case WM_COMMAND:
-        child = reinterpret_cast<HWND>(lParam); // null for menus and accelerators
         break;
     case WM_NOTIFY:
         if (lParam != 0)

@@ -116,6 +116,7 @@ bool CFileDialog::ShowNewerDialog(std::wstring& path, bool& shown)
             shown = true;
             const auto pairs = SplitFilter(m_request.filter);
             std::vector<COMDLG_FILTERSPEC> specs;
+            specs.reserve(pairs.size());
             for (const auto& pair : pairs)
                 specs.push_back(COMDLG_FILTERSPEC{pair.first.c_str(), pair.second.c_str()});
             if (!specs.empty()) {
@@ -194,6 +195,7 @@ bool CFileDialog::ShowCommonDialog(std::wstring& path)
     FreeLibrary(library);
     if (!ok)
         return false;
-    path = buffer.c_str();
+    // The dialog wrote a terminated path into a buffer of fixed size.
+    path = buffer.substr(0, buffer.find(L'\0'));
     return true;
 }

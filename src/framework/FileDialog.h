@@ -30,9 +30,9 @@ public:
     // `filter` holds description and pattern pairs separated by '|' and ends
     // with "||". With `vistaStyle` the newer dialog is used where the system
     // offers it, else the explorer-style common dialog.
-    CFileDialog(BOOL openFileDialog, const wchar_t* defaultExtension = nullptr, const wchar_t* fileName = nullptr,
-                DWORD flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, const wchar_t* filter = nullptr,
-                HWND parent = nullptr, BOOL vistaStyle = TRUE);
+    explicit CFileDialog(BOOL openFileDialog, const wchar_t* defaultExtension = nullptr,
+                         const wchar_t* fileName = nullptr, DWORD flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                         const wchar_t* filter = nullptr, HWND parent = nullptr, BOOL vistaStyle = TRUE);
 
     // IDOK with a file chosen, else IDCANCEL.
     INT_PTR DoModal();

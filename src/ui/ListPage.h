@@ -128,7 +128,7 @@ protected:
     template <class Catalogue, class KeyOf>
     bool CatalogueDiffers(const Catalogue& catalogue, KeyOf keyOf)
     {
-        CEnArray<KEY>& rows = RowKeys();
+        const CEnArray<KEY>& rows = RowKeys();
         if (rows.GetSize() != catalogue.GetSize())
             return true;
         for (int i = 0; i < rows.GetSize(); ++i) {
@@ -258,7 +258,7 @@ bool CListPairDlg<KEY>::AddMarkedToHideList()
     // lands on the empty area below the rows.
     if (CursorBelowLastRow(allList))
         return false;
-    CEnArray<KEY>& rows = RowKeys();
+    const CEnArray<KEY>& rows = RowKeys();
     if (mark >= rows.GetSize())
         return true;
     const KEY key = rows[mark];
@@ -305,7 +305,7 @@ bool CListPairDlg<KEY>::RemoveMarkedFromHideList()
 template <class KEY>
 void CListPairDlg<KEY>::ReverseSelect()
 {
-    CEnArray<KEY>& rows = RowKeys();
+    const CEnArray<KEY>& rows = RowKeys();
     // Rows of the all list whose entries are in the hide set now.
     CEnArray<int> marked;
     const int hidden = hideList.GetItemCount();

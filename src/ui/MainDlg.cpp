@@ -7,6 +7,7 @@
 #include "engine/Engine.h"
 #include "engine/SettingFile.h"
 #include "framework/Dpi.h"
+#include "framework/Foreground.h"
 #include "framework/Gdi.h"
 #include "framework/WinApp.h"
 #include "ui/TrayTarget.h"
@@ -287,7 +288,7 @@ void CMainDlg::OnEngineShowDialog()
 {
     ShowWindow(SW_SHOW);
     ShowWindow(SW_RESTORE);
-    ::SetForegroundWindow(m_hWnd);
+    BringToForeground(m_hWnd);
     Invalidate();
 }
 

@@ -1,11 +1,14 @@
 #include "ui/ProcessDlg.h"
 
 #include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
-const CListPairDlg<unsigned long>::Layout kProcessLayout{
-    IDC_ALL_PROCESSES, IDC_HIDE_PROCESSES, L"Process Name", kMsgProcessAlreadyHidden};
+const CListPairDlg<unsigned long>::Layout kProcessLayout{IDC_ALL_PROCESSES, IDC_HIDE_PROCESSES, L"Process Name",
+                                                         kMsgProcessAlreadyHidden};
 
 } // namespace
 
@@ -15,20 +18,30 @@ CProcessDlg::CProcessDlg() : CListPairDlg<unsigned long>(IDD_PROCESS_PAGE, kProc
 
 int CProcessDlg::SyncWithCatalogue()
 {
+    // Records of the catalogue live only while its lock is held: copy the
+    // ids and paths under it, and read the icons from the files after, so
+    // that the refresher never waits on the disk for the page.
+    std::vector<std::pair<unsigned long, std::wstring>> listed;
+    bool changed = false;
     {
         std::lock_guard<CCriticalSection> lock(processLock);
-        if (CatalogueDiffers(processCatalogue, [](CProcess* record) { return record->GetProcessId(); })) {
-            ClearAllList();
+        changed = CatalogueDiffers(processCatalogue, [](CProcess* record) { return record->GetProcessId(); });
+        if (changed) {
+            listed.reserve(static_cast<size_t>(processCatalogue.GetSize()));
             for (int i = 0; i < processCatalogue.GetSize(); ++i) {
                 CProcess* record = processCatalogue[i];
-                if (record == nullptr)
-                    continue;
-                HICON icon = record->GetIcon();
-                if (icon == nullptr)
-                    continue;
-                const wchar_t* name = record->GetName();
-                AppendListedRow(record->GetProcessId(), icon, name != nullptr ? name : L"");
+                const wchar_t* path = record != nullptr ? record->GetPath() : nullptr;
+                if (path != nullptr)
+                    listed.emplace_back(record->GetProcessId(), path);
             }
+        }
+    }
+    if (changed) {
+        ClearAllList();
+        for (const auto& [processId, path] : listed) {
+            CProcess copy(processId, path.c_str());
+            const wchar_t* name = copy.GetName();
+            AppendListedRow(processId, copy.GetIcon(), name != nullptr ? name : L"");
         }
     }
     PruneHideList();

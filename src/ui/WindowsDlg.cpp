@@ -2,18 +2,33 @@
 
 #include <mutex>
 #include <new>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/Dpi.h"
 
 namespace {
 
-const CListPairDlg<HWND>::Layout kWindowsLayout{
-    IDC_ALL_WINDOWS, IDC_HIDE_WINDOWS, L"Window Title", kMsgWindowAlreadyHidden};
+const CListPairDlg<HWND>::Layout kWindowsLayout{IDC_ALL_WINDOWS, IDC_HIDE_WINDOWS, L"Window Title",
+                                                kMsgWindowAlreadyHidden};
+
+HICON AskWindowRecordForIcon(HWND window)
+{
+    return CCvWnd(window).GetIcon(false);
+}
 
 } // namespace
 
+CWindowsDlg::IconQuery CWindowsDlg::iconQuery = AskWindowRecordForIcon;
+
 CWindowsDlg::CWindowsDlg() : CListPairDlg<HWND>(IDD_WINDOWS_PAGE, kWindowsLayout, hideWindowSet)
 {
+}
+
+CWindowsDlg::~CWindowsDlg()
+{
+    ReleaseTopWindowIcon();
 }
 
 void CWindowsDlg::DoDataExchange(CDataExchange* pDX)
@@ -24,22 +39,27 @@ void CWindowsDlg::DoDataExchange(CDataExchange* pDX)
 
 int CWindowsDlg::SyncWithCatalogue()
 {
+    // Records of the catalogue live only while its lock is held: copy the
+    // handles and titles under it, and ask the windows for their icons
+    // after. A window of a hung program can keep the asker waiting, and the
+    // refresher and the engine's hide wait for this lock.
+    std::vector<std::pair<HWND, std::wstring>> listed;
+    bool changed = false;
     {
-        // Records of the catalogue live only while the lock is held: copy
-        // what the list needs (handle, icon, title) and keep only handles.
         std::lock_guard<CCriticalSection> lock(windowLock);
-        if (CatalogueDiffers(windowCatalogue, [](CCvWnd* record) { return record->GetHandle(); })) {
-            ClearAllList();
+        changed = CatalogueDiffers(windowCatalogue, [](CCvWnd* record) { return record->GetHandle(); });
+        if (changed) {
+            listed.reserve(static_cast<size_t>(windowCatalogue.GetSize()));
             for (int i = 0; i < windowCatalogue.GetSize(); ++i) {
-                CCvWnd* record = windowCatalogue[i];
-                if (record == nullptr)
-                    continue;
-                HICON icon = record->GetIcon(false);
-                if (icon == nullptr)
-                    continue;
-                AppendListedRow(record->GetHandle(), icon, record->GetTitle());
+                if (CCvWnd* record = windowCatalogue[i])
+                    listed.emplace_back(record->GetHandle(), record->GetTitle());
             }
         }
+    }
+    if (changed) {
+        ClearAllList();
+        for (const auto& [window, title] : listed)
+            AppendListedRow(window, iconQuery(window), title.c_str());
     }
     PruneHideList();
     if (topWindow != nullptr && !IsWindow(topWindow->GetHandle())) {
@@ -52,8 +72,7 @@ int CWindowsDlg::SyncWithCatalogue()
 
 HICON CWindowsDlg::IconOfKey(HWND window)
 {
-    CCvWnd record(window);
-    return record.GetIcon(false);
+    return iconQuery(window);
 }
 
 bool CWindowsDlg::StillPresent(HWND window)
@@ -123,6 +142,7 @@ void CWindowsDlg::RefreshTopWindowDisplay()
 {
     if (topWindow == nullptr)
         topWindowTitle.SetWindowText(L"");
+    FetchTopWindowIcon();
     const RECT title = ControlRect(IDC_TOP_WINDOW_TITLE);
     const RECT icon = ControlRect(IDC_TOP_WINDOW_ICON);
     RECT both{};
@@ -139,20 +159,38 @@ bool CWindowsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     return CListPairDlg<HWND>::OnMessage(message, wParam, lParam, result);
 }
 
+void CWindowsDlg::FetchTopWindowIcon()
+{
+    const HWND window = topWindow != nullptr ? topWindow->GetHandle() : nullptr;
+    if (window == topWindowIconOf_)
+        return;
+    ReleaseTopWindowIcon();
+    topWindowIconOf_ = window;
+    if (window != nullptr)
+        topWindowIcon_ = iconQuery(window);
+}
+
+void CWindowsDlg::ReleaseTopWindowIcon()
+{
+    if (topWindowIcon_ != nullptr)
+        DestroyIcon(topWindowIcon_);
+    topWindowIcon_ = nullptr;
+    topWindowIconOf_ = nullptr;
+}
+
 bool CWindowsDlg::PaintTopWindowIcon()
 {
-    if (topWindow == nullptr)
-        return false;
-    HICON icon = topWindow->GetIcon(false);
-    if (icon == nullptr)
+    // The top window may also change outside the page (the application
+    // clears it when the engine ends).
+    FetchTopWindowIcon();
+    if (topWindowIcon_ == nullptr)
         return false;
     // Control 1006 is invisible: it only marks where the icon goes.
     const RECT place = ControlRect(IDC_TOP_WINDOW_ICON);
     PAINTSTRUCT paint{};
     HDC dc = BeginPaint(m_hWnd, &paint);
     const int size = SmallIconSize(GetDpi());
-    DrawIconEx(dc, place.left, place.top, icon, size, size, 0, nullptr, DI_NORMAL);
-    DestroyIcon(icon);
+    DrawIconEx(dc, place.left, place.top, topWindowIcon_, size, size, 0, nullptr, DI_NORMAL);
     EndPaint(m_hWnd, &paint);
     return true;
 }

@@ -8,13 +8,21 @@
 class CWindowsDlg : public CListPairDlg<HWND> {
 public:
     CWindowsDlg();
+    ~CWindowsDlg() override;
+    CWindowsDlg(const CWindowsDlg&) = delete;
+    CWindowsDlg& operator=(const CWindowsDlg&) = delete;
+
+    // How the page asks a window for its icon (the caller owns the icon):
+    // the window record's own question unless a test puts in another.
+    using IconQuery = HICON (*)(HWND window);
+    static IconQuery iconQuery;
 
     int SyncWithCatalogue() override;
     // Makes the first selected window of the left list the top window; with
     // nothing selected, clears the top window.
     void SetAsTopWindow();
-    // Blanks the title when there is no top window and has the icon and the
-    // title repainted.
+    // Blanks the title when there is no top window, fetches the icon when
+    // the top window has changed, and has the icon and the title repainted.
     void RefreshTopWindowDisplay();
 
     // The window handle of each row of the left list.
@@ -36,5 +44,12 @@ private:
     bool IsTopWindow(HWND window) const;
     // The rectangle of control `id` in the page's client coordinates.
     RECT ControlRect(int id) const;
+    // Asks the top window for its icon when it is another window than the
+    // one whose icon the page holds; painting uses the icon held.
+    void FetchTopWindowIcon();
+    void ReleaseTopWindowIcon();
     bool PaintTopWindowIcon();
+
+    HWND topWindowIconOf_ = nullptr;
+    HICON topWindowIcon_ = nullptr; // owned
 };

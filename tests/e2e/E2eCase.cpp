@@ -26,6 +26,11 @@ bool NoneVisible(const std::vector<HWND>& windows)
     return true;
 }
 
+CovelinCase::CovelinCase()
+{
+    testsupport::DeleteRawValue(HKEY_CURRENT_USER, kRunKey, kRunValue);
+}
+
 HWND CovelinCase::StartToDialog(Process& covelin, const std::wstring& workDir)
 {
     if (!covelin.Start(install.Exe(), L"", workDir)) {
@@ -33,7 +38,7 @@ HWND CovelinCase::StartToDialog(Process& covelin, const std::wstring& workDir)
         return nullptr;
     }
     HWND dialog = nullptr, box = nullptr;
-    WaitFor(
+    WaitUntil(
         [&] {
             box = FindMessageBox(covelin.Id());
             if (box)
@@ -67,26 +72,24 @@ void CovelinCase::ExitExpectingZero(Process& covelin, HWND dialog)
 bool CovelinCase::Arm(HWND dialog)
 {
     PostCommand(dialog, 3, GetDlgItem(dialog, 3));
-    return WaitFor([&] { return !IsWindowVisible(dialog); }, kActMs);
+    return WaitUntil([&] { return !IsWindowVisible(dialog); }, kActMs);
 }
 
 bool CovelinCase::WaitForDialogBack(HWND dialog)
 {
-    return WaitFor([&] { return IsWindowVisible(dialog) && !IsIconic(dialog); }, kActMs);
+    return WaitUntil([&] { return IsWindowVisible(dialog) && !IsIconic(dialog); }, kActMs);
 }
 
-std::vector<HWND> CovelinCase::StartTarget(Process& target, int count)
+std::unique_ptr<testsupport::WindowHost> CovelinCase::StartTarget(int count)
 {
-    std::vector<HWND> windows;
-    if (!target.Start(install.Target(), std::to_wstring(count)))
-        return windows;
-    WaitFor(
-        [&] {
-            windows = WindowsOf(target.Id(), kTargetClass, nullptr);
-            return static_cast<int>(windows.size()) == count && AllVisible(windows);
-        },
-        kStartMs);
-    return windows;
+    std::string windows = "*";
+    windows += std::to_string(count) + "|" + Narrow(kTargetClass) + "|Covelin e2e target";
+    auto target =
+        std::make_unique<testsupport::WindowHost>(std::vector<std::string>{windows}, install.Target(), kStartMs);
+    if (!target->Ready() || static_cast<int>(target->Windows().size()) != count ||
+        !WaitUntil([&] { return AllVisible(target->Windows()); }, kStartMs))
+        return nullptr;
+    return target;
 }
 
 } // namespace e2e

@@ -5,10 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "support/ScratchRegistry.h"
+#include "support/WindowHost.h"
+
 namespace e2e {
 
 class CovelinCase : public ::testing::Test {
 protected:
+    CovelinCase();
     void SetUp() override { ASSERT_TRUE(install.ok()) << "could not copy the programs into a scratch directory"; }
 
     // Starts Covelin and waits for its main dialog; a message box on the way
@@ -22,11 +28,16 @@ protected:
     // restored from its minimised state. (A click on it before that would
     // race with the engine's last steps, faster than any user can.)
     bool WaitForDialogBack(HWND dialog);
-    // Starts the target program and waits for its windows.
-    std::vector<HWND> StartTarget(Process& target, int count);
+    // Starts the target program (the installed copy of the window host)
+    // with `count` ordinary windows of kTargetClass, and waits until all of
+    // them show. Null when it did not start.
+    std::unique_ptr<testsupport::WindowHost> StartTarget(int count);
 
     Install install;
-    RegistryGuard registry;
+    // The user's own "Files" list and Run value, put back after the case;
+    // every case starts with neither.
+    testsupport::RegKeySetAside fileList{HKEY_CURRENT_USER, kFilesKey};
+    testsupport::RegValueGuard runValue{HKEY_CURRENT_USER, kRunKey, kRunValue};
 };
 
 std::string Narrow(const std::wstring& text);

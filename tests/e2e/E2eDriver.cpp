@@ -1,7 +1,7 @@
 #include "E2eDriver.h"
 
-#include "support/Keyboard.h"
-#include "support/Wait.h"
+#include "support/ScratchRegistry.h"
+#include "support/WindowHost.h"
 
 #include <algorithm>
 
@@ -32,32 +32,18 @@ std::string DefaultSettings()
     return bytes;
 }
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
-{
-    return testsupport::WaitUntil(condition, timeoutMs, 10);
-}
-
 // --- Install -----------------------------------------------------------------
-
-namespace {
-
-std::wstring OwnDirectory()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring text = path;
-    return text.substr(0, text.find_last_of(L'\\') + 1);
-}
-
-} // namespace
 
 Install::Install()
 {
     ok_ = CopyFileW(builtCovelin.c_str(), Exe().c_str(), FALSE) &&
-          CopyFileW((OwnDirectory() + L"e2e_target.exe").c_str(), Target().c_str(), FALSE);
+          CopyFileW(testsupport::HelperProgramPath(L"window_host.exe").c_str(), Target().c_str(), FALSE);
 }
 
-bool Install::WriteSettings(const std::string& bytes) const { return testsupport::WriteBytes(Settings(), bytes); }
+bool Install::WriteSettings(const std::string& bytes) const
+{
+    return testsupport::WriteBytes(Settings(), bytes);
+}
 
 std::string Install::ReadSettings() const
 {
@@ -69,7 +55,10 @@ std::string Install::ReadSettings() const
 
 // --- Process -----------------------------------------------------------------
 
-Process::~Process() { Kill(); }
+Process::~Process()
+{
+    Kill();
+}
 
 bool Process::Start(const std::wstring& exe, const std::wstring& args, const std::wstring& workDir)
 {
@@ -89,7 +78,10 @@ bool Process::Start(const std::wstring& exe, const std::wstring& args, const std
     return true;
 }
 
-bool Process::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+bool Process::Running() const
+{
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
 
 bool Process::WaitExit(DWORD timeoutMs, DWORD* code)
 {
@@ -97,7 +89,7 @@ bool Process::WaitExit(DWORD timeoutMs, DWORD* code)
         return false;
     // Pumping while waiting keeps this thread answering, in case the other
     // side sends us anything broadcast.
-    if (!WaitFor([&] { return !Running(); }, timeoutMs))
+    if (!WaitUntil([&] { return !Running(); }, timeoutMs))
         return false;
     DWORD exitCode = 0;
     GetExitCodeProcess(process_, &exitCode);
@@ -171,7 +163,7 @@ std::vector<HWND> WindowsOf(DWORD pid, const wchar_t* className, const wchar_t* 
 HWND WaitForWindow(DWORD pid, const wchar_t* className, const wchar_t* title, DWORD timeoutMs)
 {
     HWND found = nullptr;
-    WaitFor(
+    WaitUntil(
         [&] {
             auto all = WindowsOf(pid, className, title);
             found = all.empty() ? nullptr : all.front();
@@ -184,7 +176,7 @@ HWND WaitForWindow(DWORD pid, const wchar_t* className, const wchar_t* title, DW
 HWND WaitForMainDialog(DWORD pid, DWORD timeoutMs)
 {
     HWND found = nullptr;
-    WaitFor(
+    WaitUntil(
         [&] {
             for (HWND hwnd : WindowsOf(pid, L"#32770", kMainCaption))
                 if (IsWindowVisible(hwnd)) {
@@ -245,8 +237,8 @@ std::string Describe(DWORD pid)
             text += L": " + MessageBoxText(hwnd);
     }
     std::string out(text.size() * 3 + 1, '\0');
-    out.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), static_cast<int>(out.size()), nullptr,
-                                   nullptr));
+    out.resize(
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), static_cast<int>(out.size()), nullptr, nullptr));
     if (!out.empty())
         out.pop_back();
     return out.empty() ? std::string("\n  (no windows)") : out;
@@ -265,7 +257,7 @@ HWND FindMessageBox(DWORD pid)
 HWND WaitForMessageBox(DWORD pid, DWORD timeoutMs)
 {
     HWND box = nullptr;
-    WaitFor(
+    WaitUntil(
         [&] {
             box = FindMessageBox(pid);
             return box != nullptr;
@@ -286,8 +278,7 @@ std::wstring MessageBoxText(HWND box)
                 return TRUE;
             wchar_t buffer[512] = {};
             DWORD_PTR got = 0;
-            SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
-                                &got);
+            SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000, &got);
             auto* out = reinterpret_cast<std::wstring*>(param);
             if (buffer[0]) {
                 if (!out->empty())
@@ -303,7 +294,7 @@ std::wstring MessageBoxText(HWND box)
 bool DismissMessageBox(HWND box)
 {
     PostMessageW(box, WM_COMMAND, IDOK, 0);
-    return WaitFor([&] { return !IsWindow(box); }, kActMs);
+    return WaitUntil([&] { return !IsWindow(box); }, kActMs);
 }
 
 bool ExpectMessageBox(DWORD pid, const std::wstring& text, std::wstring* seen, DWORD timeoutMs)
@@ -321,175 +312,22 @@ bool ExpectMessageBox(DWORD pid, const std::wstring& text, std::wstring* seen, D
     return shown == text && dismissed;
 }
 
-// --- Keys --------------------------------------------------------------------
-
-void SendKeys(const std::vector<WORD>& keys, bool up)
-{
-    std::vector<INPUT> inputs;
-    for (size_t i = 0; i < keys.size(); ++i) {
-        WORD vk = up ? keys[keys.size() - 1 - i] : keys[i];
-        INPUT in{};
-        in.type = INPUT_KEYBOARD;
-        in.ki.wVk = vk;
-        in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-        if (vk == VK_LEFT || vk == VK_RIGHT || vk == VK_UP || vk == VK_DOWN)
-            in.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
-        if (up)
-            in.ki.dwFlags |= KEYEVENTF_KEYUP;
-        inputs.push_back(in);
-    }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
-
-namespace {
-
-// Wine passes injected keys on (and so into the key state that Covelin
-// polls) only while the desktop has a visible foreground window. When the
-// windows in front are hidden, a small window of ours takes the foreground.
-void EnsureKeyboardFocus()
-{
-    static testsupport::ForegroundWindow* keyWindow = nullptr;
-    HWND front = GetForegroundWindow();
-    if (front && IsWindowVisible(front))
-        return;
-    if (!keyWindow)
-        keyWindow = new testsupport::ForegroundWindow; // lives to the end of the run
-    else
-        SetForegroundWindow(keyWindow->Handle());
-}
-
-} // namespace
-
-bool HoldChordUntil(const std::vector<WORD>& keys, const std::function<bool()>& done, DWORD timeoutMs)
-{
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    bool held = false;
-    for (;;) {
-        EnsureKeyboardFocus();
-        SendKeys(keys, false);
-        testsupport::PumpMessages();
-        if (done()) {
-            held = true;
-            break;
-        }
-        if (GetTickCount64() >= deadline)
-            break;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 30, QS_ALLINPUT);
-    }
-    EnsureKeyboardFocus();
-    SendKeys(keys, true);
-    return held;
-}
-
 // --- Registry ----------------------------------------------------------------
-
-namespace {
-
-constexpr wchar_t kFilesKey[] = L"Software\\Tessary\\Covelin\\Files";
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kRunValue[] = L"Covelin";
-
-std::vector<std::pair<std::wstring, std::wstring>> ReadAllStrings(const wchar_t* path)
-{
-    std::vector<std::pair<std::wstring, std::wstring>> values;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return values;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD nameLen = 256, type = 0;
-        BYTE data[4096];
-        DWORD size = sizeof data - sizeof(wchar_t);
-        if (RegEnumValueW(key, i, name, &nameLen, nullptr, &type, data, &size) != ERROR_SUCCESS)
-            break;
-        if (type != REG_SZ)
-            continue;
-        data[size] = 0;
-        data[size + 1] = 0;
-        values.emplace_back(name, reinterpret_cast<const wchar_t*>(data));
-    }
-    RegCloseKey(key);
-    return values;
-}
-
-void WriteString(HKEY key, const std::wstring& name, const std::wstring& value)
-{
-    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
-void ReplaceFilesKey(const std::vector<std::pair<std::wstring, std::wstring>>& values)
-{
-    RegDeleteKeyW(HKEY_CURRENT_USER, kFilesKey);
-    if (values.empty())
-        return;
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kFilesKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    for (const auto& [name, value] : values)
-        WriteString(key, name, value);
-    RegCloseKey(key);
-}
-
-} // namespace
-
-RegistryGuard::RegistryGuard()
-{
-    files_ = ReadAllStrings(kFilesKey);
-    ReplaceFilesKey({});
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ | KEY_WRITE, &key) == ERROR_SUCCESS) {
-        DWORD size = 0;
-        if (RegQueryValueExW(key, kRunValue, nullptr, &runType_, nullptr, &size) == ERROR_SUCCESS) {
-            run_.resize(size);
-            hadRun_ = RegQueryValueExW(key, kRunValue, nullptr, &runType_, run_.data(), &size) == ERROR_SUCCESS;
-            RegDeleteValueW(key, kRunValue);
-        }
-        RegCloseKey(key);
-    }
-}
-
-RegistryGuard::~RegistryGuard()
-{
-    ReplaceFilesKey(files_);
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS) {
-        if (hadRun_)
-            RegSetValueExW(key, kRunValue, 0, runType_, run_.data(), static_cast<DWORD>(run_.size()));
-        else
-            RegDeleteValueW(key, kRunValue);
-        RegCloseKey(key);
-    }
-}
 
 std::vector<std::wstring> ReadFileList()
 {
     std::vector<std::wstring> list;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kFilesKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return list;
-    for (int i = 0;; ++i) {
-        std::wstring name = L"file_" + std::to_wstring(i);
-        wchar_t data[1024] = {};
-        DWORD size = sizeof data - sizeof(wchar_t), type = 0;
-        if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
-                ERROR_SUCCESS ||
-            type != REG_SZ)
-            break;
-        list.push_back(data);
-    }
-    RegCloseKey(key);
+    std::wstring path;
+    while (testsupport::GetRawText(HKEY_CURRENT_USER, kFilesKey, L"file_" + std::to_wstring(list.size()), &path))
+        list.push_back(path);
     return list;
 }
 
 void WriteFileList(const std::vector<std::wstring>& paths)
 {
-    std::vector<std::pair<std::wstring, std::wstring>> values;
+    RegDeleteTreeW(HKEY_CURRENT_USER, kFilesKey);
     for (size_t i = 0; i < paths.size(); ++i)
-        values.emplace_back(L"file_" + std::to_wstring(i), paths[i]);
-    ReplaceFilesKey(values);
+        testsupport::SetRawText(HKEY_CURRENT_USER, kFilesKey, L"file_" + std::to_wstring(i), paths[i]);
 }
 
 std::wstring Lower(std::wstring text)

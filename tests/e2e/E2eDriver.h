@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "support/Keyboard.h"
 #include "support/ScratchDir.h"
+#include "support/Wait.h"
 
 namespace e2e {
 
@@ -23,6 +25,12 @@ inline constexpr wchar_t kAppCaption[] = L"Covelin";
 inline constexpr wchar_t kMainCaption[] = L"Covelin - Make your actions invisible";
 inline constexpr wchar_t kTrayClass[] = L"wndCvTrayIcon";
 inline constexpr wchar_t kTargetClass[] = L"CovelinE2eTarget";
+inline constexpr wchar_t kFilesKey[] = L"Software\\Tessary\\Covelin\\Files";
+inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr wchar_t kRunValue[] = L"Covelin";
+
+using testsupport::HoldKeysUntil;
+using testsupport::WaitUntil;
 
 // Set by main() from the command line: the built program, in Windows form.
 extern std::wstring builtCovelin;
@@ -37,14 +45,15 @@ inline constexpr size_t kShowDialogChordAt = 8;
 inline constexpr size_t kToggleChordAt = 264;
 inline constexpr size_t kMuteVolumeAt = 524;
 
-// A private copy of Covelin (and of the target program) in a scratch
-// directory, so that its "setting.dat" is the test's own.
+// A private copy of Covelin (and of the tests' window host, the program
+// whose windows the cases hide) in a scratch directory, so that its
+// "setting.dat" is the test's own.
 class Install {
 public:
     Install();
     const std::wstring& Dir() const { return dir_.Path(); }
     std::wstring Exe() const { return dir_.File(L"Covelin.exe"); }
-    std::wstring Target() const { return dir_.File(L"e2e_target.exe"); }
+    std::wstring Target() const { return dir_.File(L"window_host.exe"); }
     std::wstring Settings() const { return dir_.File(L"setting.dat"); }
     bool ok() const { return ok_; }
 
@@ -108,33 +117,8 @@ std::string Describe(DWORD pid);
 // Visible top-level windows of the process, top of the Z order first.
 std::vector<HWND> ZOrderOf(DWORD pid, const wchar_t* className);
 
-// Holds a chord the way a user holding the keys would look to a poller:
-// key-down for every key again every ~30 ms (Wine may forget injected keys
-// when the focus moves), until `done` holds or the deadline passes; then
-// releases the keys. Returns whether `done` held.
-bool HoldChordUntil(const std::vector<WORD>& keys, const std::function<bool()>& done, DWORD timeoutMs = kActMs);
-void SendKeys(const std::vector<WORD>& keys, bool up);
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
-
 inline const std::vector<WORD> kToggleKeys = {VK_CONTROL, VK_OEM_3};
 inline const std::vector<WORD> kShowDialogKeys = {VK_CONTROL, VK_LEFT};
-
-// The per-user registry entries Covelin keeps (the "Files" list and the Run
-// value), saved when constructed and put back when destroyed, so every case
-// starts from an empty list and leaves the user's own entries as they were.
-class RegistryGuard {
-public:
-    RegistryGuard();
-    ~RegistryGuard();
-    RegistryGuard(const RegistryGuard&) = delete;
-    RegistryGuard& operator=(const RegistryGuard&) = delete;
-
-private:
-    std::vector<std::pair<std::wstring, std::wstring>> files_;
-    bool hadRun_ = false;
-    std::vector<BYTE> run_;
-    DWORD runType_ = 0;
-};
 
 // "file_0", "file_1", ... under Software\Tessary\Covelin\Files, in order,
 // up to the first missing one.

@@ -1,14 +1,13 @@
 // Hiding another program's windows by its executable file, through the
 // hotkeys and through the tray icon's commands.
 #include "E2eCase.h"
-#include "support/Wait.h"
 
 namespace e2e {
 namespace {
 
-constexpr int kHide = 32774;       // tray menu "Hide" / "Restore"
-constexpr int kSettings = 32773;   // tray menu "Setting..."
-constexpr int kExit = 32771;       // tray menu "Exit" / "Restore && Exit"
+constexpr int kHide = 32774;     // tray menu "Hide" / "Restore"
+constexpr int kSettings = 32773; // tray menu "Setting..."
+constexpr int kExit = 32771;     // tray menu "Exit" / "Restore && Exit"
 
 class Hiding : public CovelinCase {
 protected:
@@ -20,19 +19,20 @@ protected:
         // rule compares upper-cased paths.
         listed = Lower(install.Target());
         WriteFileList({listed});
-        targets = StartTarget(target, 3);
-        ASSERT_EQ(3u, targets.size()) << "the target program did not open its windows";
+        target = StartTarget(3);
+        ASSERT_NE(nullptr, target) << "the target program did not open its windows";
+        targets = target->Windows();
     }
 
     // The Z order of the target's windows once it has stayed the same for
     // longer than two catalogue rebuilds, so the catalogue sees it too.
     std::vector<HWND> SettledOrder()
     {
-        std::vector<HWND> order = ZOrderOf(target.Id(), kTargetClass);
+        std::vector<HWND> order = ZOrderOf(target->ProcessId(), kTargetClass);
         ULONGLONG since = GetTickCount64();
-        WaitFor(
+        WaitUntil(
             [&] {
-                std::vector<HWND> now = ZOrderOf(target.Id(), kTargetClass);
+                std::vector<HWND> now = ZOrderOf(target->ProcessId(), kTargetClass);
                 if (now != order) {
                     order = now;
                     since = GetTickCount64();
@@ -44,7 +44,7 @@ protected:
     }
 
     std::wstring listed;
-    Process target;
+    std::unique_ptr<testsupport::WindowHost> target;
     std::vector<HWND> targets;
 };
 
@@ -60,19 +60,19 @@ TEST_F(Hiding, ToggleHotkeyHidesTheFilesWindowsAndBringsThemBackFirstHiddenInFro
     std::vector<HWND> before = SettledOrder();
     ASSERT_EQ(3u, before.size());
 
-    ASSERT_TRUE(HoldChordUntil(kToggleKeys, [&] { return NoneVisible(targets); }))
+    ASSERT_TRUE(HoldKeysUntil(kToggleKeys, [&] { return NoneVisible(targets); }))
         << "Ctrl+` did not hide the listed program's windows";
     EXPECT_FALSE(IsWindowVisible(dialog));
 
     // The next press (after the one-second debounce) shows them again,
     // last hidden first, so the first one hidden, the top one, is in front.
-    ASSERT_TRUE(HoldChordUntil(kToggleKeys, [&] { return AllVisible(targets); }))
+    ASSERT_TRUE(HoldKeysUntil(kToggleKeys, [&] { return AllVisible(targets); }))
         << "the second Ctrl+` did not bring the windows back";
     // The windows show before the restore brings them forward one by one.
     std::vector<HWND> after;
-    testsupport::WaitUntil(
+    WaitUntil(
         [&] {
-            after = ZOrderOf(target.Id(), kTargetClass);
+            after = ZOrderOf(target->ProcessId(), kTargetClass);
             return !after.empty() && after.front() == before.front();
         },
         kActMs);
@@ -81,7 +81,7 @@ TEST_F(Hiding, ToggleHotkeyHidesTheFilesWindowsAndBringsThemBackFirstHiddenInFro
                                              << "\" in front, found \"" << Narrow(WindowTitle(after.front())) << "\"";
 
     // The show-dialog chord brings the dialog back and disarms.
-    ASSERT_TRUE(HoldChordUntil(kShowDialogKeys, [&] { return IsWindowVisible(dialog) != FALSE; }))
+    ASSERT_TRUE(HoldKeysUntil(kShowDialogKeys, [&] { return IsWindowVisible(dialog) != FALSE; }))
         << "Ctrl+Left did not bring the dialog back";
     EXPECT_TRUE(WaitForDialogBack(dialog));
     EXPECT_TRUE(AllVisible(targets));
@@ -96,9 +96,9 @@ TEST_F(Hiding, ShowDialogHotkeyWhileHiddenRestoresTheWindowsToo)
     HWND dialog = StartToDialog(covelin);
     ASSERT_NE(nullptr, dialog);
     ASSERT_TRUE(Arm(dialog));
-    ASSERT_TRUE(HoldChordUntil(kToggleKeys, [&] { return NoneVisible(targets); }));
+    ASSERT_TRUE(HoldKeysUntil(kToggleKeys, [&] { return NoneVisible(targets); }));
 
-    ASSERT_TRUE(HoldChordUntil(kShowDialogKeys, [&] { return IsWindowVisible(dialog) != FALSE; }));
+    ASSERT_TRUE(HoldKeysUntil(kShowDialogKeys, [&] { return IsWindowVisible(dialog) != FALSE; }));
     EXPECT_TRUE(WaitForDialogBack(dialog));
     EXPECT_TRUE(AllVisible(targets));
 
@@ -117,7 +117,7 @@ TEST_F(Hiding, TrayCommandsHideShowTheDialogAndRestoreThenExit)
     SettledOrder();
 
     PostCommand(tray, kHide);
-    ASSERT_TRUE(WaitFor([&] { return NoneVisible(targets); }, kActMs)) << "tray \"Hide\" hid nothing";
+    ASSERT_TRUE(WaitUntil([&] { return NoneVisible(targets); }, kActMs)) << "tray \"Hide\" hid nothing";
 
     // "Setting..." restores and brings the dialog back.
     PostCommand(tray, kSettings);
@@ -129,15 +129,38 @@ TEST_F(Hiding, TrayCommandsHideShowTheDialogAndRestoreThenExit)
     ASSERT_TRUE(Arm(dialog));
     SettledOrder();
     PostCommand(tray, kHide);
-    ASSERT_TRUE(WaitFor([&] { return NoneVisible(targets); }, kActMs));
+    ASSERT_TRUE(WaitUntil([&] { return NoneVisible(targets); }, kActMs));
     PostCommand(tray, kExit);
     DWORD code = 1234;
-    ASSERT_TRUE(covelin.WaitExit(kExitMs, &code)) << "Covelin did not end on \"Restore && Exit\":"
-                                                  << Describe(covelin.Id());
+    ASSERT_TRUE(covelin.WaitExit(kExitMs, &code))
+        << "Covelin did not end on \"Restore && Exit\":" << Describe(covelin.Id());
     EXPECT_EQ(0u, code);
     EXPECT_TRUE(AllVisible(targets));
     EXPECT_EQ(std::vector<std::wstring>{Upper(listed)}, ReadFileList());
     EXPECT_EQ(DefaultSettings(), install.ReadSettings());
+}
+
+TEST_F(Hiding, ACloseRequestFromAnotherProgramShowsWhatIsHiddenBeforeTheEnd)
+{
+    // As "taskkill" without /f: WM_CLOSE to one of our windows while armed
+    // and hiding, first the tray's window, then the hidden dialog itself.
+    for (bool toDialog : {false, true}) {
+        Process covelin;
+        HWND dialog = StartToDialog(covelin);
+        ASSERT_NE(nullptr, dialog);
+        HWND tray = WaitForWindow(covelin.Id(), kTrayClass, nullptr, kActMs);
+        ASSERT_NE(nullptr, tray);
+        ASSERT_TRUE(Arm(dialog));
+        SettledOrder();
+        PostCommand(tray, kHide);
+        ASSERT_TRUE(WaitUntil([&] { return NoneVisible(targets); }, kActMs));
+
+        PostMessageW(toDialog ? dialog : tray, WM_CLOSE, 0, 0);
+        DWORD code = 1234;
+        ASSERT_TRUE(covelin.WaitExit(kExitMs, &code)) << "Covelin did not end on WM_CLOSE:" << Describe(covelin.Id());
+        EXPECT_EQ(0u, code);
+        EXPECT_TRUE(AllVisible(targets)) << (toDialog ? "to the dialog" : "to the tray window");
+    }
 }
 
 } // namespace

@@ -15,8 +15,9 @@ protected:
         CovelinCase::SetUp();
         ASSERT_TRUE(install.WriteSettings(DefaultSettings()));
         WriteFileList({install.Target()});
-        targets = StartTarget(target, 3);
-        ASSERT_EQ(3u, targets.size()) << "the target program did not open its windows";
+        target = StartTarget(3);
+        ASSERT_NE(nullptr, target) << "the target program did not open its windows";
+        targets = target->Windows();
     }
 
     std::wstring Journal() const { return install.Dir() + L"hidden.dat"; }
@@ -35,7 +36,7 @@ protected:
         HWND dialog = StartToDialog(covelin);
         if (!dialog || !Arm(dialog))
             return false;
-        return HoldChordUntil(kToggleKeys, [&] { return NoneVisible(windows) && JournalExists(); });
+        return HoldKeysUntil(kToggleKeys, [&] { return NoneVisible(windows) && JournalExists(); });
     }
 
     // The second start after a death: the dialog as always, no message box,
@@ -44,12 +45,12 @@ protected:
     {
         HWND dialog = StartToDialog(covelin);
         ASSERT_NE(nullptr, dialog);
-        EXPECT_TRUE(WaitFor([&] { return AllVisible(windows); }, kActMs)) << "the hidden windows did not come back";
-        EXPECT_TRUE(WaitFor([&] { return !JournalExists(); }, kActMs)) << "the journal was left behind";
+        EXPECT_TRUE(WaitUntil([&] { return AllVisible(windows); }, kActMs)) << "the hidden windows did not come back";
+        EXPECT_TRUE(WaitUntil([&] { return !JournalExists(); }, kActMs)) << "the journal was left behind";
         ExitExpectingZero(covelin, dialog);
     }
 
-    Process target;
+    std::unique_ptr<testsupport::WindowHost> target;
     std::vector<HWND> targets;
 };
 
@@ -59,7 +60,7 @@ TEST_F(Recovery, KilledWhileHidingThenStartedAgainShowsTheWindows)
     ASSERT_TRUE(StartAndHide(covelin, targets)) << "Ctrl+` did not hide the target's windows";
     covelin.Kill();
     // Nothing else brings them back.
-    EXPECT_FALSE(WaitFor([&] { return !NoneVisible(targets); }, 500));
+    EXPECT_FALSE(WaitUntil([&] { return !NoneVisible(targets); }, 500));
 
     Process again;
     StartExpectingBack(again, targets);
@@ -69,9 +70,9 @@ TEST_F(Recovery, KilledWhileHidingThenStartedAgainShowsTheWindows)
 
 TEST_F(Recovery, TwoHidesWorthOfWindowsAcrossTwoDeaths)
 {
-    Process second;
-    std::vector<HWND> more = StartTarget(second, 2);
-    ASSERT_EQ(2u, more.size());
+    auto second = StartTarget(2);
+    ASSERT_NE(nullptr, second);
+    std::vector<HWND> more = second->Windows();
     std::vector<HWND> all = targets;
     all.insert(all.end(), more.begin(), more.end());
 
@@ -79,9 +80,9 @@ TEST_F(Recovery, TwoHidesWorthOfWindowsAcrossTwoDeaths)
     // each window once.
     Process covelin;
     ASSERT_TRUE(StartAndHide(covelin, all));
-    ASSERT_TRUE(HoldChordUntil(kToggleKeys, [&] { return AllVisible(all); }));
-    EXPECT_TRUE(WaitFor([&] { return !JournalExists(); }, kActMs)) << "a complete restore leaves no journal";
-    ASSERT_TRUE(HoldChordUntil(kToggleKeys, [&] { return NoneVisible(all) && JournalExists(); }));
+    ASSERT_TRUE(HoldKeysUntil(kToggleKeys, [&] { return AllVisible(all); }));
+    EXPECT_TRUE(WaitUntil([&] { return !JournalExists(); }, kActMs)) << "a complete restore leaves no journal";
+    ASSERT_TRUE(HoldKeysUntil(kToggleKeys, [&] { return NoneVisible(all) && JournalExists(); }));
     EXPECT_EQ(32u + 5 * 24u + 4u, JournalBytes().size());
     covelin.Kill();
 
@@ -102,7 +103,7 @@ TEST_F(Recovery, WindowClosedMeanwhileIsSkipped)
     ASSERT_TRUE(StartAndHide(covelin, targets));
     covelin.Kill();
     PostMessageW(targets[1], WM_CLOSE, 0, 0);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(targets[1]); }, kActMs));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(targets[1]); }, kActMs));
 
     Process again;
     StartExpectingBack(again, {targets[0], targets[2]});
@@ -147,9 +148,9 @@ TEST_F(Recovery, StaleJournalNamingOtherWindowsTouchesNothing)
     // by a new one (whose windows may well get the old handles).
     for (HWND window : targets)
         ShowWindow(window, SW_HIDE);
-    Process replaced;
-    std::vector<HWND> fresh = StartTarget(replaced, 3);
-    ASSERT_EQ(3u, fresh.size());
+    auto replaced = StartTarget(3);
+    ASSERT_NE(nullptr, replaced);
+    std::vector<HWND> fresh = replaced->Windows();
     for (HWND window : fresh)
         ShowWindow(window, SW_HIDE);
     ASSERT_TRUE(testsupport::WriteBytes(Journal(), stale));
@@ -157,8 +158,8 @@ TEST_F(Recovery, StaleJournalNamingOtherWindowsTouchesNothing)
     Process third;
     HWND dialog = StartToDialog(third);
     ASSERT_NE(nullptr, dialog);
-    EXPECT_TRUE(WaitFor([&] { return !JournalExists(); }, kActMs));
-    EXPECT_FALSE(WaitFor([&] { return !NoneVisible(targets) || !NoneVisible(fresh); }, 1500))
+    EXPECT_TRUE(WaitUntil([&] { return !JournalExists(); }, kActMs));
+    EXPECT_FALSE(WaitUntil([&] { return !NoneVisible(targets) || !NoneVisible(fresh); }, 1500))
         << "a window nobody hid through Covelin was shown";
     ExitExpectingZero(third, dialog);
 }
@@ -172,13 +173,13 @@ TEST_F(Recovery, SessionEndRestoresHiddenWindowsBeforeAnyoneIsAsked)
     int asked = 0;
     for (HWND window : WindowsOf(covelin.Id(), nullptr, nullptr)) {
         DWORD_PTR answer = 0;
-        ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, kActMs,
-                                        &answer));
+        ASSERT_TRUE(
+            SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, kActMs, &answer));
         EXPECT_NE(0u, answer) << "Covelin must not hold up the end of the session";
         ++asked;
     }
     EXPECT_GE(asked, 2);
-    EXPECT_TRUE(WaitFor([&] { return AllVisible(targets); }, 1000)) << "the windows were still hidden";
+    EXPECT_TRUE(WaitUntil([&] { return AllVisible(targets); }, 1000)) << "the windows were still hidden";
     EXPECT_FALSE(JournalExists());
 
     // Somebody else cancelled: the session goes on and so does Covelin.
@@ -187,7 +188,7 @@ TEST_F(Recovery, SessionEndRestoresHiddenWindowsBeforeAnyoneIsAsked)
     EXPECT_TRUE(covelin.Running());
     HWND dialog = WaitForWindow(covelin.Id(), L"#32770", kMainCaption, kActMs);
     ASSERT_NE(nullptr, dialog);
-    ASSERT_TRUE(HoldChordUntil(kShowDialogKeys, [&] { return IsWindowVisible(dialog) != FALSE; }));
+    ASSERT_TRUE(HoldKeysUntil(kShowDialogKeys, [&] { return IsWindowVisible(dialog) != FALSE; }));
     EXPECT_TRUE(AllVisible(targets));
     ExitExpectingZero(covelin, dialog);
 }
@@ -199,7 +200,7 @@ TEST_F(Recovery, SessionEndingForRealRestoresOnTheEndMessageToo)
     // Some systems end the session without asking first (a forced log-off).
     for (HWND window : WindowsOf(covelin.Id(), nullptr, nullptr))
         SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, kActMs, nullptr);
-    EXPECT_TRUE(WaitFor([&] { return AllVisible(targets); }, 1000));
+    EXPECT_TRUE(WaitUntil([&] { return AllVisible(targets); }, 1000));
     EXPECT_FALSE(JournalExists());
     covelin.Kill(); // as the end of the session would
     EXPECT_TRUE(AllVisible(targets));

@@ -32,7 +32,8 @@ TEST(Release, ExeCarriesVersionOnePointOne)
 
 TEST(Release, ManifestAsksForCommonControlsSixAsInvoker)
 {
-    HMODULE image = LoadLibraryExW(builtCovelin.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HMODULE image =
+        LoadLibraryExW(builtCovelin.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(nullptr, image);
     HRSRC found = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)); // RT_MANIFEST
     ASSERT_NE(nullptr, found) << "no manifest";

@@ -63,7 +63,7 @@ TEST_F(Settings, EqualHotkeysKeepTheDialogOnStartCloseBoxAndExit)
         std::wstring seen;
         EXPECT_TRUE(ExpectMessageBox(covelin.Id(), kHotkeysEqual, &seen)) << Narrow(seen);
         // The dialog stays as it was: not armed, not closed.
-        EXPECT_FALSE(WaitFor([&] { return !IsWindowVisible(dialog) || !covelin.Running(); }, 700));
+        EXPECT_FALSE(WaitUntil([&] { return !IsWindowVisible(dialog) || !covelin.Running(); }, 700));
         EXPECT_EQ(same, install.ReadSettings());
     }
 

@@ -5,8 +5,7 @@ namespace e2e {
 namespace {
 
 constexpr wchar_t kLoadFailed[] = L"Failed to load settings, the default settings will be used.";
-constexpr wchar_t kAlreadyRunning[] =
-    L"Another running Covelin is detected, please close that instance and try again.";
+constexpr wchar_t kAlreadyRunning[] = L"Another running Covelin is detected, please close that instance and try again.";
 
 using Startup = CovelinCase;
 

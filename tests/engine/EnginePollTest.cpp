@@ -109,6 +109,7 @@ protected:
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         }
+        run.threadId = GetCurrentThreadId();
     }
     void TearDown() override
     {
@@ -117,7 +118,7 @@ protected:
         engineLockSeen = nullptr;
     }
 
-    void Post(UINT message) { ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), message, 0, 0)); }
+    void Post(UINT message) { ASSERT_TRUE(run.Post(message)); }
 
     // One poll with the toggle chord held, a second after the last toggle.
     bool PressToggle(DWORD after = 1000)
@@ -237,28 +238,30 @@ TEST_F(EnginePollTest, TheToggleComesFirstAndOneMessageIsTakenPerPoll)
 
 TEST_F(EnginePollTest, CommandsAfterQuietPollsAreTakenOnePerPoll)
 {
-    // Polls that find nothing only ask whether anything has come since; what
-    // comes, from this thread or another, is still taken in the next poll,
-    // one message per poll however many are queued.
+    // Polls that find nothing look only at the run's flag; what comes, from
+    // this thread or another, is still taken in the next poll, one message
+    // per poll however many are queued. A message posted without the flag
+    // waits for the next command.
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(poller.Poll());
-    const DWORD self = GetCurrentThreadId();
+    ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), UM_TOGGLE_HIDE, 0, 0));
+    EXPECT_TRUE(poller.Poll());
+    EXPECT_TRUE(Take().empty());
     HANDLE poster = CreateThread(
-        nullptr, 0,
-        [](LPVOID target) -> DWORD {
-            return PostThreadMessageW(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(target)), WM_USER + 5, 0, 0);
-        },
-        reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(self)), 0, nullptr);
+        nullptr, 0, [](LPVOID target) -> DWORD { return static_cast<EngineRun*>(target)->Post(WM_USER + 5); }, &run, 0,
+        nullptr);
     ASSERT_NE(poster, nullptr);
     EXPECT_EQ(WaitForSingleObject(poster, 5000), WAIT_OBJECT_0);
     CloseHandle(poster);
     Post(WM_USER + 6);
     Post(UM_RESTORE_EXIT);
+    EXPECT_TRUE(poller.Poll()); // the unflagged toggle, now
+    EXPECT_EQ(Take(), kHide);
     EXPECT_TRUE(poller.Poll());
     EXPECT_TRUE(poller.Poll());
     EXPECT_TRUE(Take().empty());
     EXPECT_FALSE(poller.Poll());
-    EXPECT_EQ(Take(), Events{"dlg.close"});
+    EXPECT_EQ(Take(), (Events{"restore[E]", "dlg.close"}));
 }
 
 TEST_F(EnginePollTest, ShowDialogWhileHiddenRestoresThenShowsTheDialogAndEnds)

@@ -438,7 +438,8 @@ protected:
     void Toggle(EnginePoller& poller)
     {
         engineWorld::now += 1000;
-        PostThreadMessageW(GetCurrentThreadId(), UM_TOGGLE_HIDE, 0, 0);
+        run.threadId = GetCurrentThreadId();
+        run.Post(UM_TOGGLE_HIDE);
         poller.Poll();
     }
 

@@ -45,7 +45,10 @@ ScratchDir::ScratchDir()
     }
 }
 
-ScratchDir::~ScratchDir() { RemoveTree(path_); }
+ScratchDir::~ScratchDir()
+{
+    RemoveTree(path_);
+}
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes)
 {

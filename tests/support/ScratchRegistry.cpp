@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <cwchar>
 
 namespace testsupport {
 
@@ -75,6 +76,43 @@ RegValueGuard::~RegValueGuard()
         DeleteRawValue(root_, subKey_, name_);
 }
 
+RegKeySetAside::RegKeySetAside(HKEY root, std::wstring subKey) : root_(root), subKey_(std::move(subKey))
+{
+    HKEY key = nullptr;
+    existed_ = RegOpenKeyExW(root_, subKey_.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS;
+    if (!existed_)
+        return;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLength = 256;
+        DWORD size = 0;
+        Value value{};
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS)
+            break;
+        value.name.assign(name, nameLength);
+        value.data.resize(size);
+        nameLength = 256;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &value.type, value.data.data(), &size) == ERROR_SUCCESS)
+            values_.push_back(std::move(value));
+    }
+    RegCloseKey(key);
+    RegDeleteTreeW(root_, subKey_.c_str());
+}
+
+RegKeySetAside::~RegKeySetAside()
+{
+    RegDeleteTreeW(root_, subKey_.c_str());
+    if (!existed_)
+        return;
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root_, subKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    for (const Value& value : values_)
+        RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(),
+                       static_cast<DWORD>(value.data.size()));
+    RegCloseKey(key);
+}
+
 bool SetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD type, const void* data,
                  DWORD size)
 {
@@ -92,8 +130,7 @@ bool SetRawText(HKEY root, const std::wstring& subKey, const std::wstring& name,
     return SetRawValue(root, subKey, name, type, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
-bool GetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD* type,
-                 std::vector<BYTE>* data)
+bool GetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD* type, std::vector<BYTE>* data)
 {
     HKEY key = nullptr;
     if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
@@ -107,6 +144,18 @@ bool GetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name
     }
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
+}
+
+bool GetRawText(HKEY root, const std::wstring& subKey, const std::wstring& name, std::wstring* text)
+{
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    if (!GetRawValue(root, subKey, name, &type, &data) || type != REG_SZ)
+        return false;
+    text->assign(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+    // Stored with its terminating zero, or without one by a careless writer.
+    text->resize(std::wcslen(text->c_str()));
+    return true;
 }
 
 bool RawValueExists(HKEY root, const std::wstring& subKey, const std::wstring& name)

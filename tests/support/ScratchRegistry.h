@@ -62,14 +62,37 @@ private:
     std::vector<BYTE> data_;
 };
 
+// Sets a whole key aside for the test: remembers its values (and whether it
+// existed), removes it, and puts it back as it was when the object goes out
+// of scope. For a program that keeps a list of its own in a fixed place.
+class RegKeySetAside {
+public:
+    RegKeySetAside(HKEY root, std::wstring subKey);
+    ~RegKeySetAside();
+    RegKeySetAside(const RegKeySetAside&) = delete;
+    RegKeySetAside& operator=(const RegKeySetAside&) = delete;
+
+private:
+    struct Value {
+        std::wstring name;
+        DWORD type;
+        std::vector<BYTE> data;
+    };
+    HKEY root_;
+    std::wstring subKey_;
+    bool existed_ = false;
+    std::vector<Value> values_;
+};
+
 // Raw access for checks and set-up, independent of the code under test.
 // SetRawValue creates the key when needed.
-bool SetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD type,
-                 const void* data, DWORD size);
+bool SetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD type, const void* data,
+                 DWORD size);
 bool SetRawText(HKEY root, const std::wstring& subKey, const std::wstring& name, const std::wstring& text,
                 DWORD type = REG_SZ);
-bool GetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD* type,
-                 std::vector<BYTE>* data);
+bool GetRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD* type, std::vector<BYTE>* data);
+// A REG_SZ value as text; false when it is missing or of another type.
+bool GetRawText(HKEY root, const std::wstring& subKey, const std::wstring& name, std::wstring* text);
 bool RawValueExists(HKEY root, const std::wstring& subKey, const std::wstring& name);
 bool DeleteRawValue(HKEY root, const std::wstring& subKey, const std::wstring& name);
 bool KeyExists(HKEY root, const std::wstring& subKey);

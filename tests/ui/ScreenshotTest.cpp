@@ -1,78 +1,92 @@
-// Saves a picture of the main dialog on each of its tabs, so that a person
-// can look at the pages. Runs only when COVELIN_SCREENSHOTS names a folder
-// (scripts/screenshots.sh does that).
+// Pictures of the main dialog for a person to look at: each of its tabs
+// with the settings' defaults, and the Windows, Processes and Executable
+// Files pages filled with real content (a few of Wine's own programs running
+// as child processes, some of them chosen for hiding). Runs only when
+// COVELIN_SCREENSHOTS names a folder (scripts/screenshots.sh does that).
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "ListPageSupport.h"
+#include "catalogue/HideSets.h"
+#include "support/Screenshot.h"
+#include "support/Wait.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
 
+using namespace listpage;
 using namespace uitest;
+using testsupport::SaveWindowPicture;
+using testsupport::ScreenshotFolder;
 
 namespace {
 
-std::wstring ScreenshotFolder()
-{
-    const wchar_t* value = ::_wgetenv(L"COVELIN_SCREENSHOTS");
-    if (value == nullptr || *value == 0)
-        return std::wstring();
-    std::wstring folder = value;
-    if (folder[0] == L'/') { // a Unix path handed through Wine
-        for (wchar_t& c : folder)
-            c = c == L'/' ? L'\\' : c;
-        folder = L"Z:" + folder;
+// One of Wine's programs, ended with the object.
+class WineProgram {
+public:
+    explicit WineProgram(const std::wstring& name)
+    {
+        wchar_t system[MAX_PATH] = {};
+        GetSystemDirectoryW(system, MAX_PATH);
+        path_ = std::wstring(system) + L"\\" + name;
+        std::wstring commandLine = L"\"" + path_ + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        if (CreateProcessW(path_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &process_))
+            testsupport::WaitUntil([this] { return MainWindow() != nullptr; }, 10000);
     }
-    if (folder.back() != L'\\')
-        folder += L'\\';
-    return folder;
-}
+    ~WineProgram()
+    {
+        if (process_.hProcess == nullptr)
+            return;
+        TerminateProcess(process_.hProcess, 0);
+        WaitForSingleObject(process_.hProcess, 5000);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
 
-// The window as it is on screen, frame included, written as a 24-bit BMP.
-bool SaveWindowPicture(HWND window, const std::wstring& path)
-{
-    RECT rect{};
-    ::GetWindowRect(window, &rect);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    // The window's own device context reads what the program has drawn,
-    // without waiting for the display to catch up.
-    HDC screen = ::GetWindowDC(window);
-    HDC memory = ::CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height; // bottom-up, as BMP files store rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    ::GdiFlush();
-    const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
-    const DWORD imageSize = stride * static_cast<DWORD>(height);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
-    file.bfSize = file.bfOffBits + imageSize;
-    bool written = false;
-    if (FILE* out = ::_wfopen(path.c_str(), L"wb")) {
-        written = std::fwrite(&file, sizeof(file), 1, out) == 1
-               && std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, out) == 1
-               && std::fwrite(bits, imageSize, 1, out) == 1;
-        std::fclose(out);
+    const std::wstring& Path() const { return path_; }
+    DWORD ProcessId() const { return process_.dwProcessId; }
+    HWND MainWindow() const
+    {
+        struct Search {
+            DWORD processId;
+            HWND found;
+        } search{process_.dwProcessId, nullptr};
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(param);
+                DWORD processId = 0;
+                GetWindowThreadProcessId(window, &processId);
+                if (processId == s->processId && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == nullptr) {
+                    s->found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
     }
-    ::SelectObject(memory, previous);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(window, screen);
-    return written;
-}
+
+private:
+    std::wstring path_;
+    PROCESS_INFORMATION process_{};
+};
+
+class ListPageScreenshot : public MainDialogTest {
+protected:
+    void TearDown() override
+    {
+        hideWindowSet.RemoveAll();
+        hideProcessSet.RemoveAll();
+        hideFileSet.RemoveAll();
+        delete topWindow;
+        topWindow = nullptr;
+        MainDialogTest::TearDown();
+    }
+};
 
 } // namespace
 
@@ -106,6 +120,81 @@ TEST_F(MainDialogTest, ScreenshotOfEachPage)
                 EXPECT_TRUE(SaveWindowPicture(dialog.m_hWnd, path));
             });
     }
+    driver.Do([&] { dialog.EndDialog(IDCANCEL); });
+    driver.Run(dialog);
+}
+
+TEST_F(ListPageScreenshot, PagesWithContent)
+{
+    const std::wstring folder = ScreenshotFolder();
+    if (folder.empty())
+        GTEST_SKIP() << "COVELIN_SCREENSHOTS is not set";
+    CreateDirectoryW(folder.c_str(), nullptr);
+
+    WineProgram notepad(L"notepad.exe");
+    WineProgram mines(L"winemine.exe");
+    WineProgram clock(L"clock.exe");
+    ASSERT_NE(notepad.MainWindow(), nullptr);
+    ASSERT_NE(mines.MainWindow(), nullptr);
+    ASSERT_NE(clock.MainWindow(), nullptr);
+    ColouredWindow report(L"Quarterly report - Draft", RGB(40, 110, 200));
+
+    // The executable file list as start-up would have loaded it.
+    hideFileSet.AddPath(notepad.Path());
+    hideFileSet.AddPath(mines.Path());
+    hideFileSet.AddPath(scratch_.File(L"notes.txt"));
+    testsupport::WriteBytes(scratch_.File(L"notes.txt"), "notes");
+
+    RefreshWindowCatalogue();
+    RefreshProcessCatalogue();
+    CMainDlg dialog;
+    ModalDriver driver(60000);
+    auto showTab = [&](int index) {
+        driver
+            .Do([&dialog, index] {
+                SetWindowPos(dialog.m_hWnd, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);
+                RECT item{};
+                dialog.Tabs().GetItemRect(index, &item);
+                PostClick(dialog.Tabs().m_hWnd, item);
+            })
+            .WaitFor([&dialog, index] { return dialog.CurrentPage() == index; }, "the tab");
+    };
+    auto photograph = [&](const wchar_t* name) {
+        driver
+            .Do([&dialog] {
+                RedrawWindow(dialog.m_hWnd, nullptr, nullptr,
+                             RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            })
+            .Do([&dialog, &folder, name] { EXPECT_TRUE(SaveWindowPicture(dialog.m_hWnd, folder + name + L".bmp")); });
+    };
+
+    showTab(0);
+    driver.Do([&] {
+        CWindowsDlg& page = dialog.WindowsPage();
+        for (HWND window : {notepad.MainWindow(), report.Handle()}) {
+            const int row = page.rowHandles.Find(window);
+            ASSERT_GE(row, 0);
+            DoubleClickRow(page, page.allList, row);
+        }
+        SelectRows(page.allList, {page.rowHandles.Find(clock.MainWindow())});
+        ClickButton(page, IDC_SET_TOP_WINDOW);
+        SelectRows(page.allList, {});
+    });
+    photograph(L"list-1-windows");
+
+    showTab(1);
+    driver.Do([&] {
+        CProcessDlg& page = dialog.ProcessPage();
+        const int row = page.rowPids.Find(mines.ProcessId());
+        ASSERT_GE(row, 0);
+        DoubleClickRow(page, page.allList, row);
+    });
+    photograph(L"list-2-processes");
+
+    showTab(2);
+    driver.Do([&] { SelectRows(dialog.FilePage().fileList, {1}); });
+    photograph(L"list-3-executable-files");
+
     driver.Do([&] { dialog.EndDialog(IDCANCEL); });
     driver.Run(dialog);
 }

@@ -3,10 +3,15 @@
 // dialog holds it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "ListPageSupport.h"
 #include "catalogue/HideSets.h"
+#include "engine/Engine.h"
+#include "engine/Hiding.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
 #include "ui/WindowsDlg.h"
@@ -33,10 +38,26 @@ std::vector<HWND> HideSetHandles()
     return std::vector<HWND>(hideWindowSet.begin(), hideWindowSet.end());
 }
 
+// The page's own question, counted.
+std::atomic<int> iconsAsked{0};
+HICON CountedIconQuery(HWND window)
+{
+    ++iconsAsked;
+    return CCvWnd(window).GetIcon(false);
+}
+
 class WindowsPage : public ::testing::Test {
 protected:
-    void SetUp() override { ResetChoices(); }
-    void TearDown() override { ResetChoices(); }
+    void SetUp() override
+    {
+        ResetChoices();
+        CWindowsDlg::iconQuery = CountedIconQuery;
+    }
+    void TearDown() override
+    {
+        CWindowsDlg::iconQuery = savedQuery_;
+        ResetChoices();
+    }
 
     static void ResetChoices()
     {
@@ -68,6 +89,9 @@ protected:
 
     PageHost host;
     CWindowsDlg page;
+
+private:
+    const CWindowsDlg::IconQuery savedQuery_ = CWindowsDlg::iconQuery;
 };
 
 } // namespace
@@ -131,20 +155,51 @@ TEST_F(WindowsPage, WindowWithoutObtainableIconGetsNoRow)
     EXPECT_EQ(page.imagesAll.GetImageCount(), page.allList.GetItemCount());
 }
 
-TEST_F(WindowsPage, HungWindowDoesNotStallTheSynchronisation)
+// Windows answers WM_GETICON on the window's own thread, so a window of a
+// hung program keeps the asker waiting up to the question's timeout; Wine
+// answers it without the window. This question waits as Windows does, on a
+// message that Wine does deliver, before asking as the page always does.
+HICON IconAskedAsWindowsDoes(HWND window)
 {
-    WindowHost child({"ListPageHung|" + Narrow(UniqueTitle(L"Hung"))});
-    ASSERT_TRUE(child.Ready());
-    const HWND hung = child.Window(0);
-    child.Hang(6000);
-    ASSERT_TRUE(testsupport::WaitUntil([&child] { return !child.Responds(50); }, 3000));
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 200, &answer);
+    return CCvWnd(window).GetIcon(false);
+}
 
+TEST_F(WindowsPage, HungWindowsNeverKeepTheCatalogueLocked)
+{
+    WindowHost child({"*5|ListPageHung|" + Narrow(UniqueTitle(L"Hung"))});
+    ASSERT_TRUE(child.Ready());
+    child.Hang(8000);
+    ASSERT_TRUE(testsupport::WaitUntil([&child] { return !child.Responds(50); }, 3000));
     RefreshWindowCatalogue();
+    CWindowsDlg::iconQuery = IconAskedAsWindowsDoes;
+
+    // Meanwhile another thread takes the catalogue's lock again and again,
+    // as the engine's hide does, and notes the longest it had to wait.
+    std::atomic<bool> opened{false};
+    std::atomic<ULONGLONG> longestWait{0};
+    std::thread hider([&] {
+        while (!opened.load()) {
+            const ULONGLONG asked = GetTickCount64();
+            windowLock.Lock();
+            longestWait = std::max(longestWait.load(), GetTickCount64() - asked);
+            windowLock.Unlock();
+            Sleep(5); // leaves the page its turn at the lock
+        }
+    });
     const ULONGLONG start = GetTickCount64();
-    ASSERT_TRUE(host.Open(page, IDD_WINDOWS_PAGE));
-    EXPECT_LT(GetTickCount64() - start, 2000u);
-    // It is listed all the same, with its executable's icon.
-    EXPECT_GE(RowOf(hung), 0);
+    const bool open = host.Open(page, IDD_WINDOWS_PAGE);
+    const ULONGLONG took = GetTickCount64() - start;
+    opened = true;
+    hider.join();
+    ASSERT_TRUE(open);
+    // Five hung windows cost their timeouts, but never inside the lock.
+    EXPECT_GE(took, 5 * 200u - 50);
+    EXPECT_LT(longestWait.load(), 250u) << "the page held the catalogue while it asked the hung windows";
+    // They are listed all the same, with their executable's icon.
+    for (HWND hung : child.Windows())
+        EXPECT_GE(RowOf(hung), 0);
 }
 
 TEST_F(WindowsPage, DoubleClicksAddAndRefuseInTheirOrder)
@@ -312,6 +367,11 @@ TEST_F(WindowsPage, SetAsTopWindowShowsRefusesAndClears)
         return colour;
     };
     EXPECT_EQ(pixelAtIcon(), kYellow);
+    // It was fetched once, when the window became the top window: painting
+    // asks the window nothing.
+    const int asked = iconsAsked;
+    EXPECT_EQ(pixelAtIcon(), kYellow);
+    EXPECT_EQ(iconsAsked, asked);
 
     // A window of the hide list cannot become the top window.
     DoubleClickRow(page, page.allList, RowOf(blue.Handle()));
@@ -373,4 +433,83 @@ TEST_F(WindowsPage, TimerSynchronisesOnlyWhileThePageIsVisible)
 
     page.ShowWindow(SW_SHOW);
     EXPECT_TRUE(testsupport::WaitUntil([&] { return RowOf(late.Handle()) >= 0; }, 3000));
+}
+
+namespace {
+
+std::atomic<int> toggles{0};
+std::atomic<DWORD> fakeTick{0};
+
+// The real engine thread on the real hiding code, with a clock that lets every
+// command count (no one-second debounce) and no side actions.
+EngineOperations QuickToggleOperations()
+{
+    EngineOperations ops = DefaultEngineOperations();
+    ops.chordIsDown = [](const HotkeyChord&) { return 0; };
+    ops.tickCount = []() -> DWORD { return fakeTick += 1000; };
+    ops.sleep = [](DWORD) { Sleep(1); };
+    ops.restoreHidden = [](HiddenWindows& hidden) {
+        ++toggles;
+        return RestoreHidden(hidden);
+    };
+    ops.setVolumeMute = [](VolumeMute&, bool) {};
+    ops.hideNotificationArea = [](bool) {};
+    ops.postToDialog = [](HWND, UINT) {};
+    return ops;
+}
+
+} // namespace
+
+TEST_F(WindowsPage, ChoicesChangeFreelyWhileTheEngineHidesAndRestoresAThousandTimes)
+{
+    WindowHost child({"*4|ListPageSoak|" + Narrow(UniqueTitle(L"Soak"))});
+    ASSERT_TRUE(child.Ready());
+    Open();
+    for (HWND window : child.Windows())
+        AddToHideList(window);
+
+    CEngine engine;
+    engine.operations = QuickToggleOperations();
+    toggles = 0;
+    SettingData settings = MakeDefaultSettings();
+    ASSERT_TRUE(engine.Start(settings, CaptureTargets(), nullptr));
+    // The page's buttons, as a user would press them, while the engine works
+    // (in an order that never calls for a message box); every 100 restores
+    // the engine is armed again on the choices of the moment.
+    MessageBoxWatcher boxes;
+    int nextRestart = 100;
+    for (int round = 0; toggles.load() < 1000 && round < 200000; ++round) {
+        for (int command = 0; command < 3 && engine.AcceptsCommands(); ++command)
+            engine.PostCommand(UM_TOGGLE_HIDE);
+        switch (round % 4) {
+        case 0:
+            ClickButton(page, IDC_REVERSE_SELECT);
+            break;
+        case 1:
+            ClickButton(page, IDC_CLEAR_HIDE_LIST);
+            break;
+        case 2:
+            SelectRows(page.allList, {RowOf(child.Window(static_cast<size_t>(round / 4) % 4))});
+            ClickButton(page, IDC_SET_TOP_WINDOW);
+            break;
+        default:
+            AddToHideList(child.Window(static_cast<size_t>(round / 4 + 1) % 4));
+            break;
+        }
+        if (toggles.load() >= nextRestart) {
+            nextRestart += 100;
+            engine.RequestStop();
+            ASSERT_TRUE(engine.Start(settings, CaptureTargets(), nullptr));
+        }
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+    engine.RequestStop();
+    EXPECT_TRUE(engine.WaitEnded(GetTickCount64() + 5000));
+    EXPECT_GE(toggles.load(), 1000);
+    EXPECT_TRUE(boxes.Texts().empty());
+    engine.RestoreEverything(false);
+    for (HWND window : child.Windows())
+        EXPECT_TRUE(testsupport::WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, 5000));
 }

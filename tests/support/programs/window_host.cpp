@@ -115,9 +115,8 @@ int main(int argc, char** argv)
             if (flags.find('m') != std::string::npos)
                 style |= WS_MINIMIZE;
             offset = (offset + 8) % 400;
-            HWND window = CreateWindowExW(exStyle, className.c_str(), title.c_str(), style, 40 + offset,
-                                          40 + offset, 240, 120, nullptr, nullptr,
-                                          GetModuleHandleW(nullptr), nullptr);
+            HWND window = CreateWindowExW(exStyle, className.c_str(), title.c_str(), style, 40 + offset, 40 + offset,
+                                          240, 120, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
             if (!window)
                 return 2;
             if (first)
@@ -126,8 +125,8 @@ int main(int argc, char** argv)
             if (flags.find('o') != std::string::npos)
                 SetWindowLongPtrW(window, GWLP_USERDATA, 1984);
             if (flags.find('c') != std::string::npos)
-                CreateWindowExW(0, L"WindowHostChild", L"child", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50,
-                                window, nullptr, GetModuleHandleW(nullptr), nullptr);
+                CreateWindowExW(0, L"WindowHostChild", L"child", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, window, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
             std::printf("%llx %lu\n", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(window)),
                         GetCurrentProcessId());
         }
