@@ -59,7 +59,7 @@ std::atomic<bool> onlySystemDpi{false};
 
 const DpiFunctions& Functions()
 {
-    static const DpiFunctions none;
+    static const DpiFunctions none{};
     return onlySystemDpi.load() ? none : LookedUpFunctions();
 }
 

@@ -48,8 +48,8 @@ HFONT CreateArialFont(UINT dpi, int lineHeight, int weight, BOOL italic, BOOL un
     CFont font;
     font.Attach(CreateArialOfHeight(height, weight, italic, underline));
     // A pixel or two smaller where the font mapper rounds up past the line.
-    while (font.GetSafeHandle() != nullptr && lineHeight > 0 && height > lineHeight - 2
-           && LineHeightOf(font) > lineHeight)
+    while (font.GetSafeHandle() != nullptr && lineHeight > 0 && height > lineHeight - 2 &&
+           LineHeightOf(font) > lineHeight)
         font.Attach(CreateArialOfHeight(--height, weight, italic, underline));
     return font.Detach();
 }

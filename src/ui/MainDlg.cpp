@@ -67,8 +67,8 @@ void FitControlsIntoPage(HWND page)
 
 CMainDlg::CMainDlg(CEngine* engine) : CDialog(IDD_COVELIN_DIALOG), engine_(engine != nullptr ? *engine : TheEngine())
 {
-    icon_ = static_cast<HICON>(::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0,
-                                            LR_DEFAULTSIZE | LR_SHARED));
+    icon_ = static_cast<HICON>(
+        ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
 }
 
 CMainDlg::~CMainDlg()

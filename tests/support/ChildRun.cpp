@@ -8,8 +8,8 @@ int RunTestChild(const std::string& filter, const wchar_t* variable, const std::
 {
     wchar_t exe[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_color=no --gtest_also_run_disabled_tests "
-                         + L"--gtest_filter=" + std::wstring(filter.begin(), filter.end());
+    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_color=no --gtest_also_run_disabled_tests " +
+                           L"--gtest_filter=" + std::wstring(filter.begin(), filter.end());
 
     // The child inherits our environment: set for the moment of its start.
     SetEnvironmentVariableW(variable, value.c_str());

@@ -47,8 +47,8 @@ int IconWidth(HICON icon)
 
 std::string Text(const RECT& r)
 {
-    return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) + ","
-         + std::to_string(r.bottom);
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
 }
 
 // Whether the text of a static or a button fits its control, measured with
@@ -118,16 +118,17 @@ void ExpectScaledFrame(CMainDlg& dialog, UINT dpi)
     RECT client{};
     ::GetClientRect(dialog.m_hWnd, &client);
     EXPECT_EQ(Text(client), Text(RECT{0, 0, edge, edge}));
-    EXPECT_EQ(Text(RectInParent(dialog.Tabs().m_hWnd)), Text(RECT{scaled(10), scaled(10), edge - scaled(10), scaled(35)}));
+    EXPECT_EQ(Text(RectInParent(dialog.Tabs().m_hWnd)),
+              Text(RECT{scaled(10), scaled(10), edge - scaled(10), scaled(35)}));
     const RECT page = RectInParent(dialog.GetPage(0)->m_hWnd);
     EXPECT_EQ(Text(page), Text(RECT{scaled(10), scaled(35), edge - scaled(10), edge - scaled(40)}));
     EXPECT_EQ(RectInParent(dialog.GetDlgItem(IDCANCEL)).top, edge - scaled(30));
     EXPECT_EQ(RectInParent(dialog.GetDlgItem(IDC_START)).right, edge - scaled(10));
     EXPECT_EQ(IconWidth(reinterpret_cast<HICON>(dialog.SendMessage(WM_GETICON, ICON_SMALL))), SmallIconSize(dpi));
     EXPECT_EQ(IconWidth(reinterpret_cast<HICON>(dialog.SendMessage(WM_GETICON, ICON_BIG))), LargeIconSize(dpi));
-    for (HIMAGELIST images : {dialog.WindowsPage().imagesAll.GetSafeHandle(),
-                              dialog.ProcessPage().imagesHide.GetSafeHandle(), dialog.FilePage().images.GetSafeHandle(),
-                              dialog.SettingPage().TrayImages()}) {
+    for (HIMAGELIST images :
+         {dialog.WindowsPage().imagesAll.GetSafeHandle(), dialog.ProcessPage().imagesHide.GetSafeHandle(),
+          dialog.FilePage().images.GetSafeHandle(), dialog.SettingPage().TrayImages()}) {
         int cx = 0, cy = 0;
         ImageList_GetIconSize(images, &cx, &cy);
         EXPECT_EQ(cx, SmallIconSize(dpi));
@@ -149,8 +150,8 @@ TEST(DpiManifest, AsksForPerMonitorScalingWithAFallback)
     wchar_t awareness[64] = {}, aware[64] = {};
     ::QueryActCtxSettingsW(0, nullptr, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness",
                            awareness, 64, nullptr);
-    ::QueryActCtxSettingsW(0, nullptr, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware", aware,
-                           64, nullptr);
+    ::QueryActCtxSettingsW(0, nullptr, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware", aware, 64,
+                           nullptr);
     EXPECT_EQ(std::wstring(awareness).rfind(L"PerMonitorV2", 0), 0u) << awareness;
     EXPECT_EQ(std::wstring(aware), L"true/pm");
 }
