@@ -6,6 +6,7 @@
 
 #include "engine/Engine.h"
 #include "framework/Controls.h"
+#include "framework/Dpi.h"
 #include "framework/WinApp.h"
 #include "ui/res/resource.h"
 #include "ui/Texts.h"
@@ -97,7 +98,9 @@ int CTrayIcon::LoadIcons()
     if (icons_[0])
         return 0;
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    const int size = GetSystemMetrics(SM_CXSMICON);
+    // The notification area draws small icons at the primary monitor's
+    // scale, the system DPI: each image has a drawing of that size.
+    const int size = SmallIconSize(SystemDpi());
     // Shared resource icons: the system frees them with the module.
     for (int i = 0; i < kTrayImageCount; ++i)
         icons_[i] = static_cast<HICON>(

@@ -72,6 +72,8 @@ public:
 
     HWND Window() const { return window_.get(); }
     HMENU Popup() const { return popup_; }
+    // Tray image `index` (0 to 8) as loaded, or null.
+    HICON Icon(int index) const { return index >= 0 && index < 9 ? icons_[index] : nullptr; }
     bool IsCreated() const { return created_ != 0; }
     bool IsShown() const { return shown_ != 0; }
 

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "framework/Dpi.h"
+
 namespace {
 
 // The template controls (tab strip, extended combo box, list views) need
@@ -274,6 +276,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
         if (self == nullptr)
             return TRUE;
         self->BindHandle(hWnd);
+        self->dpi_ = DpiForWindow(hWnd);
         return self->OnInitDialog();
     }
     auto* self = static_cast<CDialog*>(CWnd::FromHandlePermanent(hWnd));
@@ -310,6 +313,12 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             OnTimer(wParam);
             handled = true;
             break;
+        case WM_DPICHANGED:
+            // Left unhandled as well, so that the dialog manager still gives
+            // the controls their font for the new scale.
+            if ((GetStyle() & WS_CHILD) == 0)
+                TakeDpiChange(wParam, lParam);
+            break;
         default:
             break;
         }
@@ -321,6 +330,24 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     if (::IsWindow(hWnd))
         ::SetWindowLongPtrW(hWnd, DWLP_MSGRESULT, result);
     return TRUE;
+}
+
+void CDialog::OnDpiChanged(UINT dpi)
+{
+    dpi_ = dpi;
+}
+
+void CDialog::TakeDpiChange(WPARAM wParam, LPARAM lParam)
+{
+    // The system suggests where the window goes so that it stays under the
+    // mouse on the new monitor; both halves of wParam carry the same DPI.
+    if (const auto* suggested = reinterpret_cast<const RECT*>(lParam)) {
+        ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    const UINT dpi = HIWORD(wParam);
+    if (dpi != 0)
+        OnDpiChanged(dpi);
 }
 
 bool CDialog::ColourStaticText(int controlId, COLORREF colour, WPARAM wParam, LPARAM lParam, LRESULT& result)

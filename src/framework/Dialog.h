@@ -12,6 +12,7 @@
 // handler hook), then the built-in routes: WM_COMMAND -> OnCommand (IDOK ->
 // OnOK, IDCANCEL -> OnCancel), WM_NOTIFY -> OnNotify, WM_TIMER -> OnTimer.
 #include "framework/Controls.h"
+#include "framework/Dpi.h"
 
 class CDialog;
 
@@ -67,6 +68,15 @@ public:
     // WM_NOTIFY; TRUE when handled, with *result as the answer.
     virtual BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result);
 
+    // The DPI the dialog is laid out for: its window's when it was created,
+    // then the one of each DPI change.
+    UINT GetDpi() const { return dpi_; }
+    // The dialog now shows at `dpi` (a top-level dialog has already taken
+    // the size the system suggested): make again what was made for the old
+    // scale. Only top-level dialogs hear of it by themselves; they pass it on
+    // to their pages. The base stores the DPI.
+    virtual void OnDpiChanged(UINT dpi);
+
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
 protected:
@@ -82,10 +92,12 @@ private:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR RunModalLoop(HWND owner);
     bool RoutePreTranslate(MSG* msg);
+    void TakeDpiChange(WPARAM wParam, LPARAM lParam);
 
     UINT templateId_;
     CWnd* parent_;
     bool modal_ = false;
     bool endModal_ = false;
     int modalResult_ = -1;
+    UINT dpi_ = kBaseDpi;
 };

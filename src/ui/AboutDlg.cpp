@@ -1,15 +1,37 @@
 #include "ui/AboutDlg.h"
 
+#include "framework/Dpi.h"
 #include "framework/WinApp.h"
 #include "ui/res/resource.h"
 
+namespace {
+
+HINSTANCE ResourceModule()
+{
+    return AfxGetApp() != nullptr ? AfxGetApp()->m_hInstance : ::GetModuleHandleW(nullptr);
+}
+
+// The large picture: 200 x 200 pixels at 96 DPI.
+HICON LoadLargeIcon(UINT dpi)
+{
+    const int size = ScaleForDpi(200, dpi);
+    return static_cast<HICON>(
+        ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDI_ABOUT_PICTURE), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+HFONT CreateCaptionFont(UINT dpi, int lineHeight)
+{
+    return CreateArialFont(dpi, lineHeight, FW_BOLD, FALSE, FALSE);
+}
+
+} // namespace
+
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUT_PAGE)
 {
-    HINSTANCE module = AfxGetApp() != nullptr ? AfxGetApp()->m_hInstance : ::GetModuleHandleW(nullptr);
-    largeIcon_.reset(static_cast<HICON>(
-        ::LoadImageW(module, MAKEINTRESOURCEW(IDI_ABOUT_PICTURE), IMAGE_ICON, 200, 200, LR_DEFAULTCOLOR)));
-    captionFont_.CreateFont(15, 6, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+    // Before there is a window the best guess of its scale is the system's.
+    resourceDpi_ = SystemDpi();
+    largeIcon_.reset(LoadLargeIcon(resourceDpi_));
+    captionFont_.Attach(CreateCaptionFont(resourceDpi_, 0));
 }
 
 void CAboutDlg::DoDataExchange(CDataExchange* pDX)
@@ -31,13 +53,52 @@ BOOL CAboutDlg::OnInitDialog()
     links_[4].SetLink(kSalesAddress);
     links_[5].SetLink(kSupportFormAddress);
     versionLabel_.SetWindowText(kProductVersion);
-    // The captions' own font too, in case the static control picks its font
-    // after the colour request (see the colour handler).
-    for (int id = IDC_ABOUT_NAME_CAPTION; id <= IDC_ABOUT_FORM_CAPTION; ++id) {
-        if (HWND caption = GetDlgItem(id))
-            ::SendMessageW(caption, WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(captionFont_)), FALSE);
-    }
+    MakeScaledResources(CaptionLineHeight());
     return TRUE;
+}
+
+void CAboutDlg::OnDpiChanged(UINT dpi)
+{
+    // The captions are still as high as the old scale made them: their line
+    // at the new one is in proportion.
+    const int lineHeight = ::MulDiv(CaptionLineHeight(), static_cast<int>(dpi), static_cast<int>(GetDpi()));
+    CDialog::OnDpiChanged(dpi);
+    MakeScaledResources(lineHeight);
+    Invalidate();
+}
+
+int CAboutDlg::CaptionLineHeight() const
+{
+    RECT line{};
+    ::GetClientRect(GetDlgItem(IDC_ABOUT_SITE_CAPTION), &line);
+    return line.bottom;
+}
+
+void CAboutDlg::MakeScaledResources(int lineHeight)
+{
+    const UINT dpi = GetDpi();
+    for (CHyperLink& link : links_)
+        link.SetScale(dpi, lineHeight);
+    CFont font;
+    font.Attach(CreateCaptionFont(dpi, lineHeight));
+    if (dpi != resourceDpi_) {
+        if (HICON icon = LoadLargeIcon(dpi))
+            largeIcon_.reset(icon);
+    }
+    // The captions' own font too, in case the static control picks its font
+    // after the colour request (see the colour handler). The font is ours at
+    // every scale: the system must not swap in the dialog's.
+    const HFONT captions = font.GetSafeHandle() != nullptr ? font.GetSafeHandle() : captionFont_.GetSafeHandle();
+    for (int id = IDC_ABOUT_NAME_CAPTION; id <= IDC_ABOUT_FORM_CAPTION; ++id) {
+        if (HWND caption = GetDlgItem(id)) {
+            KeepControlFontAtDpiChange(caption);
+            ::SendMessageW(caption, WM_SETFONT, reinterpret_cast<WPARAM>(captions), TRUE);
+        }
+    }
+    // The captions have let go of the old font only now.
+    if (font.GetSafeHandle() != nullptr)
+        captionFont_ = std::move(font);
+    resourceDpi_ = dpi;
 }
 
 void CAboutDlg::OnPaint()
@@ -48,8 +109,10 @@ void CAboutDlg::OnPaint()
         ::GetClientRect(picture, &area);
     if (largeIcon_) {
         // The icon's top rows hold only margin: drawn 25 pixels higher and
-        // squeezed to 200 x 150 it fills the picture area.
-        ::DrawIconEx(dc, area.left, area.top - 25, largeIcon_.get(), 200, 150, 0, nullptr, DI_NORMAL);
+        // squeezed to 200 x 150 (at 96 DPI) it fills the picture area.
+        const UINT dpi = GetDpi();
+        ::DrawIconEx(dc, area.left, area.top - ScaleForDpi(25, dpi), largeIcon_.get(), ScaleForDpi(200, dpi),
+                     ScaleForDpi(150, dpi), 0, nullptr, DI_NORMAL);
     }
 }
 

@@ -19,17 +19,26 @@ public:
     CAboutDlg();
 
     BOOL OnInitDialog() override;
+    // Fonts and the picture made anew for the new scale.
+    void OnDpiChanged(UINT dpi) override;
     void DoDataExchange(CDataExchange* pDX) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
     // The six links: the picture area first, then 1035 to 1039.
     CHyperLink& Link(int index) { return links_[index]; }
+    HFONT CaptionFont() const { return captionFont_; }
 
 private:
     void OnPaint();
+    // The fonts and the large picture at the page's DPI, the fonts no taller
+    // than `lineHeight`; the captions and links get them.
+    void MakeScaledResources(int lineHeight);
+    // The height of a caption's line, as the dialog units made it.
+    int CaptionLineHeight() const;
 
     UniqueIcon largeIcon_;
     CFont captionFont_;
+    UINT resourceDpi_ = 0;
     CStatic versionLabel_;
     CHyperLink links_[6];
 };

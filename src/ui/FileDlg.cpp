@@ -20,20 +20,33 @@ void CFileDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CFileDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    SetUpIconList(fileList, images);
-    InsertIconColumns(fileList, kColumnPath, 350);
+    SetUpIconList(fileList, images, GetDpi());
+    InsertIconColumns(fileList, kColumnPath, 350, GetDpi());
+    FillImages();
+    // Row i must stay element i (Delete removes both by index), so a file
+    // whose icon cannot be had still gets its row, with a blank image.
     for (int i = 0; i < hideFileSet.GetSize(); ++i) {
         const std::wstring* path = hideFileSet[i];
-        const std::wstring text = path != nullptr ? *path : std::wstring();
-        // Row i must stay element i (Delete removes both by index), so a
-        // file whose icon cannot be had still gets its row, with a blank
-        // image in its place.
-        int image = AddIconAndRelease(images, ExecutableIcon(text.c_str()));
-        if (image < 0)
-            image = images.AddBlank();
-        InsertIconRow(fileList, fileList.GetItemCount(), text.c_str(), image);
+        InsertIconRow(fileList, fileList.GetItemCount(), path != nullptr ? path->c_str() : L"", i);
     }
     return TRUE;
+}
+
+void CFileDlg::OnDpiChanged(UINT dpi)
+{
+    const UINT previous = GetDpi();
+    CDialog::OnDpiChanged(dpi);
+    RescaleColumns(fileList, previous, dpi);
+    SetUpIconList(fileList, images, dpi);
+    FillImages();
+}
+
+void CFileDlg::FillImages()
+{
+    for (int i = 0; i < hideFileSet.GetSize(); ++i) {
+        const std::wstring* path = hideFileSet[i];
+        AddIconOrBlank(images, ExecutableIcon(path != nullptr ? path->c_str() : L""));
+    }
 }
 
 BOOL CFileDlg::OnCommand(WPARAM wParam, LPARAM lParam)

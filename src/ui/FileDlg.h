@@ -20,7 +20,14 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    // The image list at the new small-icon size, filled again; the columns
+    // widened with the scale.
+    void OnDpiChanged(UINT dpi) override;
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+private:
+    // The icon of each file of the set, in order, or a blank in its place.
+    void FillImages();
 };

@@ -3,12 +3,56 @@
 #include <shellapi.h>
 
 #include "engine/SettingFile.h"
+#include "framework/Dpi.h"
 #include "framework/WinApp.h"
 #include "ui/Texts.h"
 
 namespace {
+
 CHyperLink::ShellOpenFunction shellOpen = &::ShellExecuteW;
+
 } // namespace
+
+namespace {
+
+HFONT CreateArialOfHeight(int height, int weight, BOOL italic, BOOL underline)
+{
+    return ::CreateFontW(height, ::MulDiv(height, 6, 15), 0, 0, weight, italic, underline, FALSE, DEFAULT_CHARSET,
+                         OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+}
+
+// The height the font draws its lines with, which the font mapper may
+// round up from the height asked for.
+int LineHeightOf(HFONT font)
+{
+    HDC screen = ::GetDC(nullptr);
+    HGDIOBJ previous = ::SelectObject(screen, font);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(screen, &metrics);
+    ::SelectObject(screen, previous);
+    ::ReleaseDC(nullptr, screen);
+    return metrics.tmHeight;
+}
+
+} // namespace
+
+int ArialFontHeight(UINT dpi, int lineHeight)
+{
+    const int height = ScaleForDpi(15, dpi);
+    return lineHeight > 0 && height > lineHeight ? lineHeight : height;
+}
+
+HFONT CreateArialFont(UINT dpi, int lineHeight, int weight, BOOL italic, BOOL underline)
+{
+    int height = ArialFontHeight(dpi, lineHeight);
+    CFont font;
+    font.Attach(CreateArialOfHeight(height, weight, italic, underline));
+    // A pixel or two smaller where the font mapper rounds up past the line.
+    while (font.GetSafeHandle() != nullptr && lineHeight > 0 && height > lineHeight - 2 &&
+           LineHeightOf(font) > lineHeight)
+        font.Attach(CreateArialOfHeight(--height, weight, italic, underline));
+    return font.Detach();
+}
 
 void CHyperLink::SetShellOpenFunction(ShellOpenFunction function)
 {
@@ -18,8 +62,24 @@ void CHyperLink::SetShellOpenFunction(ShellOpenFunction function)
 CHyperLink::CHyperLink() : colour_(RGB(0, 0, 255)), cursor_(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)))
 {
     background_.CreateHollowBrush();
-    font_.CreateFont(15, 6, 0, 0, FW_NORMAL, TRUE, TRUE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS,
-                     CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+    // Before there is a window the best guess of its scale is the system's.
+    fontHeight_ = ArialFontHeight(SystemDpi(), 0);
+    font_.Attach(CreateArialFont(SystemDpi(), 0, FW_NORMAL, TRUE, TRUE));
+}
+
+void CHyperLink::SetScale(UINT dpi, int lineHeight)
+{
+    if (ArialFontHeight(dpi, lineHeight) == fontHeight_)
+        return;
+    CFont font;
+    font.Attach(CreateArialFont(dpi, lineHeight, FW_NORMAL, TRUE, TRUE));
+    if (font.GetSafeHandle() == nullptr)
+        return;
+    if (m_hWnd != nullptr)
+        SetFont(font, TRUE);
+    // The control has let go of the old font only now.
+    font_ = std::move(font);
+    fontHeight_ = ArialFontHeight(dpi, lineHeight);
 }
 
 void CHyperLink::SetLink(const wchar_t* target)
@@ -32,8 +92,13 @@ void CHyperLink::PreSubclassWindow()
 {
     // The colour request selects the link font as well, but a static control
     // may select its own font after asking for colours; giving it the font
-    // makes the link look the same either way.
+    // makes the link look the same either way. The font is ours at every
+    // scale: the system must not swap in the dialog's at a DPI change.
+    KeepControlFontAtDpiChange(m_hWnd);
     SetFont(font_, FALSE);
+    RECT client{};
+    GetClientRect(&client);
+    SetScale(DpiForWindow(m_hWnd), client.bottom);
 }
 
 void CHyperLink::OpenLink()

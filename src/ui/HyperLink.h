@@ -21,6 +21,9 @@ public:
     void OpenLink();
 
     HFONT LinkFont() const { return font_; }
+    // Makes the link font anew for `dpi` and `lineHeight` (see
+    // CreateArialFont) and gives it to the control.
+    void SetScale(UINT dpi, int lineHeight);
     COLORREF LinkColour() const { return colour_; }
 
     // The shell call that opens targets; tests put a recorder here. Null
@@ -40,4 +43,12 @@ private:
     std::wstring link_;
     HCURSOR cursor_;
     CFont font_;
+    int fontHeight_ = 0;
 };
+
+// The About page's own Arial: 15 x 6 pixels at 96 DPI, scaled to `dpi`,
+// but no taller than `lineHeight` (0: no limit). Dialog units grow a little
+// slower than the scale (the dialog font's metrics come in whole pixels):
+// a font taller than its line would lose its descenders.
+HFONT CreateArialFont(UINT dpi, int lineHeight, int weight, BOOL italic, BOOL underline);
+int ArialFontHeight(UINT dpi, int lineHeight);

@@ -1,5 +1,6 @@
 #include "ui/ListPage.h"
 
+#include "framework/Dpi.h"
 #include "framework/Handles.h"
 
 int InsertIconRow(CListCtrl& list, int index, const wchar_t* text, int image)
@@ -12,15 +13,28 @@ int InsertIconRow(CListCtrl& list, int index, const wchar_t* text, int image)
     return row;
 }
 
-void InsertIconColumns(CListCtrl& list, const wchar_t* heading, int textWidth)
+void InsertIconColumns(CListCtrl& list, const wchar_t* heading, int textWidth, UINT dpi)
 {
-    list.InsertColumn(0, L"", LVCFMT_IMAGE, 20);
-    list.InsertColumn(1, heading, LVCFMT_LEFT, textWidth);
+    list.InsertColumn(0, L"", LVCFMT_IMAGE, ScaleForDpi(20, dpi));
+    list.InsertColumn(1, heading, LVCFMT_LEFT, ScaleForDpi(textWidth, dpi));
 }
 
-void SetUpIconList(CListCtrl& list, CImageList& images)
+void RescaleColumns(CListCtrl& list, UINT previousDpi, UINT dpi)
 {
-    images.Create(16, 16, ILC_COLOR32 | ILC_MASK, 0, 100);
+    if (previousDpi == 0 || previousDpi == dpi)
+        return;
+    for (int column = 0; column < list.GetColumnCount(); ++column) {
+        const int width = ::MulDiv(list.GetColumnWidth(column), static_cast<int>(dpi), static_cast<int>(previousDpi));
+        list.SendMessage(LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width, 0));
+    }
+}
+
+void SetUpIconList(CListCtrl& list, CImageList& images, UINT dpi)
+{
+    const int size = SmallIconSize(dpi);
+    images.Create(size, size, ILC_COLOR32 | ILC_MASK, 0, 100);
+    // Given again even when only the size changed: the list then measures
+    // its rows anew.
     list.SetImageList(&images, LVSIL_SMALL);
     list.SetExtendedStyle(LVS_EX_FULLROWSELECT);
 }
@@ -29,6 +43,12 @@ int AddIconAndRelease(CImageList& images, HICON icon)
 {
     const UniqueIcon owned(icon);
     return owned ? images.Add(owned.get()) : -1;
+}
+
+int AddIconOrBlank(CImageList& images, HICON icon)
+{
+    const int image = AddIconAndRelease(images, icon);
+    return image >= 0 ? image : images.AddBlank();
 }
 
 void RenumberRowImages(CListCtrl& list, int first)

@@ -28,17 +28,24 @@ inline constexpr UINT PAGE_TIMER_PERIOD_MS = 1000;
 // or -1.
 int InsertIconRow(CListCtrl& list, int index, const wchar_t* text, int image);
 
-// Column 0: the image column (20 pixels, no heading); column 1: left-aligned
-// text under `heading`, `textWidth` pixels wide.
-void InsertIconColumns(CListCtrl& list, const wchar_t* heading, int textWidth);
+// Column 0: the image column (20 pixels at 96 DPI, no heading); column 1:
+// left-aligned text under `heading`, `textWidth` pixels at 96 DPI wide. Both
+// scaled to `dpi`.
+void InsertIconColumns(CListCtrl& list, const wchar_t* heading, int textWidth, UINT dpi);
+// Widens or narrows every column from the scale `previousDpi` to `dpi`.
+void RescaleColumns(CListCtrl& list, UINT previousDpi, UINT dpi);
 
-// Creates an image list of 16 x 16 icons with 32-bit colour and a mask and
-// gives it to `list` as its small-image list; sets full-row selection.
-void SetUpIconList(CListCtrl& list, CImageList& images);
+// Creates (or creates anew, empty) an image list of small icons for `dpi`
+// (16 x 16 at 96 DPI) with 32-bit colour and a mask and gives it to `list`
+// as its small-image list; sets full-row selection.
+void SetUpIconList(CListCtrl& list, CImageList& images, UINT dpi);
 
 // Copies `icon` into `images` and releases it; the new image's index, or -1
 // (the icon is released either way).
 int AddIconAndRelease(CImageList& images, HICON icon);
+// Same, but without an icon a blank image keeps the place: the image index
+// stays the row index.
+int AddIconOrBlank(CImageList& images, HICON icon);
 
 // Makes the image index of every row from `first` on equal to its row index.
 void RenumberRowImages(CListCtrl& list, int first = 0);
@@ -108,6 +115,9 @@ protected:
     virtual bool KeptOutOfReverse(KEY) { return false; }
 
     BOOL OnInitDialog() override;
+    // Image lists at the new small-icon size, filled again for the rows as
+    // they are, and the columns widened with the scale.
+    void OnDpiChanged(UINT dpi) override;
     void DoDataExchange(CDataExchange* pDX) override;
     void OnTimer(UINT_PTR nIDEvent) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
@@ -152,13 +162,30 @@ template <class KEY>
 BOOL CListPairDlg<KEY>::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    SetUpIconList(allList, imagesAll);
-    SetUpIconList(hideList, imagesHide);
-    InsertIconColumns(allList, layout_.columnHeading, 150);
-    InsertIconColumns(hideList, layout_.columnHeading, 150);
+    SetUpIconList(allList, imagesAll, GetDpi());
+    SetUpIconList(hideList, imagesHide, GetDpi());
+    InsertIconColumns(allList, layout_.columnHeading, 150, GetDpi());
+    InsertIconColumns(hideList, layout_.columnHeading, 150, GetDpi());
     SetTimer(PAGE_TIMER_ID, PAGE_TIMER_PERIOD_MS);
     OnTimer(FORCED_SYNC_EVENT);
     return TRUE;
+}
+
+template <class KEY>
+void CListPairDlg<KEY>::OnDpiChanged(UINT dpi)
+{
+    const UINT previous = GetDpi();
+    CDialog::OnDpiChanged(dpi);
+    RescaleColumns(allList, previous, dpi);
+    RescaleColumns(hideList, previous, dpi);
+    // The rows stay; each gets its icon again, drawn at the new size.
+    SetUpIconList(allList, imagesAll, dpi);
+    CEnArray<KEY>& rows = RowKeys();
+    for (int i = 0; i < allList.GetItemCount() && i < rows.GetSize(); ++i)
+        AddIconOrBlank(imagesAll, IconOfKey(rows[i]));
+    SetUpIconList(hideList, imagesHide, dpi);
+    for (int i = 0; i < hideList.GetItemCount() && i < hideSet_.GetSize(); ++i)
+        AddIconOrBlank(imagesHide, IconOfKey(hideSet_[i]));
 }
 
 template <class KEY>

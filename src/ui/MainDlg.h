@@ -6,6 +6,8 @@
 
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "framework/Handles.h"
+#include "framework/Gdi.h"
 #include "ui/res/resource.h"
 #include "ui/AboutDlg.h"
 #include "ui/FileDlg.h"
@@ -19,7 +21,7 @@ class CEngine;
 class CMainDlg : public CDialog {
 public:
     static constexpr int kPageCount = 6;
-    // Pixels: the client area, the margin, the tab strip's height.
+    // Pixels at 96 DPI, scaled to the dialog's DPI: the client area's edge.
     static constexpr int kClientSize = 400;
 
     // `engine` (TheEngine() when null) is the one Start arms.
@@ -45,17 +47,26 @@ public:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
     void OnCancel() override;
+    // Moved to a monitor of another scale: the layout, the window icons and
+    // every page follow.
+    void OnDpiChanged(UINT dpi) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 
 private:
     void ArrangeControls();
+    // The big and small window icons at their sizes for the dialog's DPI.
+    void LoadWindowIcons();
+    // The window size whose client area is the dialog's at `dpi`.
+    SIZE WindowSizeForDpi(UINT dpi) const;
     void OnTabSelChange();
     void OnShowWindow(BOOL show);
     bool OnPaint();
     void UpdateTitle();
 
     HICON icon_;
+    UniqueIcon bigIcon_;
+    UniqueIcon smallIcon_;
     CTabCtrl tabs_;
     int currentPage = 0;
     CButton exitButton_;

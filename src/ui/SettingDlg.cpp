@@ -2,6 +2,7 @@
 
 #include "engine/Registry.h"
 #include "engine/SettingFile.h"
+#include "framework/Dpi.h"
 #include "framework/Gdi.h"
 #include "framework/WinApp.h"
 #include "ui/res/resource.h"
@@ -43,14 +44,7 @@ BOOL CSettingDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
 
-    trayImages_.Create(16, 16, ILC_COLOR32 | ILC_MASK, kTrayImageCount, kTrayImageCount);
-    for (int i = 0; i < kTrayImageCount; ++i) {
-        const UniqueIcon icon(static_cast<HICON>(
-            ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDI_TRAY_FIRST + i), IMAGE_ICON, 16, 16, 0)));
-        if (icon)
-            trayImages_.Add(icon.get());
-    }
-    trayImageBox_.SetImageList(trayImages_);
+    LoadTrayImages();
     for (int i = 0; i < kTrayImageCount; ++i)
         trayImageBox_.InsertItem(i, LoadText(IDS_TRAY_FIRST + i, 31), i);
 
@@ -62,6 +56,26 @@ BOOL CSettingDlg::OnInitDialog()
     // Only the Run value's presence counts, not where it points.
     CheckDlgButton(IDC_SET_START_WITH_WINDOWS, IsStartWithWindows() ? BST_CHECKED : BST_UNCHECKED);
     return TRUE;
+}
+
+void CSettingDlg::LoadTrayImages()
+{
+    const int size = SmallIconSize(GetDpi());
+    trayImages_.Create(size, size, ILC_COLOR32 | ILC_MASK, kTrayImageCount, kTrayImageCount);
+    for (int i = 0; i < kTrayImageCount; ++i) {
+        const UniqueIcon icon(static_cast<HICON>(
+            ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDI_TRAY_FIRST + i), IMAGE_ICON, size, size, 0)));
+        if (icon)
+            trayImages_.Add(icon.get());
+    }
+    trayImageBox_.SetImageList(trayImages_);
+}
+
+void CSettingDlg::OnDpiChanged(UINT dpi)
+{
+    CDialog::OnDpiChanged(dpi);
+    LoadTrayImages();
+    trayImageBox_.Invalidate();
 }
 
 void CSettingDlg::ApplyTrayIcon()

@@ -23,13 +23,20 @@ public:
     void UseDefault();
 
     BOOL OnInitDialog() override;
+    // The tray images at the new small-icon size.
+    void OnDpiChanged(UINT dpi) override;
     void DoDataExchange(CDataExchange* pDX) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
     CHotkeyEdit& ShowDialogEdit() { return showDialogEdit_; }
     CHotkeyEdit& ToggleEdit() { return toggleEdit_; }
+    HIMAGELIST TrayImages() const { return trayImages_; }
 
 private:
+    // The nine tray images, each loaded at the small-icon size of the
+    // page's DPI, given to the chooser.
+    void LoadTrayImages();
+
     CHotkeyEdit showDialogEdit_;
     CHotkeyEdit toggleEdit_;
     CComboBoxEx trayImageBox_;

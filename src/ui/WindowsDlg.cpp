@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/Dpi.h"
 #include "framework/Handles.h"
 
 namespace {
@@ -187,7 +188,8 @@ bool CWindowsDlg::PaintTopWindowIcon()
     const RECT place = ControlRect(IDC_TOP_WINDOW_ICON);
     PAINTSTRUCT paint{};
     HDC dc = BeginPaint(m_hWnd, &paint);
-    DrawIconEx(dc, place.left, place.top, topWindowIcon_.get(), 16, 16, 0, nullptr, DI_NORMAL);
+    const int size = SmallIconSize(GetDpi());
+    DrawIconEx(dc, place.left, place.top, topWindowIcon_.get(), size, size, 0, nullptr, DI_NORMAL);
     EndPaint(m_hWnd, &paint);
     return true;
 }

@@ -207,7 +207,7 @@ TEST_F(TrayIconTest, ComesBackWhenTheShellRestartsUnlessTakenOut)
     EXPECT_EQ(tray.Remove(2), 1);
 }
 
-TEST(TrayImages, NineSmallImagesAndTheirNames)
+TEST(TrayImages, NineImagesDrawnForEachScaleAndTheirNames)
 {
     const wchar_t* names[] = {L"Covelin", L"Search", L"Security", L"Disk", L"Film", L"Mail", L"Skull", L"Photo", L"Trash"};
     const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -215,14 +215,18 @@ TEST(TrayImages, NineSmallImagesAndTheirNames)
         wchar_t name[20] = {};
         LoadStringW(instance, 1000 + i, name, 20);
         EXPECT_STREQ(name, names[i]);
-        // The single image is 16 x 16: asked at 32, it would come back scaled.
+        // One 32-bit drawing for the small-icon size of each display scale
+        // from 100 to 200 % (and the large ones up to 48): none is scaled.
         HRSRC group = FindResourceW(instance, MAKEINTRESOURCEW(139 + i), RT_GROUP_ICON);
         ASSERT_NE(group, nullptr) << i;
         const auto* dir = static_cast<const BYTE*>(LockResource(LoadResource(instance, group)));
-        EXPECT_EQ(dir[4], 1) << i;                                // one image
-        EXPECT_EQ(dir[6], 16) << i;                               // 16 wide
-        EXPECT_EQ(dir[7], 16) << i;                               // 16 high
-        EXPECT_EQ(*reinterpret_cast<const WORD*>(dir + 12), 32) << i; // 32-bit
+        const int sizes[] = {16, 20, 24, 32, 40, 48};
+        ASSERT_EQ(dir[4], 6) << i;
+        for (int k = 0; k < 6; ++k) {
+            EXPECT_EQ(dir[6 + 14 * k], sizes[k]) << i;                            // wide
+            EXPECT_EQ(dir[7 + 14 * k], sizes[k]) << i;                            // high
+            EXPECT_EQ(*reinterpret_cast<const WORD*>(dir + 12 + 14 * k), 32) << i; // 32-bit
+        }
     }
     for (int id : {128, 131, 148})
         EXPECT_NE(FindResourceW(instance, MAKEINTRESOURCEW(id), RT_GROUP_ICON), nullptr) << id;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/Volume.h"
+#include "support/ChildRun.h"
 #include "support/ScratchDir.h"
 #include "support/ScratchRegistry.h"
 
@@ -144,36 +145,7 @@ std::string RunChild(const std::string& filter)
 {
     testsupport::ScratchDir dir;
     const std::wstring report = dir.File(L"report.txt");
-    wchar_t exe[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_also_run_disabled_tests --gtest_filter=" +
-                           std::wstring(filter.begin(), filter.end());
-
-    SetEnvironmentVariableW(kReportVariable, report.c_str());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(exe, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-    SetEnvironmentVariableW(kReportVariable, nullptr);
-    if (!started) {
-        ADD_FAILURE() << "child not started: " << GetLastError();
-        return "";
-    }
-    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, 5000);
-        ADD_FAILURE() << "child did not end";
-    }
-    DWORD exitCode = 1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    EXPECT_EQ(exitCode, 0u);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-
+    EXPECT_EQ(testsupport::RunTestChild(filter, kReportVariable, report), 0);
     std::string bytes;
     testsupport::ReadBytes(report, &bytes);
     return bytes;
