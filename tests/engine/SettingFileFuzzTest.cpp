@@ -25,34 +25,6 @@ std::string Bytes(const SettingData& data)
     return std::string(reinterpret_cast<const char*>(&data), sizeof data);
 }
 
-// A record as a damaged or foreign file may hold one: random bytes, with
-// chords that are sometimes empty, sometimes a few keys, sometimes every key,
-// and option fields that are 0, 1 or anything.
-std::string RandomRecord(FuzzSource& random)
-{
-    std::string record = random.Bytes(sizeof(SettingData));
-    for (size_t chord : {offsetof(SettingData, showDialogChord), offsetof(SettingData, toggleChord)}) {
-        const uint32_t shape = random.Below(4);
-        if (shape == 3)
-            continue; // dense: about half of all keys
-        for (size_t code = 0; code < 256; ++code) {
-            char& byte = record[chord + code];
-            byte = static_cast<char>(shape == 2 ? byte | 0x80 : byte & 0x7F);
-        }
-        for (uint32_t keys = shape == 1 ? 1 + random.Below(4) : 0; keys > 0; --keys)
-            record[chord + random.Below(256)] |= static_cast<char>(0x80);
-    }
-    for (size_t at = offsetof(SettingData, trayIcon); at < sizeof(SettingData); at += 4) {
-        if (at == offsetof(SettingData, showDialogChord))
-            at = offsetof(SettingData, hideNotifyArea);
-        if (random.OneIn(2)) {
-            const int32_t small = static_cast<int32_t>(random.Below(11)) - 1;
-            std::memcpy(record.data() + at, &small, 4);
-        }
-    }
-    return record;
-}
-
 // Puts a record into the existing 540-byte file: cheaper than making the
 // file anew, which counts when it is done ten thousand times.
 bool OverwriteRecord(const std::wstring& path, const std::string& record)
@@ -147,7 +119,7 @@ TEST(SettingFileFuzz, TenThousandRandomRecordsLoadWithHotkeysAndTrayImageTheProg
     const HINSTANCE module = GetModuleHandleW(nullptr);
     ASSERT_TRUE(WriteBytes(file.Path(), std::string(sizeof(SettingData), '\0')));
     for (int i = 0; i < 10000; ++i) {
-        const std::string stored = RandomRecord(random);
+        const std::string stored = testsupport::RandomSettingRecord(random);
         ASSERT_TRUE(OverwriteRecord(file.Path(), stored));
         ASSERT_EQ(file.Load(MakeDefaultSettings()), 1) << "record " << i;
         const SettingData& data = *file.Data();

@@ -38,6 +38,33 @@ std::string FuzzSource::Bytes(size_t count)
     return bytes;
 }
 
+std::string RandomSettingRecord(FuzzSource& random)
+{
+    // The record's layout: two 32-bit fields, two chords of 256 key bytes
+    // (bit 7: the key belongs), five 32-bit fields.
+    constexpr size_t kChords[] = {8, 264};
+    constexpr size_t kFields[] = {0, 4, 520, 524, 528, 532, 536};
+    std::string record = random.Bytes(540);
+    for (size_t chord : kChords) {
+        const uint32_t shape = random.Below(4);
+        if (shape == 3)
+            continue; // dense: about half of all keys
+        for (size_t code = 0; code < 256; ++code) {
+            char& byte = record[chord + code];
+            byte = static_cast<char>(shape == 2 ? byte | 0x80 : byte & 0x7F);
+        }
+        for (uint32_t keys = shape == 1 ? 1 + random.Below(4) : 0; keys > 0; --keys)
+            record[chord + random.Below(256)] |= static_cast<char>(0x80);
+    }
+    for (size_t at : kFields) {
+        if (random.OneIn(2)) {
+            const int32_t small = static_cast<int32_t>(random.Below(11)) - 1;
+            record.replace(at, 4, reinterpret_cast<const char*>(&small), 4);
+        }
+    }
+    return record;
+}
+
 std::string StoredValue::Describe() const
 {
     return "type " + std::to_string(type) + ", " + std::to_string(data.size()) + " bytes";

@@ -29,6 +29,12 @@ private:
     std::mt19937 engine_;
 };
 
+// A 540-byte "setting.dat" record as a damaged or foreign file may hold one:
+// random bytes, with hotkey chords that are sometimes empty, sometimes a few
+// keys, sometimes every key, and the 32-bit fields sometimes 0, 1 or a
+// value near the valid ones.
+std::string RandomSettingRecord(FuzzSource& random);
+
 // A registry value as stored: its type and its bytes.
 struct StoredValue {
     DWORD type;
