@@ -8,9 +8,6 @@
 //   and, for data other programs may hand out:
 //     L  a title of 100,000 characters
 //     r  a title that changes every few milliseconds, 0 to 100,000 long
-//     i  answers WM_GETICON with handles that are no icons (its own window
-//        handle, then a made-up value, in turn)
-//     d  destroys itself when asked for its icon
 //
 // Prints one line per window, "<hwnd in hex> <process id>", then "ready",
 // on stdout, and pumps messages until its first window is destroyed or it
@@ -37,11 +34,7 @@ constexpr int kLongTitle = 100000;
 LONG pumped = 0;
 DWORD hangMs = 0;
 int opened = 0;
-
-// What a window with special flags does, kept in its extra bytes.
-enum Kind : LONG_PTR { kPlain = 0, kBadIcon = 1, kDiesWhenAsked = 2 };
-constexpr int kFirstSlot = 0;            // 1: ends the program when destroyed
-constexpr int kKindSlot = sizeof(LONG_PTR);
+constexpr int kFirstSlot = 0; // 1: ends the program when destroyed
 
 void Retitle(HWND window)
 {
@@ -49,21 +42,6 @@ void Retitle(HWND window)
     step = step * 1103515245u + 12345u;
     std::wstring title(static_cast<size_t>((step >> 8) % (kLongTitle + 1)), L'r');
     SetWindowTextW(window, title.c_str());
-}
-
-LRESULT AnswerIconQuestion(HWND window)
-{
-    static bool ownHandle = false;
-    switch (GetWindowLongPtrW(window, kKindSlot)) {
-    case kBadIcon:
-        ownHandle = !ownHandle;
-        return ownHandle ? reinterpret_cast<LRESULT>(window) : static_cast<LRESULT>(0x7ead0bad);
-    case kDiesWhenAsked:
-        DestroyWindow(window);
-        return 0;
-    default:
-        return 0;
-    }
 }
 
 HWND OpenAnother(HWND like)
@@ -85,10 +63,6 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return pumped;
     case kOpenAnother:
         return reinterpret_cast<LRESULT>(OpenAnother(window));
-    case WM_GETICON:
-        if (GetWindowLongPtrW(window, kKindSlot) != kPlain)
-            return AnswerIconQuestion(window);
-        return DefWindowProcW(window, message, wParam, lParam);
     case WM_TIMER:
         if (wParam == kRetitleTimer)
             Retitle(window);
@@ -135,7 +109,7 @@ void EnsureClass(const std::wstring& name)
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = WindowProc;
-    wc.cbWndExtra = 2 * sizeof(LONG_PTR);
+    wc.cbWndExtra = sizeof(LONG_PTR);
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
@@ -184,11 +158,7 @@ int main(int argc, char** argv)
             if (flags.find('L') != std::string::npos)
                 SetWindowTextW(window, std::wstring(kLongTitle, L'L').c_str());
             if (flags.find('r') != std::string::npos)
-                SetTimer(window, kRetitleTimer, 5, nullptr);
-            if (flags.find('i') != std::string::npos)
-                SetWindowLongPtrW(window, kKindSlot, kBadIcon);
-            if (flags.find('d') != std::string::npos)
-                SetWindowLongPtrW(window, kKindSlot, kDiesWhenAsked);
+                SetTimer(window, kRetitleTimer, 20, nullptr);
             if (flags.find('o') != std::string::npos)
                 SetWindowLongPtrW(window, GWLP_USERDATA, 1984);
             if (flags.find('c') != std::string::npos)
