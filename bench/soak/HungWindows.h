@@ -11,8 +11,9 @@ struct HungFigures {
     int hung = 0;
     int rounds = 0;
     // Milliseconds: the engine's longest hide and restore, the bare loops'
-    // times in those rounds, and the most any hide or restore took beyond
-    // the bare loop of its round.
+    // times in those rounds (each the mean of a loop just before and one
+    // just after), and the most any hide or restore took beyond the bare
+    // loop of its round.
     double longestHide = 0;
     double longestRestore = 0;
     double bareHide = 0;
