@@ -7,7 +7,7 @@ export COVELIN_WINEPREFIX ?= $(CURDIR)/$(BUILD)/wineprefix
 CMAKE_FLAGS = -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
               -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all setup build test run dist clean bench lint
+.PHONY: all setup build test run dist clean bench soak lint
 
 all: build
 
@@ -37,6 +37,12 @@ run: build
 
 bench: build
 	@scripts/with-display.sh --private scripts/wine-run.sh $(BUILD)/bench/covelin_bench.exe
+
+# A few minutes: a thousand hides and restores while the choices change, then
+# what the process holds beyond what it held after the first fifty (not part
+# of `make test`).
+soak: build
+	@scripts/with-display.sh --private scripts/wine-run.sh $(BUILD)/bench/covelin_soak.exe
 
 dist: build
 	@scripts/dist.sh $(BUILD)

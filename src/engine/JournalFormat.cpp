@@ -88,6 +88,12 @@ std::string EncodeHiddenRecord(const HiddenRecord& record)
     return out;
 }
 
+bool IsLaterJournalVersion(const std::string& bytes)
+{
+    return bytes.size() >= 8 && bytes.compare(0, sizeof kMagic, kMagic, sizeof kMagic) == 0 &&
+           Get32(bytes, 4) > kVersion;
+}
+
 bool DecodeHiddenRecord(const std::string& bytes, HiddenRecord* record)
 {
     if (bytes.size() < kHeaderSize + kChecksumSize || bytes.size() > MaxJournalBytes())

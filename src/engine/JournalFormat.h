@@ -39,3 +39,7 @@ size_t MaxJournalBytes();
 // unknown flags, a failed checksum).
 std::string EncodeHiddenRecord(const HiddenRecord& record);
 bool DecodeHiddenRecord(const std::string& bytes, HiddenRecord* record);
+
+// Whether the bytes begin as a journal of a later version than this build
+// writes: not damage, but nothing this build can read either.
+bool IsLaterJournalVersion(const std::string& bytes);

@@ -91,6 +91,7 @@ RecoveryReport RecoverLeftHiddenWindows(const std::wstring& journalPath)
         const bool read = ReadJournal(journalPath, &bytes, &tooLarge);
         report.journalFound = read || tooLarge || GetFileAttributesW(journalPath.c_str()) != INVALID_FILE_ATTRIBUTES;
         report.journalValid = read && DecodeHiddenRecord(bytes, &left);
+        report.journalLater = read && !report.journalValid && IsLaterJournalVersion(bytes);
     }
 
     // The side actions first, as a restore does them.
@@ -131,7 +132,7 @@ RecoveryReport RecoverLeftHiddenWindows(const std::wstring& journalPath)
         }
     }
 
-    if (report.journalFound)
+    if (report.journalFound && !report.journalLater)
         DeleteFileW(journalPath.c_str());
     return report;
 }

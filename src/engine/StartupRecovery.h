@@ -8,6 +8,7 @@
 struct RecoveryReport {
     bool journalFound = false;
     bool journalValid = false;
+    bool journalLater = false;  // written by a later version: left where it is
     int windowsShown = 0;       // listed or marked windows made visible again
     int alreadyVisible = 0;     // listed and ours, but shown by someone else meanwhile
     int windowsSkipped = 0;     // listed, but gone or no longer the window we hid
@@ -22,6 +23,8 @@ struct RecoveryReport {
 // mark; then, for windows the journal missed, every top-level window that
 // carries the mark of an instance that no longer runs. Undoes the mute and
 // the notification-area hiding the journal names, and removes the journal
-// (a damaged one unread). Windows are shown asynchronously, last hidden
-// first; a hung owner cannot hold start-up.
+// (a damaged one unread). A journal of a later version is left for that
+// version, which alone knows what else it holds; the marks still bring its
+// windows back. Windows are shown asynchronously, last hidden first; a hung
+// owner cannot hold start-up.
 RecoveryReport RecoverLeftHiddenWindows(const std::wstring& journalPath);

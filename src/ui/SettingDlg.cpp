@@ -26,6 +26,14 @@ std::wstring LoadText(UINT id, int maxChars)
     return std::wstring(buffer, got > 0 ? static_cast<size_t>(got) : 0);
 }
 
+// A field never records a chord without a key, so one read from a damaged
+// file is offered as the built-in chord instead: armed with it, no key could
+// bring the dialog back (with our own tray icon hidden, nothing could).
+const HotkeyChord& ChordOrDefault(const HotkeyChord& chord, const HotkeyChord& builtIn)
+{
+    return chord.IsEmpty() ? builtIn : chord;
+}
+
 } // namespace
 
 CSettingDlg::CSettingDlg() : CDialog(IDD_SETTING_PAGE)
@@ -50,8 +58,8 @@ BOOL CSettingDlg::OnInitDialog()
 
     const SettingData* data = settingFile.Data();
     trayImageBox_.SetCurSel(data->trayIcon);
-    showDialogEdit_.SetChord(data->showDialogChord);
-    toggleEdit_.SetChord(data->toggleChord);
+    showDialogEdit_.SetChord(ChordOrDefault(data->showDialogChord, defaultSettings.showDialogChord));
+    toggleEdit_.SetChord(ChordOrDefault(data->toggleChord, defaultSettings.toggleChord));
     CheckDlgButton(IDC_SET_HIDE_OWN_ICON, data->hideOwnIcon != 0 ? BST_CHECKED : BST_UNCHECKED);
     // Only the Run value's presence counts, not where it points.
     CheckDlgButton(IDC_SET_START_WITH_WINDOWS, IsStartWithWindows() ? BST_CHECKED : BST_UNCHECKED);

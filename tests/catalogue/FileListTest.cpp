@@ -2,12 +2,14 @@
 
 #include <windows.h>
 
+#include <cwctype>
 #include <string>
 #include <vector>
 
 #include "catalogue/FileList.h"
 #include "catalogue/HideSets.h"
 #include "framework/Profile.h"
+#include "support/Fuzz.h"
 #include "support/ScratchDir.h"
 #include "support/ScratchRegistry.h"
 #include "system/OwnProcess.h"
@@ -230,4 +232,66 @@ TEST_F(FileListTest, HandEditedDuplicatesAndOurOwnExecutableAreNotLoaded)
     Store(2, own);
     EXPECT_EQ(LoadFileList(), 3);
     EXPECT_EQ(Set(), (std::vector<std::wstring>{Upper(a)}));
+}
+
+// ---- values as anything may have left them -------------------------------------------
+
+TEST_F(FileListTest, ValuesOfEveryTypeAndLengthAreOnlyReadAndEndTheListUnlessTheyAreText)
+{
+    testsupport::FuzzSource random(2300);
+    SCOPED_TRACE(random.Describe());
+    const std::wstring file = MakeFile(L"after.exe");
+    const std::wstring section = SectionPath(L"Files");
+    Store(1, file);
+    for (const testsupport::StoredValue& value : testsupport::OddRegistryValues(random)) {
+        ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, section, L"file_0", value.type, value.data.data(),
+                                DWORD(value.data.size())));
+        const auto before = testsupport::KeySnapshot(HKEY_CURRENT_USER, section);
+        const int read = LoadFileList();
+        EXPECT_TRUE(testsupport::KeySnapshot(HKEY_CURRENT_USER, section) == before) << value.Describe();
+        // Text of up to 64 KB (as the registry gives it back) that names
+        // nothing is read and dropped; anything else ends the list at once.
+        DWORD type = 0;
+        std::vector<BYTE> stored;
+        ASSERT_TRUE(GetRawValue(HKEY_CURRENT_USER, section, L"file_0", &type, &stored));
+        const bool text = (type == REG_SZ || type == REG_EXPAND_SZ) && stored.size() <= 65536 && !stored.empty() &&
+                          (stored[0] != 0 || (stored.size() > 1 && stored[1] != 0));
+        EXPECT_EQ(read, text ? 2 : 0) << value.Describe();
+        EXPECT_EQ(Set(), text ? std::vector<std::wstring>{Upper(file)} : std::vector<std::wstring>{})
+            << value.Describe();
+    }
+}
+
+TEST_F(FileListTest, AThousandValuesInAnyCaseWithDuplicatesMissingFilesAndGaps)
+{
+    testsupport::FuzzSource random(2301);
+    SCOPED_TRACE(random.Describe());
+    std::vector<std::wstring> files;
+    for (int i = 0; i < 10; ++i)
+        files.push_back(MakeFile(L"program" + std::to_wstring(i) + L".exe"));
+    for (int i = 0; i < 1000; ++i) {
+        std::wstring path = i >= 10 && i % 7 == 6 ? dir_.File(L"missing" + std::to_wstring(i) + L".exe") : files[i % 10];
+        for (wchar_t& c : path)
+            c = random.OneIn(2) ? static_cast<wchar_t>(towupper(c)) : static_cast<wchar_t>(towlower(c));
+        Store(i, path);
+    }
+    Store(1001, MakeFile(L"beyond the gap.exe"));
+    const std::wstring section = SectionPath(L"Files");
+    const auto before = testsupport::KeySnapshot(HKEY_CURRENT_USER, section);
+
+    EXPECT_EQ(LoadFileList(), 1000);
+    std::vector<std::wstring> expected;
+    for (const std::wstring& path : files)
+        expected.push_back(Upper(path));
+    EXPECT_EQ(Set(), expected);
+    EXPECT_TRUE(testsupport::KeySnapshot(HKEY_CURRENT_USER, section) == before);
+
+    // Exit writes the list as loaded, up to the gap; what lies beyond stays.
+    EXPECT_EQ(SaveFileList(), 10);
+    std::wstring text;
+    ASSERT_TRUE(Stored(9, &text));
+    EXPECT_EQ(text, expected[9]);
+    EXPECT_FALSE(Stored(10));
+    EXPECT_FALSE(Stored(999));
+    EXPECT_TRUE(Stored(1001));
 }

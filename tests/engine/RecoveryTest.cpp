@@ -11,6 +11,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "DeadInstance.h"
 #include "engine/Engine.h"
 #include "engine/NotifyArea.h"
 #include "engine/Volume.h"
@@ -25,9 +26,6 @@ using testsupport::ScratchDir;
 using testsupport::WaitUntil;
 using testsupport::WindowHost;
 using testsupport::WriteBytes;
-
-// The mark of an instance that has died: no process has an odd id.
-constexpr ULONG_PTR kDeadInstance = static_cast<ULONG_PTR>(0x5eed0000fffffff3ull);
 
 HiddenRecord SampleRecord()
 {
@@ -254,16 +252,7 @@ protected:
     // What a dead instance did: marked and hid the windows, wrote the journal.
     HiddenRecord HideAsDeadInstance(const std::vector<HWND>& windows, bool sideActions = false)
     {
-        HiddenJournal journal(kDeadInstance);
-        journal.Open(path);
-        for (HWND window : windows) {
-            journal.NoteHiding(window);
-            ShowWindow(window, SW_HIDE);
-        }
-        if (sideActions)
-            journal.NoteSideActions(true, 0x12345678, true);
-        EXPECT_TRUE(journal.Save());
-        return journal.Record();
+        return ::HideAsDeadInstance(path, windows, sideActions);
     }
 
     bool Visible(size_t index) const { return IsWindowVisible(host.Window(index)) != FALSE; }

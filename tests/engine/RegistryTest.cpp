@@ -5,15 +5,19 @@
 
 #include "catalogue/HideSets.h"
 #include "engine/Registry.h"
+#include "support/Fuzz.h"
 #include "support/ScratchRegistry.h"
 #include "system/OwnProcess.h"
 
+using testsupport::FuzzSource;
 using testsupport::GetRawValue;
 using testsupport::RawValueExists;
 using testsupport::RegValueGuard;
+using testsupport::OddRegistryValues;
 using testsupport::ScratchRegKey;
 using testsupport::SetRawText;
 using testsupport::SetRawValue;
+using testsupport::StoredValue;
 using testsupport::TextBytes;
 
 namespace {
@@ -332,4 +336,67 @@ TEST(ScreensaverSetting, ReadsOnlyWhatIsStoredAndNeverPastIt)
 
     testsupport::DeleteRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive");
     EXPECT_EQ(IsScreensaverChosen(), 0);
+}
+
+// ---- values as anything may have left them -------------------------------------------
+
+TEST_F(StartWithWindowsTest, AnyValueOfOurNameCountsAsOnIsOnlyReadAndOnlyTextIsReplaced)
+{
+    FuzzSource random(1300);
+    SCOPED_TRACE(random.Describe());
+    for (const StoredValue& value : OddRegistryValues(random)) {
+        ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, value.type, value.data.data(),
+                                static_cast<DWORD>(value.data.size())));
+        // Compared as read back, not as written: Wine gives text stored
+        // without its terminating zero back with one.
+        StoredValue before{}, after{};
+        ASSERT_TRUE(Stored(&before.type, &before.data));
+        EXPECT_EQ(IsStartWithWindows(), 1) << value.Describe();
+        ASSERT_TRUE(Stored(&after.type, &after.data));
+        EXPECT_TRUE(after == before) << value.Describe() << " changed by reading it";
+        // Ticking the box again replaces text with our command and leaves
+        // any other kind of value as it is.
+        const bool text = RegKindOfType(value.type) == kRegKindText;
+        EXPECT_EQ(ApplyStartWithWindows(1), text ? 1 : 0) << value.Describe();
+        ASSERT_TRUE(Stored(&after.type, &after.data));
+        EXPECT_TRUE(text ? after.data == TextBytes(RunCommandFor(ownExecutablePath)) : after == before)
+            << value.Describe();
+    }
+
+    // A Run key crowded with other programs' values.
+    testsupport::RegKeySetAside runKey(HKEY_CURRENT_USER, kRunKey);
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, L"Program " + std::to_wstring(i), L"C:\\P.EXE"));
+    EXPECT_EQ(IsStartWithWindows(), 0);
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L""));
+    EXPECT_EQ(IsStartWithWindows(), 1);
+}
+
+TEST(ScreensaverSettingFuzz, AnyStoredValueReadsAsChosenOnlyWhenItIsShortTextOtherThanZero)
+{
+    FuzzSource random(1301);
+    SCOPED_TRACE(random.Describe());
+    const wchar_t desktop[] = L"Control Panel\\Desktop";
+    RegValueGuard guard(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive");
+    for (const StoredValue& value : OddRegistryValues(random)) {
+        ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", value.type, value.data.data(),
+                                static_cast<DWORD>(value.data.size())));
+        // As the registry gives the value back (Wine adds a zero to text
+        // stored without one): the units up to the first zero, an odd last
+        // byte a unit of its own.
+        StoredValue before{}, after{};
+        ASSERT_TRUE(GetRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", &before.type, &before.data));
+        std::wstring text;
+        for (size_t i = 0; i < before.data.size(); i += 2) {
+            const wchar_t unit = static_cast<wchar_t>(
+                before.data[i] | (i + 1 < before.data.size() ? before.data[i + 1] << 8 : 0));
+            if (unit == 0)
+                break;
+            text += unit;
+        }
+        const bool chosen = RegKindOfType(value.type) == kRegKindText && before.data.size() <= 4096 && text != L"0";
+        EXPECT_EQ(IsScreensaverChosen(), chosen ? 1 : 0) << value.Describe();
+        ASSERT_TRUE(GetRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", &after.type, &after.data));
+        EXPECT_TRUE(after == before) << value.Describe() << " changed by reading it";
+    }
 }

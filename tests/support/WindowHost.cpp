@@ -107,6 +107,16 @@ WindowHost::~WindowHost()
         CloseHandle(job_);
 }
 
+HWND WindowHost::OpenWindow(DWORD timeoutMs)
+{
+    DWORD_PTR answer = 0;
+    if (windows_.empty() ||
+        !SendMessageTimeoutW(windows_.front(), WM_APP + 3, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &answer) || !answer)
+        return nullptr;
+    windows_.push_back(reinterpret_cast<HWND>(answer));
+    return windows_.back();
+}
+
 void WindowHost::Hang(DWORD ms)
 {
     if (!windows_.empty())

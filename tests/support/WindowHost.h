@@ -28,6 +28,9 @@ public:
     HWND Window(size_t index) const { return index < windows_.size() ? windows_[index] : nullptr; }
     DWORD ProcessId() const { return processId_; }
 
+    // Has the program open one more plain window (listed after the others);
+    // null when it could not.
+    HWND OpenWindow(DWORD timeoutMs = 5000);
     // Makes the program stop pumping messages for `ms`.
     void Hang(DWORD ms);
     // Whether the program answers a message within `timeoutMs`.

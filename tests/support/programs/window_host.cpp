@@ -4,7 +4,10 @@
 //   window:       CLASS|TITLE[|FLAGS]     one window
 //                 *N|CLASS|TITLE[|FLAGS]  N windows titled "TITLE 0".."TITLE N-1"
 //   FLAGS: any of h (hidden), m (minimised), t (tool window), o (carries the
-//   main dialog's user-data mark 1984), c (one visible child window inside).
+//   main dialog's user-data mark 1984), c (one visible child window inside),
+//   and, for data other programs may hand out:
+//     L  a title of 100,000 characters
+//     r  a title that changes every few milliseconds, 0 to 100,000 long
 //
 // Prints one line per window, "<hwnd in hex> <process id>", then "ready",
 // on stdout, and pumps messages until its first window is destroyed or it
@@ -12,6 +15,8 @@
 //   WM_APP + 1 (wParam = ms): stop pumping messages for that long, so the
 //              system sees the program hung; returns at once (posted).
 //   WM_APP + 2: replies with the number of messages pumped so far.
+//   WM_APP + 3: opens one more plain window of the same class and replies
+//              with its handle (0 on failure).
 #include <windows.h>
 
 #include <cstdio>
@@ -23,8 +28,30 @@ namespace {
 
 constexpr UINT kHang = WM_APP + 1;
 constexpr UINT kPumped = WM_APP + 2;
+constexpr UINT kOpenAnother = WM_APP + 3;
+constexpr UINT_PTR kRetitleTimer = 7;
+constexpr int kLongTitle = 100000;
 LONG pumped = 0;
 DWORD hangMs = 0;
+int opened = 0;
+constexpr int kFirstSlot = 0; // 1: ends the program when destroyed
+
+void Retitle(HWND window)
+{
+    static unsigned step = 0;
+    step = step * 1103515245u + 12345u;
+    std::wstring title(static_cast<size_t>((step >> 8) % (kLongTitle + 1)), L'r');
+    SetWindowTextW(window, title.c_str());
+}
+
+HWND OpenAnother(HWND like)
+{
+    wchar_t className[256] = {};
+    GetClassNameW(like, className, 256);
+    const std::wstring title = L"opened " + std::to_wstring(++opened);
+    return CreateWindowExW(0, className, title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60 + opened % 300,
+                           60 + opened % 300, 240, 120, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -34,8 +61,14 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     case kPumped:
         return pumped;
+    case kOpenAnother:
+        return reinterpret_cast<LRESULT>(OpenAnother(window));
+    case WM_TIMER:
+        if (wParam == kRetitleTimer)
+            Retitle(window);
+        return 0;
     case WM_DESTROY:
-        if (GetWindowLongPtrW(window, 0) == 1)
+        if (GetWindowLongPtrW(window, kFirstSlot) == 1)
             PostQuitMessage(0);
         return 0;
     default:
@@ -120,8 +153,12 @@ int main(int argc, char** argv)
             if (!window)
                 return 2;
             if (first)
-                SetWindowLongPtrW(window, 0, 1); // ends the program when destroyed
+                SetWindowLongPtrW(window, kFirstSlot, 1); // ends the program when destroyed
             first = false;
+            if (flags.find('L') != std::string::npos)
+                SetWindowTextW(window, std::wstring(kLongTitle, L'L').c_str());
+            if (flags.find('r') != std::string::npos)
+                SetTimer(window, kRetitleTimer, 20, nullptr);
             if (flags.find('o') != std::string::npos)
                 SetWindowLongPtrW(window, GWLP_USERDATA, 1984);
             if (flags.find('c') != std::string::npos)
