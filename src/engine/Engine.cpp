@@ -48,14 +48,6 @@ bool EngineRun::Post(UINT message)
     return true;
 }
 
-EngineRun::~EngineRun()
-{
-    if (thread != nullptr)
-        CloseHandle(thread);
-    if (queueReady != nullptr)
-        CloseHandle(queueReady);
-}
-
 // ---- one poll ----------------------------------------------------------------------------
 
 bool EnginePoller::Poll()
@@ -241,7 +233,7 @@ DWORD WINAPI CEngine::ThreadMain(LPVOID parameter)
         // even when it comes before the first poll.
         MSG probe;
         PeekMessageW(&probe, nullptr, 0, 0, PM_NOREMOVE);
-        SetEvent(run.queueReady);
+        SetEvent(run.queueReady.get());
     }
     EnginePoller poller(*start->engine, run);
     while (run.engineStop.load() == 0) {
@@ -258,17 +250,17 @@ bool CEngine::Start(const SettingData& settings, EngineTargets targets, HWND dia
     run->settings = settings;
     run->targets = std::move(targets);
     run->dialog = dialog;
-    run->queueReady = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (run->queueReady == nullptr)
+    run->queueReady.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!run->queueReady)
         return false;
     auto start = std::make_unique<ThreadStart>(ThreadStart{this, run});
-    run->thread = CreateThread(nullptr, 0, ThreadMain, start.get(), 0, nullptr);
-    if (run->thread == nullptr)
+    run->thread.reset(CreateThread(nullptr, 0, ThreadMain, start.get(), 0, nullptr));
+    if (!run->thread)
         return false;
     static_cast<void>(start.release()); // the thread owns it now
     // A thread message posted before the thread has a queue is lost, so the
     // tray's commands are taken only once the queue exists.
-    WaitForSingleObject(run->queueReady, kQueueReadyTimeoutMs);
+    WaitForSingleObject(run->queueReady.get(), kQueueReadyTimeoutMs);
     // A run still ending keeps itself alive; shutdown waits for it as well.
     if (run_ && run_->engineDone.load() == 0)
         previous_ = run_;
@@ -309,7 +301,7 @@ bool CEngine::WaitEnded(ULONGLONG deadlineTick) const
             continue;
         const ULONGLONG now = GetTickCount64();
         const DWORD wait = deadlineTick > now ? static_cast<DWORD>(deadlineTick - now) : 0;
-        WaitForSingleObject((*run)->thread, wait);
+        WaitForSingleObject((*run)->thread.get(), wait);
     }
     return RunEnded();
 }

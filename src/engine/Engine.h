@@ -19,6 +19,7 @@
 #include "engine/HotkeyChord.h"
 #include "engine/SettingData.h"
 #include "engine/Volume.h"
+#include "framework/Handles.h"
 #include "framework/Sync.h"
 
 // Thread messages to the engine (both parameters 0): the tray's commands.
@@ -70,9 +71,8 @@ struct EngineRun {
     // Raised after each command is posted: every command comes from inside
     // this process, so an idle poll needs to look at no queue at all.
     std::atomic<bool> commandWaiting{false};
-    HANDLE queueReady = nullptr;         // set once the thread's queue exists
-    HANDLE thread = nullptr;
-    ~EngineRun();
+    UniqueHandle queueReady;             // set once the thread's queue exists
+    UniqueHandle thread;
 
     // Posts `message` to the run's thread and raises the flag.
     bool Post(UINT message);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/HiddenMark.h"
+#include "framework/Handles.h"
 
 HiddenJournal::HiddenJournal() : token_(0) {}
 
@@ -86,14 +87,16 @@ bool HiddenJournal::Save()
     // outlive a power cut anyway.
     const std::string bytes = EncodeHiddenRecord(record_);
     const std::wstring temporary = path_ + L".tmp";
-    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool complete = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                          written == bytes.size();
-    CloseHandle(file);
+    bool complete = false;
+    {
+        const UniqueHandle file(
+            CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return false;
+        DWORD written = 0;
+        complete = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                   written == bytes.size();
+    } // closed before it is moved over the journal
     if (!complete ||
         !MoveFileExW(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileW(temporary.c_str());

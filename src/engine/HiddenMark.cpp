@@ -1,4 +1,5 @@
 #include "engine/HiddenMark.h"
+#include "framework/Handles.h"
 
 #include <atomic>
 
@@ -28,12 +29,6 @@ ULONG_PTR MakeToken(DWORD processId, ULONGLONG created)
     return static_cast<ULONG_PTR>(token);
 }
 
-bool OpenForQuery(DWORD processId, HANDLE* process)
-{
-    *process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    return *process != nullptr;
-}
-
 } // namespace
 
 LPCWSTR MarkKey()
@@ -49,14 +44,14 @@ ATOM MarkAtomIfAdded()
 bool MarkerRuns(ULONG_PTR token)
 {
     const DWORD processId = static_cast<DWORD>(static_cast<ULONGLONG>(token) & 0xFFFFFFFFu);
-    HANDLE process = nullptr;
-    if (processId == 0 || !OpenForQuery(processId, &process))
+    if (processId == 0)
+        return false;
+    const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!process)
         return false;
     DWORD exitCode = 0;
-    const bool running = GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
-    const ULONG_PTR now = MakeToken(processId, CreationTimeOfProcess(process));
-    CloseHandle(process);
-    return running && now == token;
+    const bool running = GetExitCodeProcess(process.get(), &exitCode) && exitCode == STILL_ACTIVE;
+    return running && MakeToken(processId, CreationTimeOfProcess(process.get())) == token;
 }
 
 ULONG_PTR MarkTokenOf(DWORD processId)

@@ -7,6 +7,7 @@
 #include "engine/JournalFormat.h"
 #include "engine/NotifyArea.h"
 #include "engine/Unmute.h"
+#include "framework/Handles.h"
 
 namespace {
 
@@ -14,21 +15,20 @@ namespace {
 bool ReadJournal(const std::wstring& path, std::string* bytes, bool* tooLarge)
 {
     *tooLarge = false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
     LARGE_INTEGER size{};
-    bool ok = GetFileSizeEx(file, &size) != FALSE;
+    bool ok = GetFileSizeEx(file.get(), &size) != FALSE;
     if (ok && static_cast<ULONGLONG>(size.QuadPart) > MaxJournalBytes()) {
         *tooLarge = true;
     } else if (ok) {
         bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
         DWORD got = 0;
         ok = bytes->empty() ||
-             (ReadFile(file, bytes->data(), static_cast<DWORD>(bytes->size()), &got, nullptr) && got == bytes->size());
+             (ReadFile(file.get(), bytes->data(), static_cast<DWORD>(bytes->size()), &got, nullptr) && got == bytes->size());
     }
-    CloseHandle(file);
     return ok;
 }
 

@@ -1,4 +1,5 @@
 #include "engine/Unmute.h"
+#include "framework/Handles.h"
 
 namespace {
 
@@ -22,13 +23,11 @@ DWORD WINAPI UnmuteThread(LPVOID parameter)
 bool RunUnmute(const std::shared_ptr<VolumeMute>& volume, VolumeMuteSetter setter, DWORD timeoutMs)
 {
     auto reference = std::make_unique<UnmuteJob>(UnmuteJob{volume, setter});
-    HANDLE thread = CreateThread(nullptr, 0, UnmuteThread, reference.get(), 0, nullptr);
-    if (thread == nullptr)
+    const UniqueHandle thread(CreateThread(nullptr, 0, UnmuteThread, reference.get(), 0, nullptr));
+    if (!thread)
         return false;
     static_cast<void>(reference.release()); // the thread owns it now
-    const bool finished = WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0;
-    CloseHandle(thread);
-    return finished;
+    return WaitForSingleObject(thread.get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 } // namespace

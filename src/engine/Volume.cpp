@@ -4,31 +4,13 @@
 #include <mmdeviceapi.h>
 #include <objbase.h>
 
+#include "framework/Handles.h"
+
 namespace {
 
 OsMajorVersionSource osVersionSource = nullptr;
 WaveVolumeCalls waveCalls = {&waveOutGetVolume, &waveOutSetVolume};
 EndpointMuteObserver endpointObserver = nullptr;
-
-// Releases a COM interface when it goes out of scope.
-template <class T>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef() {
-        if (pointer_ != nullptr) pointer_->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-
-    T* operator->() const { return pointer_; }
-    T* Get() const { return pointer_; }
-    void** OutVoid() { return reinterpret_cast<void**>(&pointer_); }
-    T** Out() { return &pointer_; }
-
-private:
-    T* pointer_ = nullptr;
-};
 
 } // namespace
 
@@ -37,23 +19,23 @@ void VolumeMute::SetEndpointMute(bool mute) {
     // joined the apartment is harmless, and a failure shows up below.
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
 
-    ComRef<IMMDeviceEnumerator> enumerator;
+    ComPtr<IMMDeviceEnumerator> enumerator;
     CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                     enumerator.OutVoid());
-    if (enumerator.Get() == nullptr) return;
+                     enumerator.put_void());
+    if (enumerator.get() == nullptr) return;
 
-    ComRef<IMMDevice> device;
-    if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eMultimedia, device.Out())) || device.Get() == nullptr)
+    ComPtr<IMMDevice> device;
+    if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eMultimedia, device.put())) || device.get() == nullptr)
         return;
 
-    ComRef<IAudioEndpointVolume> endpoint;
-    if (FAILED(device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr, endpoint.OutVoid())) ||
-        endpoint.Get() == nullptr)
+    ComPtr<IAudioEndpointVolume> endpoint;
+    if (FAILED(device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr, endpoint.put_void())) ||
+        endpoint.get() == nullptr)
         return;
 
     // Only the mute switch: the user's level stays as it is.
     endpoint->SetMute(mute ? TRUE : FALSE, nullptr);
-    if (endpointObserver != nullptr) endpointObserver(endpoint.Get());
+    if (endpointObserver != nullptr) endpointObserver(endpoint.get());
     muted_ = mute;
     // Released in reverse order: endpoint, device, enumerator.
 }
