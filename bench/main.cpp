@@ -108,10 +108,7 @@ std::vector<std::string> BenchWindows(int count)
 {
     if (count <= 0)
         return {};
-    std::string spec = "*";
-    spec += std::to_string(count);
-    spec += "|CovelinBenchHost|bench window";
-    return {spec};
+    return {testsupport::WindowsOfClass(count, "CovelinBenchHost", "bench window")};
 }
 
 } // namespace

@@ -49,18 +49,6 @@ void SelectOnly(CListCtrl& list, int row)
 
 } // namespace
 
-std::string HostWindowsSpec(int count, const std::string& className)
-{
-    // Built up piece by piece: GCC 12 warns wrongly about "*" + a string.
-    std::string spec = "*";
-    spec += std::to_string(count);
-    spec += "|";
-    spec += className;
-    spec += "|";
-    spec += className;
-    return spec;
-}
-
 EngineOperations QuickOperations()
 {
     EngineOperations ops = DefaultEngineOperations();
@@ -91,7 +79,7 @@ SoakWorld::SoakWorld(int hosts, int windowsPerHost)
     hostProgram_ = testsupport::HelperProgramPath(L"window_host.exe");
     for (int i = 0; i < hosts; ++i) {
         hosts_.push_back(std::make_unique<testsupport::WindowHost>(
-            std::vector<std::string>{HostWindowsSpec(windowsPerHost, "CovelinSoakHost" + std::to_string(i))},
+            std::vector<std::string>{testsupport::WindowsOfClass(windowsPerHost, "CovelinSoakHost" + std::to_string(i), "soak window")},
             hostProgram_));
     }
     engine.operations = QuickOperations();

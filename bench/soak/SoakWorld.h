@@ -23,9 +23,6 @@ namespace soak {
 extern std::atomic<int> hidesDone;
 extern std::atomic<int> restoresDone;
 
-// window_host's description of `count` windows of the class `className`.
-std::string HostWindowsSpec(int count, const std::string& className);
-
 // The real operations but for the keyboard (never held), the clock (a
 // second passes at every look) and the side actions (none).
 EngineOperations QuickOperations();

@@ -104,12 +104,12 @@ bool CFileDialog::ShowNewerDialog(std::wstring& path, bool& shown)
                                        dialog.put_void()))) {
             shown = true;
             const auto pairs = SplitFilter(m_request.filter);
-            std::vector<COMDLG_FILTERSPEC> specs;
-            specs.reserve(pairs.size());
+            std::vector<COMDLG_FILTERSPEC> filters;
+            filters.reserve(pairs.size());
             for (const auto& pair : pairs)
-                specs.push_back(COMDLG_FILTERSPEC{pair.first.c_str(), pair.second.c_str()});
-            if (!specs.empty()) {
-                dialog->SetFileTypes(static_cast<UINT>(specs.size()), specs.data());
+                filters.push_back(COMDLG_FILTERSPEC{pair.first.c_str(), pair.second.c_str()});
+            if (!filters.empty()) {
+                dialog->SetFileTypes(static_cast<UINT>(filters.size()), filters.data());
                 dialog->SetFileTypeIndex(1);
             }
             FILEOPENDIALOGOPTIONS options = 0;

@@ -91,8 +91,7 @@ DWORD CovelinCase::RunToEnd(const std::wstring& exe, const std::wstring& args, D
 
 std::unique_ptr<testsupport::WindowHost> CovelinCase::StartTarget(int count)
 {
-    std::string windows = "*";
-    windows += std::to_string(count) + "|" + Narrow(kTargetClass) + "|Covelin e2e target";
+    const std::string windows = testsupport::WindowsOfClass(count, Narrow(kTargetClass), "Covelin e2e target");
     auto target =
         std::make_unique<testsupport::WindowHost>(std::vector<std::string>{windows}, install.Target(), kStartMs);
     if (!target->Ready() || static_cast<int>(target->Windows().size()) != count ||

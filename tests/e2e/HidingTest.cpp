@@ -43,6 +43,25 @@ protected:
         return order;
     }
 
+    // Covelin started to its dialog, with its tray window found.
+    bool StartWithTray(Process& covelin, HWND* dialog, HWND* tray)
+    {
+        *dialog = StartToDialog(covelin);
+        *tray = *dialog != nullptr ? WaitForWindow(covelin.Id(), kTrayClass, nullptr, kActMs) : nullptr;
+        return *tray != nullptr;
+    }
+
+    // Armed, then the tray's "Hide" once the catalogue has listed the
+    // target's windows (the engine only sees those).
+    bool ArmAndHideByTray(HWND dialog, HWND tray)
+    {
+        if (!Arm(dialog))
+            return false;
+        SettledOrder();
+        PostCommand(tray, kHide);
+        return WaitUntil([&] { return NoneVisible(targets); }, kActMs);
+    }
+
     std::wstring listed;
     std::unique_ptr<testsupport::WindowHost> target;
     std::vector<HWND> targets;
@@ -108,16 +127,9 @@ TEST_F(Hiding, ShowDialogHotkeyWhileHiddenRestoresTheWindowsToo)
 TEST_F(Hiding, TrayCommandsHideShowTheDialogAndRestoreThenExit)
 {
     Process covelin;
-    HWND dialog = StartToDialog(covelin);
-    ASSERT_NE(nullptr, dialog);
-    HWND tray = WaitForWindow(covelin.Id(), kTrayClass, nullptr, kActMs);
-    ASSERT_NE(nullptr, tray);
-    ASSERT_TRUE(Arm(dialog));
-    // The engine only sees windows the catalogue has listed.
-    SettledOrder();
-
-    PostCommand(tray, kHide);
-    ASSERT_TRUE(WaitUntil([&] { return NoneVisible(targets); }, kActMs)) << "tray \"Hide\" hid nothing";
+    HWND dialog = nullptr, tray = nullptr;
+    ASSERT_TRUE(StartWithTray(covelin, &dialog, &tray));
+    ASSERT_TRUE(ArmAndHideByTray(dialog, tray)) << "tray \"Hide\" hid nothing";
 
     // "Setting..." restores and brings the dialog back.
     PostCommand(tray, kSettings);
@@ -126,10 +138,7 @@ TEST_F(Hiding, TrayCommandsHideShowTheDialogAndRestoreThenExit)
 
     // Armed again: hide, then "Restore && Exit". (As before, a moment for
     // the engine to settle in, as long as a hand takes to reach the tray.)
-    ASSERT_TRUE(Arm(dialog));
-    SettledOrder();
-    PostCommand(tray, kHide);
-    ASSERT_TRUE(WaitUntil([&] { return NoneVisible(targets); }, kActMs));
+    ASSERT_TRUE(ArmAndHideByTray(dialog, tray));
     PostCommand(tray, kExit);
     DWORD code = 1234;
     ASSERT_TRUE(covelin.WaitExit(kExitMs, &code))
@@ -146,14 +155,9 @@ TEST_F(Hiding, ACloseRequestFromAnotherProgramShowsWhatIsHiddenBeforeTheEnd)
     // and hiding, first the tray's window, then the hidden dialog itself.
     for (bool toDialog : {false, true}) {
         Process covelin;
-        HWND dialog = StartToDialog(covelin);
-        ASSERT_NE(nullptr, dialog);
-        HWND tray = WaitForWindow(covelin.Id(), kTrayClass, nullptr, kActMs);
-        ASSERT_NE(nullptr, tray);
-        ASSERT_TRUE(Arm(dialog));
-        SettledOrder();
-        PostCommand(tray, kHide);
-        ASSERT_TRUE(WaitUntil([&] { return NoneVisible(targets); }, kActMs));
+        HWND dialog = nullptr, tray = nullptr;
+        ASSERT_TRUE(StartWithTray(covelin, &dialog, &tray));
+        ASSERT_TRUE(ArmAndHideByTray(dialog, tray));
 
         PostMessageW(toDialog ? dialog : tray, WM_CLOSE, 0, 0);
         DWORD code = 1234;

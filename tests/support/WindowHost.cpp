@@ -27,11 +27,23 @@ std::wstring Quote(const std::string& arg)
 
 } // namespace
 
-WindowHost::WindowHost(const std::vector<std::string>& windowSpecs, const std::wstring& program, DWORD timeoutMs)
+std::string WindowsOfClass(int count, const std::string& className, const std::string& title)
+{
+    // Built up piece by piece: GCC 12 warns wrongly about "*" + a string.
+    std::string description = "*";
+    description += std::to_string(count);
+    description += "|";
+    description += className;
+    description += "|";
+    description += title;
+    return description;
+}
+
+WindowHost::WindowHost(const std::vector<std::string>& windowDescriptions, const std::wstring& program, DWORD timeoutMs)
 {
     const std::wstring exe = program.empty() ? HelperProgramPath(L"window_host.exe") : program;
     std::wstring commandLine = L"\"" + exe + L"\"";
-    for (const std::string& description : windowSpecs)
+    for (const std::string& description : windowDescriptions)
         commandLine += L" " + Quote(description);
 
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};

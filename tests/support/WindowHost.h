@@ -9,6 +9,10 @@ namespace testsupport {
 // The full path of a helper program built beside the test executables.
 std::wstring HelperProgramPath(const std::wstring& exeName);
 
+// The description of `count` plain windows of class `className` titled
+// `title` (numbered by the host), for WindowHost.
+std::string WindowsOfClass(int count, const std::string& className, const std::string& title);
+
 // A child process (window_host.exe, or a copy of it) that owns top-level
 // windows made from the descriptions given (see programs/window_host.cpp), and
 // reports their handles. The process is ended when the object goes, and
@@ -17,7 +21,7 @@ class WindowHost {
 public:
     // Starts `program` (default: window_host.exe beside the tests) and
     // waits, at most `timeoutMs`, for it to report its windows.
-    explicit WindowHost(const std::vector<std::string>& windowSpecs, const std::wstring& program = L"",
+    explicit WindowHost(const std::vector<std::string>& windowDescriptions, const std::wstring& program = L"",
                         DWORD timeoutMs = 15000);
     ~WindowHost();
     WindowHost(const WindowHost&) = delete;

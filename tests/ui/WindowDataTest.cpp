@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ListPageSupport.h"
+#include "WindowsPageFixture.h"
 #include "catalogue/HideSets.h"
 #include "engine/EngineTargets.h"
 #include "engine/Hiding.h"
@@ -53,31 +54,14 @@ struct BadIconWindow : testsupport::TestWindow {
     }
 };
 
-class OtherProgramsWindows : public ::testing::Test {
+class OtherProgramsWindows : public WindowsPageFixture {
 protected:
-    void SetUp() override { ResetChoices(); }
-    void TearDown() override { ResetChoices(); }
-
-    static void ResetChoices()
-    {
-        hideWindowSet.RemoveAll();
-        delete topWindow;
-        topWindow = nullptr;
-    }
-
-    void Open()
-    {
-        RefreshWindowCatalogue();
-        ASSERT_TRUE(host.Open(page, IDD_WINDOWS_PAGE));
-    }
     void Sync()
     {
         RefreshWindowCatalogue();
         page.SyncWithCatalogue();
         testsupport::PumpMessages();
     }
-    int RowOf(HWND window) { return page.rowHandles.Find(window); }
-
     // Rows, handles and images agree in both lists; every chosen window
     // still exists and none is the top window.
     void ExpectInStep()
@@ -91,9 +75,6 @@ protected:
             EXPECT_TRUE(topWindow == nullptr || topWindow->GetHandle() != chosen);
         }
     }
-
-    PageHost host;
-    CWindowsDlg page;
 };
 
 } // namespace

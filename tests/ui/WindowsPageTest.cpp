@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ListPageSupport.h"
+#include "WindowsPageFixture.h"
 #include "catalogue/HideSets.h"
 #include "engine/Engine.h"
 #include "engine/Hiding.h"
@@ -46,34 +47,18 @@ HICON CountedIconQuery(HWND window)
     return CCvWnd(window).GetIcon(false);
 }
 
-class WindowsPage : public ::testing::Test {
+class WindowsPage : public WindowsPageFixture {
 protected:
     void SetUp() override
     {
-        ResetChoices();
+        WindowsPageFixture::SetUp();
         CWindowsDlg::iconQuery = CountedIconQuery;
     }
     void TearDown() override
     {
         CWindowsDlg::iconQuery = savedQuery_;
-        ResetChoices();
+        WindowsPageFixture::TearDown();
     }
-
-    static void ResetChoices()
-    {
-        hideWindowSet.RemoveAll();
-        delete topWindow;
-        topWindow = nullptr;
-    }
-
-    void Open()
-    {
-        RefreshWindowCatalogue();
-        ASSERT_TRUE(host.Open(page, IDD_WINDOWS_PAGE));
-    }
-
-    // The row of `window` in the left list, or -1.
-    int RowOf(HWND window) { return page.rowHandles.Find(window); }
 
     void AddToHideList(HWND window)
     {
@@ -86,9 +71,6 @@ protected:
     {
         return ImageColour(page.imagesHide.GetSafeHandle(), page.hideList.GetItemImage(row));
     }
-
-    PageHost host;
-    CWindowsDlg page;
 
 private:
     const CWindowsDlg::IconQuery savedQuery_ = CWindowsDlg::iconQuery;
