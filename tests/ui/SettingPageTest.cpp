@@ -110,6 +110,42 @@ TEST_F(MainDialogTest, HotkeyFieldCapturesTheHeldKeysOnAKeyPress)
     driver.Run(dialog);
 }
 
+TEST_F(MainDialogTest, HotkeyFieldKeepsEscapeAndEnterFromTheDialog)
+{
+    CMainDlg dialog;
+    ModalDriver driver;
+    CHotkeyEdit* edit = nullptr;
+    // Each key becomes the chord and nothing else: Escape would save and end
+    // the program, Enter would press Start and arm the engine.
+    const auto stillOpen = [&] {
+        EXPECT_TRUE(dialog.IsWindowVisible());
+        EXPECT_FALSE(TheEngine().HasRun());
+        EXPECT_EQ(ReadSettingFile(), "") << "nothing saved";
+        EXPECT_EQ(::GetFocus(), edit->m_hWnd);
+    };
+    driver
+        .Do([&] {
+            ShowTab(dialog, 4);
+            edit = &dialog.SettingPage().ToggleEdit();
+            edit->SetFocus();
+            HoldKeys({VK_CONTROL, VK_ESCAPE});
+            edit->PostMessage(WM_KEYDOWN, VK_ESCAPE, 0);
+        })
+        .WaitFor([&] { return edit->GetWindowText() == L"CTRL+ESC"; }, "CTRL+ESC")
+        .Do(stillOpen)
+        .Do([&] {
+            HoldKeys({VK_RETURN});
+            edit->PostMessage(WM_KEYDOWN, VK_RETURN, 0);
+        })
+        .WaitFor([&] { return edit->GetWindowText() == L"RETURN"; }, "RETURN")
+        .Do(stillOpen)
+        .Do([&] {
+            HoldKeys({});
+            dialog.EndDialog(IDCANCEL);
+        });
+    EXPECT_EQ(driver.Run(dialog), IDCANCEL);
+}
+
 TEST_F(MainDialogTest, RightClickInHotkeyFieldShowsRButtonAndNoMenu)
 {
     CMainDlg dialog;
