@@ -174,6 +174,30 @@ TEST_F(Hiding, WindowsOfChosenProcessesAreHiddenExceptTheTopWindow)
         EXPECT_TRUE(HasVisibleStyle(window));
 }
 
+TEST_F(Hiding, TheShellsDesktopAndSecondTaskbarAreNeitherListedNorHiddenWithTheirProcess)
+{
+    // The shell's process or file chosen: its desktop behind the icons and
+    // its taskbar on a second monitor stay, whatever else of it goes.
+    WindowHost shell({"WorkerW|", "Shell_SecondaryTrayWnd|", "CvHostPlain|explorer window", "MyWorkerWindow|w"});
+    ASSERT_TRUE(shell.Ready());
+    Rebuild();
+    std::vector<HWND> listed;
+    for (int i = 0; i < windowCatalogue.GetSize(); ++i)
+        listed.push_back(windowCatalogue[i]->GetHandle());
+    const auto isListed = [&](HWND window) { return std::count(listed.begin(), listed.end(), window) > 0; };
+    EXPECT_FALSE(isListed(shell.Window(0)));
+    EXPECT_FALSE(isListed(shell.Window(1)));
+    EXPECT_TRUE(isListed(shell.Window(2)));
+    EXPECT_TRUE(isListed(shell.Window(3))) << "only those exact classes";
+
+    hideProcessSet.Add(shell.ProcessId());
+    hideFileSet.AddPath(testsupport::HelperProgramPath(L"window_host.exe"));
+    EXPECT_EQ(HideAll(), 4);
+    EXPECT_TRUE(HasVisibleStyle(shell.Window(0)) && HasVisibleStyle(shell.Window(1)));
+    EXPECT_FALSE(HasVisibleStyle(shell.Window(2)) || HasVisibleStyle(shell.Window(3)));
+    EXPECT_EQ(RestoreHidden(), 4);
+}
+
 TEST_F(Hiding, WindowsOfChosenFilesMatchWhateverTheLetterCase)
 {
     WindowHost host({"CvHostPlain|by file", "CvHostPlain|also"});
