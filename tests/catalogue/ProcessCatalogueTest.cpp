@@ -4,12 +4,14 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "catalogue/ProcessCatalogue.h"
 #include "catalogue/Refreshers.h"
+#include "catalogue/SystemProcessList.h"
 #include "support/ScratchDir.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
@@ -123,6 +125,52 @@ TEST(ProcessCatalogue, ASteadyStateRebuildGivesWhatAFreshOneGives)
     ForgetResolvedProcesses();
     catalogue.Refresh();
     EXPECT_EQ(Entries(catalogue), warm);
+}
+
+namespace {
+
+constexpr ULONG kBusyServerProcesses = 1000;
+
+// The system's list on a terminal server: kBusyServerProcesses records laid
+// out as NtQuerySystemInformation lays them out (no extended list).
+NTSTATUS NTAPI BusyServerQuery(SYSTEM_INFORMATION_CLASS kind, PVOID buffer, ULONG size, PULONG needed)
+{
+    if (kind != SystemProcessInformation)
+        return static_cast<NTSTATUS>(0xC0000003L); // no such class
+    const ULONG record = sizeof(SYSTEM_PROCESS_INFORMATION);
+    if (needed)
+        *needed = record * kBusyServerProcesses;
+    if (buffer == nullptr || size < record * kBusyServerProcesses)
+        return static_cast<NTSTATUS>(0xC0000004L); // too small
+    auto* at = static_cast<BYTE*>(buffer);
+    std::memset(at, 0, record * kBusyServerProcesses);
+    for (ULONG i = 0; i < kBusyServerProcesses; ++i) {
+        auto* info = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(at + i * record);
+        info->NextEntryOffset = i + 1 < kBusyServerProcesses ? record : 0;
+        info->UniqueProcessId = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(100000 + 4 * i));
+        info->CreateTime.QuadPart = 5000 + i;
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST(SystemProcessList, ListsEveryProcessHoweverMany)
+{
+    // The user's newest programs come last in the system's list.
+    SystemProcessList busy(&BusyServerQuery);
+    const std::vector<ProcessEntry>* entries = busy.List();
+    ASSERT_NE(entries, nullptr);
+    ASSERT_EQ(entries->size(), kBusyServerProcesses);
+    EXPECT_EQ(entries->back().id, 100000u + 4 * (kBusyServerProcesses - 1));
+    EXPECT_EQ(entries->back().createTime, 5000 + static_cast<LONGLONG>(kBusyServerProcesses) - 1);
+
+    // Without the system's list: EnumProcesses, ids only.
+    SystemProcessList idsOnly(nullptr);
+    entries = idsOnly.List();
+    ASSERT_NE(entries, nullptr);
+    EXPECT_TRUE(std::any_of(entries->begin(), entries->end(),
+                            [](const ProcessEntry& entry) { return entry.id == GetCurrentProcessId(); }));
 }
 
 TEST(ProcessRecord, ResolvesItsPathOnceAndKeepsIt)
