@@ -147,6 +147,23 @@ TEST_F(FilePage, AddUpperCasesAndRefusesDuplicatesInAnyCase)
     EXPECT_EQ(boxes.Texts().size(), 1u);
 }
 
+TEST_F(FilePage, ARowTheListRefusesAddsNoFile)
+{
+    MessageBoxWatcher boxes;
+    Open();
+    const std::wstring tool = MakeFile(L"Tool.exe");
+    {
+        RowInsertRefusal refusal(page.fileList.m_hWnd);
+        Add(tool);
+        EXPECT_TRUE(SetTexts().empty());
+        ExpectPaired();
+    }
+    Add(tool);
+    EXPECT_EQ(SetTexts(), std::vector<std::wstring>{UpperCasePath(tool)});
+    ExpectPaired();
+    EXPECT_TRUE(boxes.Texts().empty()) << "never \"already listed\"";
+}
+
 TEST_F(FilePage, OwnExecutableIsRefusedAndTheDialogOpensAgain)
 {
     MessageBoxWatcher boxes;

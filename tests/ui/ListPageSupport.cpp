@@ -1,6 +1,9 @@
 #include "ListPageSupport.h"
 
 #include <aclapi.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
 
 #include <mutex>
 
@@ -360,6 +363,27 @@ std::wstring UniqueTitle(const std::wstring& stem)
 {
     static int counter = 0;
     return stem + L" " + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+}
+
+namespace {
+
+LRESULT CALLBACK RefuseRowInserts(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    if (message == LVM_INSERTITEMW || message == LVM_INSERTITEMA)
+        return -1;
+    return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+} // namespace
+
+RowInsertRefusal::RowInsertRefusal(HWND list) : list_(list)
+{
+    EXPECT_TRUE(::SetWindowSubclass(list_, &RefuseRowInserts, 1, 0));
+}
+
+RowInsertRefusal::~RowInsertRefusal()
+{
+    ::RemoveWindowSubclass(list_, &RefuseRowInserts, 1);
 }
 
 } // namespace listpage
