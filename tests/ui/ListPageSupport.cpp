@@ -3,8 +3,6 @@
 #include <aclapi.h>
 #include <commctrl.h>
 
-#include <gtest/gtest.h>
-
 #include <mutex>
 
 #include "catalogue/ProcessCatalogue.h"
@@ -35,7 +33,20 @@ void RegisterTestClass(const wchar_t* name)
     RegisterClassExW(&wc);
 }
 
+LRESULT CALLBACK RefusingRows(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    return message == LVM_INSERTITEMW ? -1 : DefSubclassProc(window, message, wParam, lParam);
+}
+
 } // namespace
+
+void RefuseRowInserts(HWND list, bool refuse)
+{
+    if (refuse)
+        SetWindowSubclass(list, &RefusingRows, 1, 0);
+    else
+        RemoveWindowSubclass(list, &RefusingRows, 1);
+}
 
 // ---- PageHost -------------------------------------------------------------------
 
@@ -363,27 +374,6 @@ std::wstring UniqueTitle(const std::wstring& stem)
 {
     static int counter = 0;
     return stem + L" " + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
-}
-
-namespace {
-
-LRESULT CALLBACK RefuseRowInserts(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
-{
-    if (message == LVM_INSERTITEMW || message == LVM_INSERTITEMA)
-        return -1;
-    return ::DefSubclassProc(window, message, wParam, lParam);
-}
-
-} // namespace
-
-RowInsertRefusal::RowInsertRefusal(HWND list) : list_(list)
-{
-    EXPECT_TRUE(::SetWindowSubclass(list_, &RefuseRowInserts, 1, 0));
-}
-
-RowInsertRefusal::~RowInsertRefusal()
-{
-    ::RemoveWindowSubclass(list_, &RefuseRowInserts, 1);
 }
 
 } // namespace listpage

@@ -91,18 +91,9 @@ private:
     std::thread thread_;
 };
 
-// While it lives, `list` refuses every new row (LVM_INSERTITEM answers -1),
-// as a list view does when it cannot make room for one.
-class RowInsertRefusal {
-public:
-    explicit RowInsertRefusal(HWND list);
-    ~RowInsertRefusal();
-    RowInsertRefusal(const RowInsertRefusal&) = delete;
-    RowInsertRefusal& operator=(const RowInsertRefusal&) = delete;
-
-private:
-    HWND list_;
-};
+// Makes `list` refuse new rows (LVM_INSERTITEM answers -1), as a list view
+// does when it cannot make room for one; or takes the refusal away.
+void RefuseRowInserts(HWND list, bool refuse);
 
 // The column-1 texts of a list, top to bottom.
 std::vector<std::wstring> RowTexts(const CListCtrl& list);
