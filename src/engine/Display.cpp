@@ -9,6 +9,7 @@ D3DDISPLAYMODE storedDisplayMode = {};
 namespace {
 
 DisplayChangeFunction displayChange = nullptr;
+DisplayModeReader displayModeReader = &ReadDisplayModeThroughDirect3D9;
 
 constexpr DWORD kDisplayModeFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
 static_assert(kDisplayModeFields == 0x580000);
@@ -17,13 +18,29 @@ static_assert(sizeof(D3DDISPLAYMODE) == 16);
 
 } // namespace
 
+bool ReadDisplayModeThroughDirect3D9(D3DDISPLAYMODE& mode) {
+    // Declared before the interface, so the interface is released while the
+    // library is still there to release it.
+    const UniqueModule library(LoadLibraryW(L"d3d9.dll"));
+    if (!library) return false;
+    using CreateFunction = IDirect3D9*(WINAPI*)(UINT sdkVersion);
+    const auto create =
+        reinterpret_cast<CreateFunction>(reinterpret_cast<void*>(GetProcAddress(library.get(), "Direct3DCreate9")));
+    if (create == nullptr) return false;
+    const ComPtr<IDirect3D9> direct3d(create(D3D_SDK_VERSION));
+    if (!direct3d) return false;
+    return direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode) == D3D_OK;
+}
+
 bool CaptureDisplayMode(D3DDISPLAYMODE& mode) {
     storedDisplayMode = {};
-    const ComPtr<IDirect3D9> direct3d(Direct3DCreate9(D3D_SDK_VERSION));
-    if (!direct3d) return false;
-    const bool captured = direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode) == D3D_OK;
-    if (captured) std::memcpy(&storedDisplayMode, &mode, sizeof(storedDisplayMode));
-    return captured;
+    if (!displayModeReader(mode)) return false;
+    std::memcpy(&storedDisplayMode, &mode, sizeof(storedDisplayMode));
+    return true;
+}
+
+void SetDisplayModeReader(DisplayModeReader reader) {
+    displayModeReader = reader != nullptr ? reader : &ReadDisplayModeThroughDirect3D9;
 }
 
 DEVMODEW MakeDisplayModeRecord(const D3DDISPLAYMODE& mode) {

@@ -7,10 +7,18 @@
 // then, and after a failed capture). Never written to disk.
 extern D3DDISPLAYMODE storedDisplayMode;
 
-// Reads the primary adapter's current display mode through Direct3D 9 into
-// `mode` and keeps a copy in storedDisplayMode. False (and storedDisplayMode
-// zero) when Direct3D 9 or the mode is not available.
+// Reads the primary adapter's current display mode into `mode` and keeps a
+// copy in storedDisplayMode. False (and storedDisplayMode zero) when
+// Direct3D 9 or the mode is not available.
 bool CaptureDisplayMode(D3DDISPLAYMODE& mode);
+
+// How the mode is read: true with `mode` filled, or false. The default loads
+// Direct3D 9 for the one call and unloads it again (under Wine it brings a
+// whole graphics stack that the program would otherwise carry all run).
+// Tests put a reader of their own here; null puts the real one back.
+using DisplayModeReader = bool (*)(D3DDISPLAYMODE& mode);
+void SetDisplayModeReader(DisplayModeReader reader);
+bool ReadDisplayModeThroughDirect3D9(D3DDISPLAYMODE& mode);
 
 // Switches the display to the width, height and refresh rate of
 // storedDisplayMode (a dynamic change, colour depth untouched). Returns the
