@@ -57,8 +57,9 @@ TEST_F(DisplayModeTest, CaptureReadsThePrimaryAdaptersModeAndKeepsIt)
     EXPECT_EQ(mode.Width, current.dmPelsWidth);
     EXPECT_EQ(mode.Height, current.dmPelsHeight);
     EXPECT_EQ(mode.RefreshRate, current.dmDisplayFrequency);
-    if (current.dmBitsPerPel == 32)
+    if (current.dmBitsPerPel == 32) {
         EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
+    }
     EXPECT_NE(mode.Format, D3DFMT_UNKNOWN);
     EXPECT_EQ(std::memcmp(&mode, &storedDisplayMode, sizeof(mode)), 0);
 
