@@ -13,6 +13,9 @@
 
 namespace {
 
+// Posted to the page by its display-mode read when the read has ended.
+constexpr UINT UM_DISPLAY_MODE_READ = WM_APP + 50;
+
 void RunDisplayControlPanel()
 {
     // Page 1 of the display control panel is where the screensaver is chosen.
@@ -56,14 +59,20 @@ BOOL COptionDlg::OnInitDialog()
     SettingData* data = settingFile.Data();
     for (int i = 0; i < 5; ++i)
         options_[i].SetCheck(*OptionField(data, i) != 0 ? BST_CHECKED : BST_UNCHECKED);
-    ShowDisplayMode();
+    // Without a thread of its own the mode is read here and now.
+    if (!displayModeRead_.Start(m_hWnd, UM_DISPLAY_MODE_READ))
+        ShowDisplayMode();
     return TRUE;
 }
 
 void COptionDlg::ShowDisplayMode()
 {
+    if (displayModeShown_)
+        return;
+    displayModeShown_ = true;
     D3DDISPLAYMODE mode{};
-    if (CaptureDisplayMode(mode)) {
+    const bool captured = displayModeRead_.Pending() ? displayModeRead_.Take(mode) : CaptureDisplayMode(mode);
+    if (captured) {
         wchar_t text[64];
         std::swprintf(text, 64, kDisplayModeFormat, static_cast<int>(mode.Width), static_cast<int>(mode.Height),
                       static_cast<int>(mode.RefreshRate));
@@ -91,6 +100,8 @@ void COptionDlg::OnScreensaverClicked()
 
 void COptionDlg::SaveOptions()
 {
+    // A mode that cannot be read turns its box off before the box is saved.
+    ShowDisplayMode();
     SettingData* data = settingFile.Data();
     for (int i = 0; i < 5; ++i)
         *OptionField(data, i) = options_[i].GetCheck() == BST_CHECKED ? 1 : 0;
@@ -104,6 +115,10 @@ bool COptionDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_CTLCOLORSTATIC:
         // The note is red; everything else keeps the dialog's colours.
         return ColourStaticText(IDC_OPT_NOTE, RGB(255, 0, 0), wParam, lParam, result);
+    case UM_DISPLAY_MODE_READ:
+        ShowDisplayMode();
+        result = 0;
+        return true;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_OPT_SCREENSAVER && HIWORD(wParam) == BN_CLICKED) {
             OnScreensaverClicked();

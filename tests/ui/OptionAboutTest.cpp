@@ -74,6 +74,7 @@ TEST_F(MainDialogTest, OptionsRoundTripThroughTheRecord)
     data->restoreResolution = 1;
     CMainDlg dialog;
     ModalDriver driver;
+    driver.WaitFor([&] { return !dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE).empty(); }, "the mode");
     driver.Do([&] {
         COptionDlg& page = dialog.OptionPage();
         EXPECT_FALSE(Checked(page, IDC_OPT_HIDE_NOTIFY));
@@ -110,14 +111,29 @@ TEST_F(MainDialogTest, AnUnreadableDisplayModeTurnsTheRestoreOffForTheRun)
 {
     settingFile.Data()->restoreResolution = 1;
     SetDisplayModeReader([](D3DDISPLAYMODE&) { return false; });
+    {
+        CMainDlg dialog;
+        ModalDriver driver;
+        driver.WaitFor([&] { return !dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE).empty(); }, "the mode");
+        driver.Do([&] {
+            COptionDlg& page = dialog.OptionPage();
+            EXPECT_EQ(page.GetDlgItemText(IDC_OPT_DISPLAY_MODE), kMsgDisplayNotSupported);
+            EXPECT_FALSE(Checked(page, IDC_OPT_RESOLUTION));
+            EXPECT_FALSE(::IsWindowEnabled(page.GetDlgItem(IDC_OPT_RESOLUTION)));
+            EXPECT_EQ(storedDisplayMode.Width, 0u);
+            ::PostMessageW(dialog.GetDlgItem(IDCANCEL), BM_CLICK, 0, 0);
+        });
+        EXPECT_EQ(driver.Run(dialog), IDCANCEL);
+        EXPECT_EQ(SettingsOnDisk().restoreResolution, 0);
+    }
+
+    // Left before a slow read has ended: the box is still saved as off.
+    settingFile.Data()->restoreResolution = 1;
+    SetDisplayModeReader([](D3DDISPLAYMODE&) { return ::Sleep(300), false; });
     CMainDlg dialog;
     ModalDriver driver;
     driver.Do([&] {
-        COptionDlg& page = dialog.OptionPage();
-        EXPECT_EQ(page.GetDlgItemText(IDC_OPT_DISPLAY_MODE), kMsgDisplayNotSupported);
-        EXPECT_FALSE(Checked(page, IDC_OPT_RESOLUTION));
-        EXPECT_FALSE(::IsWindowEnabled(page.GetDlgItem(IDC_OPT_RESOLUTION)));
-        EXPECT_EQ(storedDisplayMode.Width, 0u);
+        EXPECT_TRUE(dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE).empty());
         ::PostMessageW(dialog.GetDlgItem(IDCANCEL), BM_CLICK, 0, 0);
     });
     EXPECT_EQ(driver.Run(dialog), IDCANCEL);
