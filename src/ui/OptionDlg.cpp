@@ -13,8 +13,10 @@
 
 namespace {
 
-// Posted to the page by its display-mode read when the read has ended.
-constexpr UINT UM_DISPLAY_MODE_READ = WM_APP + 50;
+// Posted by the page to itself at set-up, and by its display-mode read when
+// the read has ended.
+constexpr UINT UM_START_DISPLAY_MODE_READ = WM_APP + 50;
+constexpr UINT UM_DISPLAY_MODE_READ = WM_APP + 51;
 
 void RunDisplayControlPanel()
 {
@@ -59,9 +61,10 @@ BOOL COptionDlg::OnInitDialog()
     SettingData* data = settingFile.Data();
     for (int i = 0; i < 5; ++i)
         options_[i].SetCheck(*OptionField(data, i) != 0 ? BST_CHECKED : BST_UNCHECKED);
-    // Without a thread of its own the mode is read here and now.
-    if (!displayModeRead_.Start(m_hWnd, UM_DISPLAY_MODE_READ))
-        ShowDisplayMode();
+    // Read once the dialog is on screen (the request waits in the queue
+    // behind the dialog's set-up), so the program's start does not share
+    // the processor with it.
+    PostMessage(UM_START_DISPLAY_MODE_READ);
     return TRUE;
 }
 
@@ -115,6 +118,12 @@ bool COptionDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_CTLCOLORSTATIC:
         // The note is red; everything else keeps the dialog's colours.
         return ColourStaticText(IDC_OPT_NOTE, RGB(255, 0, 0), wParam, lParam, result);
+    case UM_START_DISPLAY_MODE_READ:
+        // Without a thread of its own the mode is read here and now.
+        if (!displayModeShown_ && !displayModeRead_.Start(m_hWnd, UM_DISPLAY_MODE_READ))
+            ShowDisplayMode();
+        result = 0;
+        return true;
     case UM_DISPLAY_MODE_READ:
         ShowDisplayMode();
         result = 0;
