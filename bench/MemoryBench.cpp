@@ -6,12 +6,15 @@
 
 #include <psapi.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace bench;
 
@@ -35,6 +38,7 @@ struct ResidentMemory {
     double totalKb = 0;
     double graphicsKb = 0;
     std::map<std::string, double> graphicsByFile; // Rss per library, KB
+    std::map<std::string, double> otherByFile;    // the rest; "(anonymous)" for memory of no file
 };
 
 // Sums the "Rss:" lines of /proc/<id>/smaps, by the file each mapping is of.
@@ -47,9 +51,12 @@ ResidentMemory ReadResidentMemory(const std::wstring& procDir)
         if (line.rfind("Rss:", 0) == 0) {
             const double kb = std::strtod(line.c_str() + 4, nullptr);
             memory.totalKb += kb;
+            const std::string name = file.empty() ? "(anonymous)" : file.substr(file.find_last_of("/\\") + 1);
             if (IsGraphicsLibrary(file)) {
                 memory.graphicsKb += kb;
-                memory.graphicsByFile[file.substr(file.find_last_of('/') + 1)] += kb;
+                memory.graphicsByFile[name] += kb;
+            } else {
+                memory.otherByFile[name] += kb;
             }
         } else if (!line.empty() && std::isxdigit(static_cast<unsigned char>(line[0])) &&
                    line.find('-') < line.find(' ')) {
@@ -63,6 +70,24 @@ ResidentMemory ReadResidentMemory(const std::wstring& procDir)
         }
     }
     return memory;
+}
+
+void PrintLargest(const std::map<std::string, double>& byFile, double atLeastKb)
+{
+    std::vector<std::pair<double, std::string>> sorted;
+    for (const auto& [file, kb] : byFile)
+        if (kb >= atLeastKb)
+            sorted.push_back({kb, file});
+    std::sort(sorted.rbegin(), sorted.rend());
+    for (const auto& [kb, file] : sorted)
+        std::printf("    %-40s %8.0f KB\n", file.c_str(), kb);
+}
+
+double WorkingSetMb(HANDLE process)
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    return GetProcessMemoryInfo(process, &counters, sizeof counters) ? Mb(counters.WorkingSetSize) : 0;
 }
 
 } // namespace
@@ -92,12 +117,8 @@ BENCH_SECTION("memory", "an armed, idle Covelin's memory a minute after Start")
     }
     Sleep(kArmedMs);
 
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(covelin.info.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                         sizeof counters);
-    std::printf("  armed %lu s: working set %.1f MB, peak %.1f MB, private %.1f MB\n", kArmedMs / 1000,
-                Mb(counters.WorkingSetSize), Mb(counters.PeakWorkingSetSize), Mb(counters.PrivateUsage));
+    std::printf("  armed %lu s: working set %.1f MB, peak %.1f MB\n", kArmedMs / 1000,
+                WorkingSetMb(covelin.info.hProcess), Mb(PeakWorkingSet(covelin.info.hProcess)));
 
     const std::wstring proc = FindLinuxProcess("covelin-memory-bench");
     if (proc.empty()) {
@@ -107,9 +128,18 @@ BENCH_SECTION("memory", "an armed, idle Covelin's memory a minute after Start")
     const ResidentMemory resident = ReadResidentMemory(proc);
     std::printf("  resident (Linux): %.1f MB, of which the graphics stack still mapped %.1f MB\n",
                 resident.totalKb / 1024, resident.graphicsKb / 1024);
-    for (const auto& [file, kb] : resident.graphicsByFile)
-        if (kb >= 64)
-            std::printf("    %-40s %8.0f KB\n", file.c_str(), kb);
+    PrintLargest(resident.graphicsByFile, 64);
+    std::printf("  the rest, largest first:\n");
+    PrintLargest(resident.otherByFile, 1024);
     const std::string loaded = ReadSmallFile(proc + L"maps", 64u << 20);
     std::printf("  d3d9.dll still mapped: %s\n", loaded.find("d3d9.dll") != std::string::npos ? "yes" : "no");
+    covelin.End();
+
+    Child bare;
+    if (bare.Start(L"\"" + OwnPath() + L"\" --bare-template-dialog") &&
+        WaitForDialog(bare.info.dwProcessId, nullptr, 15000)) {
+        Sleep(2000);
+        std::printf("  bare dialog from the main template: working set %.1f MB, peak %.1f MB\n",
+                    WorkingSetMb(bare.info.hProcess), Mb(PeakWorkingSet(bare.info.hProcess)));
+    }
 }
