@@ -17,6 +17,10 @@ static_assert(std::size(kTabTexts) == CMainDlg::kPageCount);
 
 namespace {
 
+// Posted by the dialog to itself at set-up: it arrives once the dialog is
+// shown, ahead of any input.
+constexpr UINT UM_AFTER_SHOWN = WM_APP + 60;
+
 HINSTANCE ResourceModule()
 {
     return AfxGetApp() != nullptr ? AfxGetApp()->m_hInstance : ::GetModuleHandleW(nullptr);
@@ -128,7 +132,18 @@ BOOL CMainDlg::OnInitDialog()
     currentPage = 0;
     GetPage(0)->ShowWindow(SW_SHOW);
     UpdateTitle();
+    PostMessage(UM_AFTER_SHOWN);
     return TRUE;
+}
+
+void CMainDlg::RunAfterShownWork()
+{
+    if (afterShownDone_)
+        return;
+    afterShownDone_ = true;
+    settingPage_.LoadTrayImagesOnce();
+    if (afterShownWork_)
+        afterShownWork_();
 }
 
 void CMainDlg::ArrangeControls()
@@ -235,6 +250,8 @@ void CMainDlg::OnTabSelChange()
 
 void CMainDlg::OnStart()
 {
+    // The engine counts on the tray icon and the session watch being there.
+    RunAfterShownWork();
     if (!settingPage_.SaveSettings())
         return;
     optionPage_.SaveOptions();
@@ -301,6 +318,13 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
     switch (message) {
     case UM_ENGINE_SHOW_DIALOG:
         OnEngineShowDialog();
+        result = 0;
+        return true;
+    case UM_AFTER_SHOWN:
+        // Painted first: a posted message comes before the paint, and the
+        // user should see the dialog while the rest is set up.
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RunAfterShownWork();
         result = 0;
         return true;
     case WM_SYSCOMMAND:

@@ -2,6 +2,7 @@
 // The main dialog: six tab pages above "Exit" and "Start". Start (and the
 // close box) saves the pages, hides the dialog and arms the engine; Exit
 // saves and ends the program.
+#include <functional>
 #include <memory>
 
 #include "framework/Controls.h"
@@ -44,6 +45,14 @@ public:
     // engine; nothing happens when the Settings page refuses its hotkeys.
     void OnStart();
 
+    // Work that nothing on screen needs at start-up: run once the dialog has
+    // been drawn for the first time (posted from its set-up), or by Start,
+    // whichever comes first. `work` is the application's share (the tray
+    // icon, the session watch); the dialog adds its pages' own.
+    void SetAfterShownWork(std::function<void()> work) { afterShownWork_ = std::move(work); }
+    void RunAfterShownWork();
+    bool AfterShownWorkDone() const { return afterShownDone_; }
+
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
     void OnCancel() override;
@@ -79,5 +88,7 @@ private:
     CAboutDlg aboutPage_;
     void OnEngineShowDialog();
 
+    std::function<void()> afterShownWork_;
+    bool afterShownDone_ = false;
     CEngine& engine_;
 };
