@@ -122,10 +122,8 @@ BOOL CMainDlg::OnInitDialog()
 
     for (int i = 0; i < kPageCount; ++i)
         tabs_.InsertItem(i, kTabTexts[i], 0);
-    for (int i = 0; i < kPageCount; ++i) {
-        CDialog* page = GetPage(i);
-        page->Create(page->GetTemplateId(), this);
-    }
+    // Only the page on show; the others come once the dialog is drawn.
+    CreatePage(0);
     ArrangeControls();
 
     tabs_.SetCurSel(0);
@@ -141,9 +139,35 @@ void CMainDlg::RunAfterShownWork()
     if (afterShownDone_)
         return;
     afterShownDone_ = true;
-    settingPage_.LoadTrayImagesOnce();
+    CreateAllPages();
     if (afterShownWork_)
         afterShownWork_();
+}
+
+void CMainDlg::CreatePage(int index)
+{
+    CDialog* page = GetPage(index);
+    if (page == nullptr || page->m_hWnd != nullptr)
+        return;
+    page->Create(page->GetTemplateId(), this);
+    if (page->m_hWnd != nullptr)
+        PlacePage(*page);
+}
+
+void CMainDlg::CreateAllPages()
+{
+    for (int i = 0; i < kPageCount; ++i)
+        CreatePage(i);
+}
+
+void CMainDlg::PlacePage(CDialog& page)
+{
+    RECT client{};
+    GetClientRect(&client);
+    const UINT dpi = GetDpi();
+    const auto scaled = [dpi](int pixels) { return ScaleForDpi(pixels, dpi); };
+    page.MoveWindow(RECT{scaled(10), scaled(35), client.right - scaled(10), client.bottom - scaled(40)});
+    FitControlsIntoPage(page.m_hWnd);
 }
 
 void CMainDlg::ArrangeControls()
@@ -167,10 +191,8 @@ void CMainDlg::ArrangeControls()
     // The strip holds only the tabs; the pages sit below it, not inside it.
     tabs_.MoveWindow(RECT{scaled(10), scaled(10), width - scaled(10), scaled(35)});
     for (int i = 0; i < kPageCount; ++i) {
-        if (CDialog* page = GetPage(i); page->m_hWnd != nullptr) {
-            page->MoveWindow(RECT{scaled(10), scaled(35), width - scaled(10), height - scaled(40)});
-            FitControlsIntoPage(page->m_hWnd);
-        }
+        if (CDialog* page = GetPage(i); page->m_hWnd != nullptr)
+            PlacePage(*page);
     }
 
     RECT exit{}, start{};
@@ -236,6 +258,7 @@ void CMainDlg::UpdateTitle()
 
 void CMainDlg::OnTabSelChange()
 {
+    CreateAllPages();
     const int selected = tabs_.GetCurSel();
     CDialog* next = GetPage(selected);
     if (next == nullptr)
@@ -250,7 +273,8 @@ void CMainDlg::OnTabSelChange()
 
 void CMainDlg::OnStart()
 {
-    // The engine counts on the tray icon and the session watch being there.
+    // The pages hold what is saved, and the engine counts on the tray icon
+    // and the session watch.
     RunAfterShownWork();
     if (!settingPage_.SaveSettings())
         return;
@@ -268,6 +292,8 @@ void CMainDlg::OnStart()
 
 void CMainDlg::OnCancel()
 {
+    // The pages hold what is saved.
+    CreateAllPages();
     if (!settingPage_.SaveSettings())
         return;
     optionPage_.SaveOptions();

@@ -47,8 +47,9 @@ public:
 
     // Work that nothing on screen needs at start-up: run once the dialog has
     // been drawn for the first time (posted from its set-up), or by Start,
-    // whichever comes first. `work` is the application's share (the tray
-    // icon, the session watch); the dialog adds its pages' own.
+    // whichever comes first. The dialog's share is the pages behind the
+    // first tab; `work` is the application's (the tray icon, the session
+    // watch).
     void SetAfterShownWork(std::function<void()> work) { afterShownWork_ = std::move(work); }
     void RunAfterShownWork();
     bool AfterShownWorkDone() const { return afterShownDone_; }
@@ -64,6 +65,11 @@ public:
 
 private:
     void ArrangeControls();
+    // Page `index` created, unless it is already, and put in its place.
+    void CreatePage(int index);
+    void CreateAllPages();
+    // A page's place and size below the tab strip.
+    void PlacePage(CDialog& page);
     // The big and small window icons at their sizes for the dialog's DPI.
     void LoadWindowIcons();
     // The window size whose client area is the dialog's at `dpi`.

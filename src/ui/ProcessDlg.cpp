@@ -18,8 +18,6 @@ CProcessDlg::CProcessDlg() : CListPairDlg<unsigned long>(IDD_PROCESS_PAGE, kProc
 
 int CProcessDlg::SyncWithCatalogue()
 {
-    if (!shown_)
-        return 1;
     // Records of the catalogue live only while its lock is held: copy the
     // ids and paths under it, and read the icons from the files after, so
     // that the refresher never waits on the disk for the page.
@@ -62,15 +60,4 @@ bool CProcessDlg::StillPresent(unsigned long processId)
     // catalogue (or no longer yields an icon) it goes, even if its id is
     // meanwhile used again.
     return rowPids.Find(processId) >= 0;
-}
-
-bool CProcessDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT&)
-{
-    // Filled as it appears, before its first paint; from then on the page's
-    // timer keeps it in step while it is visible.
-    if (message == WM_SHOWWINDOW && wParam != 0 && !shown_) {
-        shown_ = true;
-        SyncWithCatalogue();
-    }
-    return false;
 }

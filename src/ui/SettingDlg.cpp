@@ -52,6 +52,7 @@ BOOL CSettingDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
 
+    LoadTrayImages();
     for (int i = 0; i < kTrayImageCount; ++i)
         trayImageBox_.InsertItem(i, LoadText(IDS_TRAY_FIRST + i, 31), i);
 
@@ -76,12 +77,6 @@ void CSettingDlg::LoadTrayImages()
             trayImages_.Add(icon.get());
     }
     trayImageBox_.SetImageList(trayImages_);
-}
-
-void CSettingDlg::LoadTrayImagesOnce()
-{
-    if (trayImages_.GetSafeHandle() == nullptr)
-        LoadTrayImages();
 }
 
 void CSettingDlg::OnDpiChanged(UINT dpi)
@@ -140,11 +135,6 @@ int CSettingDlg::SaveSettings()
 bool CSettingDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
-    case WM_SHOWWINDOW:
-        // Shown before the dialog got round to them: the chooser needs them now.
-        if (wParam != 0)
-            LoadTrayImagesOnce();
-        return false;
     case WM_CTLCOLORSTATIC:
         return ColourStaticText(IDC_SET_NOTE, RGB(255, 0, 0), wParam, lParam, result);
     case WM_COMMAND:

@@ -31,9 +31,6 @@ public:
     CHotkeyEdit& ShowDialogEdit() { return showDialogEdit_; }
     CHotkeyEdit& ToggleEdit() { return toggleEdit_; }
     HIMAGELIST TrayImages() const { return trayImages_; }
-    // The tray images for the chooser, unless they are there already. Left
-    // out of the set-up: the page is not the first one shown.
-    void LoadTrayImagesOnce();
 
 private:
     // The nine tray images, each loaded at the small-icon size of the
