@@ -144,20 +144,20 @@ void CMainDlg::RunAfterShownWork()
         afterShownWork_();
 }
 
-void CMainDlg::CreatePage(int index)
+bool CMainDlg::CreatePage(int index)
 {
     CDialog* page = GetPage(index);
-    if (page == nullptr || page->m_hWnd != nullptr)
-        return;
-    page->Create(page->GetTemplateId(), this);
-    if (page->m_hWnd != nullptr)
-        PlacePage(*page);
+    return page != nullptr && page->m_hWnd == nullptr && page->Create(page->GetTemplateId(), this);
 }
 
 void CMainDlg::CreateAllPages()
 {
-    for (int i = 0; i < kPageCount; ++i)
-        CreatePage(i);
+    // Placed once, at the arranged size: fitting a page into a smaller one
+    // first would narrow its controls for good.
+    for (int i = 0; i < kPageCount; ++i) {
+        if (CreatePage(i))
+            PlacePage(*GetPage(i));
+    }
 }
 
 void CMainDlg::PlacePage(CDialog& page)

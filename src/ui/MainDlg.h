@@ -65,8 +65,8 @@ public:
 
 private:
     void ArrangeControls();
-    // Page `index` created, unless it is already, and put in its place.
-    void CreatePage(int index);
+    // Creates page `index` unless it exists; true when it was created now.
+    bool CreatePage(int index);
     void CreateAllPages();
     // A page's place and size below the tab strip.
     void PlacePage(CDialog& page);
