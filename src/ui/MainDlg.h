@@ -52,7 +52,6 @@ public:
     // watch).
     void SetAfterShownWork(std::function<void()> work) { afterShownWork_ = std::move(work); }
     void RunAfterShownWork();
-    bool AfterShownWorkDone() const { return afterShownDone_; }
 
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
