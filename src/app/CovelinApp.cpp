@@ -116,14 +116,8 @@ BOOL CCovelinApp::InitInstance()
 
     LoadFileList();
 
-    if (!theTrayIcon.Create())
-        AfxMessageBox(kMsgTrayIconFailed, MB_OK | MB_ICONWARNING);
+    // Until the tray icon exists, the dialog's updates of it do nothing.
     SetDialogTrayIcon(&theTrayIcon);
-    const int trayIcon = settingFile.Data()->trayIcon;
-    // 20 units: the name is cut to 19 characters.
-    wchar_t tooltip[20] = {};
-    LoadStringW(m_hInstance, IDS_TRAY_FIRST + trayIcon, tooltip, 20);
-    theTrayIcon.Update(trayIcon, 0, tooltip);
 
     // Each Start... clears its worker's flags before the thread exists, so a
     // stop asked for at any moment from here on is never lost.
@@ -133,6 +127,12 @@ BOOL CCovelinApp::InitInstance()
     {
         CMainDlg dialog(&TheEngine());
         m_pMainWnd = &dialog;
+        // Nothing on screen needs these; the dialog runs them once it is
+        // drawn, or when Start comes first.
+        dialog.SetAfterShownWork([this] {
+            AddTrayIcon();
+            CreateSessionGuardWindow(TheEngine());
+        });
         dialog.DoModal();
 
         StartExitWatchdog();
@@ -146,6 +146,17 @@ BOOL CCovelinApp::InitInstance()
         m_pMainWnd = nullptr;
     }
     return FALSE;
+}
+
+void CCovelinApp::AddTrayIcon()
+{
+    if (!theTrayIcon.Create())
+        AfxMessageBox(kMsgTrayIconFailed, MB_OK | MB_ICONWARNING);
+    const int trayIcon = settingFile.Data()->trayIcon;
+    // 20 units: the name is cut to 19 characters.
+    wchar_t tooltip[20] = {};
+    LoadStringW(m_hInstance, IDS_TRAY_FIRST + trayIcon, tooltip, 20);
+    theTrayIcon.Update(trayIcon, 0, tooltip);
 }
 
 void CCovelinApp::StopWorkers()

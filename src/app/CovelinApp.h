@@ -58,6 +58,8 @@ public:
     UniqueHandle pipeHandle;
 
 private:
+    // Shows our icon in the notification area (the user is told if it cannot be made).
+    void AddTrayIcon();
     void StopWorkers();
     void StartExitWatchdog();
 

@@ -1,7 +1,6 @@
 #include "engine/HiddenWindowGuard.h"
 
 #include "engine/FaultGuard.h"
-#include "engine/SessionGuard.h"
 #include "engine/SettingFile.h"
 
 RecoveryReport StartHiddenWindowGuard(CEngine& engine)
@@ -9,7 +8,6 @@ RecoveryReport StartHiddenWindowGuard(CEngine& engine)
     const std::wstring path = moduleDirectory.empty() ? std::wstring() : moduleDirectory + kHiddenJournalName;
     RecoveryReport report = RecoverLeftHiddenWindows(path);
     engine.Journal().Open(path);
-    CreateSessionGuardWindow(engine);
     InstallFaultGuard(engine.Journal());
     return report;
 }

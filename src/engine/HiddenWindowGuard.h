@@ -13,9 +13,10 @@
 #include "engine/Engine.h"
 #include "engine/StartupRecovery.h"
 
-// The whole guard, for start-up: recovers what a previous instance left
-// (the journal beside "setting.dat"), opens `engine`'s journal there, starts
-// watching for the end of the session (a hidden top-level window of the
-// calling thread, which must pump messages) and restores hidden windows on
-// an unhandled fault.
+// The guard, for start-up: recovers what a previous instance left (the
+// journal beside "setting.dat"), opens `engine`'s journal there and restores
+// hidden windows on an unhandled fault. The watch for the end of the session
+// (CreateSessionGuardWindow, SessionGuard.h) is the caller's to start, on the
+// thread that pumps messages, at the latest before the engine first hides:
+// until then there is nothing to restore.
 RecoveryReport StartHiddenWindowGuard(CEngine& engine);

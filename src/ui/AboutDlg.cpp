@@ -28,10 +28,8 @@ HFONT CreateCaptionFont(UINT dpi, int lineHeight)
 
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUT_PAGE)
 {
-    // Before there is a window the best guess of its scale is the system's.
-    resourceDpi_ = SystemDpi();
-    largeIcon_.reset(LoadLargeIcon(resourceDpi_));
-    captionFont_.Attach(CreateCaptionFont(resourceDpi_, 0));
+    // The picture and the caption font come with the window, at its scale:
+    // the page is made after the dialog is on screen.
 }
 
 void CAboutDlg::DoDataExchange(CDataExchange* pDX)

@@ -38,7 +38,7 @@ private:
 
     UniqueIcon largeIcon_;
     CFont captionFont_;
-    UINT resourceDpi_ = 0;
+    UINT resourceDpi_ = 0; // the scale of largeIcon_; none yet
     CStatic versionLabel_;
     CHyperLink links_[6];
 };

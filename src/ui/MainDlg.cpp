@@ -17,6 +17,10 @@ static_assert(std::size(kTabTexts) == CMainDlg::kPageCount);
 
 namespace {
 
+// Posted by the dialog to itself at set-up: it arrives once the dialog is
+// shown, ahead of any input.
+constexpr UINT UM_AFTER_SHOWN = WM_APP + 60;
+
 HINSTANCE ResourceModule()
 {
     return AfxGetApp() != nullptr ? AfxGetApp()->m_hInstance : ::GetModuleHandleW(nullptr);
@@ -118,17 +122,52 @@ BOOL CMainDlg::OnInitDialog()
 
     for (int i = 0; i < kPageCount; ++i)
         tabs_.InsertItem(i, kTabTexts[i], 0);
-    for (int i = 0; i < kPageCount; ++i) {
-        CDialog* page = GetPage(i);
-        page->Create(page->GetTemplateId(), this);
-    }
+    // Only the page on show; the others come once the dialog is drawn.
+    CreatePage(0);
     ArrangeControls();
 
     tabs_.SetCurSel(0);
     currentPage = 0;
     GetPage(0)->ShowWindow(SW_SHOW);
     UpdateTitle();
+    PostMessage(UM_AFTER_SHOWN);
     return TRUE;
+}
+
+void CMainDlg::RunAfterShownWork()
+{
+    if (afterShownDone_)
+        return;
+    afterShownDone_ = true;
+    CreateAllPages();
+    if (afterShownWork_)
+        afterShownWork_();
+}
+
+bool CMainDlg::CreatePage(int index)
+{
+    CDialog* page = GetPage(index);
+    return page != nullptr && page->m_hWnd == nullptr && page->Create(page->GetTemplateId(), this);
+}
+
+void CMainDlg::CreateAllPages()
+{
+    // Placed once, at the arranged size: fitting a page into a smaller one
+    // first would narrow its controls for good.
+    for (int i = 0; i < kPageCount; ++i) {
+        if (CreatePage(i))
+            PlacePage(*GetPage(i));
+    }
+}
+
+void CMainDlg::PlacePage(CDialog& page)
+{
+    RECT client{};
+    GetClientRect(&client);
+    const UINT dpi = GetDpi();
+    const auto scaled = [dpi](int pixels) { return ScaleForDpi(pixels, dpi); };
+    page.MoveWindow(RECT{scaled(10), scaled(35), client.right - scaled(10), client.bottom - scaled(40)});
+    FitControlsIntoPage(page.m_hWnd);
 }
 
 void CMainDlg::ArrangeControls()
@@ -152,10 +191,8 @@ void CMainDlg::ArrangeControls()
     // The strip holds only the tabs; the pages sit below it, not inside it.
     tabs_.MoveWindow(RECT{scaled(10), scaled(10), width - scaled(10), scaled(35)});
     for (int i = 0; i < kPageCount; ++i) {
-        if (CDialog* page = GetPage(i); page->m_hWnd != nullptr) {
-            page->MoveWindow(RECT{scaled(10), scaled(35), width - scaled(10), height - scaled(40)});
-            FitControlsIntoPage(page->m_hWnd);
-        }
+        if (CDialog* page = GetPage(i); page->m_hWnd != nullptr)
+            PlacePage(*page);
     }
 
     RECT exit{}, start{};
@@ -221,6 +258,7 @@ void CMainDlg::UpdateTitle()
 
 void CMainDlg::OnTabSelChange()
 {
+    CreateAllPages();
     const int selected = tabs_.GetCurSel();
     CDialog* next = GetPage(selected);
     if (next == nullptr)
@@ -235,6 +273,9 @@ void CMainDlg::OnTabSelChange()
 
 void CMainDlg::OnStart()
 {
+    // The pages hold what is saved, and the engine counts on the tray icon
+    // and the session watch.
+    RunAfterShownWork();
     if (!settingPage_.SaveSettings())
         return;
     optionPage_.SaveOptions();
@@ -251,6 +292,8 @@ void CMainDlg::OnStart()
 
 void CMainDlg::OnCancel()
 {
+    // The pages hold what is saved.
+    CreateAllPages();
     if (!settingPage_.SaveSettings())
         return;
     optionPage_.SaveOptions();
@@ -301,6 +344,13 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
     switch (message) {
     case UM_ENGINE_SHOW_DIALOG:
         OnEngineShowDialog();
+        result = 0;
+        return true;
+    case UM_AFTER_SHOWN:
+        // Painted first: a posted message comes before the paint, and the
+        // user should see the dialog while the rest is set up.
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RunAfterShownWork();
         result = 0;
         return true;
     case WM_SYSCOMMAND:

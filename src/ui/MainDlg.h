@@ -2,6 +2,7 @@
 // The main dialog: six tab pages above "Exit" and "Start". Start (and the
 // close box) saves the pages, hides the dialog and arms the engine; Exit
 // saves and ends the program.
+#include <functional>
 #include <memory>
 
 #include "framework/Controls.h"
@@ -44,6 +45,14 @@ public:
     // engine; nothing happens when the Settings page refuses its hotkeys.
     void OnStart();
 
+    // Work that nothing on screen needs at start-up: run once the dialog has
+    // been drawn for the first time (posted from its set-up), or by Start,
+    // whichever comes first. The dialog's share is the pages behind the
+    // first tab; `work` is the application's (the tray icon, the session
+    // watch).
+    void SetAfterShownWork(std::function<void()> work) { afterShownWork_ = std::move(work); }
+    void RunAfterShownWork();
+
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
     void OnCancel() override;
@@ -55,6 +64,11 @@ public:
 
 private:
     void ArrangeControls();
+    // Creates page `index` unless it exists; true when it was created now.
+    bool CreatePage(int index);
+    void CreateAllPages();
+    // A page's place and size below the tab strip.
+    void PlacePage(CDialog& page);
     // The big and small window icons at their sizes for the dialog's DPI.
     void LoadWindowIcons();
     // The window size whose client area is the dialog's at `dpi`.
@@ -79,5 +93,7 @@ private:
     CAboutDlg aboutPage_;
     void OnEngineShowDialog();
 
+    std::function<void()> afterShownWork_;
+    bool afterShownDone_ = false;
     CEngine& engine_;
 };

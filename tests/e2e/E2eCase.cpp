@@ -26,6 +26,19 @@ bool NoneVisible(const std::vector<HWND>& windows)
     return true;
 }
 
+namespace {
+
+// The main dialog's pages are dialogs of their own, inside it.
+int PageCount(HWND dialog)
+{
+    int pages = 0;
+    for (HWND page = nullptr; (page = FindWindowExW(dialog, page, L"#32770", nullptr)) != nullptr;)
+        ++pages;
+    return pages;
+}
+
+} // namespace
+
 CovelinCase::CovelinCase()
 {
     testsupport::DeleteRawValue(HKEY_CURRENT_USER, kRunKey, kRunValue);
@@ -53,6 +66,10 @@ HWND CovelinCase::StartToDialog(Process& covelin, const std::wstring& workDir)
         ADD_FAILURE() << "unexpected message box: " << Narrow(MessageBoxText(box));
     else if (!dialog)
         ADD_FAILURE() << "no main dialog within " << kStartMs << " ms";
+    // The dialog shows with its first page and makes the other five at once
+    // after: as a user's first click, a test's comes after them.
+    else if (!WaitUntil([&] { return PageCount(dialog) == 6; }, kStartMs))
+        ADD_FAILURE() << "the main dialog has " << PageCount(dialog) << " pages, not 6";
     return box ? nullptr : dialog;
 }
 

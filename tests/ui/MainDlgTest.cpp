@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "catalogue/WindowCatalogue.h"
+#include "engine/Display.h"
 #include "engine/Engine.h"
 #include "framework/Thread.h"
 #include "support/Wait.h"
@@ -230,4 +231,49 @@ TEST_F(MainDialogTest, FailedSavesAreReportedButStartStillArms)
             dialog.EndDialog(IDCANCEL);
         });
     driver.Run(dialog);
+}
+
+// Start and Exit may come before the dialog has got round to what it leaves
+// until it is drawn (the pages behind the first tab, the tray icon): they do
+// it first, and save exactly what the pages hold; Exit needs no tray icon.
+TEST_F(MainDialogTest, StartOrExitBeforeTheDeferredSetUpSaveAndArmAsEver)
+{
+    settingFile.Data()->hideOwnIcon = 1;
+    settingFile.Data()->trayIcon = 6;
+    settingFile.Data()->muteVolume = 1;
+    settingFile.Data()->toggleChord = Chord({VK_CONTROL, VK_SHIFT, 'K'});
+    SetDisplayModeReader([](D3DDISPLAYMODE& mode) { return mode.Width = 800, mode.Height = 600, true; });
+    const SettingData chosen = *settingFile.Data();
+    // A page missing at the save would refuse its hotkeys with a message.
+    MessageBoxAnswerer answerer(IDOK);
+    for (const bool start : {true, false}) {
+        ::DeleteFileW(settingFile.Path().c_str());
+        int deferredRuns = 0;
+        CMainDlg dialog;
+        dialog.SetAfterShownWork([&] { ++deferredRuns; });
+        // Without a modal loop the dialog's own message waits unread.
+        ASSERT_TRUE(dialog.Create(IDD_COVELIN_DIALOG, nullptr));
+        ASSERT_EQ(dialog.SettingPage().m_hWnd, nullptr);
+        if (start)
+            dialog.OnStart();
+        else
+            dialog.OnCancel();
+        const SettingData saved = SettingsOnDisk();
+        EXPECT_EQ(std::memcmp(&saved, &chosen, sizeof chosen), 0) << start;
+        EXPECT_EQ(TheEngine().HasRun(), start);
+        EXPECT_EQ(deferredRuns, start ? 1 : 0);
+        if (start) {
+            for (int i = 0; i < CMainDlg::kPageCount; ++i)
+                EXPECT_NE(dialog.GetPage(i)->m_hWnd, nullptr) << i;
+        }
+        // The message arrives after all: nothing runs twice.
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&msg);
+        EXPECT_EQ(deferredRuns, start ? 1 : 0);
+        EXPECT_EQ(answerer.Count(), 0u);
+        TheEngine().RequestStop();
+        EXPECT_TRUE(TheEngine().WaitEnded(GetTickCount64() + 3000));
+        TheEngine().ForgetRun();
+    }
 }
