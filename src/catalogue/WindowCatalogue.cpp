@@ -192,7 +192,11 @@ int CCvWndArray::Refresh()
     std::lock_guard<CCriticalSection> guard(cache.lock);
     const unsigned now = ++cache.generation;
     EnumContext context{FindWindowW(L"Shell_TrayWnd", nullptr), this, &cache};
-    EnumWindows(AddCataloguedWindow, reinterpret_cast<LPARAM>(&context));
+    // The top-level windows of our desktop, as EnumWindows gives them. Some
+    // systems (Wine) have EnumWindows ask the window manager once more per
+    // window whether it still exists; the filter's own first question tells
+    // that already, so the enumeration that does not ask costs half.
+    EnumDesktopWindows(nullptr, AddCataloguedWindow, reinterpret_cast<LPARAM>(&context));
     // Forget the windows this rebuild did not meet: they have gone (or the
     // rebuild ended early, and they are learnt again next time).
     for (auto it = cache.facts.begin(); it != cache.facts.end();)
