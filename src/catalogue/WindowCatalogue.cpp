@@ -58,7 +58,18 @@ bool CCvWnd::GetModulePath(std::wstring& path)
     return ExecutablePathOfProcess(processId, path);
 }
 
-HICON CCvWnd::GetIcon(bool fromFile)
+HICON CProcessIcons::IconOf(DWORD processId)
+{
+    auto [entry, isNew] = icons_.try_emplace(processId);
+    if (isNew) {
+        std::wstring path;
+        if (processId != 0 && ExecutablePathOfProcess(processId, path))
+            entry->second.reset(ExecutableIcon(path.c_str()));
+    }
+    return entry->second ? CopyIcon(entry->second.get()) : nullptr;
+}
+
+HICON CCvWnd::GetIcon(bool fromFile, CProcessIcons* known)
 {
     if (!IsLive(handle_))
         return nullptr;
@@ -74,6 +85,11 @@ HICON CCvWnd::GetIcon(bool fromFile)
             if (HICON copy = CopyIcon(reinterpret_cast<HICON>(answer)))
                 return copy;
         }
+    }
+    if (known != nullptr) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(handle_, &processId);
+        return known->IconOf(processId);
     }
     std::wstring path;
     if (!GetModulePath(path))
