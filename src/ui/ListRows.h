@@ -54,6 +54,10 @@ template <class IconOf>
 void CRowImages<KEY>::Merge(CListCtrl& list, CImageList& images, CEnArray<KEY>& keys, const Wanted& wanted,
                             IconOf iconOf)
 {
+    // A row inserted above the visible ones scrolls the list's picture at
+    // once; with many such rows that costs more than all the rest. The list
+    // is drawn again once, at the end.
+    list.SendMessage(WM_SETREDRAW, FALSE, 0);
     std::unordered_set<KEY> wantedKeys;
     wantedKeys.reserve(wanted.size());
     for (const auto& entry : wanted)
@@ -139,6 +143,8 @@ void CRowImages<KEY>::Merge(CListCtrl& list, CImageList& images, CEnArray<KEY>& 
     keys.RemoveAll();
     for (const KEY& key : order)
         keys.Add(key);
+    list.SendMessage(WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(list.m_hWnd, nullptr, TRUE);
 }
 
 template <class KEY>
