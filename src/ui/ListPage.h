@@ -7,6 +7,7 @@
 // Clear.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <unordered_set>
 #include <vector>
