@@ -55,6 +55,7 @@ void BareShowHideLoop(const std::vector<HWND>& windows);
 // The bare programs that the idle section compares Covelin with.
 int RunBarePoller();
 int RunBareDialog();
+int RunBareTemplateDialog();
 
 // Path of this program, for starting copies of it as helper processes.
 std::wstring OwnPath();

@@ -6,6 +6,7 @@
 // under the same wineserver, whose own CPU time is read from Linux's /proc
 // (Z:\proc under Wine), as are the programs' own.
 #include "Bench.h"
+#include "Programs.h"
 
 #include <psapi.h>
 
@@ -18,24 +19,11 @@
 #include <utility>
 #include <vector>
 
+using namespace bench;
+
 namespace {
 
 constexpr DWORD kSampleMs = 20000;
-constexpr wchar_t kMainCaption[] = L"Covelin - Make your actions invisible";
-
-std::string ReadSmallFile(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string text(65536, '\0');
-    DWORD got = 0;
-    ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &got, nullptr);
-    CloseHandle(file);
-    text.resize(got);
-    return text;
-}
 
 // Wine opens files in the wineserver, so Z:\proc\self is the wineserver
 // that serves this prefix; but it lists directories itself, so the server
@@ -48,31 +36,6 @@ std::wstring WineserverProcDir()
 }
 
 const std::wstring kWineserverProc = WineserverProcDir();
-
-// Wine cannot tell the CPU time of another process: read it from Linux.
-// Returns the /proc directory of the Linux process whose command line holds
-// `needle`, or empty.
-std::wstring FindLinuxProcess(const std::string& needle)
-{
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(L"Z:\\proc\\*", &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return {};
-    std::wstring found;
-    do {
-        if (entry.cFileName[0] < L'0' || entry.cFileName[0] > L'9')
-            continue;
-        const std::wstring dir = std::wstring(L"Z:\\proc\\") + entry.cFileName + L"\\";
-        std::string commandLine = ReadSmallFile(dir + L"cmdline");
-        for (char& c : commandLine)
-            if (c == '\0')
-                c = ' ';
-        if (commandLine.find(needle) != std::string::npos)
-            found = dir;
-    } while (found.empty() && FindNextFileW(find, &entry));
-    FindClose(find);
-    return found;
-}
 
 // utime + stime of a Linux process or thread, in milliseconds (100 ticks a
 // second). The kernel charges a whole tick to whoever runs when it falls, so
@@ -186,85 +149,6 @@ Sample SampleCpu(const std::wstring& process)
     return sample;
 }
 
-struct Child {
-    PROCESS_INFORMATION info{};
-    bool Start(const std::wstring& commandLine, const std::wstring& dir = L"")
-    {
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        std::wstring line = commandLine;
-        return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                              dir.empty() ? nullptr : dir.c_str(), &startup, &info) != 0;
-    }
-    ~Child()
-    {
-        if (info.hProcess) {
-            TerminateProcess(info.hProcess, 0);
-            WaitForSingleObject(info.hProcess, 5000);
-            CloseHandle(info.hProcess);
-            CloseHandle(info.hThread);
-        }
-    }
-};
-
-struct WindowQuery {
-    DWORD pid;
-    const wchar_t* title;
-    HWND found;
-};
-
-HWND FindDialogOf(DWORD pid, const wchar_t* title)
-{
-    WindowQuery query{pid, title, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* q = reinterpret_cast<WindowQuery*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t className[64] = {}, text[128] = {};
-            GetClassNameW(window, className, 64);
-            GetWindowTextW(window, text, 128);
-            if (owner == q->pid && std::wcscmp(className, L"#32770") == 0 && IsWindowVisible(window) &&
-                (!q->title || std::wcscmp(text, q->title) == 0)) {
-                q->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&query));
-    return query.found;
-}
-
-HWND WaitForDialog(DWORD pid, const wchar_t* title, DWORD timeoutMs)
-{
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (GetTickCount64() < deadline) {
-        if (HWND found = FindDialogOf(pid, title))
-            return found;
-        Sleep(50);
-    }
-    return nullptr;
-}
-
-SIZE_T PeakWorkingSet(HANDLE process)
-{
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    return GetProcessMemoryInfo(process, &counters, sizeof counters) ? counters.PeakWorkingSetSize : 0;
-}
-
-std::wstring DirectoryOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\') + 1); }
-
-// A private copy of the built program, so that its settings are its own.
-std::wstring InstallCovelin(const std::wstring& scratch)
-{
-    const std::wstring built = DirectoryOf(bench::OwnPath()) + L"..\\Covelin.exe";
-    CreateDirectoryW(scratch.c_str(), nullptr);
-    const std::wstring copy = scratch + L"Covelin.exe";
-    DeleteFileW((scratch + L"setting.dat").c_str());
-    return CopyFileW(built.c_str(), copy.c_str(), FALSE) ? copy : std::wstring();
-}
-
 void Line(const char* label, const Sample& ours, const Sample& bare)
 {
     std::printf("  %s: Covelin %.1f ms CPU, bare %.1f ms CPU in %lu s (%s; in ticks %.0f and %.0f ms)\n", label,
@@ -292,8 +176,6 @@ SIZE_T PeakOfBareDialog(const wchar_t* options)
     Sleep(2000);
     return PeakWorkingSet(bareDialog.info.hProcess);
 }
-
-double Mb(SIZE_T bytes) { return static_cast<double>(bytes) / 1048576.0; }
 
 } // namespace
 

@@ -310,6 +310,8 @@ int main(int argc, char** argv)
         return bench::RunBarePoller();
     if (argc >= 2 && std::strcmp(argv[1], "--bare-dialog") == 0)
         return bench::RunBareDialog();
+    if (argc >= 2 && std::strcmp(argv[1], "--bare-template-dialog") == 0)
+        return bench::RunBareTemplateDialog();
 
     auto& sections = bench::Sections();
     if (argc >= 2 && std::strcmp(argv[1], "--list") == 0) {

@@ -285,7 +285,14 @@ void CTrayIcon::ShowContextMenu(POINT at)
         return;
     PrepareMenu();
     SetForegroundWindow(window_.get());
-    TrackPopupMenu(popup_, kMenuTrackFlags, at.x, at.y, 0, window_.get(), nullptr);
+    if (menuTracker_ != nullptr)
+        menuTracker_(popup_, kMenuTrackFlags, at.x, at.y, window_.get());
+    else
+        TrackPopupMenu(popup_, kMenuTrackFlags, at.x, at.y, 0, window_.get(), nullptr);
+    // A message of its own after the menu lets the window notice that it
+    // lost the foreground: otherwise a click elsewhere leaves the next menu
+    // open, or a second right-click closes it at once.
+    PostMessageW(window_.get(), WM_NULL, 0, 0);
 }
 
 bool CTrayIcon::OnCommand(UINT command)

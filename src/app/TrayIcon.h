@@ -70,6 +70,11 @@ public:
     // Where the menu's commands go; null puts back ProgramTrayTarget().
     void SetTarget(TrayCommandTarget* target) { target_ = target; }
 
+    // What shows the context menu and runs it until it closes:
+    // TrackPopupMenu, unless a test gives a stand-in (null puts it back).
+    using MenuTracker = BOOL (*)(HMENU menu, UINT flags, int x, int y, HWND owner);
+    void SetMenuTracker(MenuTracker tracker) { menuTracker_ = tracker; }
+
     HWND Window() const { return window_.get(); }
     HMENU Popup() const { return popup_; }
     // Tray image `index` (0 to 8) as loaded, or null.
@@ -106,6 +111,7 @@ private:
     std::wstring shownTooltip_;
     UINT taskbarCreatedMessage_ = 0;
     TrayCommandTarget* target_ = nullptr;
+    MenuTracker menuTracker_ = nullptr;
 
     TrayCommandTarget& Target() const { return target_ != nullptr ? *target_ : ProgramTrayTarget(); }
 };

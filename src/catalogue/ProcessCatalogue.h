@@ -3,7 +3,6 @@
 
 #include "catalogue/EnArray.h"
 #include "catalogue/ProcessRecord.h"
-#include "catalogue/SystemProcessList.h" // MAX_PROCESS_IDS
 #include "framework/Sync.h"
 
 // An array that owns its process records: removing a record deletes it.

@@ -14,11 +14,12 @@ constexpr auto kExtendedProcessInformation = static_cast<SYSTEM_INFORMATION_CLAS
 } // namespace
 
 SystemProcessList::SystemProcessList()
-    : query_(reinterpret_cast<QueryFn>(
-          reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")))),
-      buffer_(new BYTE[bufferSize_])
+    : SystemProcessList(reinterpret_cast<QueryFn>(
+          reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation"))))
 {
 }
+
+SystemProcessList::SystemProcessList(QueryFn query) : query_(query), buffer_(new BYTE[bufferSize_]) {}
 
 const std::vector<ProcessEntry>* SystemProcessList::List()
 {
@@ -58,8 +59,6 @@ bool SystemProcessList::ReadList()
         const BYTE* at = buffer_.get();
         for (;;) {
             auto* info = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(at);
-            if (static_cast<int>(entries_.size()) == MAX_PROCESS_IDS)
-                break;
             entries_.push_back({static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(info->UniqueProcessId)),
                                 info->CreateTime.QuadPart});
             if (!info->NextEntryOffset)
@@ -75,10 +74,18 @@ bool SystemProcessList::ReadList()
 // can be remembered across rebuilds.
 bool SystemProcessList::ReadListWithoutTimes()
 {
-    DWORD ids[MAX_PROCESS_IDS];
+    // EnumProcesses does not tell how much room the whole list needs: a
+    // full buffer may have been cut, so it is asked again with more room.
+    std::vector<DWORD> ids(1024);
     DWORD bytes = 0;
-    if (!EnumProcesses(ids, sizeof(ids), &bytes))
-        return false;
+    for (;;) {
+        const DWORD room = static_cast<DWORD>(ids.size() * sizeof(DWORD));
+        if (!EnumProcesses(ids.data(), room, &bytes))
+            return false;
+        if (bytes < room)
+            break;
+        ids.resize(ids.size() * 2);
+    }
     for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i)
         entries_.push_back({ids[i], 0});
     return true;
@@ -115,8 +122,6 @@ bool SystemProcessList::Unchanged() const
 // False if one cannot be held, or is not the process the list saw.
 bool SystemProcessList::Watch()
 {
-    if (entries_.size() >= static_cast<size_t>(MAX_PROCESS_IDS))
-        return false; // what lies beyond the cut is not watched
     bool all = true;
     std::unordered_map<unsigned long, Watched> kept;
     for (const ProcessEntry& entry : entries_) {

@@ -8,17 +8,15 @@
 
 #include "framework/Handles.h"
 
-// How many process ids one rebuild of the process catalogue takes in.
-inline constexpr int MAX_PROCESS_IDS = 600;
-
 // One entry of the system's process list.
 struct ProcessEntry {
     unsigned long id;
     LONGLONG createTime; // 0 where the system gave none
 };
 
-// The system's process list, in the order EnumProcesses gives it (which
-// reads the same list), at most MAX_PROCESS_IDS entries. The list comes
+// The system's process list, whole, in the order EnumProcesses gives it
+// (which reads the same list): a busy workstation or a terminal server runs
+// many hundreds of processes, and the user's newest come last. The list comes
 // with each process's creation time in the same call, and that time is
 // what tells a reused process id from the process that had it before.
 //
@@ -36,12 +34,17 @@ struct ProcessEntry {
 //   amounts, at the same moment.
 // The list is also read afresh every kFullListEvery calls whatever the signs
 // say, and always where they cannot be had (a process that cannot be held
-// open, or a list at the MAX_PROCESS_IDS cut).
+// open).
 //
 // Not thread-safe: its user holds a lock around it.
 class SystemProcessList {
 public:
+    // NtQuerySystemInformation, or a stand-in a test gives.
+    using QueryFn = NTSTATUS(NTAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+
     SystemProcessList();
+    // Reads the list through `query`; without one, through EnumProcesses.
+    explicit SystemProcessList(QueryFn query);
     SystemProcessList(const SystemProcessList&) = delete;
     SystemProcessList& operator=(const SystemProcessList&) = delete;
 
@@ -52,7 +55,6 @@ public:
     void Forget() { listValid_ = false; }
 
 private:
-    using QueryFn = NTSTATUS(NTAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
     static constexpr unsigned kFullListEvery = 120; // about a minute of rebuilds
 
     struct ListSizes {

@@ -99,17 +99,33 @@ HICON CCvWnd::GetIcon(bool fromFile, CProcessIcons* known)
 
 // ---- the catalogue -----------------------------------------------------------
 
+namespace {
+
+// Whether the window's class is one of the system's tooltips or one of the
+// shell's desktop and taskbar windows, which are never listed or hidden.
+bool IsShellClass(HWND window)
+{
+    wchar_t className[256] = {};
+    GetClassNameW(window, className, 256);
+    // Contained anywhere, case-sensitively: the system's tooltips and the
+    // desktop, and any class built on their names.
+    if (std::wcsstr(className, L"tooltips_class32") || std::wcsstr(className, L"Progman"))
+        return true;
+    // The desktop behind the icons and the taskbar of a second monitor:
+    // hiding them with the shell's process would leave the user without
+    // either. Exact names, as other programs' classes may contain these words.
+    return std::wcscmp(className, L"WorkerW") == 0 || std::wcscmp(className, L"Shell_SecondaryTrayWnd") == 0;
+}
+
+} // namespace
+
 bool IsCataloguedWindow(HWND window, HWND taskbar)
 {
     if (!IsWindowVisible(window) || window == taskbar)
         return false;
     if (GetWindowLongW(window, GWL_STYLE) & WS_CHILD)
         return false;
-    wchar_t className[256] = {};
-    GetClassNameW(window, className, 256);
-    // Contained anywhere, case-sensitively: the system's tooltips and the
-    // desktop, and any class built on their names.
-    if (std::wcsstr(className, L"tooltips_class32") || std::wcsstr(className, L"Progman"))
+    if (IsShellClass(window))
         return false;
     return !IsOwnWindow(window);
 }
@@ -128,7 +144,7 @@ namespace {
 // within a few seconds instead of at the next rebuild.
 struct WindowFacts {
     bool own;            // a window of this process
-    bool excludedClass;  // tooltip or desktop class
+    bool excludedClass;  // IsShellClass
     bool marked;         // IsOwnWindow (as last read)
     unsigned markReadAt; // rebuild that read `marked`
     unsigned seenAt;     // last rebuild that met the window
@@ -154,13 +170,6 @@ struct EnumContext {
     FactCache* cache;
 };
 
-bool HasClassOfNoInterest(HWND window)
-{
-    wchar_t className[256] = {};
-    GetClassNameW(window, className, 256);
-    return std::wcsstr(className, L"tooltips_class32") || std::wcsstr(className, L"Progman");
-}
-
 BOOL CALLBACK AddCataloguedWindow(HWND window, LPARAM param)
 {
     auto* context = reinterpret_cast<EnumContext*>(param);
@@ -180,7 +189,7 @@ BOOL CALLBACK AddCataloguedWindow(HWND window, LPARAM param)
         DWORD processId = 0;
         GetWindowThreadProcessId(window, &processId);
         facts.own = processId == GetCurrentProcessId();
-        facts.excludedClass = HasClassOfNoInterest(window);
+        facts.excludedClass = IsShellClass(window);
         facts.marked = false;
         facts.markReadAt = now - kMarkRereadEvery; // read when first needed
     }

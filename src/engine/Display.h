@@ -3,14 +3,56 @@
 
 #include <d3d9.h>
 
+#include <memory>
+
+#include "framework/Handles.h"
+
 // The display mode in force when the Options page was set up (zero until
 // then, and after a failed capture). Never written to disk.
 extern D3DDISPLAYMODE storedDisplayMode;
 
-// Reads the primary adapter's current display mode through Direct3D 9 into
-// `mode` and keeps a copy in storedDisplayMode. False (and storedDisplayMode
-// zero) when Direct3D 9 or the mode is not available.
+// Reads the primary adapter's current display mode into `mode` and keeps a
+// copy in storedDisplayMode. False (and storedDisplayMode zero) when
+// Direct3D 9 or the mode is not available.
 bool CaptureDisplayMode(D3DDISPLAYMODE& mode);
+
+// How the mode is read: true with `mode` filled, or false. The default loads
+// Direct3D 9 for the one call and unloads it again (under Wine it brings a
+// whole graphics stack that the program would otherwise carry all run).
+// Tests put a reader of their own here; null puts the real one back.
+using DisplayModeReader = bool (*)(D3DDISPLAYMODE& mode);
+void SetDisplayModeReader(DisplayModeReader reader);
+bool ReadDisplayModeThroughDirect3D9(D3DDISPLAYMODE& mode);
+
+// One CaptureDisplayMode on a thread of its own. Under Wine, Direct3D 9
+// brings up a whole graphics stack for the read, a good part of a second
+// that the dialog need not wait for. The thread hands its result over when it
+// ends; storedDisplayMode is written by it and must not be read before.
+class DisplayModeRead {
+public:
+    DisplayModeRead() = default;
+    // Waits for a read still running, bounded as Take is.
+    ~DisplayModeRead();
+    DisplayModeRead(const DisplayModeRead&) = delete;
+    DisplayModeRead& operator=(const DisplayModeRead&) = delete;
+
+    // Starts the read; when it ends, `message` (both parameters 0) is posted
+    // to `window`. False when no thread could be started.
+    bool Start(HWND window, UINT message);
+    // A read was started and its result not taken yet.
+    bool Pending() const { return static_cast<bool>(thread_); }
+    // Waits (at most a few seconds) for the read to end and gives its
+    // result as CaptureDisplayMode does; a read that does not end in time
+    // counts as failed. Only once per Start: false when nothing is pending.
+    bool Take(D3DDISPLAYMODE& mode);
+
+private:
+    struct Result;
+    static DWORD WINAPI ThreadMain(LPVOID parameter);
+
+    std::shared_ptr<Result> result_;
+    UniqueHandle thread_;
+};
 
 // Switches the display to the width, height and refresh rate of
 // storedDisplayMode (a dynamic change, colour depth untouched). Returns the

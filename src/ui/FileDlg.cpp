@@ -99,10 +99,15 @@ void CFileDlg::AddFile()
             AfxMessageBox(kMsgFileAlreadyListed, MB_OK | MB_ICONINFORMATION);
             return;
         }
-        if (AddIconAndRelease(images, ExecutableIcon(path.c_str())) < 0)
+        const int image = AddIconAndRelease(images, ExecutableIcon(path.c_str()));
+        if (image < 0)
             return;
         const int row = fileList.GetItemCount();
-        InsertIconRow(fileList, row, path.c_str(), row);
+        // Row i stays element i: a row the list refuses adds no file.
+        if (InsertIconRow(fileList, row, path.c_str(), row) < 0) {
+            images.Remove(image);
+            return;
+        }
         hideFileSet.AddPath(path);
         return;
     }

@@ -54,6 +54,11 @@ BOOL CHotkeyEdit::PreTranslateMessage(MSG* pMsg)
         return CEdit::PreTranslateMessage(pMsg);
     switch (pMsg->message) {
     case WM_KEYDOWN:
+        Capture();
+        // The key was meant as the chord: it must not also act in the dialog
+        // (Enter would press Start, Escape would end the program). Only Tab
+        // goes on, so that the focus can still leave the field.
+        return pMsg->wParam == VK_TAB ? FALSE : TRUE;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
         Capture();

@@ -21,8 +21,9 @@ public:
 
     static int KeyName(unsigned code, std::wstring& out);
 
-    // Captures on WM_KEYDOWN, WM_LBUTTONDOWN and WM_RBUTTONDOWN (and lets
-    // them through); swallows WM_RBUTTONUP so that no context menu opens.
+    // Captures on WM_KEYDOWN, WM_LBUTTONDOWN and WM_RBUTTONDOWN. Key presses
+    // are kept from the dialog, except Tab; the button presses go on. Swallows
+    // WM_RBUTTONUP so that no context menu opens.
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
 private:

@@ -156,7 +156,8 @@ protected:
     CEnArray<KEY>& HideSet() { return hideSet_; }
 
 private:
-    // Appends `key` with `text` to the hide list; false if it has no icon.
+    // Appends `key` with `text` to the hide list; false if it has no icon or
+    // the list refuses the row (the set is then as it was).
     bool AppendToHideList(KEY key, const std::wstring& text);
 
     Layout layout_;
@@ -292,7 +293,13 @@ bool CListPairDlg<KEY>::AppendToHideList(KEY key, const std::wstring& text)
         return false;
     const int row = hideList.GetItemCount();
     hideSet_.InsertAt(row, key);
-    InsertIconRow(hideList, row, text.c_str(), row);
+    if (InsertIconRow(hideList, row, text.c_str(), row) < 0) {
+        // A key the list does not show would be hidden unseen: keep the
+        // set, the rows and the images the same length.
+        hideSet_.RemoveAt(row);
+        imagesHide.Remove(image);
+        return false;
+    }
     return true;
 }
 

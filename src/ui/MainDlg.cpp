@@ -263,8 +263,12 @@ void CMainDlg::OnShowWindow(BOOL show)
     if (show) {
         // Shown again: the engine has ended or is ending by itself.
         engine_.ForgetRun();
-        if (data->hideOwnIcon)
-            DialogTrayIcon().Update(data->trayIcon, 0, nullptr);
+        if (data->hideOwnIcon) {
+            // Added anew, so it needs its name again (cut to 19 characters).
+            wchar_t tooltip[20] = {};
+            ::LoadStringW(ResourceModule(), IDS_TRAY_FIRST + static_cast<UINT>(data->trayIcon), tooltip, 20);
+            DialogTrayIcon().Update(data->trayIcon, 0, tooltip);
+        }
     } else if (data->hideOwnIcon) {
         DialogTrayIcon().Update(data->trayIcon, 1, nullptr);
     }

@@ -13,6 +13,11 @@
 
 namespace {
 
+// Posted by the page to itself at set-up, and by its display-mode read when
+// the read has ended.
+constexpr UINT UM_START_DISPLAY_MODE_READ = WM_APP + 50;
+constexpr UINT UM_DISPLAY_MODE_READ = WM_APP + 51;
+
 void RunDisplayControlPanel()
 {
     // Page 1 of the display control panel is where the screensaver is chosen.
@@ -56,14 +61,21 @@ BOOL COptionDlg::OnInitDialog()
     SettingData* data = settingFile.Data();
     for (int i = 0; i < 5; ++i)
         options_[i].SetCheck(*OptionField(data, i) != 0 ? BST_CHECKED : BST_UNCHECKED);
-    ShowDisplayMode();
+    // Read once the dialog is on screen (the request waits in the queue
+    // behind the dialog's set-up), so the program's start does not share
+    // the processor with it.
+    PostMessage(UM_START_DISPLAY_MODE_READ);
     return TRUE;
 }
 
 void COptionDlg::ShowDisplayMode()
 {
+    if (displayModeShown_)
+        return;
+    displayModeShown_ = true;
     D3DDISPLAYMODE mode{};
-    if (CaptureDisplayMode(mode)) {
+    const bool captured = displayModeRead_.Pending() ? displayModeRead_.Take(mode) : CaptureDisplayMode(mode);
+    if (captured) {
         wchar_t text[64];
         std::swprintf(text, 64, kDisplayModeFormat, static_cast<int>(mode.Width), static_cast<int>(mode.Height),
                       static_cast<int>(mode.RefreshRate));
@@ -91,6 +103,8 @@ void COptionDlg::OnScreensaverClicked()
 
 void COptionDlg::SaveOptions()
 {
+    // A mode that cannot be read turns its box off before the box is saved.
+    ShowDisplayMode();
     SettingData* data = settingFile.Data();
     for (int i = 0; i < 5; ++i)
         *OptionField(data, i) = options_[i].GetCheck() == BST_CHECKED ? 1 : 0;
@@ -104,6 +118,16 @@ bool COptionDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_CTLCOLORSTATIC:
         // The note is red; everything else keeps the dialog's colours.
         return ColourStaticText(IDC_OPT_NOTE, RGB(255, 0, 0), wParam, lParam, result);
+    case UM_START_DISPLAY_MODE_READ:
+        // Without a thread of its own the mode is read here and now.
+        if (!displayModeShown_ && !displayModeRead_.Start(m_hWnd, UM_DISPLAY_MODE_READ))
+            ShowDisplayMode();
+        result = 0;
+        return true;
+    case UM_DISPLAY_MODE_READ:
+        ShowDisplayMode();
+        result = 0;
+        return true;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_OPT_SCREENSAVER && HIWORD(wParam) == BN_CLICKED) {
             OnScreensaverClicked();

@@ -1,6 +1,7 @@
 #pragma once
 // The Options page: the five side actions performed while windows are
 // hidden, and the display mode that hiding switches back to.
+#include "engine/Display.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 
@@ -16,8 +17,10 @@ public:
     void DoDataExchange(CDataExchange* pDX) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
-    // Reads the current display mode (which hiding will restore) and shows
-    // it; without one, the restore option is switched off for this run.
+    // Shows the current display mode (which hiding will restore), read when
+    // the page was set up; without one, the restore option is switched off
+    // for this run. Waits for a read still running; once shown, does
+    // nothing more.
     void ShowDisplayMode();
 
     // The system's screensaver settings: runs the display control panel.
@@ -30,4 +33,7 @@ private:
 
     CButton options_[5];
     CStatic displayModeLabel_;
+    // Started at set-up, so that the dialog comes up without waiting for it.
+    DisplayModeRead displayModeRead_;
+    bool displayModeShown_ = false;
 };

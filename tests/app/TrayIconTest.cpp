@@ -54,6 +54,15 @@ bool ShellHasIcon(HWND window)
     return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
 }
 
+// Whether a WM_NULL waited in the queue of `window`, which is emptied.
+bool TakeNudge(HWND window)
+{
+    bool nudged = false;
+    for (MSG msg; PeekMessageW(&msg, window, 0, 0, PM_REMOVE);)
+        nudged = nudged || msg.message == WM_NULL;
+    return nudged;
+}
+
 // Thread messages (hwnd null) that reached this thread's queue.
 std::vector<UINT> ThreadMessages()
 {
@@ -147,6 +156,19 @@ TEST_F(TrayIconTest, CommandsGoToTheRunningEngineOnly)
     DoubleClick();
     EXPECT_TRUE(dialog.posted.empty());
     EXPECT_EQ(dialog.closeRequests, 1);
+}
+
+TEST_F(TrayIconTest, TheMenuIsFollowedByAMessageToTheTrayWindow)
+{
+    static HWND menuOwner = nullptr; // of the menu shown, when no WM_NULL came before it
+    menuOwner = nullptr;
+    tray.SetMenuTracker([](HMENU, UINT flags, int, int, HWND owner) -> BOOL {
+        menuOwner = flags == 0x1022 && !TakeNudge(owner) ? owner : nullptr;
+        return TRUE;
+    });
+    SendMessageW(tray.Window(), UM_TRAY_NOTIFY, 1, WM_RBUTTONUP);
+    EXPECT_EQ(menuOwner, tray.Window());
+    EXPECT_TRUE(TakeNudge(tray.Window())) << "WM_NULL after the menu has closed";
 }
 
 TEST_F(TrayIconTest, RemoveWithoutAShownIconReleasesEverything)

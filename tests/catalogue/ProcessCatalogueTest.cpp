@@ -10,6 +10,7 @@
 
 #include "catalogue/ProcessCatalogue.h"
 #include "catalogue/Refreshers.h"
+#include "catalogue/SystemProcessList.h"
 #include "support/ScratchDir.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
@@ -123,6 +124,34 @@ TEST(ProcessCatalogue, ASteadyStateRebuildGivesWhatAFreshOneGives)
     ForgetResolvedProcesses();
     catalogue.Refresh();
     EXPECT_EQ(Entries(catalogue), warm);
+}
+
+// The system's list on a terminal server: a thousand processes, laid out as
+// NtQuerySystemInformation lays them out.
+NTSTATUS NTAPI ThousandProcesses(SYSTEM_INFORMATION_CLASS kind, PVOID buffer, ULONG size, PULONG needed)
+{
+    const ULONG record = sizeof(SYSTEM_PROCESS_INFORMATION);
+    if (needed)
+        *needed = 1000 * record;
+    if (kind != SystemProcessInformation || buffer == nullptr || size < 1000 * record)
+        return static_cast<NTSTATUS>(kind != SystemProcessInformation ? 0xC0000003L : 0xC0000004L);
+    for (ULONG i = 0; i < 1000; ++i) {
+        auto* info = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(static_cast<BYTE*>(buffer) + i * record);
+        *info = SYSTEM_PROCESS_INFORMATION{};
+        info->NextEntryOffset = i < 999 ? record : 0;
+        info->UniqueProcessId = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(100004 + 4 * i));
+        info->CreateTime.QuadPart = 1 + i;
+    }
+    return 0;
+}
+
+TEST(SystemProcessList, ListsEveryProcessHoweverMany)
+{
+    SystemProcessList busy(&ThousandProcesses);
+    const std::vector<ProcessEntry>* entries = busy.List();
+    ASSERT_NE(entries, nullptr);
+    ASSERT_EQ(entries->size(), 1000u);
+    EXPECT_EQ(entries->back().id, 104000u) << "the newest, last in the system's list";
 }
 
 TEST(ProcessRecord, ResolvesItsPathOnceAndKeepsIt)

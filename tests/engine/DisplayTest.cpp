@@ -43,13 +43,32 @@ protected:
 
 TEST_F(DisplayModeTest, CaptureReadsThePrimaryAdaptersModeAndKeepsIt)
 {
+    // Direct3D 9 is there for the one read only, before and after it.
+    ASSERT_EQ(GetModuleHandleW(L"d3d9.dll"), nullptr);
     D3DDISPLAYMODE mode;
     std::memset(&mode, 0xCD, sizeof(mode));
     storedDisplayMode = {1, 2, 3, D3DFMT_UNKNOWN};
     ASSERT_TRUE(CaptureDisplayMode(mode));
-    EXPECT_EQ(mode.Width, UINT(GetSystemMetrics(SM_CXSCREEN)));
-    EXPECT_EQ(mode.Height, UINT(GetSystemMetrics(SM_CYSCREEN)));
+    EXPECT_EQ(GetModuleHandleW(L"d3d9.dll"), nullptr);
+
+    DEVMODEW current{};
+    current.dmSize = sizeof(current);
+    ASSERT_TRUE(EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &current));
+    EXPECT_EQ(mode.Width, current.dmPelsWidth);
+    EXPECT_EQ(mode.Height, current.dmPelsHeight);
+    EXPECT_EQ(mode.RefreshRate, current.dmDisplayFrequency);
+    if (current.dmBitsPerPel == 32) {
+        EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
+    }
+    EXPECT_NE(mode.Format, D3DFMT_UNKNOWN);
     EXPECT_EQ(std::memcmp(&mode, &storedDisplayMode, sizeof(mode)), 0);
+
+    // A mode that cannot be read forgets the one read before.
+    SetDisplayModeReader([](D3DDISPLAYMODE& unread) { return unread.Width = 640, false; });
+    EXPECT_FALSE(CaptureDisplayMode(mode));
+    SetDisplayModeReader(nullptr);
+    EXPECT_EQ(storedDisplayMode.Width, 0u);
+    EXPECT_EQ(storedDisplayMode.RefreshRate, 0u);
 }
 
 TEST_F(DisplayModeTest, AppliesWidthHeightAndRateOnlyInA220ByteRecord)

@@ -4,7 +4,10 @@
 
 #include <mutex>
 #include <set>
+#include <functional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "catalogue/WindowCatalogue.h"
@@ -25,6 +28,23 @@ DWORD now;
 int hideCount; // reported by the first hide rule
 bool realSleep;
 CCriticalSection* engineLockSeen; // the lock of the engine under test
+// Run once, from inside the engine's next chord reading or hide.
+std::function<void()> onChordRead;
+std::function<void()> onHide;
+
+void RunOnce(std::function<void()>& hook)
+{
+    if (hook)
+        std::exchange(hook, nullptr)();
+}
+
+// As the tray does: from a thread other than the engine's.
+void PostFromAnotherThread(EngineRun& run, UINT message)
+{
+    bool posted = false;
+    std::thread([&] { posted = run.Post(message); }).join();
+    EXPECT_TRUE(posted);
+}
 
 bool HeldHere(CCriticalSection* section)
 {
@@ -44,7 +64,10 @@ SHORT WINAPI FakeKeyState(int code) { return heldKeys.count(code) ? static_cast<
 EngineOperations FakeOperations()
 {
     EngineOperations ops{};
-    ops.chordIsDown = [](const HotkeyChord& chord) { return ChordIsDown(chord, FakeKeyState); };
+    ops.chordIsDown = [](const HotkeyChord& chord) {
+        RunOnce(onChordRead);
+        return ChordIsDown(chord, FakeKeyState);
+    };
     ops.tickCount = []() -> DWORD { return now; };
     ops.sleep = [](DWORD ms) {
         now += ms;
@@ -53,6 +76,7 @@ EngineOperations FakeOperations()
     };
     ops.hideChosenWindows = [](const EngineTargets&, HiddenWindows& hidden) {
         Log("hideChosen");
+        RunOnce(onHide);
         for (int i = 0; i < hideCount; ++i)
             hidden.Push(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x100 + i)));
         return hideCount;
@@ -104,6 +128,7 @@ protected:
         now = 100000;
         hideCount = 0;
         realSleep = false;
+        onChordRead = onHide = nullptr;
         settings.toggleChord = ChordOf({VK_CONTROL, VK_OEM_3});
         settings.showDialogChord = ChordOf({VK_CONTROL, VK_LEFT});
         MSG msg;
@@ -247,17 +272,41 @@ TEST_F(EnginePollTest, CommandsAfterQuietPollsAreTakenOnePerPoll)
     ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), UM_TOGGLE_HIDE, 0, 0));
     EXPECT_TRUE(poller.Poll());
     EXPECT_TRUE(Take().empty());
-    HANDLE poster = CreateThread(
-        nullptr, 0, [](LPVOID target) -> DWORD { return static_cast<EngineRun*>(target)->Post(WM_USER + 5); }, &run, 0,
-        nullptr);
-    ASSERT_NE(poster, nullptr);
-    EXPECT_EQ(WaitForSingleObject(poster, 5000), WAIT_OBJECT_0);
-    CloseHandle(poster);
+    PostFromAnotherThread(run, WM_USER + 5);
     Post(WM_USER + 6);
     Post(UM_RESTORE_EXIT);
     EXPECT_TRUE(poller.Poll()); // the unflagged toggle, now
     EXPECT_EQ(Take(), kHide);
     EXPECT_TRUE(poller.Poll());
+    EXPECT_TRUE(poller.Poll());
+    EXPECT_TRUE(Take().empty());
+    EXPECT_FALSE(poller.Poll());
+    EXPECT_EQ(Take(), (Events{"restore[E]", "dlg.close"}));
+}
+
+TEST_F(EnginePollTest, CommandsRaisedWhileAPollIsBusyAreTakenInTheNextPolls)
+{
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(poller.Poll());
+    // Raised in the same millisecond as the chord's press, once the poll has
+    // looked for commands: the chord hides, and the command is not lost.
+    onChordRead = [this] { PostFromAnotherThread(run, UM_TOGGLE_HIDE); };
+    PressToggle();
+    EXPECT_EQ(Take(), kHide);
+    now += 1000;
+    EXPECT_TRUE(poller.Poll());
+    EXPECT_EQ(Take(), Events{"restore[E]"});
+
+    // Raised while the engine is busy hiding: taken one per poll after it.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(poller.Poll());
+    hideCount = 1;
+    onHide = [this] {
+        PostFromAnotherThread(run, WM_USER + 5);
+        PostFromAnotherThread(run, UM_RESTORE_EXIT);
+    };
+    PressToggle();
+    EXPECT_EQ(Take(), kHide);
     EXPECT_TRUE(poller.Poll());
     EXPECT_TRUE(Take().empty());
     EXPECT_FALSE(poller.Poll());

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 using testsupport::ReadBytes;
 using testsupport::ScratchDir;
@@ -124,19 +125,36 @@ TEST(SettingFile, DirectoryNamedLikeTheFileFailsLoadAndSave)
     EXPECT_EQ(file.Save(), 0);
 }
 
-TEST(SettingFile, FileHeldOpenWithoutSharingFailsLoadAndSave)
+TEST(SettingFile, AFileHeldForAMomentIsWaitedForAndAFailedSaveLeavesItWhole)
 {
     ScratchDir dir;
     SettingFile file(dir.File(L"setting.dat"));
     ASSERT_TRUE(WriteBytes(file.Path(), PatternRecord()));
+    // Held for a second by another program (a backup tool, a virus scanner).
+    const auto hold = [&file](DWORD ms) {
+        HANDLE held = CreateFileW(file.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(held, INVALID_HANDLE_VALUE);
+        std::thread([held, ms] { Sleep(ms); CloseHandle(held); }).detach();
+    };
+    hold(1000);
+    EXPECT_EQ(file.Load(SettingData{}), 1);
+    EXPECT_EQ(Bytes(*file.Data()), PatternRecord());
+    hold(1000);
+    EXPECT_EQ(file.Save(), 1);
+
+    file.SetHeldFileWait(200);
     HANDLE held = CreateFileW(file.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-
     const SettingData defaults = MakeDefaultSettings();
     EXPECT_EQ(file.Load(defaults), 0);
     EXPECT_EQ(Bytes(*file.Data()), Bytes(defaults));
     EXPECT_EQ(file.Save(), 0);
     CloseHandle(held);
+    file.SetWriter([](HANDLE target, const void* data, DWORD size, DWORD* written) -> BOOL {
+        WriteFile(target, data, size / 2, written, nullptr); // the disk is full halfway
+        return FALSE;
+    });
+    EXPECT_EQ(file.Save(), 0);
 
     std::string onDisk;
     ASSERT_TRUE(ReadBytes(file.Path(), &onDisk));

@@ -141,6 +141,12 @@ TEST_F(FilePage, AddUpperCasesAndRefusesDuplicatesInAnyCase)
     EXPECT_EQ(SetTexts(), (std::vector<std::wstring>{UpperCasePath(tool), UpperCasePath(notes)}));
     ExpectPaired();
 
+    // A row the list refuses adds no file.
+    RefuseRowInserts(page.fileList.m_hWnd, true);
+    Add(MakeFile(L"more.exe"));
+    RefuseRowInserts(page.fileList.m_hWnd, false);
+    ExpectPaired();
+
     // A cancelled dialog changes nothing.
     ClickButton(page, IDC_ADD_FILE);
     EXPECT_EQ(hideFileSet.GetSize(), 2);

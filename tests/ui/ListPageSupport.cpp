@@ -1,6 +1,7 @@
 #include "ListPageSupport.h"
 
 #include <aclapi.h>
+#include <commctrl.h>
 
 #include <mutex>
 
@@ -32,7 +33,20 @@ void RegisterTestClass(const wchar_t* name)
     RegisterClassExW(&wc);
 }
 
+LRESULT CALLBACK RefusingRows(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    return message == LVM_INSERTITEMW ? -1 : DefSubclassProc(window, message, wParam, lParam);
+}
+
 } // namespace
+
+void RefuseRowInserts(HWND list, bool refuse)
+{
+    if (refuse)
+        SetWindowSubclass(list, &RefusingRows, 1, 0);
+    else
+        RemoveWindowSubclass(list, &RefusingRows, 1);
+}
 
 // ---- PageHost -------------------------------------------------------------------
 

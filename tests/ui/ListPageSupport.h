@@ -91,6 +91,10 @@ private:
     std::thread thread_;
 };
 
+// Makes `list` refuse new rows (LVM_INSERTITEM answers -1), as a list view
+// does when it cannot make room for one; or takes the refusal away.
+void RefuseRowInserts(HWND list, bool refuse);
+
 // The column-1 texts of a list, top to bottom.
 std::vector<std::wstring> RowTexts(const CListCtrl& list);
 // The image index of every row.

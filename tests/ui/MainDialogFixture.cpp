@@ -4,6 +4,7 @@
 #include <cwctype>
 
 #include "catalogue/HideSets.h"
+#include "engine/Display.h"
 #include "engine/Engine.h"
 #include "support/Wait.h"
 #include "framework/WinApp.h"
@@ -83,6 +84,7 @@ void MainDialogTest::TearDown()
     TheEngine().ForgetRun();
     HoldKeys({});
     SetDialogTrayIcon(nullptr);
+    SetDisplayModeReader(nullptr);
     screensaverValue_.reset();
     runValue_.reset();
     settingFile.SetPath(savedPath_);

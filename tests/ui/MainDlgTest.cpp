@@ -191,9 +191,9 @@ TEST_F(MainDialogTest, CloseBoxAltF4AndEnterArmInsteadOfClosing)
         })
         .WaitFor([&] { return dialog.IsWindowVisible() && !TheEngine().HasRun(); }, "the dialog back")
         .Do([&] {
-            // Back without a tooltip text.
+            // Back with the image's name as its tooltip.
             ASSERT_EQ(tray_.calls.size(), 2u);
-            EXPECT_EQ(tray_.calls[1], (TrayCall{6, 0, L"", false}));
+            EXPECT_EQ(tray_.calls[1], (TrayCall{6, 0, L"Skull", true}));
             // Alt+F4 goes through the window manager's close command.
             ::PostMessageW(dialog.Tabs().m_hWnd, WM_SYSKEYDOWN, VK_F4, 1 << 29);
         })

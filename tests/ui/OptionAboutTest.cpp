@@ -74,7 +74,7 @@ TEST_F(MainDialogTest, OptionsRoundTripThroughTheRecord)
     data->restoreResolution = 1;
     CMainDlg dialog;
     ModalDriver driver;
-    bool displayKnown = false;
+    driver.WaitFor([&] { return !dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE).empty(); }, "the mode");
     driver.Do([&] {
         COptionDlg& page = dialog.OptionPage();
         EXPECT_FALSE(Checked(page, IDC_OPT_HIDE_NOTIFY));
@@ -82,26 +82,19 @@ TEST_F(MainDialogTest, OptionsRoundTripThroughTheRecord)
         EXPECT_FALSE(Checked(page, IDC_OPT_LOCK));
         EXPECT_TRUE(Checked(page, IDC_OPT_SCREENSAVER));
 
-        // The mode that hiding restores is the one of set-up.
-        const std::wstring label = page.GetDlgItemText(IDC_OPT_DISPLAY_MODE);
-        displayKnown = storedDisplayMode.Width != 0;
-        if (displayKnown) {
-            wchar_t expected[64];
-            std::swprintf(expected, 64, L"%d x %d, %dHz", static_cast<int>(storedDisplayMode.Width),
-                          static_cast<int>(storedDisplayMode.Height), static_cast<int>(storedDisplayMode.RefreshRate));
-            EXPECT_EQ(label, expected);
-            DEVMODEW current{};
-            current.dmSize = sizeof(current);
-            ASSERT_TRUE(::EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &current));
-            EXPECT_EQ(storedDisplayMode.Width, current.dmPelsWidth);
-            EXPECT_EQ(storedDisplayMode.Height, current.dmPelsHeight);
-            EXPECT_TRUE(Checked(page, IDC_OPT_RESOLUTION));
-            EXPECT_TRUE(::IsWindowEnabled(page.GetDlgItem(IDC_OPT_RESOLUTION)));
-        } else {
-            EXPECT_EQ(label, kMsgDisplayNotSupported);
-            EXPECT_FALSE(Checked(page, IDC_OPT_RESOLUTION));
-            EXPECT_FALSE(::IsWindowEnabled(page.GetDlgItem(IDC_OPT_RESOLUTION)));
-        }
+        // The mode that hiding restores is the one of set-up, read through a
+        // Direct3D 9 that is gone again once the page stands.
+        DEVMODEW current{};
+        current.dmSize = sizeof(current);
+        ASSERT_TRUE(::EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &current));
+        wchar_t expected[64];
+        std::swprintf(expected, 64, L"%d x %d, %dHz", static_cast<int>(current.dmPelsWidth),
+                      static_cast<int>(current.dmPelsHeight), static_cast<int>(current.dmDisplayFrequency));
+        EXPECT_EQ(page.GetDlgItemText(IDC_OPT_DISPLAY_MODE), expected);
+        EXPECT_EQ(storedDisplayMode.Width, current.dmPelsWidth);
+        EXPECT_EQ(::GetModuleHandleW(L"d3d9.dll"), nullptr);
+        EXPECT_TRUE(Checked(page, IDC_OPT_RESOLUTION));
+        EXPECT_TRUE(::IsWindowEnabled(page.GetDlgItem(IDC_OPT_RESOLUTION)));
         ::SendMessageW(page.GetDlgItem(IDC_OPT_LOCK), BM_CLICK, 0, 0);
         ::PostMessageW(dialog.GetDlgItem(IDCANCEL), BM_CLICK, 0, 0);
     });
@@ -111,7 +104,40 @@ TEST_F(MainDialogTest, OptionsRoundTripThroughTheRecord)
     EXPECT_EQ(saved.muteVolume, 1); // stored as exactly 1
     EXPECT_EQ(saved.lockComputer, 1);
     EXPECT_EQ(saved.startScreensaver, 1);
-    EXPECT_EQ(saved.restoreResolution, displayKnown ? 1 : 0);
+    EXPECT_EQ(saved.restoreResolution, 1);
+}
+
+TEST_F(MainDialogTest, AnUnreadableDisplayModeTurnsTheRestoreOffForTheRun)
+{
+    settingFile.Data()->restoreResolution = 1;
+    SetDisplayModeReader([](D3DDISPLAYMODE&) { return false; });
+    {
+        CMainDlg dialog;
+        ModalDriver driver;
+        driver.WaitFor([&] { return !dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE).empty(); }, "the mode");
+        driver.Do([&] {
+            COptionDlg& page = dialog.OptionPage();
+            EXPECT_EQ(page.GetDlgItemText(IDC_OPT_DISPLAY_MODE), kMsgDisplayNotSupported);
+            EXPECT_FALSE(Checked(page, IDC_OPT_RESOLUTION));
+            EXPECT_FALSE(::IsWindowEnabled(page.GetDlgItem(IDC_OPT_RESOLUTION)));
+            EXPECT_EQ(storedDisplayMode.Width, 0u);
+            ::PostMessageW(dialog.GetDlgItem(IDCANCEL), BM_CLICK, 0, 0);
+        });
+        EXPECT_EQ(driver.Run(dialog), IDCANCEL);
+        EXPECT_EQ(SettingsOnDisk().restoreResolution, 0);
+    }
+
+    // Left before a slow read has ended: the box is still saved as off.
+    settingFile.Data()->restoreResolution = 1;
+    SetDisplayModeReader([](D3DDISPLAYMODE&) { return ::Sleep(300), false; });
+    CMainDlg dialog;
+    ModalDriver driver;
+    driver.Do([&] {
+        EXPECT_TRUE(dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE).empty());
+        ::PostMessageW(dialog.GetDlgItem(IDCANCEL), BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(driver.Run(dialog), IDCANCEL);
+    EXPECT_EQ(SettingsOnDisk().restoreResolution, 0);
 }
 
 TEST_F(MainDialogTest, ScreensaverOptionAsksOnlyWhenNoneIsChosen)

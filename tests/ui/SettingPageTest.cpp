@@ -95,6 +95,19 @@ TEST_F(MainDialogTest, HotkeyFieldCapturesTheHeldKeysOnAKeyPress)
             for (unsigned code = VK_LSHIFT; code <= VK_RMENU; ++code)
                 EXPECT_EQ(chord.keys[code], 0) << code; // sides are never kept
             EXPECT_EQ(edit->GetChord(nullptr), 0);
+            // Escape and Enter become the chord and go no further: they
+            // would end the program, or press Start.
+            HoldKeys({VK_ESCAPE});
+            edit->PostMessage(WM_KEYDOWN, VK_ESCAPE, 0);
+        })
+        .WaitFor([&] { return edit->GetWindowText() == L"ESC"; }, "ESC")
+        .Do([&] {
+            HoldKeys({VK_RETURN});
+            edit->PostMessage(WM_KEYDOWN, VK_RETURN, 0);
+        })
+        .WaitFor([&] { return edit->GetWindowText() == L"RETURN"; }, "RETURN")
+        .Do([&] {
+            EXPECT_TRUE(dialog.IsWindowVisible() && !TheEngine().HasRun() && ReadSettingFile().empty());
             // Releasing keys changes nothing; Tab is captured before the
             // dialog manager moves the focus on.
             HoldKeys({VK_TAB});

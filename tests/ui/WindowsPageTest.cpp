@@ -192,6 +192,12 @@ TEST_F(WindowsPage, DoubleClicksAddAndRefuseInTheirOrder)
     ColouredWindow blue(UniqueTitle(L"Blue"), kBlue);
     Open();
 
+    // A row the hide list refuses leaves the set as it was.
+    RefuseRowInserts(page.hideList.m_hWnd, true);
+    AddToHideList(red.Handle());
+    RefuseRowInserts(page.hideList.m_hWnd, false);
+    EXPECT_TRUE(hideWindowSet.IsEmpty());
+
     std::vector<std::wstring> messages;
     AddToHideList(red.Handle());
     EXPECT_EQ(HideSetHandles(), std::vector<HWND>{red.Handle()});

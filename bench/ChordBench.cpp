@@ -1,0 +1,154 @@
+// From the show/hide chord's key-down to the last of 100 chosen windows of
+// another process hidden, through the real engine thread (its 20 ms poll, the
+// chord test, the hide and the journal); the keyboard is the engine's key
+// state seam, so the press is seen at the poll it falls in. The floor: one
+// poll plus bare ShowWindow(SW_HIDE) on the same windows.
+#include "Bench.h"
+#include "Programs.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/Engine.h"
+#include "engine/Hiding.h"
+
+using namespace bench;
+
+namespace {
+
+constexpr int kRuns = 30;
+constexpr double kPollMs = 20;
+
+double NowMs()
+{
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / frequency;
+}
+
+// Shared with the engine thread.
+std::atomic<bool> chordHeld{false};
+std::atomic<DWORD> tickOffset{0}; // moves the engine's clock past its one-second debounce
+std::atomic<double> hiddenAt{0};
+UniqueHandle hidden;   // set when the hide has returned
+UniqueHandle restored; // set when the restore has returned
+
+SHORT WINAPI BenchKeyState(int code)
+{
+    const bool member = code == VK_CONTROL || code == VK_OEM_3;
+    return member && chordHeld.load() ? static_cast<SHORT>(0x8000) : 0;
+}
+
+HotkeyChord ChordOf(int first, int second)
+{
+    HotkeyChord chord{};
+    chord.keys[first] = chord.keys[second] = HotkeyChord::kMember;
+    return chord;
+}
+
+// Holds the chord until the engine has acted on it; false when it did not
+// within two seconds.
+bool Press(const UniqueHandle& done)
+{
+    tickOffset += 1000;
+    ResetEvent(done.get());
+    chordHeld = true;
+    const bool acted = WaitForSingleObject(done.get(), 2000) == WAIT_OBJECT_0;
+    chordHeld = false;
+    return acted;
+}
+
+// Lets the host finish what the last hide or show left it (the host's one
+// thread answers in order), so the engine and the floor start alike.
+void LetHostCatchUp(HWND window)
+{
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    Sleep(100);
+}
+
+} // namespace
+
+BENCH_SECTION("chord-to-hidden", "show/hide chord's key-down to the last of 100 chosen windows hidden")
+{
+    HostProcess host(100);
+    if (!host.Ready() || host.Windows().size() != 100) {
+        std::printf("  could not start the window host\n");
+        return;
+    }
+    host.Settle();
+    const std::vector<HWND>& windows = host.Windows();
+
+    hidden.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    restored.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    CEngine engine;
+    engine.operations.chordIsDown = [](const HotkeyChord& chord) { return ChordIsDown(chord, BenchKeyState); };
+    engine.operations.tickCount = []() -> DWORD { return GetTickCount() + tickOffset.load(); };
+    engine.operations.hideChosenWindows = [](const EngineTargets& targets, HiddenWindows& hiddenWindows) {
+        const int count = HideChosenWindows(targets, hiddenWindows);
+        hiddenAt = NowMs();
+        SetEvent(hidden.get());
+        return count;
+    };
+    engine.operations.restoreHidden = [](HiddenWindows& hiddenWindows) {
+        const int count = RestoreHidden(hiddenWindows);
+        SetEvent(restored.get());
+        return count;
+    };
+    const std::wstring journal = ScratchPath(L"covelin-chord-bench") + L"hidden.dat";
+    CreateDirectoryW(ScratchPath(L"covelin-chord-bench").c_str(), nullptr);
+    engine.Journal().Open(journal);
+
+    SettingData settings{};
+    settings.toggleChord = ChordOf(VK_CONTROL, VK_OEM_3);
+    settings.showDialogChord = ChordOf(VK_CONTROL, VK_LEFT);
+    EngineTargets targets;
+    targets.windows = windows;
+    if (!engine.Start(settings, targets, nullptr)) {
+        std::printf("  the engine did not start\n");
+        return;
+    }
+
+    std::vector<double> chord, bareHide;
+    std::srand(1);
+    bool lost = false;
+    for (int i = 0; i < kRuns + 2 && !lost; ++i) {
+        LetHostCatchUp(windows.back());
+        // Key-downs fall anywhere in the engine's poll, as a user's do.
+        Sleep(static_cast<DWORD>(std::rand() % 20));
+        const double down = NowMs();
+        lost = !Press(hidden);
+        const double latency = hiddenAt.load() - down;
+        lost = lost || !Press(restored);
+        LetHostCatchUp(windows.back());
+        const auto bare = TimeRuns(1, [&] {
+            for (HWND window : windows)
+                ShowWindow(window, SW_HIDE);
+        }, 0);
+        for (HWND window : windows)
+            ShowWindow(window, SW_SHOW);
+        if (i >= 2) { // the first two warm up
+            chord.push_back(latency);
+            bareHide.push_back(bare.front());
+        }
+    }
+    engine.RequestStop();
+    engine.WaitEnded(GetTickCount64() + 5000);
+    engine.Journal().Open(L"");
+    DeleteFileW(journal.c_str());
+    if (lost) {
+        std::printf("  the engine did not act on the chord within 2 s\n");
+        return;
+    }
+    Report("bare ShowWindow(SW_HIDE) x100", bareHide);
+    Report("key-down to the last window hidden", chord);
+    std::printf("  %-44s %8.3f ms\n", "worst key-down to hidden", *std::max_element(chord.begin(), chord.end()));
+    Ratio("chord to hidden / (poll + bare hide) (medians)", Median(chord), kPollMs + Median(bareHide), 1.0);
+}
