@@ -56,8 +56,11 @@ void CRowImages<KEY>::Merge(CListCtrl& list, CImageList& images, CEnArray<KEY>& 
 {
     // A row inserted above the visible ones scrolls the list's picture at
     // once; with many such rows that costs more than all the rest. The list
-    // is drawn again once, at the end.
-    list.SendMessage(WM_SETREDRAW, FALSE, 0);
+    // is drawn again once, at the end. (Only a list that is shown: turning
+    // drawing back on shows a hidden window.)
+    const bool shown = (::GetWindowLongW(list.m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (shown)
+        list.SendMessage(WM_SETREDRAW, FALSE, 0);
     std::unordered_set<KEY> wantedKeys;
     wantedKeys.reserve(wanted.size());
     for (const auto& entry : wanted)
@@ -143,8 +146,10 @@ void CRowImages<KEY>::Merge(CListCtrl& list, CImageList& images, CEnArray<KEY>& 
     keys.RemoveAll();
     for (const KEY& key : order)
         keys.Add(key);
-    list.SendMessage(WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(list.m_hWnd, nullptr, TRUE);
+    if (shown) {
+        list.SendMessage(WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(list.m_hWnd, nullptr, TRUE);
+    }
 }
 
 template <class KEY>
