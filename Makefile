@@ -35,8 +35,10 @@ lint: $(BUILD)/CMakeCache.txt
 run: build
 	@scripts/run.sh $(BUILD)/Covelin.exe
 
+# Prints the figures and keeps the same text in $(BUILD)/bench.txt.
 bench: build
-	@scripts/with-display.sh --private scripts/wine-run.sh $(BUILD)/bench/covelin_bench.exe
+	@bash -o pipefail -c 'scripts/with-display.sh --private scripts/wine-run.sh $(BUILD)/bench/covelin_bench.exe \
+	  | tee $(BUILD)/bench.txt'
 
 # A few minutes: a thousand hides and restores while the choices change, then
 # what the process holds beyond what it held after the first fifty (not part

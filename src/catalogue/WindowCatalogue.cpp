@@ -58,7 +58,18 @@ bool CCvWnd::GetModulePath(std::wstring& path)
     return ExecutablePathOfProcess(processId, path);
 }
 
-HICON CCvWnd::GetIcon(bool fromFile)
+HICON CProcessIcons::IconOf(DWORD processId)
+{
+    auto [entry, isNew] = icons_.try_emplace(processId);
+    if (isNew) {
+        std::wstring path;
+        if (processId != 0 && ExecutablePathOfProcess(processId, path))
+            entry->second.reset(ExecutableIcon(path.c_str()));
+    }
+    return entry->second ? CopyIcon(entry->second.get()) : nullptr;
+}
+
+HICON CCvWnd::GetIcon(bool fromFile, CProcessIcons* known)
 {
     if (!IsLive(handle_))
         return nullptr;
@@ -74,6 +85,11 @@ HICON CCvWnd::GetIcon(bool fromFile)
             if (HICON copy = CopyIcon(reinterpret_cast<HICON>(answer)))
                 return copy;
         }
+    }
+    if (known != nullptr) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(handle_, &processId);
+        return known->IconOf(processId);
     }
     std::wstring path;
     if (!GetModulePath(path))
@@ -201,7 +217,11 @@ int CCvWndArray::Refresh()
     std::lock_guard<CCriticalSection> guard(cache.lock);
     const unsigned now = ++cache.generation;
     EnumContext context{FindWindowW(L"Shell_TrayWnd", nullptr), this, &cache};
-    EnumWindows(AddCataloguedWindow, reinterpret_cast<LPARAM>(&context));
+    // The top-level windows of our desktop, as EnumWindows gives them. Some
+    // systems (Wine) have EnumWindows ask the window manager once more per
+    // window whether it still exists; the filter's own first question tells
+    // that already, so the enumeration that does not ask costs half.
+    EnumDesktopWindows(nullptr, AddCataloguedWindow, reinterpret_cast<LPARAM>(&context));
     // Forget the windows this rebuild did not meet: they have gone (or the
     // rebuild ended early, and they are learnt again next time).
     for (auto it = cache.facts.begin(); it != cache.facts.end();)

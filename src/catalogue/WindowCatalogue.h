@@ -2,9 +2,27 @@
 #include <windows.h>
 
 #include <string>
+#include <unordered_map>
 
 #include "catalogue/EnArray.h"
+#include "framework/Handles.h"
 #include "framework/Sync.h"
+
+// The icons of processes' executables, each read once for as long as the
+// object lives. All the windows of one program share its file's icon, and
+// reading it (opening the process, reading its path, then the file) costs
+// far more than asking a window: whoever asks for many windows at once
+// keeps one of these for the while.
+class CProcessIcons {
+public:
+    // A copy (the caller's) of the icon of the executable of `processId`;
+    // null when its path cannot be read.
+    HICON IconOf(DWORD processId);
+    void Clear() { icons_.clear(); }
+
+private:
+    std::unordered_map<DWORD, UniqueIcon> icons_; // null: path unreadable
+};
 
 // The record of one top-level window. Nothing about the window is cached
 // except the title last read: every operation tests the handle again, so a
@@ -34,8 +52,9 @@ public:
     // The window's small icon, else its executable's icon; null when the
     // window has gone or neither can be had. Asking the window never waits
     // on a hung window for long. The icon always belongs to the caller, who
-    // holds it in a UniqueIcon.
-    HICON GetIcon(bool fromFile);
+    // holds it in a UniqueIcon. With `known`, the executable's icon is the
+    // one `known` holds for the window's process.
+    HICON GetIcon(bool fromFile, CProcessIcons* known = nullptr);
 
     static constexpr int kTitleSize = 256;
 

@@ -17,6 +17,7 @@ void HiddenJournal::Open(const std::wstring& path)
     MarkKey(); // now, not first in a fault handler
     record_ = HiddenRecord{};
     record_.writer = token_;
+    noted_.clear();
     created_.clear();
     dirty_ = false;
     onDisk_ = false;
@@ -29,9 +30,8 @@ void HiddenJournal::NoteHiding(HWND window)
         return;
     // One hide can reach a window twice (chosen, and in a chosen process):
     // it is listed, and shown again, once.
-    for (const HiddenEntry& known : record_.entries)
-        if (known.window == window)
-            return;
+    if (!noted_.insert(window).second)
+        return;
 
     HiddenEntry entry;
     entry.window = window;
@@ -119,6 +119,7 @@ void HiddenJournal::Clear()
     }
     record_ = HiddenRecord{};
     record_.writer = token_;
+    noted_.clear();
     created_.clear();
     dirty_ = false;
     if (onDisk_ && (DeleteFileW(path_.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND))

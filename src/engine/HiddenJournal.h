@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -57,6 +58,9 @@ private:
     HiddenRecord record_;
     bool dirty_ = false;
     bool onDisk_ = false;
+    // The windows of record_.entries, so that each new one is told from
+    // those listed in one look, however many are hidden.
+    std::unordered_set<HWND> noted_;
     // Creation times by process id, asked once per hidden period.
     std::vector<std::pair<DWORD, ULONGLONG>> created_;
 

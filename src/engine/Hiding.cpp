@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "catalogue/Executable.h"
@@ -162,15 +163,13 @@ int RestoreHidden(HiddenWindows& hidden)
         batch.Issue(window);
         shown.push_back(window);
     }
-    std::vector<HWND> late = batch.Settle();
+    const std::vector<HWND> settledLate = batch.Settle();
+    const std::unordered_set<HWND> late(settledLate.begin(), settledLate.end());
     // Each window shown becomes the foreground window in turn, so the one
     // hidden first ends in front. A window that has not answered is not
     // asked: activating it would wait on it.
     for (HWND window : shown) {
-        bool answered = true;
-        for (const HWND slow : late)
-            answered = answered && slow != window;
-        if (answered)
+        if (late.count(window) == 0)
             BringToForeground(window);
     }
     if (!shown.empty())

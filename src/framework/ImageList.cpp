@@ -67,6 +67,36 @@ BOOL CImageList::RemoveAll()
     return ImageList_RemoveAll(m_hImageList);
 }
 
+BOOL CImageList::Replace(int index, HICON icon)
+{
+    if (!m_hImageList || !icon || index < 0 || index >= GetImageCount())
+        return FALSE;
+    return ImageList_ReplaceIcon(m_hImageList, index, icon) == index;
+}
+
+BOOL CImageList::CopyImage(int to, int from)
+{
+    if (to == from)
+        return to >= 0 && to < GetImageCount();
+    // Through an icon rather than ImageList_Copy, which does not carry an
+    // image's alpha channel everywhere.
+    HICON icon = ExtractIcon(from);
+    if (!icon)
+        return FALSE;
+    const BOOL replaced = Replace(to, icon);
+    DestroyIcon(icon);
+    return replaced;
+}
+
+BOOL CImageList::Truncate(int count)
+{
+    if (!m_hImageList || count < 0)
+        return FALSE;
+    if (count >= GetImageCount())
+        return TRUE;
+    return ImageList_SetImageCount(m_hImageList, static_cast<UINT>(count));
+}
+
 int CImageList::GetImageCount() const
 {
     return m_hImageList ? ImageList_GetImageCount(m_hImageList) : 0;

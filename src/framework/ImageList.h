@@ -26,6 +26,14 @@ public:
     BOOL Remove(int index);
     // Removes every image.
     BOOL RemoveAll();
+    // Puts a copy of `icon` in place of image `index` (the caller keeps the
+    // icon); the other images keep their places.
+    BOOL Replace(int index, HICON icon);
+    // Puts a copy of image `from` in place of image `to`.
+    BOOL CopyImage(int to, int from);
+    // Keeps the first `count` images and drops the rest at once (removing
+    // them one by one copies the whole list each time).
+    BOOL Truncate(int count);
     int GetImageCount() const;
     // A new icon drawn from image `index` (the caller destroys it), or null.
     HICON ExtractIcon(int index) const;

@@ -7,13 +7,17 @@
 // Clear.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "catalogue/EnArray.h"
 #include "framework/Dialog.h"
 #include "framework/ImageList.h"
 #include "framework/ListCtrl.h"
 #include "framework/WinApp.h"
+#include "ui/ListRows.h"
 #include "ui/res/resource.h"
 #include "ui/Texts.h"
 
@@ -22,11 +26,6 @@
 inline constexpr UINT_PTR PAGE_TIMER_ID = 100;
 inline constexpr UINT_PTR FORCED_SYNC_EVENT = 1000;
 inline constexpr UINT PAGE_TIMER_PERIOD_MS = 1000;
-
-// Inserts a row at `index` whose column 0 shows only image `image` and
-// whose column 1 holds `text`. Returns the index the list gave the new row,
-// or -1.
-int InsertIconRow(CListCtrl& list, int index, const wchar_t* text, int image);
 
 // Column 0: the image column (20 pixels at 96 DPI, no heading); column 1:
 // left-aligned text under `heading`, `textWidth` pixels at 96 DPI wide. Both
@@ -63,8 +62,9 @@ bool CursorBelowLastRow(const CListCtrl& list);
 // identified by KEY), "hide" mirrors a hide set of the same keys.
 //
 // Invariants kept by every operation:
-// - row i of the all list shows element i of RowKeys() with image i of
-//   imagesAll; the three always have the same length;
+// - row i of the all list shows element i of RowKeys() with that key's
+//   image of imagesAll (see CRowImages); the three always have the same
+//   length;
 // - row i of the hide list shows element i of the hide set with image i of
 //   imagesHide.
 template <class KEY>
@@ -137,6 +137,13 @@ protected:
         }
         return false;
     }
+    // Brings the all list in step with `wanted` (each key with its text, in
+    // order), asking iconOf only for keys it does not list yet.
+    template <class IconOf>
+    void MergeListedRows(const typename CRowImages<KEY>::Wanted& wanted, IconOf iconOf)
+    {
+        rowImages_.Merge(allList, imagesAll, RowKeys(), wanted, iconOf);
+    }
     // Empties the all list, its keys and its images.
     void ClearAllList();
     // Appends a row for `key` with `icon` (released here) and `text`; a
@@ -155,6 +162,7 @@ private:
 
     Layout layout_;
     CEnArray<KEY>& hideSet_;
+    CRowImages<KEY> rowImages_;
 };
 
 // ---- CListPairDlg ------------------------------------------------------------
@@ -182,8 +190,12 @@ void CListPairDlg<KEY>::OnDpiChanged(UINT dpi)
     // The rows stay; each gets its icon again, drawn at the new size.
     SetUpIconList(allList, imagesAll, dpi);
     CEnArray<KEY>& rows = RowKeys();
-    for (int i = 0; i < allList.GetItemCount() && i < rows.GetSize(); ++i)
+    rowImages_.Clear();
+    for (int i = 0; i < allList.GetItemCount() && i < rows.GetSize(); ++i) {
         AddIconOrBlank(imagesAll, IconOfKey(rows[i]));
+        allList.SetItemImage(i, i);
+        rowImages_.Note(rows[i], i);
+    }
     SetUpIconList(hideList, imagesHide, dpi);
     for (int i = 0; i < hideList.GetItemCount() && i < hideSet_.GetSize(); ++i)
         AddIconOrBlank(imagesHide, IconOfKey(hideSet_[i]));
@@ -313,23 +325,22 @@ template <class KEY>
 void CListPairDlg<KEY>::ReverseSelect()
 {
     const CEnArray<KEY>& rows = RowKeys();
-    // Rows of the all list whose entries are in the hide set now.
-    CEnArray<int> marked;
+    // Rows of the all list whose entries are in the hide set now (by key:
+    // a row is marked when the first row of its key is).
+    std::unordered_set<KEY> chosen;
     const int hidden = hideList.GetItemCount();
-    for (int i = 0; i < hidden && i < hideSet_.GetSize(); ++i) {
-        const int row = rows.Find(hideSet_[i]);
-        if (row >= 0)
-            marked.Add(row);
-    }
+    for (int i = 0; i < hidden && i < hideSet_.GetSize(); ++i)
+        chosen.insert(hideSet_[i]);
+    std::unordered_set<KEY> seen;
     hideSet_.RemoveAll();
     hideList.DeleteAllItems();
     imagesHide.RemoveAll();
 
     const int listed = allList.GetItemCount();
     for (int i = 0; i < listed && i < rows.GetSize(); ++i) {
-        if (marked.Find(i) >= 0)
-            continue;
         const KEY key = rows[i];
+        if (seen.insert(key).second && chosen.count(key) != 0)
+            continue;
         if (KeptOutOfReverse(key))
             continue;
         AppendToHideList(key, allList.GetItemText(i, 1));
@@ -350,6 +361,7 @@ void CListPairDlg<KEY>::ClearAllList()
     RowKeys().RemoveAll();
     allList.DeleteAllItems();
     imagesAll.RemoveAll();
+    rowImages_.Clear();
 }
 
 template <class KEY>
@@ -360,25 +372,37 @@ void CListPairDlg<KEY>::AppendListedRow(KEY key, HICON icon, const wchar_t* text
         return;
     CEnArray<KEY>& rows = RowKeys();
     const int row = rows.Add(key);
-    if (InsertIconRow(allList, row, text, row) < 0) {
+    if (InsertIconRow(allList, row, text, image) < 0) {
         // Keep keys, rows and images the same length.
         rows.RemoveAt(row);
         imagesAll.Remove(image);
+        return;
     }
+    rowImages_.Note(key, image);
 }
 
 template <class KEY>
 void CListPairDlg<KEY>::PruneHideList()
 {
-    for (int i = 0; i < hideList.GetItemCount() && i < hideSet_.GetSize();) {
-        if (StillPresent(hideSet_[i])) {
-            ++i;
+    // The entries that stay move up over those that go, each image with its
+    // entry, and the images left over go at once: removing them one by one
+    // would copy the whole image list for each.
+    const int count = std::min(hideList.GetItemCount(), hideSet_.GetSize());
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+        if (!StillPresent(hideSet_[i])) {
+            hideList.DeleteItem(kept);
             continue;
         }
-        // The next entry moves into index i: look at it again.
-        hideSet_.RemoveAt(i);
-        hideList.DeleteItem(i);
-        imagesHide.Remove(i);
+        if (kept != i) {
+            hideSet_[kept] = hideSet_[i];
+            imagesHide.CopyImage(kept, i);
+        }
+        ++kept;
+    }
+    if (kept < count) {
+        hideSet_.RemoveAt(kept, count - kept);
+        imagesHide.Truncate(imagesHide.GetImageCount() - (count - kept));
     }
     RenumberRowImages(hideList);
 }

@@ -14,10 +14,12 @@ namespace {
 const CListPairDlg<HWND>::Layout kWindowsLayout{IDC_ALL_WINDOWS, IDC_HIDE_WINDOWS, kColumnWindowTitle,
                                                 kMsgWindowAlreadyHidden};
 
-HICON AskWindowRecordForIcon(HWND window)
+HICON AskWindowRecordForIcon(HWND window, CProcessIcons& known)
 {
-    return CCvWnd(window).GetIcon(false);
+    return CCvWnd(window).GetIcon(false, &known);
 }
+
+constexpr ULONGLONG kProcessIconsLifeMs = 1000;
 
 } // namespace
 
@@ -41,10 +43,10 @@ void CWindowsDlg::DoDataExchange(CDataExchange* pDX)
 int CWindowsDlg::SyncWithCatalogue()
 {
     // Records of the catalogue live only while its lock is held: copy the
-    // handles and titles under it, and ask the windows for their icons
-    // after. A window of a hung program can keep the asker waiting, and the
+    // handles under it, and read the titles and ask for the icons after. A
+    // window of a hung program can keep the asker waiting, and the
     // refresher and the engine's hide wait for this lock.
-    std::vector<std::pair<HWND, std::wstring>> listed;
+    CRowImages<HWND>::Wanted listed;
     bool changed = false;
     {
         std::lock_guard<CCriticalSection> lock(windowLock);
@@ -53,14 +55,23 @@ int CWindowsDlg::SyncWithCatalogue()
             listed.reserve(static_cast<size_t>(windowCatalogue.GetSize()));
             for (int i = 0; i < windowCatalogue.GetSize(); ++i) {
                 if (CCvWnd* record = windowCatalogue[i])
-                    listed.emplace_back(record->GetHandle(), record->GetTitle());
+                    listed.emplace_back(record->GetHandle(), std::wstring());
             }
         }
     }
     if (changed) {
-        ClearAllList();
-        for (const auto& [window, title] : listed)
-            AppendListedRow(window, iconQuery(window), title.c_str());
+        // Only rows that changed are touched: a window listed before keeps
+        // its icon (asking every window again costs seconds on a busy
+        // desktop), while every title is read afresh.
+        for (auto& [window, title] : listed) {
+            // As a record made now would read it (empty once the window has
+            // gone), in one question rather than its two.
+            wchar_t text[CCvWnd::kTitleSize] = {};
+            ::GetWindowTextW(window, text, CCvWnd::kTitleSize);
+            title = text;
+        }
+        CProcessIcons& known = RecentProcessIcons();
+        MergeListedRows(listed, [&known](HWND window) { return iconQuery(window, known); });
     }
     PruneHideList();
     if (topWindow != nullptr && !IsWindow(topWindow->GetHandle())) {
@@ -73,7 +84,17 @@ int CWindowsDlg::SyncWithCatalogue()
 
 HICON CWindowsDlg::IconOfKey(HWND window)
 {
-    return iconQuery(window);
+    return iconQuery(window, RecentProcessIcons());
+}
+
+CProcessIcons& CWindowsDlg::RecentProcessIcons()
+{
+    const ULONGLONG now = GetTickCount64();
+    if (now - processIconsSince_ >= kProcessIconsLifeMs) {
+        processIcons_.Clear();
+        processIconsSince_ = now;
+    }
+    return processIcons_;
 }
 
 bool CWindowsDlg::StillPresent(HWND window)
@@ -168,7 +189,7 @@ void CWindowsDlg::FetchTopWindowIcon()
     ReleaseTopWindowIcon();
     topWindowIconOf_ = window;
     if (window != nullptr)
-        topWindowIcon_.reset(iconQuery(window));
+        topWindowIcon_.reset(iconQuery(window, RecentProcessIcons()));
 }
 
 void CWindowsDlg::ReleaseTopWindowIcon()

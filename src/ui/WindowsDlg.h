@@ -13,9 +13,10 @@ public:
     CWindowsDlg(const CWindowsDlg&) = delete;
     CWindowsDlg& operator=(const CWindowsDlg&) = delete;
 
-    // How the page asks a window for its icon (the caller owns the icon):
-    // the window record's own question unless a test puts in another.
-    using IconQuery = HICON (*)(HWND window);
+    // How the page asks a window for its icon (the caller owns the icon),
+    // with the executables' icons read lately: the window record's own
+    // question unless a test puts in another.
+    using IconQuery = HICON (*)(HWND window, CProcessIcons& known);
     static IconQuery iconQuery;
 
     int SyncWithCatalogue() override;
@@ -50,7 +51,12 @@ private:
     void FetchTopWindowIcon();
     void ReleaseTopWindowIcon();
     bool PaintTopWindowIcon();
+    // The executables' icons read within the last second; older ones are
+    // read again, since a process id may be given to a new program.
+    CProcessIcons& RecentProcessIcons();
 
     HWND topWindowIconOf_ = nullptr;
     UniqueIcon topWindowIcon_;
+    CProcessIcons processIcons_;
+    ULONGLONG processIconsSince_ = 0;
 };

@@ -41,10 +41,10 @@ std::vector<HWND> HideSetHandles()
 
 // The page's own question, counted.
 std::atomic<int> iconsAsked{0};
-HICON CountedIconQuery(HWND window)
+HICON CountedIconQuery(HWND window, CProcessIcons& known)
 {
     ++iconsAsked;
-    return CCvWnd(window).GetIcon(false);
+    return CCvWnd(window).GetIcon(false, &known);
 }
 
 class WindowsPage : public WindowsPageFixture {
@@ -141,7 +141,7 @@ TEST_F(WindowsPage, WindowWithoutObtainableIconGetsNoRow)
 // hung program keeps the asker waiting up to the question's timeout; Wine
 // answers it without the window. This question waits as Windows does, on a
 // message that Wine does deliver, before asking as the page always does.
-HICON IconAskedAsWindowsDoes(HWND window)
+HICON IconAskedAsWindowsDoes(HWND window, CProcessIcons&)
 {
     DWORD_PTR answer = 0;
     SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 200, &answer);
