@@ -111,6 +111,13 @@ TEST_F(MainDialogTest, ScreenshotOfEachPage)
                 PostClick(dialog.Tabs().m_hWnd, item);
             })
             .WaitFor([&dialog, index] { return dialog.CurrentPage() == index; }, "the tab")
+            // The display mode is read after the dialog shows: picture the
+            // page as the user sees it a moment later.
+            .WaitFor(
+                [&dialog] {
+                    return ::GetWindowTextLengthW(dialog.OptionPage().GetDlgItem(IDC_OPT_DISPLAY_MODE)) > 0;
+                },
+                "the display mode")
             .Do([&dialog] {
                 ::RedrawWindow(dialog.m_hWnd, nullptr, nullptr,
                                RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
