@@ -40,6 +40,12 @@ std::pair<std::vector<double>, std::vector<double>> TimeAlternately(int runs, co
                                                                     const std::function<void()>& second,
                                                                     int warmups = 2);
 
+// Milliseconds on the performance counter, from an arbitrary start.
+double NowMs();
+
+// The floor for a catalogue rebuild: every top-level window into `seen`.
+void BareEnumWindows(std::vector<HWND>& seen);
+
 double Median(std::vector<double> samples);
 double Minimum(const std::vector<double>& samples);
 

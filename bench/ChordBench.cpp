@@ -21,18 +21,6 @@ namespace {
 constexpr int kRuns = 30;
 constexpr double kPollMs = 20;
 
-double NowMs()
-{
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / frequency;
-}
-
 // Shared with the engine thread.
 std::atomic<bool> chordHeld{false};
 std::atomic<DWORD> tickOffset{0}; // moves the engine's clock past its one-second debounce

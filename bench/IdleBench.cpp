@@ -253,11 +253,7 @@ BENCH_SECTION("idle", "armed Covelin's CPU and peak memory against bare programs
     Sleep(2000);
     const SIZE_T covelinPeak = PeakWorkingSet(covelin.info.hProcess);
 
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(3, BN_CLICKED), 0); // Start
-    const ULONGLONG armDeadline = GetTickCount64() + 5000;
-    while (IsWindowVisible(dialog) && GetTickCount64() < armDeadline)
-        Sleep(20);
-    if (IsWindowVisible(dialog)) {
+    if (!ArmCovelin(dialog)) {
         std::printf("  Covelin did not arm\n");
         return;
     }

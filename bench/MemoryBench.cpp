@@ -107,11 +107,7 @@ BENCH_SECTION("memory", "an armed, idle Covelin's memory a minute after Start")
         return;
     }
     Sleep(2000);
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(3, BN_CLICKED), 0); // Start
-    const ULONGLONG armDeadline = GetTickCount64() + 5000;
-    while (IsWindowVisible(dialog) && GetTickCount64() < armDeadline)
-        Sleep(20);
-    if (IsWindowVisible(dialog)) {
+    if (!ArmCovelin(dialog)) {
         std::printf("  Covelin did not arm\n");
         return;
     }

@@ -6,6 +6,7 @@
 
 #include "Bench.h"
 #include "engine/SettingFile.h"
+#include "ui/res/resource.h"
 
 namespace bench {
 
@@ -70,6 +71,15 @@ HWND WaitForDialog(DWORD pid, const wchar_t* title, DWORD timeoutMs)
         Sleep(50);
     }
     return nullptr;
+}
+
+bool ArmCovelin(HWND dialog)
+{
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED), 0);
+    const ULONGLONG deadline = GetTickCount64() + 5000;
+    while (IsWindowVisible(dialog) && GetTickCount64() < deadline)
+        Sleep(20);
+    return !IsWindowVisible(dialog);
 }
 
 SIZE_T PeakWorkingSet(HANDLE process)

@@ -24,6 +24,10 @@ struct Child {
 HWND FindDialogOf(DWORD pid, const wchar_t* title);
 HWND WaitForDialog(DWORD pid, const wchar_t* title, DWORD timeoutMs);
 
+// Presses Start in Covelin's main dialog; true once the dialog has hidden
+// (within 5 s), that is once the engine is armed.
+bool ArmCovelin(HWND dialog);
+
 SIZE_T PeakWorkingSet(HANDLE process);
 double Mb(SIZE_T bytes);
 

@@ -22,17 +22,6 @@ constexpr int kCurves = 4;
 const char* const kCurveNames[kCurves] = {"catalogue rebuild / EnumWindows", "page tick, unchanged / EnumWindows",
                                           "page tick, 10% changed / EnumWindows", "hide + restore / ShowWindow"};
 
-void BareEnumWindows(std::vector<HWND>& seen)
-{
-    seen.clear();
-    EnumWindows(
-        [](HWND window, LPARAM p) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(p)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&seen));
-}
-
 void RefreshCatalogue()
 {
     std::lock_guard<CCriticalSection> guard(windowLock);
@@ -157,7 +146,7 @@ Ratios MeasureAt(int count)
     Settle(live);
     std::vector<HWND> seen;
     seen.reserve(static_cast<size_t>(count) + 256);
-    auto bareEnum = [&] { BareEnumWindows(seen); };
+    auto bareEnum = [&] { bench::BareEnumWindows(seen); };
     char label[96];
 
     auto [enumFloor, rebuild] = bench::TimeAlternately(RunsAt(count, 120), bareEnum, RefreshCatalogue);

@@ -17,18 +17,6 @@ namespace {
 
 constexpr int kRuns = 11;
 
-double NowMs()
-{
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / frequency;
-}
-
 // Milliseconds from CreateProcess to a visible dialog of the new process with
 // the main caption; negative when it did not come within 15 s. The process
 // is ended afterwards (it owns the single-instance pipe).

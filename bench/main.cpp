@@ -40,6 +40,24 @@ double Ms(LONGLONG ticks)
 
 } // namespace
 
+double NowMs()
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return Ms(now.QuadPart);
+}
+
+void BareEnumWindows(std::vector<HWND>& seen)
+{
+    seen.clear();
+    EnumWindows(
+        [](HWND window, LPARAM p) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(p)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&seen));
+}
+
 std::vector<double> TimeRuns(int runs, const std::function<void()>& body, int warmups)
 {
     for (int i = 0; i < warmups; ++i)
@@ -162,15 +180,7 @@ BENCH_SECTION("window-catalogue", "one window-catalogue rebuild with 300 windows
     int listed = 0;
     auto [bare, ours] = bench::TimeAlternately(
         200,
-        [&] {
-            seen.clear();
-            EnumWindows(
-                [](HWND window, LPARAM p) -> BOOL {
-                    reinterpret_cast<std::vector<HWND>*>(p)->push_back(window);
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&seen));
-        },
+        [&] { bench::BareEnumWindows(seen); },
         [&] {
             std::lock_guard<CCriticalSection> guard(windowLock);
             listed = windowCatalogue.Refresh();
