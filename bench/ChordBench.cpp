@@ -12,7 +12,7 @@
 #include <cstdlib>
 
 #include "engine/Engine.h"
-#include "engine/Hiding.h"
+#include "hiding/Hiding.h"
 
 using namespace bench;
 

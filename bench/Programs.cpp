@@ -5,7 +5,7 @@
 #include <cwchar>
 
 #include "Bench.h"
-#include "engine/SettingFile.h"
+#include "settings/SettingFile.h"
 #include "ui/res/resource.h"
 
 namespace bench {

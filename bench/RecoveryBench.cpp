@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "catalogue/WindowCatalogue.h"
-#include "engine/Hiding.h"
+#include "hiding/Hiding.h"
 
 BENCH_SECTION("hide-restore-journal", "hide + restore of 100 windows, with and without the journal")
 {

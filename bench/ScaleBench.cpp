@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "catalogue/WindowCatalogue.h"
-#include "engine/Hiding.h"
+#include "hiding/Hiding.h"
 #include "system/OwnProcess.h"
 #include "ui/WindowsDlg.h"
 #include "ui/res/resource.h"

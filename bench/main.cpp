@@ -16,7 +16,7 @@
 
 #include "catalogue/ProcessCatalogue.h"
 #include "catalogue/WindowCatalogue.h"
-#include "engine/Hiding.h"
+#include "hiding/Hiding.h"
 
 namespace bench {
 

@@ -21,6 +21,7 @@ have_cmd flock                         || need+=(util-linux)
 if [ "${1:-}" = "lint" ]; then
   have_cmd clang-tidy                  || need+=(clang-tidy)
   have_cmd cppcheck                    || need+=(cppcheck)
+  have_cmd clang-format                || need+=(clang-format)
   have_cmd python3                     || need+=(python3)
 fi
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The linters over src/: clang-tidy with the checks of .clang-tidy, then
-# cppcheck with the suppressions of .cppcheck-suppressions. Quiet when clean;
-# exits non-zero on any finding.
+# The linters: the rooms' include order (scripts/layers.sh), clang-format
+# over every C++ file of the tree, clang-tidy over src/ with the checks of
+# .clang-tidy, then cppcheck with the suppressions of .cppcheck-suppressions.
+# Quiet when clean; exits non-zero on any finding.
 #   scripts/lint.sh [build-dir]      (make lint; the build dir must be configured)
 set -eu
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -29,6 +30,16 @@ while read -r folder; do
 done < <(echo | $cxx -xc++ -E -v - 2>&1 | sed -n '/<...> search starts here/,/End of search list/p' | grep '^ /')
 
 status=0
+"$here/layers.sh" || { echo "lint: an include points to a room above its own" >&2; status=1; }
+
+# The whole tree is held to .clang-format, so a change that drifts shows at once.
+unformatted=$(git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep -o '^[^:]*:[0-9]*:[0-9]*: warning' | cut -d: -f1 | sort -u || true)
+if [ -n "$unformatted" ]; then
+  printf '%s\n' $unformatted >&2
+  echo "lint: not as .clang-format has it (clang-format -i the files above)" >&2
+  status=1
+fi
+
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 run_tidy=$(command -v run-clang-tidy || command -v run-clang-tidy-14)

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstdio>
 
-#include "engine/Hiding.h"
+#include "hiding/Hiding.h"
 #include "soak/SoakWorld.h"
 
 namespace soak {

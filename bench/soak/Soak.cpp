@@ -13,7 +13,7 @@
 #include <cstdio>
 
 #include "catalogue/HideSets.h"
-#include "engine/EngineTargets.h"
+#include "hiding/EngineTargets.h"
 #include "soak/HungWindows.h"
 #include "soak/ResourceCounts.h"
 #include "soak/SoakWorld.h"

@@ -4,7 +4,7 @@
 
 #include "catalogue/HideSets.h"
 #include "catalogue/Refreshers.h"
-#include "engine/Hiding.h"
+#include "hiding/Hiding.h"
 #include "system/OwnProcess.h"
 #include "ui/res/resource.h"
 

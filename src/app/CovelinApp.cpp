@@ -13,7 +13,7 @@
 #include "engine/Engine.h"
 #include "engine/HiddenWindowGuard.h"
 #include "engine/SessionGuard.h"
-#include "engine/SettingFile.h"
+#include "settings/SettingFile.h"
 #include "framework/FileSystem.h"
 #include "framework/Thread.h"
 #include "system/OwnProcess.h"

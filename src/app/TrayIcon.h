@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/TrayIconPort.h"
+#include "actions/TrayIconPort.h"
 #include "framework/Handles.h"
 
 // The tray icon's callback message.

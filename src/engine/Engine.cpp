@@ -3,10 +3,10 @@
 #include <mutex>
 
 #include "catalogue/WindowCatalogue.h"
-#include "engine/Display.h"
-#include "engine/Hiding.h"
-#include "engine/NotifyArea.h"
-#include "engine/Unmute.h"
+#include "actions/Display.h"
+#include "hiding/Hiding.h"
+#include "actions/NotifyArea.h"
+#include "actions/Unmute.h"
 
 namespace {
 

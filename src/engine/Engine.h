@@ -14,11 +14,11 @@
 #include <atomic>
 #include <memory>
 
-#include "engine/EngineTargets.h"
-#include "engine/HiddenWindows.h"
-#include "engine/HotkeyChord.h"
-#include "engine/SettingData.h"
-#include "engine/Volume.h"
+#include "hiding/EngineTargets.h"
+#include "hiding/HiddenWindows.h"
+#include "settings/HotkeyChord.h"
+#include "settings/SettingData.h"
+#include "actions/Volume.h"
 #include "framework/Handles.h"
 #include "framework/Sync.h"
 

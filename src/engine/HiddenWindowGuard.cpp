@@ -1,7 +1,7 @@
 #include "engine/HiddenWindowGuard.h"
 
-#include "engine/FaultGuard.h"
-#include "engine/SettingFile.h"
+#include "recovery/FaultGuard.h"
+#include "settings/SettingFile.h"
 
 RecoveryReport StartHiddenWindowGuard(CEngine& engine)
 {

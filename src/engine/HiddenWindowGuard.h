@@ -11,7 +11,7 @@
 // ending (SessionGuard.h) or a fault inside Covelin (FaultGuard.h) restores
 // the windows before the process goes.
 #include "engine/Engine.h"
-#include "engine/StartupRecovery.h"
+#include "recovery/StartupRecovery.h"
 
 // The guard, for start-up: recovers what a previous instance left (the
 // journal beside "setting.dat"), opens `engine`'s journal there and restores

@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "engine/SettingFile.h"
+#include "settings/SettingFile.h"
 #include "framework/Dpi.h"
 #include "framework/WinApp.h"
 #include "ui/Texts.h"

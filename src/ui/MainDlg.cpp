@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "engine/Engine.h"
-#include "engine/SettingFile.h"
+#include "settings/SettingFile.h"
 #include "framework/Dpi.h"
 #include "framework/Foreground.h"
 #include "framework/Gdi.h"

@@ -4,9 +4,9 @@
 
 #include <cwchar>
 
-#include "engine/Display.h"
-#include "engine/Registry.h"
-#include "engine/SettingFile.h"
+#include "actions/Display.h"
+#include "settings/Registry.h"
+#include "settings/SettingFile.h"
 #include "framework/WinApp.h"
 #include "ui/res/resource.h"
 #include "ui/Texts.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The Options page: the five side actions performed while windows are
 // hidden, and the display mode that hiding switches back to.
-#include "engine/Display.h"
+#include "actions/Display.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 

@@ -1,7 +1,7 @@
 #include "ui/SettingDlg.h"
 
-#include "engine/Registry.h"
-#include "engine/SettingFile.h"
+#include "settings/Registry.h"
+#include "settings/SettingFile.h"
 #include "framework/Dpi.h"
 #include "framework/Gdi.h"
 #include "framework/WinApp.h"

@@ -2,7 +2,7 @@
 // The tray icon the dialogs change. Start-up hands the program's own in;
 // tests put a recorder in its place. Until one is set (or after null is
 // set) there is no tray icon, and the dialogs' changes go nowhere.
-#include "engine/TrayIconPort.h"
+#include "actions/TrayIconPort.h"
 
 TrayIconPort& DialogTrayIcon();
 void SetDialogTrayIcon(TrayIconPort* trayIcon);

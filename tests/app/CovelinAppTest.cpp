@@ -7,7 +7,7 @@
 
 #include "app/CovelinApp.h"
 #include "catalogue/HideSets.h"
-#include "engine/SettingFile.h"
+#include "settings/SettingFile.h"
 #include "framework/FileSystem.h"
 #include "framework/Profile.h"
 #include "system/OwnProcess.h"

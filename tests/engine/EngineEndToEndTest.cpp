@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/SettingFile.h"
+#include "settings/SettingFile.h"
 #include "support/Keyboard.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"

@@ -4,7 +4,7 @@
 #include <cwctype>
 
 #include "catalogue/HideSets.h"
-#include "engine/Display.h"
+#include "actions/Display.h"
 #include "engine/Engine.h"
 #include "support/Wait.h"
 #include "framework/WinApp.h"

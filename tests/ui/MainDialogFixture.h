@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/SettingFile.h"
-#include "engine/TrayIconPort.h"
+#include "settings/SettingFile.h"
+#include "actions/TrayIconPort.h"
 #include "support/ScratchDir.h"
 #include "support/ScratchRegistry.h"
 #include "ui/DialogDriver.h"

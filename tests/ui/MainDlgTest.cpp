@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "catalogue/WindowCatalogue.h"
-#include "engine/Display.h"
+#include "actions/Display.h"
 #include "engine/Engine.h"
 #include "framework/Thread.h"
 #include "support/Wait.h"

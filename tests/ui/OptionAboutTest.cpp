@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "engine/Display.h"
+#include "actions/Display.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
 #include "ui/res/resource.h"

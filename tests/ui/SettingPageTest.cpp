@@ -4,7 +4,7 @@
 
 #include "catalogue/HideSets.h"
 #include "engine/Engine.h"
-#include "engine/Registry.h"
+#include "settings/Registry.h"
 #include "system/OwnProcess.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"

@@ -12,7 +12,7 @@
 #include "WindowsPageFixture.h"
 #include "catalogue/HideSets.h"
 #include "engine/Engine.h"
-#include "engine/Hiding.h"
+#include "hiding/Hiding.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
 #include "ui/WindowsDlg.h"

@@ -1,0 +1,97 @@
+#include "hiding/ShowBatch.h"
+
+namespace {
+
+// How long the engine waits for other programs' windows to carry out a hide
+// or show, counted from the last window that did: a window whose thread
+// does not pump messages is left to carry it out whenever it wakes up.
+constexpr DWORD kStallLimitMs = 250;
+// After this long without progress, windows the system already knows as
+// hung are no longer waited for at all.
+constexpr DWORD kHungCheckAfterMs = 20;
+
+} // namespace
+
+void ShowBatch::Issue(HWND window)
+{
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
+        ShowWindow(window, command_);
+        return;
+    }
+    ShowWindowAsync(window, command_);
+    pending_.push_back(window);
+}
+
+std::vector<HWND> ShowBatch::Settle()
+{
+    DWORD lastProgress = GetTickCount();
+    bool hungSwept = false;
+    size_t next = 0;
+    int idlePasses = 0;
+    while (next < pending_.size()) {
+        // Windows of one thread settle in order: look at the first
+        // unsettled one only, and move on once it has.
+        bool progressed = false;
+        while (next < pending_.size() && Settled(pending_[next])) {
+            ++next;
+            progressed = true;
+        }
+        if (next == pending_.size())
+            break;
+        DWORD now = GetTickCount();
+        if (progressed) {
+            lastProgress = now;
+            hungSwept = false;
+            idlePasses = 0;
+            continue;
+        }
+        if (!hungSwept && now - lastProgress >= kHungCheckAfterMs) {
+            // Stuck on one window: sweep the rest (other threads may be
+            // done) and stop waiting for windows known to be hung.
+            hungSwept = true;
+            SweepRemaining(next);
+            continue;
+        }
+        if (now - lastProgress >= kStallLimitMs)
+            break;
+        // Let windows of other programs reach us (activation changes
+        // send messages to us while theirs are hidden), then yield.
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (++idlePasses < 50)
+            SwitchToThread();
+        else
+            Sleep(1);
+    }
+    std::vector<HWND> late(pending_.begin() + static_cast<std::ptrdiff_t>(next), pending_.end());
+    late.insert(late.end(), hung_.begin(), hung_.end());
+    pending_.clear();
+    hung_.clear();
+    return late;
+}
+
+bool ShowBatch::Settled(HWND window) const
+{
+    LONG style = GetWindowLongW(window, GWL_STYLE);
+    if (style == 0 && !IsWindow(window))
+        return true;
+    if (command_ == SW_RESTORE)
+        return (style & WS_MINIMIZE) == 0;
+    return ((style & WS_VISIBLE) != 0) == visible_;
+}
+
+void ShowBatch::SweepRemaining(size_t& from)
+{
+    std::vector<HWND> waiting;
+    for (size_t i = from; i < pending_.size(); ++i) {
+        HWND window = pending_[i];
+        if (Settled(window))
+            continue;
+        if (IsHungAppWindow(window))
+            hung_.push_back(window);
+        else
+            waiting.push_back(window);
+    }
+    pending_.resize(from);
+    pending_.insert(pending_.end(), waiting.begin(), waiting.end());
+}

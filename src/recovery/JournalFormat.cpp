@@ -1,0 +1,132 @@
+#include "recovery/JournalFormat.h"
+
+#include <utility>
+
+// // Little-endian, fixed layout:
+//   0  "CVHJ"                     4  version (1)
+//   8  flags: 1 volume muted, 2 notification area hidden
+//   12 saved wave volume          16 writer's mark (8 bytes)
+//   24 number of entries          28 zero
+//   32 entries of 24 bytes: window handle (8), process id (4),
+//      entry flags (4: 1 = the window was marked), process creation time (8)
+//   then a 32-bit FNV-1a checksum of everything before it.
+
+namespace {
+
+constexpr char kMagic[4] = {'C', 'V', 'H', 'J'};
+constexpr DWORD kVersion = 1;
+constexpr DWORD kFlagVolumeMuted = 1;
+constexpr DWORD kFlagNotifyAreaHidden = 2;
+constexpr DWORD kKnownFlags = kFlagVolumeMuted | kFlagNotifyAreaHidden;
+constexpr DWORD kEntryMarked = 1;
+constexpr size_t kHeaderSize = 32;
+constexpr size_t kEntrySize = 24;
+constexpr size_t kChecksumSize = 4;
+// Far more windows than one desktop holds; a count beyond it is damage.
+constexpr DWORD kMaxEntries = 65536;
+
+void Put32(std::string& out, DWORD value)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+void Put64(std::string& out, ULONGLONG value)
+{
+    Put32(out, static_cast<DWORD>(value & 0xFFFFFFFFu));
+    Put32(out, static_cast<DWORD>(value >> 32));
+}
+
+DWORD Get32(const std::string& in, size_t at)
+{
+    DWORD value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(in[at + static_cast<size_t>(i)]);
+    return value;
+}
+
+ULONGLONG Get64(const std::string& in, size_t at)
+{
+    return (static_cast<ULONGLONG>(Get32(in, at + 4)) << 32) | Get32(in, at);
+}
+
+DWORD Checksum(const std::string& bytes, size_t length)
+{
+    DWORD hash = 2166136261u;
+    for (size_t i = 0; i < length; ++i) {
+        hash ^= static_cast<unsigned char>(bytes[i]);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+} // namespace
+
+size_t MaxJournalBytes()
+{
+    return kHeaderSize + kMaxEntries * kEntrySize + kChecksumSize;
+}
+
+std::string EncodeHiddenRecord(const HiddenRecord& record)
+{
+    std::string out;
+    out.reserve(kHeaderSize + record.entries.size() * kEntrySize + kChecksumSize);
+    out.append(kMagic, sizeof kMagic);
+    Put32(out, kVersion);
+    Put32(out, (record.volumeMuted ? kFlagVolumeMuted : 0) | (record.notifyAreaHidden ? kFlagNotifyAreaHidden : 0));
+    Put32(out, record.savedWaveVolume);
+    Put64(out, record.writer);
+    Put32(out, static_cast<DWORD>(record.entries.size()));
+    Put32(out, 0);
+    for (const HiddenEntry& entry : record.entries) {
+        Put64(out, static_cast<ULONGLONG>(reinterpret_cast<ULONG_PTR>(entry.window)));
+        Put32(out, entry.processId);
+        Put32(out, entry.marked ? kEntryMarked : 0);
+        Put64(out, entry.processCreated);
+    }
+    Put32(out, Checksum(out, out.size()));
+    return out;
+}
+
+bool IsLaterJournalVersion(const std::string& bytes)
+{
+    return bytes.size() >= 8 && bytes.compare(0, sizeof kMagic, kMagic, sizeof kMagic) == 0 &&
+           Get32(bytes, 4) > kVersion;
+}
+
+bool DecodeHiddenRecord(const std::string& bytes, HiddenRecord* record)
+{
+    if (bytes.size() < kHeaderSize + kChecksumSize || bytes.size() > MaxJournalBytes())
+        return false;
+    if (bytes.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0 || Get32(bytes, 4) != kVersion)
+        return false;
+    const DWORD flags = Get32(bytes, 8);
+    const DWORD count = Get32(bytes, 24);
+    if ((flags & ~kKnownFlags) != 0 || Get32(bytes, 28) != 0 || count > kMaxEntries)
+        return false;
+    const size_t body = kHeaderSize + static_cast<size_t>(count) * kEntrySize;
+    if (bytes.size() != body + kChecksumSize || Get32(bytes, body) != Checksum(bytes, body))
+        return false;
+
+    HiddenRecord decoded;
+    decoded.volumeMuted = (flags & kFlagVolumeMuted) != 0;
+    decoded.notifyAreaHidden = (flags & kFlagNotifyAreaHidden) != 0;
+    decoded.savedWaveVolume = Get32(bytes, 12);
+    decoded.writer = Get64(bytes, 16);
+    decoded.entries.reserve(count);
+    for (size_t at = kHeaderSize; at < body; at += kEntrySize) {
+        const ULONGLONG handle = Get64(bytes, at);
+        const DWORD entryFlags = Get32(bytes, at + 12);
+        // A handle that does not fit this build, or a flag we never write.
+        if (handle != static_cast<ULONG_PTR>(handle) || (entryFlags & ~kEntryMarked) != 0)
+            return false;
+        HiddenEntry entry;
+        entry.window = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(handle));
+        entry.processId = Get32(bytes, at + 8);
+        entry.marked = (entryFlags & kEntryMarked) != 0;
+        entry.processCreated = Get64(bytes, at + 16);
+        decoded.entries.push_back(entry);
+    }
+    *record = std::move(decoded);
+    return true;
+}

@@ -1,0 +1,144 @@
+#include "settings/SettingFile.h"
+
+#include "framework/FileSystem.h"
+#include "framework/Handles.h"
+
+#include <cstring>
+
+SettingFile settingFile;
+SettingData defaultSettings{};
+std::wstring moduleDirectory;
+
+SettingData MakeDefaultSettings()
+{
+    SettingData defaults{};
+    defaults.showDialogChord.keys[VK_CONTROL] = HotkeyChord::kMember;
+    defaults.showDialogChord.keys[VK_LEFT] = HotkeyChord::kMember;
+    defaults.toggleChord.keys[VK_CONTROL] = HotkeyChord::kMember;
+    defaults.toggleChord.keys[VK_OEM_3] = HotkeyChord::kMember; // the ` key
+    return defaults;
+}
+
+void InitialiseSettingsLocation()
+{
+    moduleDirectory = DirectoryOf(OwnModulePath());
+    defaultSettings = MakeDefaultSettings();
+    settingFile.SetPath(moduleDirectory + L"setting.dat");
+}
+
+namespace {
+
+constexpr DWORD kHeldFileRetryMs = 50;
+
+UniqueHandle OpenExclusive(const std::wstring& path, DWORD access, DWORD disposition)
+{
+    return UniqueHandle(CreateFileW(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Another program has the file open or locked: it usually lets go soon.
+bool MerelyHeld(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// Whether someone has the file open (replacing it is then refused, though
+// only as "access denied").
+bool IsHeld(const std::wstring& path)
+{
+    const UniqueHandle probe(OpenExclusive(path, GENERIC_READ, OPEN_EXISTING));
+    return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+// Runs `attempt`, which returns the error that stopped it (ERROR_SUCCESS
+// when nothing did), again while the file is merely held and `waitMs` have
+// not passed. Returns the last attempt's error.
+template <class Attempt>
+DWORD RetryWhileHeld(DWORD waitMs, Attempt attempt)
+{
+    const ULONGLONG deadline = GetTickCount64() + waitMs;
+    for (;;) {
+        const DWORD error = attempt();
+        if (!MerelyHeld(error) || GetTickCount64() >= deadline)
+            return error;
+        Sleep(kHeldFileRetryMs);
+    }
+}
+
+BOOL WriteWithWriteFile(HANDLE file, const void* data, DWORD size, DWORD* written)
+{
+    return WriteFile(file, data, size, written, nullptr);
+}
+
+} // namespace
+
+void SettingFile::SetWriter(Writer writer)
+{
+    writer_ = writer;
+}
+
+int SettingFile::CreateEmpty()
+{
+    UniqueHandle file(OpenExclusive(path_, GENERIC_WRITE, CREATE_NEW));
+    return file ? 1 : 0;
+}
+
+int SettingFile::Load(const SettingData& defaults)
+{
+    bool ok = PathExists(path_, 0) || CreateEmpty();
+    if (ok) {
+        const DWORD error = RetryWhileHeld(heldFileWaitMs_, [this]() -> DWORD {
+            const UniqueHandle file(OpenExclusive(path_, GENERIC_READ, OPEN_EXISTING));
+            if (!file)
+                return GetLastError();
+            if (GetFileSize(file.get(), nullptr) != sizeof(SettingData))
+                return ERROR_BAD_LENGTH;
+            DWORD read = 0;
+            return ReadFile(file.get(), &data_, sizeof(SettingData), &read, nullptr) ? ERROR_SUCCESS : GetLastError();
+        });
+        ok = error == ERROR_SUCCESS;
+    }
+    if (!ok) {
+        std::memcpy(&data_, &defaults, sizeof(SettingData));
+        return 0;
+    }
+    // Nothing of ours writes another value; a foreign file must not make the
+    // tray code index past its nine images.
+    if (data_.trayIcon < 0 || data_.trayIcon >= kTrayImageCount)
+        data_.trayIcon = 0;
+    return 1;
+}
+
+bool SettingFile::WriteRecordTo(const std::wstring& path)
+{
+    UniqueHandle file;
+    RetryWhileHeld(heldFileWaitMs_, [&]() -> DWORD {
+        file.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return file ? ERROR_SUCCESS : GetLastError();
+    });
+    if (!file)
+        return false;
+    const Writer write = writer_ != nullptr ? writer_ : WriteWithWriteFile;
+    DWORD written = 0;
+    // On the disk before it replaces the old record: a crash right after the
+    // replacement must not leave an empty file in its place.
+    return write(file.get(), &data_, sizeof(SettingData), &written) && written == sizeof(SettingData) &&
+           FlushFileBuffers(file.get());
+}
+
+int SettingFile::Save()
+{
+    // The old file stays whole until the new one holds the whole record.
+    const std::wstring fresh = path_ + L".tmp";
+    DWORD error = WriteRecordTo(fresh) ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+    if (error == ERROR_SUCCESS) {
+        error = RetryWhileHeld(heldFileWaitMs_, [&]() -> DWORD {
+            if (MoveFileExW(fresh.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                return ERROR_SUCCESS;
+            const DWORD refused = GetLastError();
+            return refused == ERROR_ACCESS_DENIED && IsHeld(path_) ? ERROR_SHARING_VIOLATION : refused;
+        });
+    }
+    if (error != ERROR_SUCCESS)
+        DeleteFileW(fresh.c_str());
+    return error == ERROR_SUCCESS ? 1 : 0;
+}

@@ -1,0 +1,61 @@
+#pragma once
+#include <windows.h>
+
+#include "settings/SettingData.h"
+
+#include <string>
+
+// Owns the path of "setting.dat" and the live settings record.
+// Every access to the file shares it with nobody. A file that another
+// program merely holds for a moment (a backup tool, a virus scanner) is
+// waited for, up to HeldFileWait(), before an access gives up.
+class SettingFile {
+public:
+    // How the record reaches the disk: WriteFile, unless a test needs a
+    // write that fails.
+    using Writer = BOOL (*)(HANDLE file, const void* data, DWORD size, DWORD* written);
+    static constexpr DWORD kDefaultHeldFileWaitMs = 2000;
+
+    SettingFile() = default;
+    explicit SettingFile(std::wstring path) : path_(std::move(path)) {}
+
+    void SetPath(const std::wstring& path) { path_ = path; }
+    const std::wstring& Path() const { return path_; }
+
+    // The live record; callers keep the pointer and read fields when needed.
+    SettingData* Data() { return &data_; }
+
+    // 1 when a 540-byte file was read into the live record; otherwise the
+    // live record becomes `defaults` and 0 is returned. A missing file is
+    // created empty on the way (and then fails on its size).
+    int Load(const SettingData& defaults);
+
+    // 1 when the whole record was written. The record goes to a new file
+    // beside the old one, which it then replaces: a save that fails leaves
+    // the old file as it was.
+    int Save();
+
+    // 1 when a new empty file could be created at the path.
+    int CreateEmpty();
+
+    void SetWriter(Writer writer);
+    void SetHeldFileWait(DWORD ms) { heldFileWaitMs_ = ms; }
+    DWORD HeldFileWait() const { return heldFileWaitMs_; }
+
+private:
+    bool WriteRecordTo(const std::wstring& path);
+
+    std::wstring path_;
+    SettingData data_{};
+    Writer writer_ = nullptr;
+    DWORD heldFileWaitMs_ = kDefaultHeldFileWaitMs;
+};
+
+// Process-wide settings state, set up once when the application starts.
+extern SettingFile settingFile;
+extern SettingData defaultSettings;
+extern std::wstring moduleDirectory; // the executable's directory, trailing backslash kept
+
+// Computes `moduleDirectory` from the running executable, fills
+// `defaultSettings` and points `settingFile` at "setting.dat" beside the exe.
+void InitialiseSettingsLocation();

@@ -1,0 +1,286 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "catalogue/HideSets.h"
+#include "catalogue/WindowCatalogue.h"
+#include "hiding/EngineTargets.h"
+#include "hiding/Hiding.h"
+#include "support/Wait.h"
+#include "support/WindowHost.h"
+
+using testsupport::HasVisibleStyle;
+using testsupport::TestWindow;
+using testsupport::WaitUntil;
+using testsupport::WindowHost;
+
+namespace {
+
+// Catches the lines sent to the debugger output while it lives.
+class DebugOutput {
+public:
+    DebugOutput() { handler_ = AddVectoredExceptionHandler(1, &DebugOutput::Handler); current_ = this; }
+    ~DebugOutput()
+    {
+        RemoveVectoredExceptionHandler(handler_);
+        current_ = nullptr;
+    }
+    std::vector<std::wstring> lines;
+
+private:
+    static LONG CALLBACK Handler(EXCEPTION_POINTERS* info)
+    {
+        const EXCEPTION_RECORD* record = info->ExceptionRecord;
+        if (!current_ || record->NumberParameters < 2)
+            return EXCEPTION_CONTINUE_SEARCH;
+        if (record->ExceptionCode == 0x4001000A) { // wide debug string
+            current_->lines.emplace_back(reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]));
+            current_->sawWide_ = true;
+        } else if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && !current_->sawWide_) {
+            std::string narrow(reinterpret_cast<const char*>(record->ExceptionInformation[1]));
+            current_->lines.emplace_back(narrow.begin(), narrow.end());
+        }
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    static inline DebugOutput* current_ = nullptr;
+    PVOID handler_ = nullptr;
+    bool sawWide_ = false;
+};
+
+// Every test starts and ends with empty sets, stack and catalogue.
+class Hiding : public ::testing::Test {
+protected:
+    void SetUp() override { Clear(); }
+    void TearDown() override { Clear(); }
+
+    void Clear()
+    {
+        hideWindowSet.RemoveAll();
+        hideProcessSet.RemoveAll();
+        hideFileSet.RemoveAll();
+        hidden.hiddenStack.RemoveAll();
+        delete topWindow;
+        topWindow = nullptr;
+        std::lock_guard<CCriticalSection> guard(windowLock);
+        windowCatalogue.RemoveAll();
+    }
+
+    // The three hides as the engine runs them, on the copy of the pages'
+    // choices it takes when armed; returns their total.
+    int HideAll()
+    {
+        const EngineTargets targets = CaptureTargets();
+        std::lock_guard<CCriticalSection> windows(windowLock);
+        return HideChosenWindows(targets, hidden) + HideProcessWindows(targets, hidden) +
+               HideFileWindows(targets, hidden);
+    }
+    int BringTopWindow() { return ::BringTopWindow(CaptureTargets()); }
+    int RestoreHidden() { return ::RestoreHidden(hidden); }
+
+    static void Rebuild()
+    {
+        std::lock_guard<CCriticalSection> guard(windowLock);
+        windowCatalogue.Refresh();
+    }
+
+    std::vector<HWND> Stack() const
+    {
+        return std::vector<HWND>(hidden.hiddenStack.begin(), hidden.hiddenStack.end());
+    }
+
+    HiddenWindows hidden;
+};
+
+TEST_F(Hiding, NothingChosenHidesNothingAndOnlyBringsTheTopWindowForward)
+{
+    TestWindow other(L"CvHideTest", L"other");
+    TestWindow top(L"CvHideTest", L"the top one");
+    Rebuild();
+    EXPECT_EQ(HideAll(), 0);
+    EXPECT_TRUE(hidden.hiddenStack.IsEmpty());
+    EXPECT_EQ(BringTopWindow(), 0);
+
+    SetForegroundWindow(other);
+    topWindow = new CCvWnd(top);
+    DebugOutput debug;
+    EXPECT_EQ(BringTopWindow(), 1);
+    EXPECT_EQ(GetForegroundWindow(), top.Handle());
+    ASSERT_EQ(debug.lines.size(), 1u);
+    EXPECT_EQ(debug.lines[0], L"Window 'the top one' has been brought onto top.\n");
+    EXPECT_EQ(RestoreHidden(), 0);
+
+    top.Destroy();
+    EXPECT_EQ(BringTopWindow(), 0);
+}
+
+TEST_F(Hiding, ChosenWindowsAreHiddenInOrderAndClosedOnesSkipped)
+{
+    TestWindow a(L"CvHideTest", L"a");
+    TestWindow closed(L"CvHideTest", L"closed");
+    TestWindow invisible(L"CvHideTest", L"invisible", WS_OVERLAPPEDWINDOW);
+    TestWindow b(L"CvHideTest", L"b");
+    for (HWND window : {b.Handle(), closed.Handle(), invisible.Handle(), a.Handle()})
+        hideWindowSet.Add(window);
+    closed.Destroy();
+
+    EXPECT_EQ(HideAll(), 3);
+    EXPECT_EQ(Stack(), (std::vector<HWND>{b, invisible, a}));
+    EXPECT_FALSE(HasVisibleStyle(a));
+    EXPECT_FALSE(HasVisibleStyle(b));
+
+    // The restore shows from the top of the stack down, each window made the
+    // foreground window: the first hidden ends in front.
+    EXPECT_EQ(RestoreHidden(), 3);
+    EXPECT_TRUE(hidden.hiddenStack.IsEmpty());
+    EXPECT_TRUE(HasVisibleStyle(a) && HasVisibleStyle(b));
+    EXPECT_TRUE(HasVisibleStyle(invisible)) << "a chosen window is shown whatever it was before";
+    EXPECT_EQ(GetForegroundWindow(), b.Handle());
+}
+
+TEST_F(Hiding, WindowsOfChosenProcessesAreHiddenExceptTheTopWindow)
+{
+    // The shell's desktop and second-monitor taskbar stay, whatever else of
+    // its process goes.
+    WindowHost host({"CvHostPlain|one", "CvHostPlain|two", "CvHostPlain|top|m", "CvHostPlain|three", "WorkerW|",
+                     "Shell_SecondaryTrayWnd|"});
+    WindowHost bystander({"CvHostPlain|not chosen"});
+    ASSERT_TRUE(host.Ready() && bystander.Ready());
+    Rebuild();
+    hideProcessSet.Add(host.ProcessId());
+    topWindow = new CCvWnd(host.Window(2));
+    // Chosen by hand as well: hidden once by each rule, pushed twice.
+    hideWindowSet.Add(host.Window(1));
+
+    const int count = HideAll();
+    {
+        DebugOutput debug;
+        EXPECT_EQ(BringTopWindow(), 1);
+        ASSERT_EQ(debug.lines.size(), 1u);
+        EXPECT_EQ(debug.lines[0], L"Window 'top' has been brought onto top.\n");
+    }
+    EXPECT_EQ(count, 4);
+    std::vector<HWND> stack = Stack();
+    ASSERT_EQ(stack.size(), 4u);
+    EXPECT_EQ(stack[0], host.Window(1));
+    EXPECT_EQ(std::count(stack.begin(), stack.end(), host.Window(1)), 2);
+    for (HWND window : {host.Window(0), host.Window(1), host.Window(3)})
+        EXPECT_FALSE(HasVisibleStyle(window));
+    EXPECT_TRUE(HasVisibleStyle(host.Window(2)) && HasVisibleStyle(host.Window(4)) && HasVisibleStyle(host.Window(5)));
+    EXPECT_FALSE(GetWindowLongW(host.Window(2), GWL_STYLE) & WS_MINIMIZE) << "the top window is restored";
+    EXPECT_TRUE(HasVisibleStyle(bystander.Window(0)));
+
+    EXPECT_EQ(RestoreHidden(), 4);
+    for (HWND window : host.Windows())
+        EXPECT_TRUE(HasVisibleStyle(window));
+}
+
+TEST_F(Hiding, WindowsOfChosenFilesMatchWhateverTheLetterCase)
+{
+    WindowHost host({"CvHostPlain|by file", "CvHostPlain|also"});
+    WindowHost other(std::vector<std::string>{"CvHostPlain|top of it"});
+    ASSERT_TRUE(host.Ready() && other.Ready());
+    Rebuild();
+    std::wstring path = testsupport::HelperProgramPath(L"window_host.exe");
+    for (wchar_t& c : path)
+        c = static_cast<wchar_t>(towlower(c));
+    hideFileSet.AddPath(path);
+    hideFileSet.AddPath(L"C:\\SOMEWHERE\\ELSE.EXE");
+    topWindow = new CCvWnd(other.Window(0)); // same file, but the top window
+
+    // Pushed in the order of the catalogue.
+    std::vector<HWND> expected;
+    for (int i = 0; i < windowCatalogue.GetSize(); ++i) {
+        HWND window = windowCatalogue[i]->GetHandle();
+        if (window == host.Window(0) || window == host.Window(1))
+            expected.push_back(window);
+    }
+    ASSERT_EQ(expected.size(), 2u);
+    EXPECT_EQ(HideAll(), 2);
+    EXPECT_EQ(Stack(), expected);
+    EXPECT_TRUE(HasVisibleStyle(other.Window(0)));
+    EXPECT_EQ(RestoreHidden(), 2);
+    EXPECT_TRUE(HasVisibleStyle(host.Window(0)) && HasVisibleStyle(host.Window(1)));
+}
+
+TEST_F(Hiding, AWindowOpenedSinceTheLastRebuildIsLeftToTheNext)
+{
+    WindowHost host({"CvHostPlain|old"});
+    ASSERT_TRUE(host.Ready());
+    Rebuild();
+    WindowHost newer({"CvHostPlain|new"});
+    ASSERT_TRUE(newer.Ready());
+    hideProcessSet.Add(host.ProcessId());
+    hideProcessSet.Add(newer.ProcessId());
+    EXPECT_EQ(HideAll(), 1);
+    EXPECT_TRUE(HasVisibleStyle(newer.Window(0)));
+    RestoreHidden();
+}
+
+TEST_F(Hiding, ClosedWindowsAreDroppedByTheRestore)
+{
+    WindowHost host({"CvHostPlain|stays", "CvHostPlain|goes"});
+    ASSERT_TRUE(host.Ready());
+    hideWindowSet.Add(host.Window(0));
+    hideWindowSet.Add(host.Window(1));
+    EXPECT_EQ(HideAll(), 2);
+    PostMessageW(host.Window(1), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(host.Window(1)); }));
+    EXPECT_EQ(RestoreHidden(), 1);
+    EXPECT_TRUE(hidden.hiddenStack.IsEmpty());
+    EXPECT_TRUE(HasVisibleStyle(host.Window(0)));
+}
+
+// A program that has stopped pumping messages must not hold the engine up:
+// its windows are hidden and shown all the same, as soon as it wakes.
+TEST_F(Hiding, AHungWindowDoesNotHoldUpHideOrRestore)
+{
+    WindowHost host({"CvHostPlain|hung", "CvHostPlain|hung too"});
+    TestWindow mine(L"CvHideTest", L"responsive");
+    ASSERT_TRUE(host.Ready());
+    hideWindowSet.Add(host.Window(0));
+    hideWindowSet.Add(mine);
+    hideWindowSet.Add(host.Window(1));
+
+    // Just stopped: the system does not call it hung yet.
+    host.Hang(3000);
+    ASSERT_TRUE(WaitUntil([&] { return !host.Responds(50); }, 3000));
+    ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(HideAll(), 3);
+    EXPECT_LT(GetTickCount64() - start, 1000u);
+    EXPECT_EQ(hidden.hiddenStack.GetSize(), 3);
+    EXPECT_FALSE(HasVisibleStyle(mine));
+    // Carried out once the program pumps again.
+    EXPECT_TRUE(WaitUntil([&] { return !HasVisibleStyle(host.Window(0)) && !HasVisibleStyle(host.Window(1)); }, 10000));
+
+    // Hung long enough for the system to call it so.
+    host.Hang(30000);
+    ASSERT_TRUE(WaitUntil([&] { return IsHungAppWindow(host.Window(0)) != FALSE; }, 15000));
+    start = GetTickCount64();
+    {
+        EXPECT_EQ(RestoreHidden(), 3);
+    }
+    EXPECT_LT(GetTickCount64() - start, 1000u);
+    EXPECT_TRUE(HasVisibleStyle(mine));
+    start = GetTickCount64();
+    EXPECT_EQ(HideAll(), 3);
+    EXPECT_LT(GetTickCount64() - start, 1000u);
+}
+
+TEST_F(Hiding, AHungTopWindowDoesNotHoldUpTheEngine)
+{
+    WindowHost host({"CvHostPlain|hung top|m"});
+    ASSERT_TRUE(host.Ready());
+    topWindow = new CCvWnd(host.Window(0));
+    host.Hang(3000);
+    ASSERT_TRUE(WaitUntil([&] { return !host.Responds(50); }, 3000));
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(BringTopWindow(), 1);
+    EXPECT_LT(GetTickCount64() - start, 1000u);
+    // Restored once it pumps again.
+    EXPECT_TRUE(WaitUntil([&] { return !(GetWindowLongW(host.Window(0), GWL_STYLE) & WS_MINIMIZE); }, 10000));
+}
+
+} // namespace

@@ -1,0 +1,402 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "catalogue/HideSets.h"
+#include "settings/Registry.h"
+#include "support/Fuzz.h"
+#include "support/ScratchRegistry.h"
+#include "system/OwnProcess.h"
+
+using testsupport::FuzzSource;
+using testsupport::GetRawValue;
+using testsupport::RawValueExists;
+using testsupport::RegValueGuard;
+using testsupport::OddRegistryValues;
+using testsupport::ScratchRegKey;
+using testsupport::SetRawText;
+using testsupport::SetRawValue;
+using testsupport::StoredValue;
+using testsupport::TextBytes;
+
+namespace {
+
+// A scratch key opened through the code under test.
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        key_ = OpenRegKey(kRegRootCurrentUser, scratch_.Path().c_str());
+        ASSERT_NE(key_, nullptr);
+    }
+    void TearDown() override
+    {
+        if (key_) {
+            EXPECT_EQ(CloseRegKey(key_), 1);
+        }
+    }
+
+    DWORD StoredType(const wchar_t* name)
+    {
+        DWORD type = 0;
+        std::vector<BYTE> data;
+        EXPECT_TRUE(GetRawValue(HKEY_CURRENT_USER, scratch_.Path(), name, &type, &data));
+        return type;
+    }
+    std::vector<BYTE> StoredData(const wchar_t* name)
+    {
+        DWORD type = 0;
+        std::vector<BYTE> data;
+        GetRawValue(HKEY_CURRENT_USER, scratch_.Path(), name, &type, &data);
+        return data;
+    }
+
+    ScratchRegKey scratch_;
+    HKEY key_ = nullptr;
+};
+
+std::vector<BYTE> DwordBytes(DWORD value)
+{
+    std::vector<BYTE> bytes(4);
+    std::memcpy(bytes.data(), &value, 4);
+    return bytes;
+}
+
+} // namespace
+
+TEST(RegistryOpen, OnlyTheFiveRootsAndExistingKeys)
+{
+    ScratchRegKey scratch;
+    EXPECT_EQ(OpenRegKey(5, scratch.Path().c_str()), nullptr);
+    EXPECT_EQ(OpenRegKey(-1, scratch.Path().c_str()), nullptr);
+    EXPECT_EQ(OpenRegKey(kRegRootCurrentUser, nullptr), nullptr);
+    EXPECT_EQ(OpenRegKey(kRegRootCurrentUser, L""), nullptr);
+
+    // Opening never creates.
+    std::wstring missing = scratch.Path() + L"\\Missing";
+    EXPECT_EQ(OpenRegKey(kRegRootCurrentUser, missing.c_str()), nullptr);
+    EXPECT_FALSE(testsupport::KeyExists(HKEY_CURRENT_USER, missing));
+
+    HKEY software = OpenRegKey(3, L"Software");
+    ASSERT_NE(software, nullptr);
+    EXPECT_EQ(CloseRegKey(software), 1);
+    EXPECT_EQ(CloseRegKey(nullptr), 0);
+}
+
+TEST_F(RegistryTest, ReadsKindAndSizeThenExactlyThatMuch)
+{
+    const std::wstring text = L"C:\\APP.EXE";
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, scratch_.Path(), L"Text", text));
+
+    int kind = 99;
+    DWORD size = 0;
+    ASSERT_EQ(ReadRegValue(key_, L"Text", kind, nullptr, size), 1);
+    EXPECT_EQ(kind, kRegKindText);
+    EXPECT_EQ(size, (text.size() + 1) * 2);
+
+    std::vector<wchar_t> buffer(text.size() + 1, L'#');
+    ASSERT_EQ(ReadRegValue(key_, L"Text", kind, buffer.data(), size), 1);
+    EXPECT_EQ(std::wstring(buffer.data()), text);
+
+    // One byte more or less than stored: nothing is read, and the data form
+    // leaves kind and size as the caller gave them.
+    for (DWORD wrong : {size - 1, size + 1}) {
+        std::vector<BYTE> sentinel(size + 8, 0xCD);
+        int askKind = kRegKindText;
+        DWORD askSize = wrong;
+        EXPECT_EQ(ReadRegValue(key_, L"Text", askKind, sentinel.data(), askSize), 0) << wrong;
+        EXPECT_EQ(askSize, wrong);
+        EXPECT_EQ(askKind, kRegKindText);
+        EXPECT_EQ(sentinel, std::vector<BYTE>(size + 8, 0xCD)) << wrong;
+    }
+
+    // The right size but another kind.
+    std::vector<BYTE> sentinel(size, 0xCD);
+    int number = kRegKindNumber;
+    EXPECT_EQ(ReadRegValue(key_, L"Text", number, sentinel.data(), size), 0);
+    EXPECT_EQ(sentinel, std::vector<BYTE>(size, 0xCD));
+
+    EXPECT_EQ(ReadRegValue(key_, L"Absent", kind, nullptr, size), 0);
+    EXPECT_EQ(ReadRegValue(nullptr, L"Text", kind, nullptr, size), 0);
+    EXPECT_EQ(ReadRegValue(key_, nullptr, kind, nullptr, size), 0);
+}
+
+TEST_F(RegistryTest, KindsOfStoredTypes)
+{
+    const BYTE bytes[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    struct Case {
+        const wchar_t* name;
+        DWORD type;
+        DWORD size;
+        int kind;
+    } cases[] = {
+        {L"Dword", REG_DWORD, 4, kRegKindNumber},   {L"Sz", REG_SZ, 4, kRegKindText},
+        {L"Expand", REG_EXPAND_SZ, 4, kRegKindText}, {L"None", REG_NONE, 2, kRegKindOther},
+        {L"Binary", REG_BINARY, 3, kRegKindOther},   {L"Multi", REG_MULTI_SZ, 6, kRegKindOther},
+        {L"Qword", REG_QWORD, 8, kRegKindOther},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, scratch_.Path(), c.name, c.type, bytes, c.size));
+        int kind = 99;
+        DWORD size = 0;
+        ASSERT_EQ(ReadRegValue(key_, c.name, kind, nullptr, size), 1) << c.type;
+        EXPECT_EQ(kind, c.kind) << c.type;
+        EXPECT_EQ(size, c.size) << c.type;
+    }
+    EXPECT_EQ(RegTypeOfKind(kRegKindNumber), static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(RegTypeOfKind(kRegKindText), static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(RegTypeOfKind(7), static_cast<DWORD>(-1));
+}
+
+TEST_F(RegistryTest, WritesCreateOrOverwriteOnlyTheSameKind)
+{
+    const std::vector<BYTE> first = TextBytes(L"first");
+    const std::vector<BYTE> second = TextBytes(L"second value");
+    const std::vector<BYTE> number = DwordBytes(42);
+
+    // Created with the type of its kind.
+    ASSERT_EQ(WriteRegValue(key_, L"Text", kRegKindText, first.data(), DWORD(first.size())), 1);
+    EXPECT_EQ(StoredType(L"Text"), static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(StoredData(L"Text"), first);
+    ASSERT_EQ(WriteRegValue(key_, L"Number", kRegKindNumber, number.data(), 4), 1);
+    EXPECT_EQ(StoredType(L"Number"), static_cast<DWORD>(REG_DWORD));
+
+    // Same kind: overwritten, whatever the new size.
+    ASSERT_EQ(WriteRegValue(key_, L"Text", kRegKindText, second.data(), DWORD(second.size())), 1);
+    EXPECT_EQ(StoredData(L"Text"), second);
+
+    // Another kind: left as it is.
+    EXPECT_EQ(WriteRegValue(key_, L"Number", kRegKindText, first.data(), DWORD(first.size())), 0);
+    EXPECT_EQ(StoredType(L"Number"), static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(StoredData(L"Number"), number);
+    EXPECT_EQ(OverwriteRegValue(key_, L"Number", kRegKindText, first.data(), DWORD(first.size())), 0);
+    EXPECT_EQ(StoredData(L"Number"), number);
+
+    // Overwrite never creates.
+    EXPECT_EQ(OverwriteRegValue(key_, L"New", kRegKindText, first.data(), DWORD(first.size())), 0);
+    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch_.Path(), L"New"));
+
+    // Kinds other than number and text are never written, nor are empty or
+    // missing arguments.
+    const BYTE binary[3] = {1, 2, 3};
+    ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, scratch_.Path(), L"Binary", REG_BINARY, binary, 3));
+    EXPECT_EQ(WriteRegValue(key_, L"Binary", kRegKindOther, binary, 3), 0);
+    EXPECT_EQ(StoredType(L"Binary"), static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(WriteRegValue(key_, L"Other", kRegKindOther, binary, 3), 0);
+    EXPECT_EQ(WriteRegValue(key_, L"Empty", kRegKindText, first.data(), 0), 0);
+    EXPECT_EQ(WriteRegValue(key_, L"Null", kRegKindText, nullptr, 4), 0);
+    EXPECT_EQ(WriteRegValue(key_, nullptr, kRegKindText, first.data(), DWORD(first.size())), 0);
+    EXPECT_EQ(WriteRegValue(nullptr, L"Text", kRegKindText, first.data(), DWORD(first.size())), 0);
+    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch_.Path(), L"Other"));
+    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch_.Path(), L"Empty"));
+}
+
+TEST_F(RegistryTest, ExpandableTextIsOverwrittenAsPlainText)
+{
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, scratch_.Path(), L"Path", L"%SystemRoot%\\x.exe", REG_EXPAND_SZ));
+    const std::vector<BYTE> text = TextBytes(L"C:\\X.EXE");
+    ASSERT_EQ(WriteRegValue(key_, L"Path", kRegKindText, text.data(), DWORD(text.size())), 1);
+    EXPECT_EQ(StoredType(L"Path"), static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(StoredData(L"Path"), text);
+}
+
+TEST_F(RegistryTest, DeleteSucceedsWhetherOrNotTheValueExists)
+{
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, scratch_.Path(), L"Gone", L"x"));
+    EXPECT_EQ(DeleteRegValue(key_, L"Gone"), 1);
+    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch_.Path(), L"Gone"));
+    EXPECT_EQ(DeleteRegValue(key_, L"Gone"), 1);
+    EXPECT_EQ(DeleteRegValue(nullptr, L"Gone"), 0);
+    EXPECT_EQ(DeleteRegValue(key_, nullptr), 0);
+}
+
+namespace {
+
+// The Run value of the private prefix, put back after each test; the
+// program's path is set to one with spaces for the duration.
+class StartWithWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        savedPath_ = ownExecutablePath;
+        ownExecutablePath = L"C:\\PROGRAM FILES\\TESSARY\\COVELIN.EXE";
+        testsupport::DeleteRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName);
+    }
+    void TearDown() override { ownExecutablePath = savedPath_; }
+
+    bool Stored(DWORD* type, std::vector<BYTE>* data)
+    {
+        return GetRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, type, data);
+    }
+
+    RegValueGuard guard_{HKEY_CURRENT_USER, kRunKey, kRunValueName};
+    std::wstring savedPath_;
+};
+
+} // namespace
+
+TEST_F(StartWithWindowsTest, OnWritesTheQuotedPathOffDeletesIt)
+{
+    EXPECT_EQ(IsStartWithWindows(), 0);
+    EXPECT_EQ(ApplyStartWithWindows(0), 1); // absent: succeeds, changes nothing
+    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
+
+    EXPECT_EQ(ApplyStartWithWindows(1), 1);
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    ASSERT_TRUE(Stored(&type, &data));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    // Quoted, so that Windows cannot take "C:\PROGRAM" for the program.
+    EXPECT_EQ(data, TextBytes(L"\"C:\\PROGRAM FILES\\TESSARY\\COVELIN.EXE\""));
+    EXPECT_EQ(IsStartWithWindows(), 1);
+
+    EXPECT_EQ(ApplyStartWithWindows(0), 1);
+    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
+    EXPECT_EQ(IsStartWithWindows(), 0);
+}
+
+TEST_F(StartWithWindowsTest, PresenceAloneDecides)
+{
+    // An old unquoted value still reads as on, and turning on replaces it.
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L"C:\\OLD PLACE\\COVELIN.EXE"));
+    EXPECT_EQ(IsStartWithWindows(), 1);
+    EXPECT_EQ(ApplyStartWithWindows(1), 1);
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    ASSERT_TRUE(Stored(&type, &data));
+    EXPECT_EQ(data, TextBytes(L"\"C:\\PROGRAM FILES\\TESSARY\\COVELIN.EXE\""));
+
+    // Expandable text counts as text: overwritten, and plain text after.
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L"%ProgramFiles%\\c.exe", REG_EXPAND_SZ));
+    EXPECT_EQ(ApplyStartWithWindows(1), 1);
+    ASSERT_TRUE(Stored(&type, &data));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+
+    // A number: on, cannot be turned on again, but off then on writes text.
+    const DWORD one = 1;
+    ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_DWORD, &one, 4));
+    EXPECT_EQ(IsStartWithWindows(), 1);
+    EXPECT_EQ(ApplyStartWithWindows(1), 0);
+    ASSERT_TRUE(Stored(&type, &data));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(ApplyStartWithWindows(0), 1);
+    EXPECT_EQ(IsStartWithWindows(), 0);
+    EXPECT_EQ(ApplyStartWithWindows(1), 1);
+    ASSERT_TRUE(Stored(&type, &data));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+}
+
+TEST_F(StartWithWindowsTest, NothingIsWrittenWithoutOurOwnPath)
+{
+    ownExecutablePath.clear();
+    EXPECT_EQ(ApplyStartWithWindows(1), 0);
+    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
+}
+
+TEST(ScreensaverSetting, ReadsOnlyWhatIsStoredAndNeverPastIt)
+{
+    const wchar_t desktop[] = L"Control Panel\\Desktop";
+    RegValueGuard guard(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive");
+    auto store = [&](DWORD type, const void* data, DWORD size) {
+        ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", type, data, size));
+    };
+
+    store(REG_SZ, L"1", 4);
+    EXPECT_EQ(IsScreensaverChosen(), 1);
+    store(REG_SZ, L"0", 4);
+    EXPECT_EQ(IsScreensaverChosen(), 0);
+    store(REG_EXPAND_SZ, L"1", 4);
+    EXPECT_EQ(IsScreensaverChosen(), 1);
+
+    // Stored without the terminating zero, and with an odd byte count.
+    store(REG_SZ, L"0", 2);
+    EXPECT_EQ(IsScreensaverChosen(), 0);
+    store(REG_SZ, L"1", 2);
+    EXPECT_EQ(IsScreensaverChosen(), 1);
+    const BYTE oddZero[3] = {'0', 0, 0};
+    store(REG_SZ, oddZero, 3);
+    EXPECT_EQ(IsScreensaverChosen(), 0);
+    const BYTE oddMore[3] = {'0', 0, 'x'}; // "0x": something other than "0"
+    store(REG_SZ, oddMore, 3);
+    EXPECT_EQ(IsScreensaverChosen(), 1);
+    const BYTE single[1] = {'1'};
+    store(REG_SZ, single, 1);
+    EXPECT_EQ(IsScreensaverChosen(), 1);
+
+    // Not text, or far too large to be a setting: not chosen.
+    const DWORD one = 1;
+    store(REG_DWORD, &one, 4);
+    EXPECT_EQ(IsScreensaverChosen(), 0);
+    store(REG_BINARY, "1\0", 2);
+    EXPECT_EQ(IsScreensaverChosen(), 0);
+    std::vector<wchar_t> huge(512 * 1024, L'1');
+    store(REG_SZ, huge.data(), DWORD(huge.size() * sizeof(wchar_t)));
+    EXPECT_EQ(IsScreensaverChosen(), 0);
+
+    testsupport::DeleteRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive");
+    EXPECT_EQ(IsScreensaverChosen(), 0);
+}
+
+// ---- values as anything may have left them -------------------------------------------
+
+TEST_F(StartWithWindowsTest, AnyValueOfOurNameCountsAsOnIsOnlyReadAndOnlyTextIsReplaced)
+{
+    FuzzSource random(1300);
+    SCOPED_TRACE(random.Describe());
+    for (const StoredValue& value : OddRegistryValues(random)) {
+        ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, value.type, value.data.data(),
+                                static_cast<DWORD>(value.data.size())));
+        // Compared as read back, not as written: Wine gives text stored
+        // without its terminating zero back with one.
+        StoredValue before{}, after{};
+        ASSERT_TRUE(Stored(&before.type, &before.data));
+        EXPECT_EQ(IsStartWithWindows(), 1) << value.Describe();
+        ASSERT_TRUE(Stored(&after.type, &after.data));
+        EXPECT_TRUE(after == before) << value.Describe() << " changed by reading it";
+        // Ticking the box again replaces text with our command and leaves
+        // any other kind of value as it is.
+        const bool text = RegKindOfType(value.type) == kRegKindText;
+        EXPECT_EQ(ApplyStartWithWindows(1), text ? 1 : 0) << value.Describe();
+        ASSERT_TRUE(Stored(&after.type, &after.data));
+        EXPECT_TRUE(text ? after.data == TextBytes(RunCommandFor(ownExecutablePath)) : after == before)
+            << value.Describe();
+    }
+
+    // A Run key crowded with other programs' values.
+    testsupport::RegKeySetAside runKey(HKEY_CURRENT_USER, kRunKey);
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, L"Program " + std::to_wstring(i), L"C:\\P.EXE"));
+    EXPECT_EQ(IsStartWithWindows(), 0);
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L""));
+    EXPECT_EQ(IsStartWithWindows(), 1);
+}
+
+TEST(ScreensaverSettingFuzz, AnyStoredValueReadsAsChosenOnlyWhenItIsShortTextOtherThanZero)
+{
+    FuzzSource random(1301);
+    SCOPED_TRACE(random.Describe());
+    const wchar_t desktop[] = L"Control Panel\\Desktop";
+    RegValueGuard guard(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive");
+    for (const StoredValue& value : OddRegistryValues(random)) {
+        ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", value.type, value.data.data(),
+                                static_cast<DWORD>(value.data.size())));
+        // As the registry gives the value back (Wine adds a zero to text
+        // stored without one): the units up to the first zero, an odd last
+        // byte a unit of its own.
+        StoredValue before{}, after{};
+        ASSERT_TRUE(GetRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", &before.type, &before.data));
+        std::wstring text;
+        for (size_t i = 0; i < before.data.size(); i += 2) {
+            const wchar_t unit = static_cast<wchar_t>(
+                before.data[i] | (i + 1 < before.data.size() ? before.data[i + 1] << 8 : 0));
+            if (unit == 0)
+                break;
+            text += unit;
+        }
+        const bool chosen = RegKindOfType(value.type) == kRegKindText && before.data.size() <= 4096 && text != L"0";
+        EXPECT_EQ(IsScreensaverChosen(), chosen ? 1 : 0) << value.Describe();
+        ASSERT_TRUE(GetRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", &after.type, &after.data));
+        EXPECT_TRUE(after == before) << value.Describe() << " changed by reading it";
+    }
+}

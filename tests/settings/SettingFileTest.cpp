@@ -1,0 +1,210 @@
+#include "settings/SettingFile.h"
+#include "framework/FileSystem.h"
+#include "support/ScratchDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+using testsupport::ReadBytes;
+using testsupport::ScratchDir;
+using testsupport::WriteBytes;
+
+namespace {
+
+std::string Bytes(const SettingData& data)
+{
+    return std::string(reinterpret_cast<const char*>(&data), sizeof data);
+}
+
+// A record where every byte differs from its neighbours, including the low
+// bits of chord bytes that mean nothing but must survive a round trip.
+std::string PatternRecord()
+{
+    std::string bytes(540, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>((i * 37 + 11) & 0xFF);
+    const int32_t trayIcon = 7;
+    std::memcpy(bytes.data(), &trayIcon, 4);
+    return bytes;
+}
+
+} // namespace
+
+TEST(DefaultSettings, AreZeroButTheFourChordKeys)
+{
+    const std::string bytes = Bytes(MakeDefaultSettings());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const bool chordKey = i == 8 + 0x11 || i == 8 + 0x25 || i == 264 + 0x11 || i == 264 + 0xC0;
+        EXPECT_EQ(static_cast<unsigned char>(bytes[i]), chordKey ? 0x80 : 0x00) << "byte " << i;
+    }
+}
+
+TEST(SettingFile, FirstRunCreatesTheFileFailsAndTheFollowingSaveWritesDefaults)
+{
+    ScratchDir dir;
+    SettingFile file(dir.File(L"setting.dat"));
+    const SettingData defaults = MakeDefaultSettings();
+
+    EXPECT_EQ(file.Load(defaults), 0);
+    std::string onDisk;
+    ASSERT_TRUE(ReadBytes(file.Path(), &onDisk)) << "the load creates the file";
+    EXPECT_EQ(onDisk.size(), 0u);
+    EXPECT_EQ(Bytes(*file.Data()), Bytes(defaults));
+
+    EXPECT_EQ(file.Save(), 1);
+    ASSERT_TRUE(ReadBytes(file.Path(), &onDisk));
+    EXPECT_EQ(onDisk, Bytes(defaults));
+
+    SettingFile again(file.Path());
+    EXPECT_EQ(again.Load(SettingData{}), 1);
+    EXPECT_EQ(Bytes(*again.Data()), Bytes(defaults));
+}
+
+TEST(SettingFile, OnlyExactly540BytesLoad)
+{
+    ScratchDir dir;
+    const SettingData defaults = MakeDefaultSettings();
+    for (size_t size : {539u, 541u, 1080u}) {
+        SettingFile file(dir.File(L"setting.dat"));
+        std::string content = PatternRecord();
+        content.resize(size, 'x');
+        ASSERT_TRUE(WriteBytes(file.Path(), content));
+        EXPECT_EQ(file.Load(defaults), 0) << size << " bytes";
+        EXPECT_EQ(Bytes(*file.Data()), Bytes(defaults)) << size << " bytes";
+
+        // The save after a failed load cuts the file to one default record.
+        EXPECT_EQ(file.Save(), 1);
+        std::string onDisk;
+        ASSERT_TRUE(ReadBytes(file.Path(), &onDisk));
+        EXPECT_EQ(onDisk, Bytes(defaults)) << size << " bytes";
+    }
+}
+
+TEST(SettingFile, ValidFileLoadsUnchangedAndSavesBackByteIdentical)
+{
+    ScratchDir dir;
+    SettingFile file(dir.File(L"setting.dat"));
+    const std::string record = PatternRecord();
+    ASSERT_TRUE(WriteBytes(file.Path(), record));
+
+    EXPECT_EQ(file.Load(MakeDefaultSettings()), 1);
+    EXPECT_EQ(Bytes(*file.Data()), record);
+    EXPECT_EQ(file.Data()->trayIcon, 7);
+
+    ASSERT_TRUE(WriteBytes(file.Path(), std::string(700, 'z')));
+    EXPECT_EQ(file.Save(), 1);
+    std::string onDisk;
+    ASSERT_TRUE(ReadBytes(file.Path(), &onDisk));
+    EXPECT_EQ(onDisk, record) << "a longer file is overwritten and cut to 540 bytes";
+}
+
+TEST(SettingFile, TrayIconOutOfRangeInAForeignFileReadsAsZero)
+{
+    ScratchDir dir;
+    SettingFile file(dir.File(L"setting.dat"));
+    for (int32_t foreign : {9, -1, 0x7FFFFFFF}) {
+        std::string record = PatternRecord();
+        std::memcpy(record.data(), &foreign, 4);
+        ASSERT_TRUE(WriteBytes(file.Path(), record));
+        EXPECT_EQ(file.Load(MakeDefaultSettings()), 1);
+        EXPECT_EQ(file.Data()->trayIcon, 0) << foreign;
+        EXPECT_EQ(Bytes(*file.Data()).substr(4), record.substr(4)) << "the rest stays as stored";
+    }
+}
+
+TEST(SettingFile, DirectoryNamedLikeTheFileFailsLoadAndSave)
+{
+    ScratchDir dir;
+    SettingFile file(dir.File(L"setting.dat"));
+    ASSERT_TRUE(CreateDirectoryW(file.Path().c_str(), nullptr));
+    const SettingData defaults = MakeDefaultSettings();
+    EXPECT_EQ(file.Load(defaults), 0);
+    EXPECT_EQ(Bytes(*file.Data()), Bytes(defaults));
+    EXPECT_EQ(file.Save(), 0);
+}
+
+TEST(SettingFile, AFileHeldForAMomentIsWaitedForAndAFailedSaveLeavesItWhole)
+{
+    ScratchDir dir;
+    SettingFile file(dir.File(L"setting.dat"));
+    ASSERT_TRUE(WriteBytes(file.Path(), PatternRecord()));
+    // Held for a second by another program (a backup tool, a virus scanner).
+    const auto hold = [&file](DWORD ms) {
+        HANDLE held = CreateFileW(file.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(held, INVALID_HANDLE_VALUE);
+        std::thread([held, ms] { Sleep(ms); CloseHandle(held); }).detach();
+    };
+    hold(1000);
+    EXPECT_EQ(file.Load(SettingData{}), 1);
+    EXPECT_EQ(Bytes(*file.Data()), PatternRecord());
+    hold(1000);
+    EXPECT_EQ(file.Save(), 1);
+
+    file.SetHeldFileWait(200);
+    HANDLE held = CreateFileW(file.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const SettingData defaults = MakeDefaultSettings();
+    EXPECT_EQ(file.Load(defaults), 0);
+    EXPECT_EQ(Bytes(*file.Data()), Bytes(defaults));
+    EXPECT_EQ(file.Save(), 0);
+    CloseHandle(held);
+    file.SetWriter([](HANDLE target, const void* data, DWORD size, DWORD* written) -> BOOL {
+        WriteFile(target, data, size / 2, written, nullptr); // the disk is full halfway
+        return FALSE;
+    });
+    EXPECT_EQ(file.Save(), 0);
+
+    std::string onDisk;
+    ASSERT_TRUE(ReadBytes(file.Path(), &onDisk));
+    EXPECT_EQ(onDisk, PatternRecord()) << "a failed save leaves the file alone";
+}
+
+TEST(SettingFile, MissingDirectoryFailsEveryAccessButKeepsTheRecord)
+{
+    ScratchDir dir;
+    SettingFile file(dir.File(L"no-such-dir\\setting.dat"));
+    const SettingData defaults = MakeDefaultSettings();
+    EXPECT_EQ(file.Load(defaults), 0);
+    EXPECT_EQ(file.CreateEmpty(), 0);
+    file.Data()->muteVolume = 1;
+    EXPECT_EQ(file.Save(), 0);
+    EXPECT_EQ(file.Data()->muteVolume, 1);
+}
+
+TEST(SettingFile, CreateEmptyRefusesAnExistingFile)
+{
+    ScratchDir dir;
+    SettingFile file(dir.File(L"setting.dat"));
+    EXPECT_EQ(file.CreateEmpty(), 1);
+    EXPECT_EQ(file.CreateEmpty(), 0);
+}
+
+TEST(SettingsLocation, FollowsTheExecutableNotTheCurrentDirectory)
+{
+    ScratchDir dir;
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(dir.Path().c_str());
+    InitialiseSettingsLocation();
+    SetCurrentDirectoryW(previous);
+
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring exeDir(exe);
+    exeDir.resize(exeDir.find_last_of(L'\\') + 1);
+    EXPECT_EQ(moduleDirectory, exeDir);
+    EXPECT_EQ(settingFile.Path(), exeDir + L"setting.dat");
+    EXPECT_EQ(Bytes(defaultSettings), Bytes(MakeDefaultSettings()));
+}
+
+TEST(PathExists, TellsFilesFromDirectories)
+{
+    ScratchDir dir;
+    ASSERT_TRUE(WriteBytes(dir.File(L"f"), "x"));
+    EXPECT_EQ(PathExists(dir.File(L"f"), 0), 1);
+    EXPECT_EQ(PathExists(dir.File(L"f"), 1), 0);
+    EXPECT_EQ(PathExists(dir.Path(), 1), 1);
+    EXPECT_EQ(PathExists(dir.File(L"missing"), 0), 0);
+}
