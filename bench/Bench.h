@@ -36,9 +36,8 @@ std::vector<double> TimeRuns(int runs, const std::function<void()>& body, int wa
 
 // Times `first` and `second` alternately, `runs` times each, so that a
 // busy machine weighs on both alike. Returns {first samples, second samples}.
-std::pair<std::vector<double>, std::vector<double>> TimeAlternately(int runs, const std::function<void()>& first,
-                                                                    const std::function<void()>& second,
-                                                                    int warmups = 2);
+std::pair<std::vector<double>, std::vector<double>>
+TimeAlternately(int runs, const std::function<void()>& first, const std::function<void()>& second, int warmups = 2);
 
 // Milliseconds on the performance counter, from an arbitrary start.
 double NowMs();
@@ -80,8 +79,8 @@ public:
 
 #define BENCH_CONCAT2(a, b) a##b
 #define BENCH_CONCAT(a, b) BENCH_CONCAT2(a, b)
-#define BENCH_SECTION(name, summary)                                                          \
-    static void BENCH_CONCAT(BenchSection_, __LINE__)();                                     \
-    static ::bench::Registrar BENCH_CONCAT(benchRegistrar_, __LINE__)(                        \
-        name, summary, &BENCH_CONCAT(BenchSection_, __LINE__));                              \
+#define BENCH_SECTION(name, summary)                                                                                   \
+    static void BENCH_CONCAT(BenchSection_, __LINE__)();                                                               \
+    static ::bench::Registrar BENCH_CONCAT(benchRegistrar_, __LINE__)(name, summary,                                   \
+                                                                      &BENCH_CONCAT(BenchSection_, __LINE__));         \
     static void BENCH_CONCAT(BenchSection_, __LINE__)()

@@ -116,10 +116,13 @@ BENCH_SECTION("chord-to-hidden", "show/hide chord's key-down to the last of 100 
         const double latency = hiddenAt.load() - down;
         lost = lost || !Press(restored);
         LetHostCatchUp(windows.back());
-        const auto bare = TimeRuns(1, [&] {
-            for (HWND window : windows)
-                ShowWindow(window, SW_HIDE);
-        }, 0);
+        const auto bare = TimeRuns(
+            1,
+            [&] {
+                for (HWND window : windows)
+                    ShowWindow(window, SW_HIDE);
+            },
+            0);
         for (HWND window : windows)
             ShowWindow(window, SW_SHOW);
         if (i >= 2) { // the first two warm up

@@ -79,7 +79,7 @@ struct ThreadTimes {
         double runMs;
     };
     std::map<unsigned long, Thread> threads; // by Linux thread id, oldest first
-    double tickMs = 0;                        // the whole process, from ticks
+    double tickMs = 0;                       // the whole process, from ticks
 };
 
 ThreadTimes ReadThreadTimes(const std::wstring& procDir)
@@ -105,7 +105,7 @@ ThreadTimes ReadThreadTimes(const std::wstring& procDir)
 
 // What a process and the wineserver used over one sampling period.
 struct Sample {
-    double processMs = 0;    // scheduler time, or ticks where it is not kept
+    double processMs = 0; // scheduler time, or ticks where it is not kept
     double processTickMs = 0;
     double wineserverMs = 0;
     bool precise = true;
@@ -153,8 +153,7 @@ void Line(const char* label, const Sample& ours, const Sample& bare)
 {
     std::printf("  %s: Covelin %.1f ms CPU, bare %.1f ms CPU in %lu s (%s; in ticks %.0f and %.0f ms)\n", label,
                 ours.processMs, bare.processMs, kSampleMs / 1000,
-                ours.precise && bare.precise ? "scheduler time" : "ticks only", ours.processTickMs,
-                bare.processTickMs);
+                ours.precise && bare.precise ? "scheduler time" : "ticks only", ours.processTickMs, bare.processTickMs);
     std::printf("  wineserver: with Covelin %.1f ms, with the bare poller %.1f ms\n", ours.wineserverMs,
                 bare.wineserverMs);
     // Covelin's threads in the order they were made: main, the two
@@ -207,8 +206,8 @@ int RunBareDialog()
     if (std::wcsstr(GetCommandLineW(), L" d3d9")) {
         using Create = void*(WINAPI*)(UINT);
         HMODULE d3d9 = LoadLibraryW(L"d3d9.dll");
-        auto create = d3d9 ? reinterpret_cast<Create>(reinterpret_cast<void*>(GetProcAddress(d3d9, "Direct3DCreate9")))
-                           : nullptr;
+        auto create =
+            d3d9 ? reinterpret_cast<Create>(reinterpret_cast<void*>(GetProcAddress(d3d9, "Direct3DCreate9"))) : nullptr;
         // IDirect3D9 without the SDK headers: Release is slot 2, and
         // GetAdapterDisplayMode(adapter, D3DDISPLAYMODE*) slot 8.
         if (void* direct3d = create ? create(32) : nullptr) { // D3D_SDK_VERSION

@@ -25,8 +25,8 @@ constexpr DWORD kArmedMs = 60000;
 // Libraries of the graphics stack, on the Linux side and Wine's own.
 bool IsGraphicsLibrary(const std::string& path)
 {
-    static const char* const kParts[] = {"libGL",  "libEGL",  "libgbm",   "libdrm",   "/dri/",     "_dri.so",
-                                         "LLVM",   "gallium", "libvulkan", "libglapi", "wined3d",   "d3d9",
+    static const char* const kParts[] = {"libGL",  "libEGL",       "libgbm",     "libdrm",     "/dri/",   "_dri.so",
+                                         "LLVM",   "gallium",      "libvulkan",  "libglapi",   "wined3d", "d3d9",
                                          "opengl", "libxshmfence", "libXxf86vm", "libsensors", "libelf"};
     for (const char* part : kParts)
         if (path.find(part) != std::string::npos)

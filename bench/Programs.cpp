@@ -15,8 +15,8 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& dir)
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     std::wstring line = commandLine;
-    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.empty() ? nullptr : dir.c_str(),
-                          &startup, &info) != 0;
+    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          dir.empty() ? nullptr : dir.c_str(), &startup, &info) != 0;
 }
 
 void Child::End()
@@ -89,11 +89,17 @@ SIZE_T PeakWorkingSet(HANDLE process)
     return GetProcessMemoryInfo(process, &counters, sizeof counters) ? counters.PeakWorkingSetSize : 0;
 }
 
-double Mb(SIZE_T bytes) { return static_cast<double>(bytes) / 1048576.0; }
+double Mb(SIZE_T bytes)
+{
+    return static_cast<double>(bytes) / 1048576.0;
+}
 
 namespace {
 
-std::wstring DirectoryOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\') + 1); }
+std::wstring DirectoryOf(const std::wstring& path)
+{
+    return path.substr(0, path.find_last_of(L'\\') + 1);
+}
 
 } // namespace
 
@@ -123,8 +129,8 @@ std::wstring ScratchPath(const wchar_t* name)
 
 std::string ReadSmallFile(const std::wstring& path, size_t maxBytes)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return {};
     // /proc files tell no size: read until the end.

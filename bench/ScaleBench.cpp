@@ -160,16 +160,16 @@ Ratios MeasureAt(int count)
         PageHost pageHost;
         CWindowsDlg page;
         RefreshCatalogue();
-        const auto opened = bench::TimeRuns(1, [&] { pageHost.Open(page); }, 0);
+        const auto opened = bench::TimeRuns(
+            1, [&] { pageHost.Open(page); }, 0);
         std::snprintf(label, sizeof(label), "%d: Windows page opened (%d rows)", count, page.allList.GetItemCount());
         bench::Report(label, opened);
         // The ticks measured are the bench's own: the page's timer must not
         // take the changes in first.
         KillTimer(page.m_hWnd, PAGE_TIMER_ID);
 
-        auto [idleFloor, idleTick] = bench::TimeAlternately(RunsAt(count, 120), bareEnum, [&] {
-            page.SyncWithCatalogue();
-        });
+        auto [idleFloor, idleTick] =
+            bench::TimeAlternately(RunsAt(count, 120), bareEnum, [&] { page.SyncWithCatalogue(); });
         std::snprintf(label, sizeof(label), "%d: page tick, nothing changed", count);
         bench::Report(label, idleTick);
         ratios[1] = bench::Median(idleTick) / bench::Median(idleFloor);
@@ -186,7 +186,9 @@ Ratios MeasureAt(int count)
             // slow to settle, and one sample would weigh it alone.
             for (double sample : bench::TimeRuns(3, bareEnum, 0))
                 changeFloor.push_back(sample);
-            changeTick.push_back(bench::TimeRuns(1, [&] { page.SyncWithCatalogue(); }, 0).front());
+            changeTick.push_back(bench::TimeRuns(
+                                     1, [&] { page.SyncWithCatalogue(); }, 0)
+                                     .front());
             PumpMessages();
         }
         std::snprintf(label, sizeof(label), "%d: page tick, 10%% of windows replaced", count);
@@ -207,7 +209,10 @@ Ratios MeasureAt(int count)
     // A hide + show of thousands of windows takes seconds (a minute when
     // the machine is busy): fewer runs there.
     auto [showFloor, hideRestore] = bench::TimeAlternately(
-        count <= 100 ? 12 : count <= 1000 ? 3 : 1, [&] { bench::BareShowHideLoop(live); },
+        count <= 100    ? 12
+        : count <= 1000 ? 3
+                        : 1,
+        [&] { bench::BareShowHideLoop(live); },
         [&] {
             {
                 std::lock_guard<CCriticalSection> catalogue(windowLock);

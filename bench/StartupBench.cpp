@@ -52,11 +52,9 @@ int RunBareTemplateDialog()
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES;
     InitCommonControlsEx(&controls);
-    return static_cast<int>(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_COVELIN_DIALOG), nullptr,
-                                            [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR {
-                                                return message == WM_INITDIALOG;
-                                            },
-                                            0));
+    return static_cast<int>(DialogBoxParamW(
+        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_COVELIN_DIALOG), nullptr,
+        [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR { return message == WM_INITDIALOG; }, 0));
 }
 
 } // namespace bench

@@ -131,7 +131,9 @@ std::vector<std::string> BenchWindows(int count)
 
 } // namespace
 
-HostProcess::HostProcess(int windows) : testsupport::WindowHost(BenchWindows(windows), L"", 30000) {}
+HostProcess::HostProcess(int windows) : testsupport::WindowHost(BenchWindows(windows), L"", 30000)
+{
+}
 
 void HostProcess::Settle() const
 {
@@ -179,8 +181,7 @@ BENCH_SECTION("window-catalogue", "one window-catalogue rebuild with 300 windows
     seen.reserve(4096);
     int listed = 0;
     auto [bare, ours] = bench::TimeAlternately(
-        200,
-        [&] { bench::BareEnumWindows(seen); },
+        200, [&] { bench::BareEnumWindows(seen); },
         [&] {
             std::lock_guard<CCriticalSection> guard(windowLock);
             listed = windowCatalogue.Refresh();
@@ -205,9 +206,9 @@ BENCH_SECTION("window-calls", "cost of single window-manager calls on 300 window
     volatile LONG_PTR sink = 0;
     auto each = [&](const char* label, const std::function<LONG_PTR(HWND)>& call) {
         bench::Report(label, bench::TimeRuns(30, [&] {
-            for (HWND window : windows)
-                sink = sink + call(window);
-        }));
+                          for (HWND window : windows)
+                              sink = sink + call(window);
+                      }));
     };
     each("IsWindow x300", [](HWND w) { return static_cast<LONG_PTR>(IsWindow(w)); });
     each("IsWindowVisible x300", [](HWND w) { return static_cast<LONG_PTR>(IsWindowVisible(w)); });
@@ -218,14 +219,15 @@ BENCH_SECTION("window-calls", "cost of single window-manager calls on 300 window
         return static_cast<LONG_PTR>(GetClassNameW(w, name, 256));
     });
     bench::Report("FindWindowW(Shell_TrayWnd) x1", bench::TimeRuns(30, [&] {
-        sink = sink + reinterpret_cast<LONG_PTR>(FindWindowW(L"Shell_TrayWnd", nullptr));
-    }));
+                      sink = sink + reinterpret_cast<LONG_PTR>(FindWindowW(L"Shell_TrayWnd", nullptr));
+                  }));
     bench::Report("300 window records made and freed", bench::TimeRuns(30, [&] {
-        CCvWndArray records;
-        for (HWND window : windows)
-            records.Add(new CCvWnd(window, CCvWnd::Seen{}));
-    }));
-    each("GetWindowThreadProcessId x300", [](HWND w) { return static_cast<LONG_PTR>(GetWindowThreadProcessId(w, nullptr)); });
+                      CCvWndArray records;
+                      for (HWND window : windows)
+                          records.Add(new CCvWnd(window, CCvWnd::Seen{}));
+                  }));
+    each("GetWindowThreadProcessId x300",
+         [](HWND w) { return static_cast<LONG_PTR>(GetWindowThreadProcessId(w, nullptr)); });
 }
 
 BENCH_SECTION("process-catalogue", "one process-catalogue rebuild with 60 processes, cold and warm")

@@ -70,7 +70,8 @@ bool Toggle(CEngine& engine, std::atomic<int>& done)
 HungFigures MeasureHungWindows()
 {
     HungFigures figures;
-    testsupport::WindowHost live({testsupport::WindowsOfClass(kLiveWindows, "CovelinSoakLive", "live window")}, L"", 30000);
+    testsupport::WindowHost live({testsupport::WindowsOfClass(kLiveWindows, "CovelinSoakLive", "live window")}, L"",
+                                 30000);
     testsupport::WindowHost stuck({testsupport::WindowsOfClass(kHungWindows, "CovelinSoakHung", "hung window")});
     if (!live.Ready() || !stuck.Ready())
         return figures;

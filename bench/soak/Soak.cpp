@@ -127,8 +127,9 @@ int main()
     std::printf("soak: %d cycles, handles %+ld, GDI %+ld, USER %+ld, private bytes %+ld KB, windows lost %d\n", cycles,
                 handles, gdi, user, privateKb, lost);
     if (end.countedHandles || end.countedGui || end.countedPrivate)
-        std::fprintf(stderr, "soak: the system gave no figure for%s%s%s; counted here instead (%ld handles, %ld GDI, "
-                             "%ld USER, %zu KB private at the end)\n",
+        std::fprintf(stderr,
+                     "soak: the system gave no figure for%s%s%s; counted here instead (%ld handles, %ld GDI, "
+                     "%ld USER, %zu KB private at the end)\n",
                      end.countedHandles ? " handles" : "", end.countedGui ? " GUI objects" : "",
                      end.countedPrivate ? " private bytes" : "", end.handles, end.gdiObjects, end.userObjects,
                      end.privateBytes / 1024);

@@ -79,7 +79,8 @@ SoakWorld::SoakWorld(int hosts, int windowsPerHost)
     hostProgram_ = testsupport::HelperProgramPath(L"window_host.exe");
     for (int i = 0; i < hosts; ++i) {
         hosts_.push_back(std::make_unique<testsupport::WindowHost>(
-            std::vector<std::string>{testsupport::WindowsOfClass(windowsPerHost, "CovelinSoakHost" + std::to_string(i), "soak window")},
+            std::vector<std::string>{
+                testsupport::WindowsOfClass(windowsPerHost, "CovelinSoakHost" + std::to_string(i), "soak window")},
             hostProgram_));
     }
     engine.operations = QuickOperations();

@@ -17,23 +17,29 @@ static_assert(sizeof(D3DDISPLAYMODE) == 16);
 
 } // namespace
 
-bool ReadDisplayModeThroughDirect3D9(D3DDISPLAYMODE& mode) {
+bool ReadDisplayModeThroughDirect3D9(D3DDISPLAYMODE& mode)
+{
     // Declared before the interface, so the interface is released while the
     // library is still there to release it.
     const UniqueModule library(LoadLibraryW(L"d3d9.dll"));
-    if (!library) return false;
+    if (!library)
+        return false;
     using CreateFunction = IDirect3D9*(WINAPI*)(UINT sdkVersion);
     const auto create =
         reinterpret_cast<CreateFunction>(reinterpret_cast<void*>(GetProcAddress(library.get(), "Direct3DCreate9")));
-    if (create == nullptr) return false;
+    if (create == nullptr)
+        return false;
     const ComPtr<IDirect3D9> direct3d(create(D3D_SDK_VERSION));
-    if (!direct3d) return false;
+    if (!direct3d)
+        return false;
     return direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode) == D3D_OK;
 }
 
-bool CaptureDisplayMode(D3DDISPLAYMODE& mode) {
+bool CaptureDisplayMode(D3DDISPLAYMODE& mode)
+{
     storedDisplayMode = {};
-    if (!displayModeReader(mode)) return false;
+    if (!displayModeReader(mode))
+        return false;
     std::memcpy(&storedDisplayMode, &mode, sizeof(storedDisplayMode));
     return true;
 }
@@ -54,7 +60,8 @@ constexpr DWORD kReadTimeoutMs = 10000;
 
 } // namespace
 
-DWORD WINAPI DisplayModeRead::ThreadMain(LPVOID parameter) {
+DWORD WINAPI DisplayModeRead::ThreadMain(LPVOID parameter)
+{
     const std::unique_ptr<std::shared_ptr<Result>> owned(static_cast<std::shared_ptr<Result>*>(parameter));
     Result& result = **owned;
     result.captured = CaptureDisplayMode(result.mode);
@@ -62,38 +69,48 @@ DWORD WINAPI DisplayModeRead::ThreadMain(LPVOID parameter) {
     return 0;
 }
 
-DisplayModeRead::~DisplayModeRead() {
-    if (thread_) WaitForSingleObject(thread_.get(), kReadTimeoutMs);
+DisplayModeRead::~DisplayModeRead()
+{
+    if (thread_)
+        WaitForSingleObject(thread_.get(), kReadTimeoutMs);
 }
 
-bool DisplayModeRead::Start(HWND window, UINT message) {
-    if (thread_) return false;
+bool DisplayModeRead::Start(HWND window, UINT message)
+{
+    if (thread_)
+        return false;
     result_ = std::make_shared<Result>();
     result_->window = window;
     result_->message = message;
     auto parameter = std::make_unique<std::shared_ptr<Result>>(result_);
     thread_.reset(CreateThread(nullptr, 0, ThreadMain, parameter.get(), 0, nullptr));
-    if (!thread_) return false;
+    if (!thread_)
+        return false;
     static_cast<void>(parameter.release()); // the thread owns it now
     return true;
 }
 
-bool DisplayModeRead::Take(D3DDISPLAYMODE& mode) {
-    if (!thread_) return false;
+bool DisplayModeRead::Take(D3DDISPLAYMODE& mode)
+{
+    if (!thread_)
+        return false;
     const bool ended = WaitForSingleObject(thread_.get(), kReadTimeoutMs) == WAIT_OBJECT_0;
     thread_.reset();
     // The thread's end makes its writes visible here.
     const bool captured = ended && result_->captured;
-    if (captured) mode = result_->mode;
+    if (captured)
+        mode = result_->mode;
     result_.reset();
     return captured;
 }
 
-void SetDisplayModeReader(DisplayModeReader reader) {
+void SetDisplayModeReader(DisplayModeReader reader)
+{
     displayModeReader = reader != nullptr ? reader : &ReadDisplayModeThroughDirect3D9;
 }
 
-DEVMODEW MakeDisplayModeRecord(const D3DDISPLAYMODE& mode) {
+DEVMODEW MakeDisplayModeRecord(const D3DDISPLAYMODE& mode)
+{
     DEVMODEW record;
     std::memset(&record, 0, sizeof(record));
     record.dmSize = sizeof(record);
@@ -104,21 +121,28 @@ DEVMODEW MakeDisplayModeRecord(const D3DDISPLAYMODE& mode) {
     return record;
 }
 
-LONG ApplyStoredDisplayMode() {
+LONG ApplyStoredDisplayMode()
+{
     // Nothing was captured (or the capture failed): a 0 x 0 mode is no
     // mode to go back to.
-    if (storedDisplayMode.Width == 0 || storedDisplayMode.Height == 0) return DISP_CHANGE_BADMODE;
+    if (storedDisplayMode.Width == 0 || storedDisplayMode.Height == 0)
+        return DISP_CHANGE_BADMODE;
     DEVMODEW record = MakeDisplayModeRecord(storedDisplayMode);
     // No flags: a dynamic change, not stored in the system's settings.
-    if (displayChange != nullptr) return displayChange(&record, 0);
+    if (displayChange != nullptr)
+        return displayChange(&record, 0);
     return ChangeDisplaySettingsW(&record, 0);
 }
 
-void StartScreensaver() {
+void StartScreensaver()
+{
     // Every top-level window gets the request, as with a broadcast send, but
     // without waiting for any of them: a single hung window would otherwise
     // stop the engine for good.
     SendNotifyMessageW(HWND_BROADCAST, WM_SYSCOMMAND, SC_SCREENSAVE, 0);
 }
 
-void SetDisplayChangeFunction(DisplayChangeFunction function) { displayChange = function; }
+void SetDisplayChangeFunction(DisplayChangeFunction function)
+{
+    displayChange = function;
+}

@@ -70,5 +70,5 @@ void StartScreensaver();
 
 // The call that changes the display mode; tests record the record instead of
 // changing the screen. Null puts back ChangeDisplaySettingsW.
-using DisplayChangeFunction = LONG (WINAPI*)(DEVMODEW* mode, DWORD flags);
+using DisplayChangeFunction = LONG(WINAPI*)(DEVMODEW* mode, DWORD flags);
 void SetDisplayChangeFunction(DisplayChangeFunction function);

@@ -1,7 +1,7 @@
 #include "actions/NotifyArea.h"
 
-#include "settings/SettingFile.h"
 #include "actions/TrayIconPort.h"
+#include "settings/SettingFile.h"
 
 namespace {
 
@@ -12,29 +12,38 @@ TrayIconPort* notifyTrayIcon = nullptr;
 constexpr UINT kTrayNameStringBase = 1000;
 constexpr int kTooltipUnits = 20;
 
-HWND FirstChild(HWND parent, const wchar_t* className) {
-    if (parent == nullptr) return nullptr;
+HWND FirstChild(HWND parent, const wchar_t* className)
+{
+    if (parent == nullptr)
+        return nullptr;
     return FindWindowExW(parent, nullptr, className, nullptr);
 }
 
-HWND NotifyAreaOf(HWND taskbar) { return FirstChild(taskbar, L"TrayNotifyWnd"); }
+HWND NotifyAreaOf(HWND taskbar)
+{
+    return FirstChild(taskbar, L"TrayNotifyWnd");
+}
 
-bool OnThisThread(HWND window) {
+bool OnThisThread(HWND window)
+{
     return GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
 }
 
 // The shell's windows belong to another process: changing them directly
 // would wait for it, and a hung shell would stop the engine. Those changes
 // are queued to the window's own thread instead.
-void ShowWithoutWaiting(HWND window, int command) {
+void ShowWithoutWaiting(HWND window, int command)
+{
     if (OnThisThread(window))
         ShowWindow(window, command);
     else
         ShowWindowAsync(window, command);
 }
 
-void PlaceWithoutWaiting(HWND window, int x, int y, int width, int height, UINT flags) {
-    if (!OnThisThread(window)) flags |= SWP_ASYNCWINDOWPOS;
+void PlaceWithoutWaiting(HWND window, int x, int y, int width, int height, UINT flags)
+{
+    if (!OnThisThread(window))
+        flags |= SWP_ASYNCWINDOWPOS;
     SetWindowPos(window, HWND_TOP, x, y, width, height, flags);
 }
 
@@ -43,20 +52,30 @@ struct ContentVisibility {
     int command;
 };
 
-BOOL CALLBACK SetContentVisibility(HWND window, LPARAM parameter) {
+BOOL CALLBACK SetContentVisibility(HWND window, LPARAM parameter)
+{
     const auto* visibility = reinterpret_cast<const ContentVisibility*>(parameter);
-    if (window != visibility->clock) ShowWithoutWaiting(window, visibility->command);
+    if (window != visibility->clock)
+        ShowWithoutWaiting(window, visibility->command);
     return TRUE; // always to the end: every icon and control, at any depth
 }
 
-int Width(const RECT& rect) { return rect.right - rect.left; }
-int Height(const RECT& rect) { return rect.bottom - rect.top; }
+int Width(const RECT& rect)
+{
+    return rect.right - rect.left;
+}
+int Height(const RECT& rect)
+{
+    return rect.bottom - rect.top;
+}
 
 // Takes our own icon out and puts it in again so that the shell lays the
 // area out anew; the icon ends as hideOwnIcon wants it while armed.
-void ReAddOwnTrayIcon() {
+void ReAddOwnTrayIcon()
+{
     TrayIconPort* trayIcon = notifyTrayIcon;
-    if (trayIcon == nullptr) return;
+    if (trayIcon == nullptr)
+        return;
     const SettingData* settings = settingFile.Data();
     const int index = settings->trayIcon;
     wchar_t tooltip[kTooltipUnits] = {};
@@ -72,37 +91,55 @@ void ReAddOwnTrayIcon() {
 
 } // namespace
 
-void SetNotifyAreaTrayIcon(TrayIconPort* trayIcon) { notifyTrayIcon = trayIcon; }
-TrayIconPort* NotifyAreaTrayIcon() { return notifyTrayIcon; }
+void SetNotifyAreaTrayIcon(TrayIconPort* trayIcon)
+{
+    notifyTrayIcon = trayIcon;
+}
+TrayIconPort* NotifyAreaTrayIcon()
+{
+    return notifyTrayIcon;
+}
 
-void SetTaskbarRootSource(TaskbarRootSource source) { taskbarSource = source; }
+void SetTaskbarRootSource(TaskbarRootSource source)
+{
+    taskbarSource = source;
+}
 
-HWND FindTaskbar() {
-    if (taskbarSource != nullptr) return taskbarSource();
+HWND FindTaskbar()
+{
+    if (taskbarSource != nullptr)
+        return taskbarSource();
     return FindWindowW(L"Shell_TrayWnd", nullptr);
 }
 
-HWND FindNotifyToolbar() {
+HWND FindNotifyToolbar()
+{
     return FirstChild(FirstChild(NotifyAreaOf(FindTaskbar()), L"SysPager"), L"ToolbarWindow32");
 }
 
-HWND FindTrayClock() { return FirstChild(NotifyAreaOf(FindTaskbar()), L"TrayClockWClass"); }
+HWND FindTrayClock()
+{
+    return FirstChild(NotifyAreaOf(FindTaskbar()), L"TrayClockWClass");
+}
 
-void HideNotificationArea(bool hide) {
+void HideNotificationArea(bool hide)
+{
     // A shell built otherwise (another shell, another version) is left
     // entirely alone: without the whole chain we cannot tell which windows
     // belong to the notification area.
     HWND toolbar = FindNotifyToolbar();
     HWND clock = FindTrayClock();
-    if (toolbar == nullptr || clock == nullptr) return;
+    if (toolbar == nullptr || clock == nullptr)
+        return;
     HWND pager = GetParent(toolbar);
     HWND area = pager != nullptr ? GetParent(pager) : nullptr;
     HWND taskbar = FindTaskbar();
-    if (area == nullptr || taskbar == nullptr || GetParent(clock) != area || GetParent(area) != taskbar) return;
+    if (area == nullptr || taskbar == nullptr || GetParent(clock) != area || GetParent(area) != taskbar)
+        return;
 
     RECT clockRect, toolbarRect, areaRect, taskbarRect;
-    if (!GetWindowRect(clock, &clockRect) || !GetWindowRect(toolbar, &toolbarRect) ||
-        !GetWindowRect(area, &areaRect) || !GetWindowRect(taskbar, &taskbarRect))
+    if (!GetWindowRect(clock, &clockRect) || !GetWindowRect(toolbar, &toolbarRect) || !GetWindowRect(area, &areaRect) ||
+        !GetWindowRect(taskbar, &taskbarRect))
         return;
 
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);

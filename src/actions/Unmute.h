@@ -17,8 +17,7 @@ using VolumeMuteSetter = void (*)(VolumeMute& volume, bool mute);
 
 // Our own mute, if it is in force (`setter` null: the real one). Waits at
 // most `timeoutMs`; returns whether the unmute finished in that time.
-bool UndoOwnMute(const std::shared_ptr<VolumeMute>& volume, VolumeMuteSetter setter = nullptr,
-                 DWORD timeoutMs = 3000);
+bool UndoOwnMute(const std::shared_ptr<VolumeMute>& volume, VolumeMuteSetter setter = nullptr, DWORD timeoutMs = 3000);
 
 // The mute a dead instance left, with the wave volume it saved. Nothing of
 // this instance's own state changes.

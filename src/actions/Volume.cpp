@@ -14,7 +14,8 @@ EndpointMuteObserver endpointObserver = nullptr;
 
 } // namespace
 
-void VolumeMute::SetEndpointMute(bool mute) {
+void VolumeMute::SetEndpointMute(bool mute)
+{
     // The result does not matter: a second call on a thread that already
     // joined the apartment is harmless, and a failure shows up below.
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -22,7 +23,8 @@ void VolumeMute::SetEndpointMute(bool mute) {
     ComPtr<IMMDeviceEnumerator> enumerator;
     CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
                      enumerator.put_void());
-    if (enumerator.get() == nullptr) return;
+    if (enumerator.get() == nullptr)
+        return;
 
     ComPtr<IMMDevice> device;
     if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eMultimedia, device.put())) || device.get() == nullptr)
@@ -35,12 +37,14 @@ void VolumeMute::SetEndpointMute(bool mute) {
 
     // Only the mute switch: the user's level stays as it is.
     endpoint->SetMute(mute ? TRUE : FALSE, nullptr);
-    if (endpointObserver != nullptr) endpointObserver(endpoint.get());
+    if (endpointObserver != nullptr)
+        endpointObserver(endpoint.get());
     muted_ = mute;
     // Released in reverse order: endpoint, device, enumerator.
 }
 
-void VolumeMute::SetWaveMute(bool mute) {
+void VolumeMute::SetWaveMute(bool mute)
+{
     HWAVEOUT device0 = nullptr;
     if (mute) {
         // Muting twice must not save the silence over the user's volume.
@@ -48,10 +52,12 @@ void VolumeMute::SetWaveMute(bool mute) {
             DWORD volume = 0;
             // Without a readable volume there is nothing we could put back,
             // so nothing is muted either.
-            if (waveCalls.getVolume(device0, &volume) != MMSYSERR_NOERROR) return;
+            if (waveCalls.getVolume(device0, &volume) != MMSYSERR_NOERROR)
+                return;
             savedWaveVolume_ = volume;
         }
-        if (waveCalls.setVolume(device0, 0) != MMSYSERR_NOERROR) return;
+        if (waveCalls.setVolume(device0, 0) != MMSYSERR_NOERROR)
+            return;
         muted_ = true;
     } else {
         waveCalls.setVolume(device0, savedWaveVolume_);
@@ -59,31 +65,42 @@ void VolumeMute::SetWaveMute(bool mute) {
     }
 }
 
-DWORD SystemMajorVersion() {
+DWORD SystemMajorVersion()
+{
     OSVERSIONINFOW info = {};
     info.dwOSVersionInfoSize = sizeof(info);
     static_assert(sizeof(OSVERSIONINFOW) == 276);
 #if defined(_MSC_VER)
 #pragma warning(suppress : 4996)
 #endif
-    if (!GetVersionExW(&info)) return 0;
+    if (!GetVersionExW(&info))
+        return 0;
     return info.dwMajorVersion;
 }
 
-void SetVolumeOsVersionSource(OsMajorVersionSource source) { osVersionSource = source; }
+void SetVolumeOsVersionSource(OsMajorVersionSource source)
+{
+    osVersionSource = source;
+}
 
-void SetWaveVolumeCalls(const WaveVolumeCalls* calls) {
+void SetWaveVolumeCalls(const WaveVolumeCalls* calls)
+{
     if (calls != nullptr && calls->getVolume != nullptr && calls->setVolume != nullptr)
         waveCalls = *calls;
     else
         waveCalls = {&waveOutGetVolume, &waveOutSetVolume};
 }
 
-void SetEndpointMuteObserver(EndpointMuteObserver observer) { endpointObserver = observer; }
+void SetEndpointMuteObserver(EndpointMuteObserver observer)
+{
+    endpointObserver = observer;
+}
 
-void VolumeMute::SetVolumeMute(bool mute) {
+void VolumeMute::SetVolumeMute(bool mute)
+{
     std::lock_guard<std::mutex> guard(lock_);
-    if (!muted_ && !mute) return; // nothing to undo
+    if (!muted_ && !mute)
+        return; // nothing to undo
 
     DWORD major = osVersionSource != nullptr ? osVersionSource() : SystemMajorVersion();
     if (major >= 6)
@@ -92,23 +109,27 @@ void VolumeMute::SetVolumeMute(bool mute) {
         SetWaveMute(mute);
 }
 
-bool VolumeMute::Muted() const {
+bool VolumeMute::Muted() const
+{
     std::lock_guard<std::mutex> guard(lock_);
     return muted_;
 }
 
-DWORD VolumeMute::SavedWaveVolume() const {
+DWORD VolumeMute::SavedWaveVolume() const
+{
     std::lock_guard<std::mutex> guard(lock_);
     return savedWaveVolume_;
 }
 
-void VolumeMute::TakeOver(DWORD savedWaveVolume) {
+void VolumeMute::TakeOver(DWORD savedWaveVolume)
+{
     std::lock_guard<std::mutex> guard(lock_);
     savedWaveVolume_ = savedWaveVolume;
     muted_ = true;
 }
 
-void VolumeMute::Forget() {
+void VolumeMute::Forget()
+{
     std::lock_guard<std::mutex> guard(lock_);
     muted_ = false;
 }

@@ -54,8 +54,8 @@ DWORD SystemMajorVersion();
 // handles, not the device number these calls are given, so tests put
 // recorders here. Null puts back the multimedia library's functions.
 struct WaveVolumeCalls {
-    MMRESULT (WINAPI* getVolume)(HWAVEOUT device, LPDWORD volume);
-    MMRESULT (WINAPI* setVolume)(HWAVEOUT device, DWORD volume);
+    MMRESULT(WINAPI* getVolume)(HWAVEOUT device, LPDWORD volume);
+    MMRESULT(WINAPI* setVolume)(HWAVEOUT device, DWORD volume);
 };
 void SetWaveVolumeCalls(const WaveVolumeCalls* calls);
 

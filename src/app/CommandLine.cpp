@@ -4,11 +4,11 @@
 
 #include <memory>
 
-#include "ui/Texts.h"
 #include "app/TrayIcon.h"
 #include "framework/Controls.h"
 #include "framework/Foreground.h"
 #include "framework/WinApp.h"
+#include "ui/Texts.h"
 
 namespace {
 

@@ -13,14 +13,14 @@
 #include "engine/Engine.h"
 #include "engine/HiddenWindowGuard.h"
 #include "engine/SessionGuard.h"
-#include "settings/SettingFile.h"
 #include "framework/FileSystem.h"
 #include "framework/Thread.h"
+#include "settings/SettingFile.h"
 #include "system/OwnProcess.h"
 #include "ui/MainDlg.h"
-#include "ui/res/resource.h"
 #include "ui/Texts.h"
 #include "ui/TrayTarget.h"
+#include "ui/res/resource.h"
 
 // ---- shutdown ----------------------------------------------------------------------
 
@@ -167,9 +167,8 @@ void CCovelinApp::StopWorkers()
 
     const ULONGLONG deadline = GetTickCount64() + kWorkerStopBudgetMs;
     TheEngine().WaitEnded(deadline);
-    WaitForDoneFlags({[] { return windowRefresher.done.load() != 0; },
-                      [] { return processRefresher.done.load() != 0; }},
-                     deadline);
+    WaitForDoneFlags(
+        {[] { return windowRefresher.done.load() != 0; }, [] { return processRefresher.done.load() != 0; }}, deadline);
 
     engineEnded_ = TheEngine().RunEnded();
     const bool refreshersEnded = windowRefresher.done.load() != 0 && processRefresher.done.load() != 0;

@@ -210,7 +210,8 @@ void InstanceChannelServer::Listen()
 
 bool InstanceChannelServer::Finish(OVERLAPPED& io, BOOL started, DWORD timeoutMs, DWORD* bytes, DWORD* error)
 {
-    return FinishIo(pipe_, io, started, started ? ERROR_SUCCESS : GetLastError(), stopEvent_.get(), timeoutMs, bytes, error);
+    return FinishIo(pipe_, io, started, started ? ERROR_SUCCESS : GetLastError(), stopEvent_.get(), timeoutMs, bytes,
+                    error);
 }
 
 bool InstanceChannelServer::WaitForClient()

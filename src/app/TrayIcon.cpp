@@ -8,8 +8,8 @@
 #include "framework/Controls.h"
 #include "framework/Dpi.h"
 #include "framework/WinApp.h"
-#include "ui/res/resource.h"
 #include "ui/Texts.h"
+#include "ui/res/resource.h"
 
 CTrayIcon theTrayIcon;
 

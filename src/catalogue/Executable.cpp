@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 
-
 HICON ExecutableIcon(const wchar_t* path)
 {
     HINSTANCE instance = GetModuleHandleW(nullptr);

@@ -20,7 +20,7 @@ public:
     int FindPath(const std::wstring& path) const;
 };
 
-extern CEnArray<HWND> hideWindowSet;          // chosen windows
+extern CEnArray<HWND> hideWindowSet;           // chosen windows
 extern CEnArray<unsigned long> hideProcessSet; // chosen process ids
 extern CPathSet hideFileSet;                   // chosen executables
 

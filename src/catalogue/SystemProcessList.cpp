@@ -19,7 +19,9 @@ SystemProcessList::SystemProcessList()
 {
 }
 
-SystemProcessList::SystemProcessList(QueryFn query) : query_(query), buffer_(new BYTE[bufferSize_]) {}
+SystemProcessList::SystemProcessList(QueryFn query) : query_(query), buffer_(new BYTE[bufferSize_])
+{
+}
 
 const std::vector<ProcessEntry>* SystemProcessList::List()
 {

@@ -27,7 +27,9 @@ bool IsLive(HWND window)
 
 // ---- CCvWnd ----------------------------------------------------------------
 
-CCvWnd::CCvWnd(HWND handle) : handle_(IsLive(handle) ? handle : nullptr) {}
+CCvWnd::CCvWnd(HWND handle) : handle_(IsLive(handle) ? handle : nullptr)
+{
+}
 
 const wchar_t* CCvWnd::GetTitle()
 {
@@ -75,8 +77,8 @@ HICON CCvWnd::GetIcon(bool fromFile, CProcessIcons* known)
         return nullptr;
     if (!fromFile) {
         DWORD_PTR answer = 0;
-        if (SendMessageTimeoutW(handle_, WM_GETICON, ICON_SMALL, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
-                                kIconQueryTimeoutMs, &answer) &&
+        if (SendMessageTimeoutW(handle_, WM_GETICON, ICON_SMALL, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kIconQueryTimeoutMs,
+                                &answer) &&
             answer) {
             // The window keeps its icon and may destroy it at any time;
             // the caller gets a copy of its own. An icon that cannot be

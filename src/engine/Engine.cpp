@@ -2,11 +2,11 @@
 
 #include <mutex>
 
-#include "catalogue/WindowCatalogue.h"
 #include "actions/Display.h"
-#include "hiding/Hiding.h"
 #include "actions/NotifyArea.h"
 #include "actions/Unmute.h"
+#include "catalogue/WindowCatalogue.h"
+#include "hiding/Hiding.h"
 
 namespace {
 
@@ -152,7 +152,9 @@ void EnginePoller::RestoreAndExit()
 
 // ---- the engine ------------------------------------------------------------------------------
 
-CEngine::CEngine() : operations(DefaultEngineOperations()), volume_(std::make_shared<VolumeMute>()) {}
+CEngine::CEngine() : operations(DefaultEngineOperations()), volume_(std::make_shared<VolumeMute>())
+{
+}
 
 CEngine::~CEngine() = default;
 

@@ -14,13 +14,13 @@
 #include <atomic>
 #include <memory>
 
+#include "actions/Volume.h"
+#include "framework/Handles.h"
+#include "framework/Sync.h"
 #include "hiding/EngineTargets.h"
 #include "hiding/HiddenWindows.h"
 #include "settings/HotkeyChord.h"
 #include "settings/SettingData.h"
-#include "actions/Volume.h"
-#include "framework/Handles.h"
-#include "framework/Sync.h"
 
 // Thread messages to the engine (both parameters 0): the tray's commands.
 inline constexpr UINT UM_TOGGLE_HIDE = WM_USER + 100;   // 1124: as a press of the show/hide chord
@@ -64,14 +64,14 @@ EngineOperations DefaultEngineOperations();
 struct EngineRun {
     SettingData settings{};
     EngineTargets targets;
-    HWND dialog = nullptr;               // where the run posts its requests
-    std::atomic<LONG> engineStop{0};     // asks the run to end
-    std::atomic<LONG> engineDone{0};     // the run's thread has ended
+    HWND dialog = nullptr;           // where the run posts its requests
+    std::atomic<LONG> engineStop{0}; // asks the run to end
+    std::atomic<LONG> engineDone{0}; // the run's thread has ended
     std::atomic<DWORD> threadId{0};
     // Raised after each command is posted: every command comes from inside
     // this process, so an idle poll needs to look at no queue at all.
     std::atomic<bool> commandWaiting{false};
-    UniqueHandle queueReady;             // set once the thread's queue exists
+    UniqueHandle queueReady; // set once the thread's queue exists
     UniqueHandle thread;
 
     // Posts `message` to the run's thread and raises the flag.

@@ -33,10 +33,7 @@ public:
     int GetUpperBound() const { return GetSize() - 1; }
 
     // Grows with default-constructed elements or cuts the tail off.
-    void SetSize(int newSize)
-    {
-        items_.resize(newSize < 0 ? 0 : static_cast<size_t>(newSize));
-    }
+    void SetSize(int newSize) { items_.resize(newSize < 0 ? 0 : static_cast<size_t>(newSize)); }
 
     const TYPE& GetAt(int index) const { return items_[Checked(index)]; }
     TYPE& ElementAt(int index) { return items_[Checked(index)]; }

@@ -8,6 +8,7 @@
 // The object belonging to a window is kept in a window property, never in
 // GWLP_USERDATA: the main dialog stores its own mark there.
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <string>
@@ -104,7 +105,10 @@ public:
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
     void SetFont(HFONT font, BOOL redraw = TRUE) { SendMessage(WM_SETFONT, (WPARAM)font, redraw); }
     HFONT GetFont() const { return (HFONT)SendMessage(WM_GETFONT); }
-    HICON SetIcon(HICON icon, BOOL big) { return (HICON)SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, (LPARAM)icon); }
+    HICON SetIcon(HICON icon, BOOL big)
+    {
+        return (HICON)SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, (LPARAM)icon);
+    }
     LONG_PTR GetStyle() const { return ::GetWindowLongPtrW(m_hWnd, GWL_STYLE); }
     BOOL DestroyWindow();
 

@@ -12,8 +12,8 @@ void EnsureCommonControls()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        INITCOMMONCONTROLSEX init{sizeof(init), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_USEREX_CLASSES
-                                                    | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+        INITCOMMONCONTROLSEX init{sizeof(init), ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_USEREX_CLASSES |
+                                                    ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
         ::InitCommonControlsEx(&init);
     });
 }
@@ -32,8 +32,8 @@ bool IsColourMessage(UINT message)
 // through DWLP_MSGRESULT.
 bool ReturnsDirectly(UINT message)
 {
-    return IsColourMessage(message) || message == WM_COMPAREITEM || message == WM_VKEYTOITEM
-        || message == WM_CHARTOITEM || message == WM_QUERYDRAGICON || message == WM_INITDIALOG;
+    return IsColourMessage(message) || message == WM_COMPAREITEM || message == WM_VKEYTOITEM ||
+           message == WM_CHARTOITEM || message == WM_QUERYDRAGICON || message == WM_INITDIALOG;
 }
 
 } // namespace
@@ -171,8 +171,9 @@ BOOL CDialog::Create(UINT templateId, CWnd* parent)
     templateId_ = templateId;
     parent_ = parent;
     modal_ = false;
-    HWND hWnd = ::CreateDialogParamW(ResourceInstance(), MAKEINTRESOURCEW(templateId), parent != nullptr ? parent->m_hWnd : nullptr,
-                                     &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    HWND hWnd = ::CreateDialogParamW(ResourceInstance(), MAKEINTRESOURCEW(templateId),
+                                     parent != nullptr ? parent->m_hWnd : nullptr, &CDialog::DialogProc,
+                                     reinterpret_cast<LPARAM>(this));
     if (hWnd == nullptr)
         return FALSE;
     if ((::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_CHILD) != 0)
@@ -187,8 +188,9 @@ BOOL CDialog::CreateIndirect(const DLGTEMPLATE* dialogTemplate, CWnd* parent)
     EnsureCommonControls();
     parent_ = parent;
     modal_ = false;
-    HWND hWnd = ::CreateDialogIndirectParamW(ResourceInstance(), dialogTemplate, parent != nullptr ? parent->m_hWnd : nullptr,
-                                             &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    HWND hWnd =
+        ::CreateDialogIndirectParamW(ResourceInstance(), dialogTemplate, parent != nullptr ? parent->m_hWnd : nullptr,
+                                     &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     if (hWnd == nullptr)
         return FALSE;
     if ((::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_CHILD) != 0)

@@ -50,8 +50,8 @@ FileDialogChooser SetFileDialogChooser(FileDialogChooser chooser)
     return previous;
 }
 
-CFileDialog::CFileDialog(BOOL openFileDialog, const wchar_t* defaultExtension, const wchar_t* fileName,
-                         DWORD flags, const wchar_t* filter, HWND parent, BOOL vistaStyle)
+CFileDialog::CFileDialog(BOOL openFileDialog, const wchar_t* defaultExtension, const wchar_t* fileName, DWORD flags,
+                         const wchar_t* filter, HWND parent, BOOL vistaStyle)
     : m_vistaStyle(vistaStyle)
 {
     m_request.open = openFileDialog != FALSE;
@@ -100,8 +100,7 @@ bool CFileDialog::ShowNewerDialog(std::wstring& path, bool& shown)
     {
         ComPtr<IFileDialog> dialog;
         const CLSID& clsid = m_request.open ? CLSID_FileOpenDialog : CLSID_FileSaveDialog;
-        if (SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IFileDialog,
-                                       dialog.put_void()))) {
+        if (SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IFileDialog, dialog.put_void()))) {
             shown = true;
             const auto pairs = SplitFilter(m_request.filter);
             std::vector<COMDLG_FILTERSPEC> filters;
@@ -178,8 +177,8 @@ bool CFileDialog::ShowCommonDialog(std::wstring& path)
     if (!library)
         return false;
     using DialogFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
-    const auto run = reinterpret_cast<DialogFn>(
-        reinterpret_cast<void*>(GetProcAddress(library.get(), m_request.open ? "GetOpenFileNameW" : "GetSaveFileNameW")));
+    const auto run = reinterpret_cast<DialogFn>(reinterpret_cast<void*>(
+        GetProcAddress(library.get(), m_request.open ? "GetOpenFileNameW" : "GetSaveFileNameW")));
     const BOOL ok = run && run(&ofn);
     if (!ok)
         return false;

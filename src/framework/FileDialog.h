@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+
 #include <commdlg.h>
 
 #include <functional>
@@ -7,12 +8,12 @@
 
 // What a file dialog is asked for, as the chooser seam (below) sees it.
 struct FileDialogRequest {
-    bool open = true;              // open dialog (else save dialog)
+    bool open = true; // open dialog (else save dialog)
     HWND parent = nullptr;
-    DWORD flags = 0;               // OFN_ flags
-    std::wstring filter;           // "Description|pattern|...||"
+    DWORD flags = 0;     // OFN_ flags
+    std::wstring filter; // "Description|pattern|...||"
     std::wstring defaultExtension;
-    std::wstring fileName;         // initial file name
+    std::wstring fileName; // initial file name
 };
 
 // Replaces the system's file dialog: returns true with the chosen full path

@@ -100,7 +100,8 @@ std::wstring CListCtrl::GetItemText(int item, int subItem) const
         row.iSubItem = subItem;
         row.pszText = text.data();
         row.cchTextMax = static_cast<int>(text.size());
-        const int length = static_cast<int>(::SendMessageW(m_hWnd, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&row)));
+        const int length =
+            static_cast<int>(::SendMessageW(m_hWnd, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&row)));
         if (length < static_cast<int>(text.size()) - 1 || text.size() >= 32768) {
             text.resize(wcsnlen(text.c_str(), text.size()));
             return text;

@@ -11,63 +11,79 @@ namespace {
 // ours and reads as absent.
 constexpr DWORD kMaxProfileBytes = 65536;
 
-std::wstring& CompanyKey() {
+std::wstring& CompanyKey()
+{
     static std::wstring company;
     return company;
 }
 
-std::wstring& ApplicationOverride() {
+std::wstring& ApplicationOverride()
+{
     static std::wstring application;
     return application;
 }
 
-std::wstring SectionPath(const wchar_t* section) {
+std::wstring SectionPath(const wchar_t* section)
+{
     std::wstring base = ProfileKeyPath();
-    if (base.empty() || section == nullptr || *section == L'\0') return std::wstring();
+    if (base.empty() || section == nullptr || *section == L'\0')
+        return std::wstring();
     return base + L"\\" + section;
 }
 
 } // namespace
 
-void ProfileSetKey(const wchar_t* company, const wchar_t* application) {
+void ProfileSetKey(const wchar_t* company, const wchar_t* application)
+{
     CompanyKey() = company != nullptr ? company : L"";
     ApplicationOverride() = application != nullptr ? application : L"";
 }
 
-std::wstring ProfileApplicationName() {
-    if (!ApplicationOverride().empty()) return ApplicationOverride();
+std::wstring ProfileApplicationName()
+{
+    if (!ApplicationOverride().empty())
+        return ApplicationOverride();
     return ExecutableBaseName();
 }
 
-std::wstring ProfileKeyPath() {
-    if (CompanyKey().empty()) return std::wstring();
+std::wstring ProfileKeyPath()
+{
+    if (CompanyKey().empty())
+        return std::wstring();
     std::wstring application = ProfileApplicationName();
-    if (application.empty()) return std::wstring();
+    if (application.empty())
+        return std::wstring();
     return L"Software\\" + CompanyKey() + L"\\" + application;
 }
 
-std::wstring ProfileReadString(const wchar_t* section, const wchar_t* entry, const wchar_t* defaultValue) {
+std::wstring ProfileReadString(const wchar_t* section, const wchar_t* entry, const wchar_t* defaultValue)
+{
     std::wstring result = defaultValue != nullptr ? defaultValue : L"";
     std::wstring path = SectionPath(section);
-    if (path.empty() || entry == nullptr) return result;
+    if (path.empty() || entry == nullptr)
+        return result;
     RegKey key;
     if (key.Open(HKEY_CURRENT_USER, path.c_str(), KEY_QUERY_VALUE) == ERROR_SUCCESS)
         key.ReadString(entry, result, kMaxProfileBytes); // leaves the default on failure
     return result;
 }
 
-int ProfileWriteString(const wchar_t* section, const wchar_t* entry, const wchar_t* value) {
+int ProfileWriteString(const wchar_t* section, const wchar_t* entry, const wchar_t* value)
+{
     std::wstring path = SectionPath(section);
-    if (path.empty()) return 0;
+    if (path.empty())
+        return 0;
     if (entry == nullptr) {
         // Removes the section key itself along with everything in it.
         return RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()) == ERROR_SUCCESS ? 1 : 0;
     }
     RegKey key;
     if (value == nullptr) {
-        if (key.Open(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS) return 0;
+        if (key.Open(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS)
+            return 0;
         return key.DeleteValue(entry) == ERROR_SUCCESS ? 1 : 0;
     }
-    if (key.Create(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS) return 0;
+    if (key.Create(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS)
+        return 0;
     return key.WriteString(entry, value) == ERROR_SUCCESS ? 1 : 0;
 }

@@ -17,8 +17,7 @@ std::wstring ProfileApplicationName();
 // The text of `entry` in `section`, or `defaultValue` when the value is
 // missing, not text, or the profile is off. Reads are bounded: the stored
 // text is cut at its first zero, and a value without one is still safe.
-std::wstring ProfileReadString(const wchar_t* section, const wchar_t* entry,
-                               const wchar_t* defaultValue = L"");
+std::wstring ProfileReadString(const wchar_t* section, const wchar_t* entry, const wchar_t* defaultValue = L"");
 
 // Writes `value` as text (REG_SZ with its terminating zero), creating the
 // keys as needed. `value` null deletes the entry (fails when there was none);

@@ -45,8 +45,8 @@ BOOL CWinThread::SetThreadPriority(int priority)
     return m_hThread && ::SetThreadPriority(m_hThread, priority);
 }
 
-CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT stackSize,
-                           DWORD createFlags, LPSECURITY_ATTRIBUTES security)
+CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT stackSize, DWORD createFlags,
+                           LPSECURITY_ATTRIBUTES security)
 {
     if (!proc)
         return nullptr;
@@ -54,8 +54,8 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT
     // Always start suspended: the handle and id must be stored before the
     // procedure can run (and, with auto-delete, delete the object).
     unsigned id = 0;
-    auto handle = reinterpret_cast<HANDLE>(
-        _beginthreadex(security, stackSize, ThreadEntry, thread, CREATE_SUSPENDED, &id));
+    auto handle =
+        reinterpret_cast<HANDLE>(_beginthreadex(security, stackSize, ThreadEntry, thread, CREATE_SUSPENDED, &id));
     if (!handle) {
         delete thread;
         return nullptr;

@@ -36,6 +36,5 @@ public:
 // Starts `proc(param)` on a new thread. Returns null if the thread cannot
 // be created. With CREATE_SUSPENDED in `createFlags` the thread waits for
 // ResumeThread.
-CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority = THREAD_PRIORITY_NORMAL,
-                           UINT stackSize = 0, DWORD createFlags = 0,
-                           LPSECURITY_ATTRIBUTES security = nullptr);
+CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority = THREAD_PRIORITY_NORMAL, UINT stackSize = 0,
+                           DWORD createFlags = 0, LPSECURITY_ATTRIBUTES security = nullptr);

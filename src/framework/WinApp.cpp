@@ -69,7 +69,8 @@ BOOL CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry, c
 
 HICON CWinApp::LoadIcon(UINT id) const
 {
-    return static_cast<HICON>(::LoadImageW(m_hInstance, MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    return static_cast<HICON>(
+        ::LoadImageW(m_hInstance, MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
 }
 
 int AfxWinMain()

@@ -8,10 +8,10 @@
 // engine is started. The pages keep changing their own lists on the UI
 // thread; the engine thread only ever reads this copy.
 struct EngineTargets {
-    std::vector<HWND> windows;          // chosen windows, in the order chosen
-    std::vector<DWORD> processes;       // chosen process ids
-    std::vector<std::wstring> files;    // chosen executables, upper-cased paths
-    HWND topWindow = nullptr;           // never hidden by the rules, brought forward after a hide
+    std::vector<HWND> windows;       // chosen windows, in the order chosen
+    std::vector<DWORD> processes;    // chosen process ids
+    std::vector<std::wstring> files; // chosen executables, upper-cased paths
+    HWND topWindow = nullptr;        // never hidden by the rules, brought forward after a hide
 
     bool IsTopWindow(HWND window) const { return topWindow != nullptr && window == topWindow; }
 };

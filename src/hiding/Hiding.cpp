@@ -10,8 +10,9 @@
 #include "catalogue/Executable.h"
 #include "catalogue/HideSets.h"
 #include "catalogue/WindowCatalogue.h"
-#include "hiding/ShowBatch.h"
 #include "framework/Foreground.h"
+#include "framework/Log.h"
+#include "hiding/ShowBatch.h"
 
 namespace {
 
@@ -119,9 +120,7 @@ int BringTopWindow(const EngineTargets& targets)
     }
     CCvWnd top(window, CCvWnd::Seen{});
     top.BringToFront();
-    wchar_t line[CCvWnd::kTitleSize + 64];
-    swprintf(line, sizeof(line) / sizeof(line[0]), L"Window '%ls' has been brought onto top.\n", top.GetTitle());
-    OutputDebugStringW(line);
+    Log::Line(L"Window '" + std::wstring(top.GetTitle()) + L"' has been brought onto top.");
     return 1;
 }
 

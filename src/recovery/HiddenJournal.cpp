@@ -2,12 +2,16 @@
 
 #include <algorithm>
 
-#include "recovery/HiddenMark.h"
 #include "framework/Handles.h"
+#include "recovery/HiddenMark.h"
 
-HiddenJournal::HiddenJournal() : token_(0) {}
+HiddenJournal::HiddenJournal() : token_(0)
+{
+}
 
-HiddenJournal::HiddenJournal(ULONG_PTR token) : token_(token) {}
+HiddenJournal::HiddenJournal(ULONG_PTR token) : token_(token)
+{
+}
 
 void HiddenJournal::Open(const std::wstring& path)
 {
@@ -36,8 +40,8 @@ void HiddenJournal::NoteHiding(HWND window)
     HiddenEntry entry;
     entry.window = window;
     GetWindowThreadProcessId(window, &entry.processId);
-    auto cached = std::find_if(created_.begin(), created_.end(),
-                               [&](const auto& item) { return item.first == entry.processId; });
+    auto cached =
+        std::find_if(created_.begin(), created_.end(), [&](const auto& item) { return item.first == entry.processId; });
     if (cached == created_.end())
         cached = created_.insert(created_.end(), {entry.processId, ProcessCreationTime(entry.processId)});
     entry.processCreated = cached->second;

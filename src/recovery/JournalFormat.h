@@ -25,8 +25,8 @@ struct HiddenEntry {
 struct HiddenRecord {
     // The mark value of the instance that hid the windows (see MarkToken).
     ULONGLONG writer = 0;
-    bool volumeMuted = false;    // our mute is in force
-    DWORD savedWaveVolume = 0;   // older systems: the volume to put back
+    bool volumeMuted = false;  // our mute is in force
+    DWORD savedWaveVolume = 0; // older systems: the volume to put back
     bool notifyAreaHidden = false;
     std::vector<HiddenEntry> entries; // in the order hidden, each window once
 };

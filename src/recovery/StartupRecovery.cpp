@@ -3,11 +3,11 @@
 #include <utility>
 #include <vector>
 
-#include "recovery/HiddenMark.h"
-#include "recovery/JournalFormat.h"
 #include "actions/NotifyArea.h"
 #include "actions/Unmute.h"
 #include "framework/Handles.h"
+#include "recovery/HiddenMark.h"
+#include "recovery/JournalFormat.h"
 
 namespace {
 
@@ -26,8 +26,8 @@ bool ReadJournal(const std::wstring& path, std::string* bytes, bool* tooLarge)
     } else if (ok) {
         bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
         DWORD got = 0;
-        ok = bytes->empty() ||
-             (ReadFile(file.get(), bytes->data(), static_cast<DWORD>(bytes->size()), &got, nullptr) && got == bytes->size());
+        ok = bytes->empty() || (ReadFile(file.get(), bytes->data(), static_cast<DWORD>(bytes->size()), &got, nullptr) &&
+                                got == bytes->size());
     }
     return ok;
 }

@@ -8,11 +8,11 @@
 struct RecoveryReport {
     bool journalFound = false;
     bool journalValid = false;
-    bool journalLater = false;  // written by a later version: left where it is
-    int windowsShown = 0;       // listed or marked windows made visible again
-    int alreadyVisible = 0;     // listed and ours, but shown by someone else meanwhile
-    int windowsSkipped = 0;     // listed, but gone or no longer the window we hid
-    int orphansShown = 0;       // of windowsShown: found by their mark alone
+    bool journalLater = false; // written by a later version: left where it is
+    int windowsShown = 0;      // listed or marked windows made visible again
+    int alreadyVisible = 0;    // listed and ours, but shown by someone else meanwhile
+    int windowsSkipped = 0;    // listed, but gone or no longer the window we hid
+    int orphansShown = 0;      // of windowsShown: found by their mark alone
     bool unmuted = false;
     bool notifyAreaShown = false;
 };

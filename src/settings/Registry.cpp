@@ -15,61 +15,86 @@ constexpr REGSAM kOpenAccess = 0x2001F;
 // setting we understand and is not read at all.
 constexpr DWORD kScreenSaveActiveMaxBytes = 4096;
 
-HKEY RootOfIndex(int rootIndex) {
+HKEY RootOfIndex(int rootIndex)
+{
     switch (rootIndex) {
-    case 0: return HKEY_CLASSES_ROOT;
-    case 1: return HKEY_CURRENT_CONFIG;
-    case 2: return HKEY_CURRENT_USER;
-    case 3: return HKEY_LOCAL_MACHINE;
-    case 4: return HKEY_USERS;
-    default: return nullptr;
+    case 0:
+        return HKEY_CLASSES_ROOT;
+    case 1:
+        return HKEY_CURRENT_CONFIG;
+    case 2:
+        return HKEY_CURRENT_USER;
+    case 3:
+        return HKEY_LOCAL_MACHINE;
+    case 4:
+        return HKEY_USERS;
+    default:
+        return nullptr;
     }
 }
 
-bool IsWritableKind(int kind) { return kind == kRegKindNumber || kind == kRegKindText; }
+bool IsWritableKind(int kind)
+{
+    return kind == kRegKindNumber || kind == kRegKindText;
+}
 
 // OpenRegKey's key, owned: closed when the caller is done with it.
-RegKey OpenOwnedKey(int rootIndex, const wchar_t* subKey) {
+RegKey OpenOwnedKey(int rootIndex, const wchar_t* subKey)
+{
     RegKey key;
     HKEY root = RootOfIndex(rootIndex);
-    if (root != nullptr && subKey != nullptr && *subKey != L'\0') key.Open(root, subKey, kOpenAccess);
+    if (root != nullptr && subKey != nullptr && *subKey != L'\0')
+        key.Open(root, subKey, kOpenAccess);
     return key;
 }
 
 } // namespace
 
-DWORD RegTypeOfKind(int kind) {
+DWORD RegTypeOfKind(int kind)
+{
     switch (kind) {
-    case kRegKindNumber: return REG_DWORD;
-    case kRegKindText: return REG_SZ;
-    default: return static_cast<DWORD>(-1);
+    case kRegKindNumber:
+        return REG_DWORD;
+    case kRegKindText:
+        return REG_SZ;
+    default:
+        return static_cast<DWORD>(-1);
     }
 }
 
-int RegKindOfType(DWORD type) {
+int RegKindOfType(DWORD type)
+{
     switch (type) {
-    case REG_DWORD: return kRegKindNumber;
+    case REG_DWORD:
+        return kRegKindNumber;
     case REG_SZ:
-    case REG_EXPAND_SZ: return kRegKindText;
-    default: return kRegKindOther;
+    case REG_EXPAND_SZ:
+        return kRegKindText;
+    default:
+        return kRegKindOther;
     }
 }
 
-HKEY OpenRegKey(int rootIndex, const wchar_t* subKey) {
+HKEY OpenRegKey(int rootIndex, const wchar_t* subKey)
+{
     return OpenOwnedKey(rootIndex, subKey).release();
 }
 
-int ReadRegValue(HKEY key, const wchar_t* name, int& kind, void* data, DWORD& size) {
-    if (key == nullptr || name == nullptr) return 0;
+int ReadRegValue(HKEY key, const wchar_t* name, int& kind, void* data, DWORD& size)
+{
+    if (key == nullptr || name == nullptr)
+        return 0;
     DWORD storedType = 0;
     DWORD storedSize = 0;
-    if (RegQueryValueExW(key, name, nullptr, &storedType, nullptr, &storedSize) != ERROR_SUCCESS) return 0;
+    if (RegQueryValueExW(key, name, nullptr, &storedType, nullptr, &storedSize) != ERROR_SUCCESS)
+        return 0;
     if (data == nullptr) {
         kind = RegKindOfType(storedType);
         size = storedSize;
         return 1;
     }
-    if (RegKindOfType(storedType) != kind || storedSize != size) return 0;
+    if (RegKindOfType(storedType) != kind || storedSize != size)
+        return 0;
     // The system writes at most `size` bytes; a value that grew since the
     // first question gives ERROR_MORE_DATA and the read fails.
     DWORD readType = 0;
@@ -79,52 +104,66 @@ int ReadRegValue(HKEY key, const wchar_t* name, int& kind, void* data, DWORD& si
     return RegKindOfType(readType) == kind && readSize == size ? 1 : 0;
 }
 
-int OverwriteRegValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size) {
-    if (key == nullptr || name == nullptr || data == nullptr || size == 0) return 0;
-    if (!IsWritableKind(kind)) return 0;
+int OverwriteRegValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size)
+{
+    if (key == nullptr || name == nullptr || data == nullptr || size == 0)
+        return 0;
+    if (!IsWritableKind(kind))
+        return 0;
     int storedKind = kRegKindOther;
     DWORD storedSize = 0;
-    if (!ReadRegValue(key, name, storedKind, nullptr, storedSize)) return 0;
-    if (storedKind != kind) return 0;
-    return RegSetValueExW(key, name, 0, RegTypeOfKind(kind), static_cast<const BYTE*>(data), size) == ERROR_SUCCESS
-               ? 1
-               : 0;
+    if (!ReadRegValue(key, name, storedKind, nullptr, storedSize))
+        return 0;
+    if (storedKind != kind)
+        return 0;
+    return RegSetValueExW(key, name, 0, RegTypeOfKind(kind), static_cast<const BYTE*>(data), size) == ERROR_SUCCESS ? 1
+                                                                                                                    : 0;
 }
 
-int WriteRegValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size) {
-    if (key == nullptr || name == nullptr || data == nullptr || size == 0) return 0;
+int WriteRegValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size)
+{
+    if (key == nullptr || name == nullptr || data == nullptr || size == 0)
+        return 0;
     // Only numbers and text are ever written; a made-up type code would turn
     // a value into something no reader understands.
-    if (!IsWritableKind(kind)) return 0;
+    if (!IsWritableKind(kind))
+        return 0;
     int storedKind = kRegKindOther;
     DWORD storedSize = 0;
     if (ReadRegValue(key, name, storedKind, nullptr, storedSize)) {
-        if (storedKind != kind) return 0;
+        if (storedKind != kind)
+            return 0;
         return OverwriteRegValue(key, name, kind, data, size);
     }
-    return RegSetValueExW(key, name, 0, RegTypeOfKind(kind), static_cast<const BYTE*>(data), size) == ERROR_SUCCESS
-               ? 1
-               : 0;
+    return RegSetValueExW(key, name, 0, RegTypeOfKind(kind), static_cast<const BYTE*>(data), size) == ERROR_SUCCESS ? 1
+                                                                                                                    : 0;
 }
 
-int DeleteRegValue(HKEY key, const wchar_t* name) {
-    if (key == nullptr || name == nullptr) return 0;
+int DeleteRegValue(HKEY key, const wchar_t* name)
+{
+    if (key == nullptr || name == nullptr)
+        return 0;
     LONG result = RegDeleteValueW(key, name);
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ? 1 : 0;
 }
 
-int CloseRegKey(HKEY key) {
-    if (key == nullptr) return 0;
+int CloseRegKey(HKEY key)
+{
+    if (key == nullptr)
+        return 0;
     return RegKey(key).Close() == ERROR_SUCCESS ? 1 : 0;
 }
 
-std::wstring RunCommandFor(const std::wstring& executablePath) {
+std::wstring RunCommandFor(const std::wstring& executablePath)
+{
     return L"\"" + executablePath + L"\"";
 }
 
-int ApplyStartWithWindows(int on) {
+int ApplyStartWithWindows(int on)
+{
     RegKey key = OpenOwnedKey(kRegRootCurrentUser, kRunKey);
-    if (!key) return 0;
+    if (!key)
+        return 0;
     int result = 0;
     if (on) {
         // Without our own path there is nothing sensible to start.
@@ -139,17 +178,21 @@ int ApplyStartWithWindows(int on) {
     return result;
 }
 
-int IsStartWithWindows() {
+int IsStartWithWindows()
+{
     RegKey key = OpenOwnedKey(kRegRootCurrentUser, kRunKey);
-    if (!key) return 0;
+    if (!key)
+        return 0;
     int kind = kRegKindOther;
     DWORD size = 0;
     return ReadRegValue(key.get(), kRunValueName, kind, nullptr, size);
 }
 
-int IsScreensaverChosen() {
+int IsScreensaverChosen()
+{
     RegKey key = OpenOwnedKey(kRegRootCurrentUser, L"Control Panel\\Desktop");
-    if (!key) return 0;
+    if (!key)
+        return 0;
     int chosen = 0;
     int kind = kRegKindOther;
     DWORD size = 0;

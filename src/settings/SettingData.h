@@ -7,10 +7,10 @@
 // Everything the program remembers except its target lists. Stored byte for
 // byte as "setting.dat": 540 bytes, little-endian, no header, no gaps.
 struct SettingData {
-    int32_t trayIcon;          // 0..8: tray image, and string 1000 + index as tooltip
-    int32_t hideOwnIcon;       // remove our own tray icon while armed
+    int32_t trayIcon;            // 0..8: tray image, and string 1000 + index as tooltip
+    int32_t hideOwnIcon;         // remove our own tray icon while armed
     HotkeyChord showDialogChord; // ends the engine and brings the dialog back
-    HotkeyChord toggleChord;   // hides, and at the next press restores
+    HotkeyChord toggleChord;     // hides, and at the next press restores
     // The five side actions, written and read as one group in this order.
     int32_t hideNotifyArea;
     int32_t muteVolume;

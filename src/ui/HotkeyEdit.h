@@ -2,8 +2,8 @@
 // A read-only edit field that records a hotkey chord: each key press or
 // mouse-button press inside it takes a snapshot of the keyboard state and
 // shows the keys' names joined by "+".
-#include "settings/HotkeyChord.h"
 #include "framework/Controls.h"
+#include "settings/HotkeyChord.h"
 
 #include <string>
 

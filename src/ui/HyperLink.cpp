@@ -2,9 +2,9 @@
 
 #include <shellapi.h>
 
-#include "settings/SettingFile.h"
 #include "framework/Dpi.h"
 #include "framework/WinApp.h"
+#include "settings/SettingFile.h"
 #include "ui/Texts.h"
 
 namespace {

@@ -18,8 +18,8 @@
 #include "framework/ListCtrl.h"
 #include "framework/WinApp.h"
 #include "ui/ListRows.h"
-#include "ui/res/resource.h"
 #include "ui/Texts.h"
+#include "ui/res/resource.h"
 
 // Timer 100 drives the synchronisation; event 1000 is the forced one made
 // when the page is set up, so the lists are filled at once.

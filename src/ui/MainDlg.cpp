@@ -4,11 +4,11 @@
 #include <iterator>
 
 #include "engine/Engine.h"
-#include "settings/SettingFile.h"
 #include "framework/Dpi.h"
 #include "framework/Foreground.h"
 #include "framework/Gdi.h"
 #include "framework/WinApp.h"
+#include "settings/SettingFile.h"
 #include "system/OwnProcess.h"
 #include "ui/Texts.h"
 #include "ui/TrayTarget.h"

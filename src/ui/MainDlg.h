@@ -7,15 +7,15 @@
 
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
-#include "framework/Handles.h"
 #include "framework/Gdi.h"
-#include "ui/res/resource.h"
+#include "framework/Handles.h"
 #include "ui/AboutDlg.h"
 #include "ui/FileDlg.h"
 #include "ui/OptionDlg.h"
 #include "ui/ProcessDlg.h"
 #include "ui/SettingDlg.h"
 #include "ui/WindowsDlg.h"
+#include "ui/res/resource.h"
 
 class CEngine;
 
@@ -60,7 +60,6 @@ public:
     // every page follow.
     void OnDpiChanged(UINT dpi) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-
 
 private:
     void ArrangeControls();

@@ -5,11 +5,11 @@
 #include <cwchar>
 
 #include "actions/Display.h"
+#include "framework/WinApp.h"
 #include "settings/Registry.h"
 #include "settings/SettingFile.h"
-#include "framework/WinApp.h"
-#include "ui/res/resource.h"
 #include "ui/Texts.h"
+#include "ui/res/resource.h"
 
 namespace {
 
@@ -31,8 +31,8 @@ COptionDlg::OpenScreensaverSettingsFunction openScreensaverSettings = &RunDispla
 int32_t* OptionField(SettingData* data, int index)
 {
     static constexpr int32_t SettingData::*kFields[5] = {&SettingData::hideNotifyArea, &SettingData::muteVolume,
-                                                          &SettingData::lockComputer, &SettingData::startScreensaver,
-                                                          &SettingData::restoreResolution};
+                                                         &SettingData::lockComputer, &SettingData::startScreensaver,
+                                                         &SettingData::restoreResolution};
     return &(data->*kFields[index]);
 }
 

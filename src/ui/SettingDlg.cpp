@@ -1,13 +1,13 @@
 #include "ui/SettingDlg.h"
 
-#include "settings/Registry.h"
-#include "settings/SettingFile.h"
 #include "framework/Dpi.h"
 #include "framework/Gdi.h"
 #include "framework/WinApp.h"
-#include "ui/res/resource.h"
+#include "settings/Registry.h"
+#include "settings/SettingFile.h"
 #include "ui/Texts.h"
 #include "ui/TrayTarget.h"
+#include "ui/res/resource.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "actions/NotifyArea.h"
-#include "settings/SettingFile.h"
 #include "actions/TrayIconPort.h"
+#include "settings/SettingFile.h"
 #include "support/Wait.h"
 
 namespace {
@@ -24,10 +24,19 @@ struct Layout {
     RECT area, pager, toolbar, clock;
 };
 
-RECT Rect(int x, int y, int width, int height) { return RECT{x, y, x + width, y + height}; }
+RECT Rect(int x, int y, int width, int height)
+{
+    return RECT{x, y, x + width, y + height};
+}
 
-int ScreenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
-int ScreenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
+int ScreenWidth()
+{
+    return GetSystemMetrics(SM_CXSCREEN);
+}
+int ScreenHeight()
+{
+    return GetSystemMetrics(SM_CYSCREEN);
+}
 
 // A taskbar along the bottom: the area at its right end, 30 pixels of other
 // controls before the icon toolbar and 6 after the clock.
@@ -42,8 +51,8 @@ Layout Horizontal()
 Layout Vertical(bool right)
 {
     const int w = ScreenWidth(), h = ScreenHeight();
-    return {Rect(right ? w - 60 : 0, 0, 60, h), Rect(2, h - 300, 56, 290), Rect(0, 30, 56, 200),
-            Rect(0, 0, 56, 200), Rect(0, 236, 56, 48)};
+    return {Rect(right ? w - 60 : 0, 0, 60, h), Rect(2, h - 300, 56, 290), Rect(0, 30, 56, 200), Rect(0, 0, 56, 200),
+            Rect(0, 236, 56, 48)};
 }
 
 void RegisterShellClasses()
@@ -65,8 +74,8 @@ void RegisterShellClasses()
 HWND Make(const wchar_t* className, HWND parent, const RECT& r, bool visible = true)
 {
     DWORD style = (parent ? WS_CHILD : WS_POPUP) | (visible ? WS_VISIBLE : 0);
-    return CreateWindowExW(0, className, L"", style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
-                           nullptr, GetModuleHandleW(nullptr), nullptr);
+    return CreateWindowExW(0, className, L"", style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
 }
 
 // The shell's taskbar as our tests build it, on the calling thread, with a
@@ -120,7 +129,10 @@ RECT ScreenRect(HWND window)
     return r;
 }
 
-bool Visible(HWND window) { return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+bool Visible(HWND window)
+{
+    return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
 
 struct WindowState {
     RECT rect;
@@ -256,9 +268,9 @@ TEST_F(NotifyAreaTest, ShowingBringsEverythingBackAndReAddsOurIcon)
 
         // Taken out and put back, ending as hideOwnIcon asks.
         using Call = TrayRecorder::Call;
-        const std::vector<Call> expected =
-            hideOwnIcon ? std::vector<Call>{{3, 0, expectedTooltip}, {3, 1, expectedTooltip}}
-                        : std::vector<Call>{{3, 1, expectedTooltip}, {3, 0, expectedTooltip}};
+        const std::vector<Call> expected = hideOwnIcon
+                                               ? std::vector<Call>{{3, 0, expectedTooltip}, {3, 1, expectedTooltip}}
+                                               : std::vector<Call>{{3, 1, expectedTooltip}, {3, 0, expectedTooltip}};
         EXPECT_EQ(tray_.calls, expected);
     }
 }

@@ -15,8 +15,14 @@
 
 namespace {
 
-DWORD OlderSystem() { return 5; }
-DWORD VistaOrLater() { return 6; }
+DWORD OlderSystem()
+{
+    return 5;
+}
+DWORD VistaOrLater()
+{
+    return 6;
+}
 
 // The wave-output device as the recorders see it.
 struct WaveDevice {
@@ -65,8 +71,8 @@ protected:
 
 TEST_F(WaveVolumeTest, MuteSavesBothChannelsAndUnmutePutsThemBack)
 {
-    wave.volume = 0x8000C000; // right half, left three quarters
-    volume.SetVolumeMute(false);     // nothing muted yet: nothing to undo
+    wave.volume = 0x8000C000;    // right half, left three quarters
+    volume.SetVolumeMute(false); // nothing muted yet: nothing to undo
     EXPECT_TRUE(wave.calls.empty());
 
     volume.SetVolumeMute(true);
@@ -133,8 +139,8 @@ void ObserveEndpoint(IAudioEndpointVolume* endpoint)
 std::string Step(const char* name, const VolumeMute& volume)
 {
     char text[128];
-    std::snprintf(text, sizeof(text), "%s muted=%d calls=%d mute=%d level=%.2f\n", name, int(volume.Muted()), endpointSeen.calls,
-                  int(endpointSeen.mute), endpointSeen.level);
+    std::snprintf(text, sizeof(text), "%s muted=%d calls=%d mute=%d level=%.2f\n", name, int(volume.Muted()),
+                  endpointSeen.calls, int(endpointSeen.mute), endpointSeen.level);
     endpointSeen = EndpointSeen{};
     return text;
 }
@@ -191,20 +197,18 @@ TEST_F(CoreAudioTest, MutesAndUnmutesTheDefaultEndpointLevelUntouched)
     const wchar_t nullDevice[] = L"null\0"; // REG_MULTI_SZ: one name and the list's end
     ASSERT_TRUE(testsupport::SetRawValue(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers\\winealsa.drv",
                                          L"ALSAOutputDevices", REG_MULTI_SZ, nullDevice, sizeof(nullDevice)));
-    EXPECT_EQ(RunChild("VolumeEndpointChild.DISABLED_MuteThenUnmute"),
-              "guard muted=0 calls=0 mute=-1 level=-1.00\n"
-              "mute muted=1 calls=1 mute=1 level=1.00\n"
-              "unmute muted=0 calls=1 mute=0 level=1.00\n");
+    EXPECT_EQ(RunChild("VolumeEndpointChild.DISABLED_MuteThenUnmute"), "guard muted=0 calls=0 mute=-1 level=-1.00\n"
+                                                                       "mute muted=1 calls=1 mute=1 level=1.00\n"
+                                                                       "unmute muted=0 calls=1 mute=0 level=1.00\n");
 }
 
 TEST_F(CoreAudioTest, WithoutADeviceNothingIsMuted)
 {
     // An empty driver list: Wine offers no audio device at all.
     ASSERT_TRUE(testsupport::SetRawText(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio", L""));
-    EXPECT_EQ(RunChild("VolumeEndpointChild.DISABLED_MuteThenUnmute"),
-              "guard muted=0 calls=0 mute=-1 level=-1.00\n"
-              "mute muted=0 calls=0 mute=-1 level=-1.00\n"
-              "unmute muted=0 calls=0 mute=-1 level=-1.00\n");
+    EXPECT_EQ(RunChild("VolumeEndpointChild.DISABLED_MuteThenUnmute"), "guard muted=0 calls=0 mute=-1 level=-1.00\n"
+                                                                       "mute muted=0 calls=0 mute=-1 level=-1.00\n"
+                                                                       "unmute muted=0 calls=0 mute=-1 level=-1.00\n");
 }
 
 TEST(VolumeVersion, TheSystemReportsAVersion)

@@ -7,9 +7,9 @@
 
 #include "app/CovelinApp.h"
 #include "catalogue/HideSets.h"
-#include "settings/SettingFile.h"
 #include "framework/FileSystem.h"
 #include "framework/Profile.h"
+#include "settings/SettingFile.h"
 #include "system/OwnProcess.h"
 
 namespace {
@@ -66,8 +66,8 @@ TEST(ShutdownWait, WaitsForEachWorkerInTurn)
         second = 1;
     });
     const ULONGLONG start = GetTickCount64();
-    const bool ended = WaitForDoneFlags({[&] { return first.load() != 0; }, [&] { return second.load() != 0; }},
-                                        start + 5000);
+    const bool ended =
+        WaitForDoneFlags({[&] { return first.load() != 0; }, [&] { return second.load() != 0; }}, start + 5000);
     const ULONGLONG waited = GetTickCount64() - start;
     worker.join();
     EXPECT_TRUE(ended);
@@ -140,8 +140,8 @@ TEST_F(ApplicationObject, ExitAfterARefusedStartLeavesTheStoredListAlone)
     app.SetRegistryKey(L"Tessary");
     const std::wstring key = L"Software\\Tessary\\" + app.m_pszAppName + L"\\Files";
     HKEY files = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                             &files, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &files, nullptr));
     const wchar_t stored[] = L"C:\\SOMEWHERE\\KEPT.EXE";
     RegSetValueExW(files, L"file_0", 0, REG_SZ, reinterpret_cast<const BYTE*>(stored), sizeof stored);
     ASSERT_TRUE(hideFileSet.IsEmpty());

@@ -42,7 +42,10 @@ std::wstring ItemText(HMENU menu, UINT position)
     return text;
 }
 
-bool Greyed(HMENU menu, UINT command) { return (GetMenuState(menu, command, MF_BYCOMMAND) & MF_GRAYED) != 0; }
+bool Greyed(HMENU menu, UINT command)
+{
+    return (GetMenuState(menu, command, MF_BYCOMMAND) & MF_GRAYED) != 0;
+}
 
 // The shell refuses to change an icon it does not have.
 bool ShellHasIcon(HWND window)
@@ -231,7 +234,8 @@ TEST_F(TrayIconTest, ComesBackWhenTheShellRestartsUnlessTakenOut)
 
 TEST(TrayImages, NineImagesDrawnForEachScaleAndTheirNames)
 {
-    const wchar_t* names[] = {L"Covelin", L"Search", L"Security", L"Disk", L"Film", L"Mail", L"Skull", L"Photo", L"Trash"};
+    const wchar_t* names[] = {L"Covelin", L"Search", L"Security", L"Disk", L"Film",
+                              L"Mail",    L"Skull",  L"Photo",    L"Trash"};
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     for (int i = 0; i < 9; ++i) {
         wchar_t name[20] = {};
@@ -245,8 +249,8 @@ TEST(TrayImages, NineImagesDrawnForEachScaleAndTheirNames)
         const int sizes[] = {16, 20, 24, 32, 40, 48};
         ASSERT_EQ(dir[4], 6) << i;
         for (int k = 0; k < 6; ++k) {
-            EXPECT_EQ(dir[6 + 14 * k], sizes[k]) << i;                            // wide
-            EXPECT_EQ(dir[7 + 14 * k], sizes[k]) << i;                            // high
+            EXPECT_EQ(dir[6 + 14 * k], sizes[k]) << i;                             // wide
+            EXPECT_EQ(dir[7 + 14 * k], sizes[k]) << i;                             // high
             EXPECT_EQ(*reinterpret_cast<const WORD*>(dir + 12 + 14 * k), 32) << i; // 32-bit
         }
     }

@@ -65,7 +65,7 @@ TEST(PathSet, OwnsUpperCasedCopiesAndFindsPathsWhateverTheirCase)
     EXPECT_EQ(set.FindPath(L"d:\\OTHER.exe"), 1);
     EXPECT_EQ(set.FindPath(L"D:\\other"), -1);
 
-    set.RemoveAt(5);  // out of range: nothing happens
+    set.RemoveAt(5); // out of range: nothing happens
     set.RemoveAt(0, 0);
     EXPECT_EQ(set.GetSize(), 2);
     set.RemoveAt(0);

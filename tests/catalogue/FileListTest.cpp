@@ -270,7 +270,8 @@ TEST_F(FileListTest, AThousandValuesInAnyCaseWithDuplicatesMissingFilesAndGaps)
     for (int i = 0; i < 10; ++i)
         files.push_back(MakeFile(L"program" + std::to_wstring(i) + L".exe"));
     for (int i = 0; i < 1000; ++i) {
-        std::wstring path = i >= 10 && i % 7 == 6 ? dir_.File(L"missing" + std::to_wstring(i) + L".exe") : files[i % 10];
+        std::wstring path =
+            i >= 10 && i % 7 == 6 ? dir_.File(L"missing" + std::to_wstring(i) + L".exe") : files[i % 10];
         for (wchar_t& c : path)
             c = random.OneIn(2) ? static_cast<wchar_t>(towupper(c)) : static_cast<wchar_t>(towlower(c));
         Store(i, path);

@@ -63,10 +63,12 @@ std::vector<HWND> Expected()
 // theirs), a rebuild gives exactly the fresh filter's result, in order.
 bool MatchesTheFilter(CCvWndArray& catalogue)
 {
-    return WaitUntil([&] {
-        catalogue.Refresh();
-        return Handles(catalogue) == Expected();
-    }, 3000, 50);
+    return WaitUntil(
+        [&] {
+            catalogue.Refresh();
+            return Handles(catalogue) == Expected();
+        },
+        3000, 50);
 }
 
 TEST(WindowCatalogue, LeavesOutHiddenChildMarkedTooltipAndDesktopClassesOfThisProcess)
@@ -91,8 +93,8 @@ TEST(WindowCatalogue, LeavesOutHiddenChildMarkedTooltipAndDesktopClassesOfThisPr
     CCvWndArray catalogue;
     int size = catalogue.Refresh();
     EXPECT_EQ(size, catalogue.GetSize());
-    for (HWND listed : {plain.Handle(), toolWindow.Handle(), minimised.Handle(), progmanLower.Handle(),
-                        tooltipUpper.Handle()})
+    for (HWND listed :
+         {plain.Handle(), toolWindow.Handle(), minimised.Handle(), progmanLower.Handle(), tooltipUpper.Handle()})
         EXPECT_TRUE(Lists(catalogue, listed)) << Describe(listed);
     for (HWND left : {hidden.Handle(), marked.Handle(), childStyled.Handle(), progmanLike.Handle(),
                       tooltipLike.Handle(), child.Handle()})

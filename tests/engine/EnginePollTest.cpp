@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <mutex>
 #include <set>
-#include <functional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -59,7 +59,10 @@ void Log(const std::string& what)
     events.push_back(locks.empty() ? what : what + "[" + locks + "]");
 }
 
-SHORT WINAPI FakeKeyState(int code) { return heldKeys.count(code) ? static_cast<SHORT>(0x8000) : 0; }
+SHORT WINAPI FakeKeyState(int code)
+{
+    return heldKeys.count(code) ? static_cast<SHORT>(0x8000) : 0;
+}
 
 EngineOperations FakeOperations()
 {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
 #include <unknwn.h>
 
 #include <algorithm>

@@ -22,7 +22,11 @@ namespace {
 // Catches the lines sent to the debugger output while it lives.
 class DebugOutput {
 public:
-    DebugOutput() { handler_ = AddVectoredExceptionHandler(1, &DebugOutput::Handler); current_ = this; }
+    DebugOutput()
+    {
+        handler_ = AddVectoredExceptionHandler(1, &DebugOutput::Handler);
+        current_ = this;
+    }
     ~DebugOutput()
     {
         RemoveVectoredExceptionHandler(handler_);
@@ -86,10 +90,7 @@ protected:
         windowCatalogue.Refresh();
     }
 
-    std::vector<HWND> Stack() const
-    {
-        return std::vector<HWND>(hidden.hiddenStack.begin(), hidden.hiddenStack.end());
-    }
+    std::vector<HWND> Stack() const { return std::vector<HWND>(hidden.hiddenStack.begin(), hidden.hiddenStack.end()); }
 
     HiddenWindows hidden;
 };

@@ -137,10 +137,18 @@ TEST_F(JournalFuzz, WellFormedJournalsNamingOtherProgramsWindowsShowNoneOfThem)
             const Known& known = pool[random.Below(static_cast<uint32_t>(pool.size()))];
             HiddenEntry entry{known.window, known.processId, known.created, random.OneIn(2)};
             switch (random.Below(4)) {
-            case 0: entry.processId = known.processId + 4 * (1 + random.Below(0x4000)); break;
-            case 1: entry.processCreated = known.created + 1 + random.Below(1000); break;
-            case 2: entry.processCreated = 0; break;
-            default: entry.marked = true; break;
+            case 0:
+                entry.processId = known.processId + 4 * (1 + random.Below(0x4000));
+                break;
+            case 1:
+                entry.processCreated = known.created + 1 + random.Below(1000);
+                break;
+            case 2:
+                entry.processCreated = 0;
+                break;
+            default:
+                entry.marked = true;
+                break;
             }
             if (random.OneIn(8))
                 entry.window = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(random.Below(0x40000)));

@@ -1,9 +1,9 @@
 // Recovering windows that a dead instance left hidden: the journal's format,
 // writing it while hiding, and the start-up recovery against real windows
 // of another process.
+#include "engine/SessionGuard.h"
 #include "recovery/FaultGuard.h"
 #include "recovery/HiddenMark.h"
-#include "engine/SessionGuard.h"
 #include "recovery/StartupRecovery.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +12,9 @@
 #include <mutex>
 
 #include "DeadInstance.h"
-#include "engine/Engine.h"
 #include "actions/NotifyArea.h"
 #include "actions/Volume.h"
+#include "engine/Engine.h"
 #include "support/ScratchDir.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"

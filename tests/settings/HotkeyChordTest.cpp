@@ -34,13 +34,13 @@ SHORT WINAPI FakeKeyState(int code)
 TEST(KeyName, NamesFromTheTableAndTheRanges)
 {
     const std::pair<unsigned, const wchar_t*> cases[] = {
-        {1, L"LBUTTON"}, {2, L"RBUTTON"}, {8, L"BACK"},   {16, L"SHIFT"},  {17, L"CTRL"},  {18, L"ALT"},
-        {27, L"ESC"},    {31, L"MODECHANGE"}, {32, L"SPACE"}, {37, L"LEFT"}, {47, L"HELP"}, {48, L"0"},
-        {57, L"9"},      {65, L"A"},      {90, L"Z"},     {91, L"LWIN"},   {93, L"APPS"},  {95, L"SLEEP"},
-        {96, L"NUM0"},   {105, L"NUM9"},  {106, L"NUM*"}, {107, L"NUM+"},  {108, L"SEPARATOR"},
-        {109, L"NUM-"},  {110, L"NUM."},  {111, L"NUM/"}, {112, L"F1"},    {135, L"F24"},  {144, L"NUMLOCK"},
-        {145, L"SCROLL"}, {186, L";"},    {187, L"="},    {188, L","},     {189, L"-"},    {190, L"."},
-        {191, L"/"},     {192, L"`"},     {219, L"["},    {220, L"\\"},    {221, L"]"},    {222, L"'"},
+        {1, L"LBUTTON"}, {2, L"RBUTTON"},     {8, L"BACK"},   {16, L"SHIFT"}, {17, L"CTRL"},       {18, L"ALT"},
+        {27, L"ESC"},    {31, L"MODECHANGE"}, {32, L"SPACE"}, {37, L"LEFT"},  {47, L"HELP"},       {48, L"0"},
+        {57, L"9"},      {65, L"A"},          {90, L"Z"},     {91, L"LWIN"},  {93, L"APPS"},       {95, L"SLEEP"},
+        {96, L"NUM0"},   {105, L"NUM9"},      {106, L"NUM*"}, {107, L"NUM+"}, {108, L"SEPARATOR"}, {109, L"NUM-"},
+        {110, L"NUM."},  {111, L"NUM/"},      {112, L"F1"},   {135, L"F24"},  {144, L"NUMLOCK"},   {145, L"SCROLL"},
+        {186, L";"},     {187, L"="},         {188, L","},    {189, L"-"},    {190, L"."},         {191, L"/"},
+        {192, L"`"},     {219, L"["},         {220, L"\\"},   {221, L"]"},    {222, L"'"},
     };
     for (const auto& [code, expected] : cases) {
         std::wstring name;
@@ -51,8 +51,8 @@ TEST(KeyName, NamesFromTheTableAndTheRanges)
 
 TEST(KeyName, GapsHaveNoName)
 {
-    for (unsigned code : {0u, 7u, 10u, 11u, 14u, 15u, 22u, 26u, 58u, 64u, 94u, 136u, 143u, 146u, 160u, 165u, 185u,
-                          193u, 218u, 223u, 226u, 255u}) {
+    for (unsigned code : {0u,   7u,   10u,  11u,  14u,  15u,  22u,  26u,  58u,  64u,  94u,
+                          136u, 143u, 146u, 160u, 165u, 185u, 193u, 218u, 223u, 226u, 255u}) {
         std::wstring name = L"unchanged";
         EXPECT_EQ(KeyName(code, name), 0) << code;
         EXPECT_EQ(name, L"unchanged") << code;
@@ -77,8 +77,8 @@ TEST(RenderText, NamelessKeysAreLeftOutAndLowBitsIgnored)
     EXPECT_EQ(RenderText(ChordOf({VK_CONTROL, 226, 'B'})), L"CTRL+B");
 
     HotkeyChord chord = ChordOf({VK_CAPITAL});
-    chord.keys[VK_CAPITAL] |= 0x01;  // toggle bit of a lock key
-    chord.keys['Q'] = 0x7F;          // every bit but the member bit
+    chord.keys[VK_CAPITAL] |= 0x01; // toggle bit of a lock key
+    chord.keys['Q'] = 0x7F;         // every bit but the member bit
     EXPECT_EQ(RenderText(chord), L"CAPITAL");
 }
 

@@ -11,9 +11,9 @@
 
 using testsupport::FuzzSource;
 using testsupport::GetRawValue;
+using testsupport::OddRegistryValues;
 using testsupport::RawValueExists;
 using testsupport::RegValueGuard;
-using testsupport::OddRegistryValues;
 using testsupport::ScratchRegKey;
 using testsupport::SetRawText;
 using testsupport::SetRawValue;
@@ -131,7 +131,7 @@ TEST_F(RegistryTest, KindsOfStoredTypes)
         DWORD size;
         int kind;
     } cases[] = {
-        {L"Dword", REG_DWORD, 4, kRegKindNumber},   {L"Sz", REG_SZ, 4, kRegKindText},
+        {L"Dword", REG_DWORD, 4, kRegKindNumber},    {L"Sz", REG_SZ, 4, kRegKindText},
         {L"Expand", REG_EXPAND_SZ, 4, kRegKindText}, {L"None", REG_NONE, 2, kRegKindOther},
         {L"Binary", REG_BINARY, 3, kRegKindOther},   {L"Multi", REG_MULTI_SZ, 6, kRegKindOther},
         {L"Qword", REG_QWORD, 8, kRegKindOther},
@@ -388,8 +388,8 @@ TEST(ScreensaverSettingFuzz, AnyStoredValueReadsAsChosenOnlyWhenItIsShortTextOth
         ASSERT_TRUE(GetRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", &before.type, &before.data));
         std::wstring text;
         for (size_t i = 0; i < before.data.size(); i += 2) {
-            const wchar_t unit = static_cast<wchar_t>(
-                before.data[i] | (i + 1 < before.data.size() ? before.data[i + 1] << 8 : 0));
+            const wchar_t unit =
+                static_cast<wchar_t>(before.data[i] | (i + 1 < before.data.size() ? before.data[i + 1] << 8 : 0));
             if (unit == 0)
                 break;
             text += unit;

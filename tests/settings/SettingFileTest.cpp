@@ -134,7 +134,10 @@ TEST(SettingFile, AFileHeldForAMomentIsWaitedForAndAFailedSaveLeavesItWhole)
     const auto hold = [&file](DWORD ms) {
         HANDLE held = CreateFileW(file.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         EXPECT_NE(held, INVALID_HANDLE_VALUE);
-        std::thread([held, ms] { Sleep(ms); CloseHandle(held); }).detach();
+        std::thread([held, ms] {
+            Sleep(ms);
+            CloseHandle(held);
+        }).detach();
     };
     hold(1000);
     EXPECT_EQ(file.Load(SettingData{}), 1);

@@ -16,7 +16,9 @@ uint32_t ChosenSeed(uint32_t fixedSeed)
 
 } // namespace
 
-FuzzSource::FuzzSource(uint32_t fixedSeed) : seed_(ChosenSeed(fixedSeed)), engine_(seed_) {}
+FuzzSource::FuzzSource(uint32_t fixedSeed) : seed_(ChosenSeed(fixedSeed)), engine_(seed_)
+{
+}
 
 std::string FuzzSource::Describe() const
 {
@@ -72,8 +74,8 @@ std::string StoredValue::Describe() const
 
 std::vector<StoredValue> OddRegistryValues(FuzzSource& random)
 {
-    const DWORD types[] = {REG_SZ,     REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY, REG_DWORD,
-                           REG_QWORD,  REG_NONE,      REG_DWORD_BIG_ENDIAN, REG_LINK, 0x4321};
+    const DWORD types[] = {REG_SZ,    REG_EXPAND_SZ, REG_MULTI_SZ,         REG_BINARY, REG_DWORD,
+                           REG_QWORD, REG_NONE,      REG_DWORD_BIG_ENDIAN, REG_LINK,   0x4321};
     const size_t lengths[] = {0, 1, 2, 3, 4, 5, 8, 9, 255, 520, 4095, 4096, 4097, 65535, 65536, 65538, 1 << 20};
     std::vector<StoredValue> values;
     for (DWORD type : types) {

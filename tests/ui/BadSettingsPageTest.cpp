@@ -34,8 +34,7 @@ std::string RecordBytes(const SettingData& data)
 // keys, the same chord twice; then random ones.
 std::vector<std::string> BadRecords(testsupport::FuzzSource& random)
 {
-    std::vector<std::string> records{std::string(sizeof(SettingData), '\0'),
-                                     std::string(sizeof(SettingData), '\xff')};
+    std::vector<std::string> records{std::string(sizeof(SettingData), '\0'), std::string(sizeof(SettingData), '\xff')};
     std::string hiddenIconNoKeys(sizeof(SettingData), '\0');
     hiddenIconNoKeys[4] = 1;
     hiddenIconNoKeys[offsetof(SettingData, toggleChord) + 'T'] = '\x80';
@@ -71,8 +70,7 @@ TEST_F(MainDialogTest, FiftyBadRecordsAreShownAsTheyMeanAndWrittenOnlyByExit)
     testsupport::FuzzSource random(50);
     SCOPED_TRACE(random.Describe());
     const std::vector<std::string> records = BadRecords(random);
-    const int optionIds[5] = {IDC_OPT_HIDE_NOTIFY, IDC_OPT_MUTE, IDC_OPT_LOCK, IDC_OPT_SCREENSAVER,
-                              IDC_OPT_RESOLUTION};
+    const int optionIds[5] = {IDC_OPT_HIDE_NOTIFY, IDC_OPT_MUTE, IDC_OPT_LOCK, IDC_OPT_SCREENSAVER, IDC_OPT_RESOLUTION};
     MessageBoxAnswerer boxes;
     size_t boxesSeen = 0;
     for (size_t r = 0; r < records.size(); ++r) {

@@ -172,8 +172,8 @@ private:
         ::GetClassNameW(window, className, 64);
         // Never a sent message: the test thread may be waiting for us.
         ::InternalGetWindowText(window, title, 64);
-        if (std::wstring(className) == L"#32770" && std::wstring(title) == L"Covelin"
-            && ::GetDlgItem(window, 0xFFFF) != nullptr)
+        if (std::wstring(className) == L"#32770" && std::wstring(title) == L"Covelin" &&
+            ::GetDlgItem(window, 0xFFFF) != nullptr)
             search->found.push_back(window);
         return TRUE;
     }

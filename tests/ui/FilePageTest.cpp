@@ -4,8 +4,8 @@
 
 #include <atomic>
 #include <deque>
-#include <thread>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "ListPageSupport.h"
@@ -101,7 +101,8 @@ TEST_F(FilePage, ShowsTheLoadedSetWithIconsAndFullPaths)
     hideFileSet.AddPath(scratch.File(L"gone.exe"));
     Open();
 
-    EXPECT_EQ(RowTexts(page.fileList), (std::vector<std::wstring>{UpperCasePath(tool), UpperCasePath(scratch.File(L"gone.exe"))}));
+    EXPECT_EQ(RowTexts(page.fileList),
+              (std::vector<std::wstring>{UpperCasePath(tool), UpperCasePath(scratch.File(L"gone.exe"))}));
     ExpectPaired();
     ASSERT_EQ(page.fileList.GetColumnCount(), 2);
     EXPECT_TRUE(page.fileList.GetColumnFormat(0) & LVCFMT_IMAGE);
@@ -264,8 +265,8 @@ private:
                 GetWindowThreadProcessId(window, &processId);
                 wchar_t className[64] = {};
                 GetClassNameW(window, className, 64);
-                if (processId == GetCurrentProcessId() && IsWindowVisible(window) && wcscmp(className, L"#32770") == 0
-                    && IsWindowEnabled(window)) {
+                if (processId == GetCurrentProcessId() && IsWindowVisible(window) &&
+                    wcscmp(className, L"#32770") == 0 && IsWindowEnabled(window)) {
                     reinterpret_cast<Search*>(param)->found = window;
                     return FALSE;
                 }

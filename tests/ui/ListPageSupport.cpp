@@ -53,8 +53,8 @@ void RefuseRowInserts(HWND list, bool refuse)
 PageHost::PageHost()
 {
     RegisterTestClass(kHostClass);
-    HWND window = CreateWindowExW(0, kHostClass, L"List page host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 440,
-                                  440, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND window = CreateWindowExW(0, kHostClass, L"List page host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 440, 440,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     // Like the main dialog, the host is never offered as a window to hide.
     SetWindowLongPtrW(window, GWLP_USERDATA, OWN_WINDOW_MARK);
     host_.Attach(window);
@@ -181,8 +181,8 @@ bool DenyQueryAccess(DWORD processId)
     alignas(8) BYTE aclBuffer[64] = {};
     auto* acl = reinterpret_cast<ACL*>(aclBuffer);
     InitializeAcl(acl, sizeof(aclBuffer), ACL_REVISION);
-    const DWORD result = SetSecurityInfo(process, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, acl,
-                                         nullptr);
+    const DWORD result =
+        SetSecurityInfo(process, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, acl, nullptr);
     CloseHandle(process);
     return result == ERROR_SUCCESS;
 }
@@ -212,7 +212,9 @@ bool WindowIsCatalogued(HWND window)
 
 // ---- message boxes ----------------------------------------------------------------------
 
-MessageBoxWatcher::MessageBoxWatcher() : thread_([this] { Run(); }) {}
+MessageBoxWatcher::MessageBoxWatcher() : thread_([this] { Run(); })
+{
+}
 
 MessageBoxWatcher::~MessageBoxWatcher()
 {
@@ -246,8 +248,8 @@ void MessageBoxWatcher::Run()
                 wchar_t caption[64] = {};
                 GetClassNameW(window, className, 64);
                 InternalGetWindowText(window, caption, 64);
-                if (wcscmp(className, L"#32770") == 0 && wcscmp(caption, L"Covelin") == 0
-                    && GetDlgItem(window, 0xFFFF) != nullptr)
+                if (wcscmp(className, L"#32770") == 0 && wcscmp(caption, L"Covelin") == 0 &&
+                    GetDlgItem(window, 0xFFFF) != nullptr)
                     reinterpret_cast<Search*>(param)->boxes.push_back(window);
                 return TRUE;
             },
@@ -321,11 +323,13 @@ void MoveCursorTo(const CListCtrl& list, POINT point)
 {
     ClientToScreen(list.m_hWnd, &point);
     SetCursorPos(point.x, point.y);
-    testsupport::WaitUntil([point] {
-        POINT now{};
-        GetCursorPos(&now);
-        return now.x == point.x && now.y == point.y;
-    }, 2000);
+    testsupport::WaitUntil(
+        [point] {
+            POINT now{};
+            GetCursorPos(&now);
+            return now.x == point.x && now.y == point.y;
+        },
+        2000);
 }
 
 } // namespace

@@ -3,11 +3,11 @@
 #include <cstring>
 #include <cwctype>
 
-#include "catalogue/HideSets.h"
 #include "actions/Display.h"
+#include "catalogue/HideSets.h"
 #include "engine/Engine.h"
-#include "support/Wait.h"
 #include "framework/WinApp.h"
+#include "support/Wait.h"
 #include "system/OwnProcess.h"
 #include "ui/Texts.h"
 #include "ui/TrayTarget.h"

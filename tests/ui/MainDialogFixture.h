@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/SettingFile.h"
 #include "actions/TrayIconPort.h"
+#include "settings/SettingFile.h"
 #include "support/ScratchDir.h"
 #include "support/ScratchRegistry.h"
 #include "ui/DialogDriver.h"
@@ -25,8 +25,8 @@ struct TrayCall {
     bool hasTooltip;
     bool operator==(const TrayCall& other) const
     {
-        return index == other.index && remove == other.remove && tooltip == other.tooltip
-            && hasTooltip == other.hasTooltip;
+        return index == other.index && remove == other.remove && tooltip == other.tooltip &&
+               hasTooltip == other.hasTooltip;
     }
 };
 

@@ -2,16 +2,16 @@
 
 #include <cstring>
 
-#include "catalogue/WindowCatalogue.h"
 #include "actions/Display.h"
+#include "catalogue/WindowCatalogue.h"
 #include "engine/Engine.h"
 #include "framework/Thread.h"
 #include "support/Wait.h"
 #include "system/OwnProcess.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
-#include "ui/res/resource.h"
 #include "ui/Texts.h"
+#include "ui/res/resource.h"
 
 using namespace uitest;
 

@@ -5,8 +5,8 @@
 #include "actions/Display.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
-#include "ui/res/resource.h"
 #include "ui/Texts.h"
+#include "ui/res/resource.h"
 
 using namespace uitest;
 
@@ -248,8 +248,8 @@ TEST_F(MainDialogTest, AboutPageLinksOpenThroughTheShell)
             EXPECT_EQ(answerer.Count(), 0u);
 
             // A link without a target does nothing at all.
-            HWND plain = ::CreateWindowExW(0, L"STATIC", L"no target", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 0, 50,
-                                           10, dialog.AboutPage().m_hWnd, nullptr, nullptr, nullptr);
+            HWND plain = ::CreateWindowExW(0, L"STATIC", L"no target", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 0, 50, 10,
+                                           dialog.AboutPage().m_hWnd, nullptr, nullptr, nullptr);
             ASSERT_TRUE(unset.SubclassWindow(plain));
             unset.SetLink(nullptr);
             unset.PostMessage(WM_LBUTTONUP, 0, MAKELPARAM(1, 1));

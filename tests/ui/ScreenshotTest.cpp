@@ -114,9 +114,7 @@ TEST_F(MainDialogTest, ScreenshotOfEachPage)
             // The display mode is read after the dialog shows: picture the
             // page as the user sees it a moment later.
             .WaitFor(
-                [&dialog] {
-                    return ::GetWindowTextLengthW(dialog.OptionPage().GetDlgItem(IDC_OPT_DISPLAY_MODE)) > 0;
-                },
+                [&dialog] { return ::GetWindowTextLengthW(dialog.OptionPage().GetDlgItem(IDC_OPT_DISPLAY_MODE)) > 0; },
                 "the display mode")
             .Do([&dialog] {
                 ::RedrawWindow(dialog.m_hWnd, nullptr, nullptr,

@@ -8,8 +8,8 @@
 #include "system/OwnProcess.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
-#include "ui/res/resource.h"
 #include "ui/Texts.h"
+#include "ui/res/resource.h"
 
 using namespace uitest;
 
@@ -214,32 +214,33 @@ TEST_F(MainDialogTest, StartWithWindowsFollowsTheBoxAndUseDefaultResetsEverythin
     data->trayIcon = 7;
     CMainDlg dialog;
     ModalDriver driver;
-    driver.Do([&] {
-        CSettingDlg& page = dialog.SettingPage();
-        EXPECT_TRUE(Checked(page, IDC_SET_START_WITH_WINDOWS));
-        ClickButton(page, IDC_SET_START_WITH_WINDOWS);
-        EXPECT_FALSE(testsupport::RawValueExists(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin"));
-        ClickButton(page, IDC_SET_START_WITH_WINDOWS);
-        DWORD type = 0;
-        std::vector<BYTE> stored;
-        ASSERT_TRUE(testsupport::GetRawValue(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin", &type, &stored));
-        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-        EXPECT_EQ(stored, testsupport::TextBytes(RunCommandFor(ownExecutablePath)));
+    driver
+        .Do([&] {
+            CSettingDlg& page = dialog.SettingPage();
+            EXPECT_TRUE(Checked(page, IDC_SET_START_WITH_WINDOWS));
+            ClickButton(page, IDC_SET_START_WITH_WINDOWS);
+            EXPECT_FALSE(testsupport::RawValueExists(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin"));
+            ClickButton(page, IDC_SET_START_WITH_WINDOWS);
+            DWORD type = 0;
+            std::vector<BYTE> stored;
+            ASSERT_TRUE(testsupport::GetRawValue(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin", &type, &stored));
+            EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+            EXPECT_EQ(stored, testsupport::TextBytes(RunCommandFor(ownExecutablePath)));
 
-        tray_.calls.clear();
-        ClickButton(page, IDC_SET_USE_DEFAULT);
-        EXPECT_EQ(page.ShowDialogEdit().GetWindowText(), L"CTRL+LEFT");
-        EXPECT_EQ(page.ToggleEdit().GetWindowText(), L"CTRL+`");
-        EXPECT_FALSE(Checked(page, IDC_SET_HIDE_OWN_ICON));
-        EXPECT_FALSE(Checked(page, IDC_SET_START_WITH_WINDOWS));
-        EXPECT_FALSE(testsupport::RawValueExists(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin"));
-        EXPECT_EQ(::SendMessageW(page.GetDlgItem(IDC_SET_TRAY_IMAGE), CB_GETCURSEL, 0, 0), 0);
-        EXPECT_EQ(tray_.calls, (std::vector<TrayCall>{{0, 0, L"Covelin", true}}));
-        // Nothing reaches the record before Start.
-        EXPECT_EQ(settingFile.Data()->trayIcon, 7);
-        EXPECT_EQ(ReadSettingFile(), "");
-        ::PostMessageW(dialog.GetDlgItem(IDC_START), BM_CLICK, 0, 0);
-    })
+            tray_.calls.clear();
+            ClickButton(page, IDC_SET_USE_DEFAULT);
+            EXPECT_EQ(page.ShowDialogEdit().GetWindowText(), L"CTRL+LEFT");
+            EXPECT_EQ(page.ToggleEdit().GetWindowText(), L"CTRL+`");
+            EXPECT_FALSE(Checked(page, IDC_SET_HIDE_OWN_ICON));
+            EXPECT_FALSE(Checked(page, IDC_SET_START_WITH_WINDOWS));
+            EXPECT_FALSE(testsupport::RawValueExists(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin"));
+            EXPECT_EQ(::SendMessageW(page.GetDlgItem(IDC_SET_TRAY_IMAGE), CB_GETCURSEL, 0, 0), 0);
+            EXPECT_EQ(tray_.calls, (std::vector<TrayCall>{{0, 0, L"Covelin", true}}));
+            // Nothing reaches the record before Start.
+            EXPECT_EQ(settingFile.Data()->trayIcon, 7);
+            EXPECT_EQ(ReadSettingFile(), "");
+            ::PostMessageW(dialog.GetDlgItem(IDC_START), BM_CLICK, 0, 0);
+        })
         .WaitFor([&] { return !dialog.IsWindowVisible() && TheEngine().HasRun(); }, "Start to arm")
         .Do([&] {
             TheEngine().RequestStop();

@@ -39,10 +39,14 @@ LRESULT CALLBACK BadIconProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     if (message != WM_GETICON)
         return DefWindowProcW(window, message, wParam, lParam);
     switch (asked++ % 4) {
-    case 0: return reinterpret_cast<LRESULT>(window);
-    case 1: return static_cast<LRESULT>(0x7ead0bad);
-    case 2: return reinterpret_cast<LRESULT>(brush);
-    default: return reinterpret_cast<LRESULT>(destroyed);
+    case 0:
+        return reinterpret_cast<LRESULT>(window);
+    case 1:
+        return static_cast<LRESULT>(0x7ead0bad);
+    case 2:
+        return reinterpret_cast<LRESULT>(brush);
+    default:
+        return reinterpret_cast<LRESULT>(destroyed);
     }
 }
 
@@ -82,11 +86,11 @@ protected:
 TEST_F(OtherProgramsWindows, AreListedChosenHiddenAndShownAgainWhateverTheyHandOut)
 {
     const std::string stem = Narrow(UniqueTitle(L"Data"));
-    WindowHost other({"WindowDataPlain|" + stem, "WindowDataEmpty|", "WindowDataLong|long|L",
-                      "WindowDataRetitled|r|r", "WindowDataDies|" + stem + " dies", "WindowDataLate|" + stem});
+    WindowHost other({"WindowDataPlain|" + stem, "WindowDataEmpty|", "WindowDataLong|long|L", "WindowDataRetitled|r|r",
+                      "WindowDataDies|" + stem + " dies", "WindowDataLate|" + stem});
     ASSERT_TRUE(other.Ready());
-    const HWND empty = other.Window(1), longTitle = other.Window(2), retitled = other.Window(3),
-               dies = other.Window(4), late = other.Window(5);
+    const HWND empty = other.Window(1), longTitle = other.Window(2), retitled = other.Window(3), dies = other.Window(4),
+               late = other.Window(5);
     BadIconWindow badIconWindow(UniqueTitle(L"Bad icon"));
     const HWND badIcon = badIconWindow.Handle();
     // One dies after the catalogue has listed it, before the page asks it
@@ -159,7 +163,8 @@ TEST_F(OtherProgramsWindows, PageStaysInStepWhileTheyOpenCloseRetitleAndAnswerBa
     testsupport::FuzzSource random(77);
     SCOPED_TRACE(random.Describe());
     const std::string stem = Narrow(UniqueTitle(L"Churn"));
-    WindowHost other({"WindowDataChurn|" + stem, "*3|WindowDataChurnR|" + stem + "|r", "WindowDataChurnL|" + stem + "|L"});
+    WindowHost other(
+        {"WindowDataChurn|" + stem, "*3|WindowDataChurnR|" + stem + "|r", "WindowDataChurnL|" + stem + "|L"});
     ASSERT_TRUE(other.Ready());
     BadIconWindow badIcon(UniqueTitle(L"Churn bad icon"));
     Open();
@@ -173,8 +178,8 @@ TEST_F(OtherProgramsWindows, PageStaysInStepWhileTheyOpenCloseRetitleAndAnswerBa
             break;
         case 1:
             // Any of them but the first, whose end ends the program.
-            PostMessageW(other.Window(1 + random.Below(static_cast<uint32_t>(other.Windows().size() - 1))), WM_CLOSE,
-                         0, 0);
+            PostMessageW(other.Window(1 + random.Below(static_cast<uint32_t>(other.Windows().size() - 1))), WM_CLOSE, 0,
+                         0);
             break;
         case 2:
             if (rows > 0)

@@ -84,8 +84,8 @@ private:
 TEST_F(WindowsPageFollowing, RowsKeepTheirIconsWhileWindowsComeGoAndReorder)
 {
     std::vector<std::unique_ptr<ColouredWindow>> windows;
-    for (COLORREF colour : {RGB(220, 20, 20), RGB(20, 200, 20), RGB(20, 20, 220), RGB(230, 210, 0),
-                            RGB(150, 30, 160), RGB(0, 160, 160)})
+    for (COLORREF colour :
+         {RGB(220, 20, 20), RGB(20, 200, 20), RGB(20, 20, 220), RGB(230, 210, 0), RGB(150, 30, 160), RGB(0, 160, 160)})
         windows.push_back(std::make_unique<ColouredWindow>(UniqueTitle(L"Follow"), colour));
     auto live = [&] {
         std::vector<ColouredWindow*> all;
