@@ -133,6 +133,13 @@ BOOL CCovelinApp::InitInstance()
             AddTrayIcon();
             CreateSessionGuardWindow(TheEngine());
         });
+        // Only the pages look at the catalogues: while the dialog is hidden
+        // they rest (a hide rebuilds the windows' for itself), and the dialog
+        // shown again finds them rebuilt at once.
+        dialog.SetShowWork([](bool shown) {
+            windowRefresher.Rest(!shown);
+            processRefresher.Rest(!shown);
+        });
         dialog.DoModal();
 
         StartExitWatchdog();

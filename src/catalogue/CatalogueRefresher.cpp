@@ -29,6 +29,14 @@ void CCatalogueRefresher::RequestStop()
         SetEvent(wake_.get());
 }
 
+void CCatalogueRefresher::Rest(bool resting)
+{
+    // A rest begins at the end of the period under way; the end of a rest
+    // wakes the thread, so the catalogue is current as soon as can be.
+    if (resting_.exchange(resting) && !resting && wake_)
+        SetEvent(wake_.get());
+}
+
 UINT CCatalogueRefresher::ThreadProc(LPVOID self)
 {
     static_cast<CCatalogueRefresher*>(self)->Run();
@@ -40,7 +48,8 @@ void CCatalogueRefresher::Run()
     // The stop flag is cleared by Start, never here: a stop asked for
     // before this thread got to run must not be lost.
     while (!stop.load()) {
-        rebuild_();
+        if (!resting_.load())
+            rebuild_();
         WaitPeriod();
     }
     done = 1;
@@ -49,12 +58,17 @@ void CCatalogueRefresher::Run()
 void CCatalogueRefresher::WaitPeriod()
 {
     if (wake_) {
-        if (!stop.load())
-            WaitForSingleObject(wake_.get(), kPeriodMs);
+        if (stop.load())
+            return;
+        const DWORD period = resting_.load() ? INFINITE : kPeriodMs;
+        // Cleared before `stop` and `resting_` are looked at again, and set
+        // only after either changed: no wake is lost.
+        if (WaitForSingleObject(wake_.get(), period) == WAIT_OBJECT_0 && !stop.load())
+            ResetEvent(wake_.get());
         return;
     }
-    // Without the event: look at the flag often enough that shutdown (which
+    // Without the event: look at the flags often enough that shutdown (which
     // polls every 100 ms) is not held up for a whole period.
-    for (DWORD waited = 0; waited < kPeriodMs && !stop.load(); waited += 100)
+    for (DWORD waited = 0; (waited < kPeriodMs || resting_.load()) && !stop.load(); waited += 100)
         Sleep(100);
 }

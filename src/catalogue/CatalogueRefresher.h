@@ -8,7 +8,9 @@
 
 // A worker that keeps one catalogue current: it rebuilds it, then waits
 // 500 ms, until asked to stop. The rebuild function takes the catalogue's
-// lock itself, so the lock is held for exactly one rebuild.
+// lock itself, so the lock is held for exactly one rebuild. While nobody
+// looks at the catalogue it can be told to rest: it then rebuilds nothing
+// and sleeps until woken to work again or to stop.
 //
 // Stop/done protocol: `stop` is 0 and `done` 1 at load; `done` is 0 while the
 // thread runs, and the thread sets it back to 1 as its last act. Shutdown
@@ -33,6 +35,12 @@ public:
     // Sets `stop` and wakes the thread from its wait.
     void RequestStop();
 
+    // Resting: the thread ends the rebuild under way, if any, and rebuilds
+    // no more until told to work again, which it does at once with a
+    // rebuild. Any thread may call it, before or after Start.
+    void Rest(bool resting);
+    bool Resting() const { return resting_.load(); }
+
     std::atomic<int> stop{0};
     std::atomic<int> done{1};
 
@@ -42,7 +50,9 @@ private:
     void WaitPeriod();
 
     Rebuild rebuild_;
-    // Signalled by RequestStop: the thread waits out its period in one wait
-    // (a wake-up costs as much as a small rebuild) and still ends at once.
+    std::atomic<bool> resting_{false};
+    // Signalled by RequestStop and by the end of a rest: the thread waits
+    // out its period (or its rest) in one wait, since a wake-up costs as
+    // much as a small rebuild, and still ends or works again at once.
     UniqueHandle wake_;
 };

@@ -1,11 +1,13 @@
 #include "engine/Engine.h"
 
 #include <mutex>
+#include <vector>
 
 #include "actions/Display.h"
 #include "actions/NotifyArea.h"
 #include "actions/Unmute.h"
 #include "catalogue/WindowCatalogue.h"
+#include "framework/Log.h"
 #include "hiding/Hiding.h"
 
 namespace {
@@ -14,6 +16,114 @@ constexpr DWORD kPollPeriodMs = 20;
 constexpr DWORD kDebounceMs = 1000;
 // A thread makes its queue first thing; a start never waits longer for it.
 constexpr DWORD kQueueReadyTimeoutMs = 1000;
+// How often a sleeping engine wakes to ask whether input moves that raw
+// input does not bring: each look costs a wake-up.
+constexpr DWORD kInputCheckMs = 2000;
+
+constexpr wchar_t kInputWindowClass[] = L"CovelinEngineInput";
+
+// The generic desktop page's usages: the mouse and the keyboard.
+constexpr USHORT kUsagePageGeneric = 0x01;
+constexpr USHORT kUsageMouse = 0x02;
+constexpr USHORT kUsageKeyboard = 0x06;
+
+// Raw input is registered once per process and device: two runs (one
+// ending while the next starts) must not undo each other's registration.
+CCriticalSection& RawInputLock()
+{
+    static CCriticalSection lock;
+    return lock;
+}
+
+bool RegisterRawInput(HWND target, bool mouse)
+{
+    std::lock_guard<CCriticalSection> guard(RawInputLock());
+    // Sink: the input comes whichever program has the focus.
+    RAWINPUTDEVICE devices[2] = {{kUsagePageGeneric, kUsageKeyboard, RIDEV_INPUTSINK, target},
+                                 {kUsagePageGeneric, kUsageMouse, RIDEV_INPUTSINK, target}};
+    return RegisterRawInputDevices(devices, mouse ? 2 : 1, sizeof(RAWINPUTDEVICE)) != FALSE;
+}
+
+void UnregisterRawInput(HWND target)
+{
+    std::lock_guard<CCriticalSection> guard(RawInputLock());
+    UINT count = 0;
+    if (GetRegisteredRawInputDevices(nullptr, &count, sizeof(RAWINPUTDEVICE)) == static_cast<UINT>(-1) || count == 0)
+        return;
+    std::vector<RAWINPUTDEVICE> devices(count);
+    const UINT listed = GetRegisteredRawInputDevices(devices.data(), &count, sizeof(RAWINPUTDEVICE));
+    if (listed == static_cast<UINT>(-1))
+        return;
+    devices.resize(listed);
+    for (RAWINPUTDEVICE device : devices) {
+        if (device.hwndTarget != target)
+            continue; // a later run's
+        device.dwFlags = RIDEV_REMOVE;
+        device.hwndTarget = nullptr;
+        RegisterRawInputDevices(&device, 1, sizeof device);
+    }
+}
+
+DWORD WaitForInput(HANDLE stop, DWORD milliseconds)
+{
+    // Input already in the queue counts too, whether or not a look at the
+    // queue has seen it.
+    return MsgWaitForMultipleObjectsEx(stop != nullptr ? 1 : 0, &stop, milliseconds, QS_ALLINPUT | QS_RAWINPUT,
+                                       MWMO_INPUTAVAILABLE);
+}
+
+bool TakeRawInput(HWND window, RAWINPUT& input)
+{
+    MSG message;
+    while (PeekMessageW(&message, window, 0, 0, PM_REMOVE)) {
+        if (message.message != WM_INPUT) {
+            DispatchMessageW(&message);
+            continue;
+        }
+        UINT size = sizeof input;
+        const UINT read = GetRawInputData(reinterpret_cast<HRAWINPUT>(message.lParam), RID_INPUT, &input, &size,
+                                          sizeof(RAWINPUTHEADER));
+        // The window's procedure frees what the system kept for the message.
+        DispatchMessageW(&message);
+        if (read != static_cast<UINT>(-1) && read >= sizeof(RAWINPUTHEADER))
+            return true;
+    }
+    // What the system may queue for other windows of the thread (an input
+    // method's, say) would keep its waits from sleeping. The engine's own
+    // commands are above WM_USER: they stay for the polls.
+    while (PeekMessageW(&message, nullptr, 0, WM_USER - 1, PM_REMOVE))
+        if (message.hwnd != nullptr)
+            DispatchMessageW(&message);
+    return false;
+}
+
+DWORD LastInputTick()
+{
+    LASTINPUTINFO info{sizeof info, 0};
+    return GetLastInputInfo(&info) ? info.dwTime : 0;
+}
+
+// The thread's own window for raw input: message-only, never shown.
+HWND CreateInputWindow()
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kInputWindowClass;
+    // Registered by the first run; later runs find it there.
+    RegisterClassW(&windowClass);
+    return CreateWindowExW(0, kInputWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance,
+                           nullptr);
+}
+
+// A chord of the one key `code`: asked through chordIsDown, it tells
+// whether that key is down.
+HotkeyChord KeyAlone(int code)
+{
+    HotkeyChord chord{};
+    chord.keys[code] = HotkeyChord::kMember;
+    return chord;
+}
 
 } // namespace
 
@@ -23,6 +133,17 @@ EngineOperations DefaultEngineOperations()
     ops.chordIsDown = [](const HotkeyChord& chord) { return ChordIsDown(chord); };
     ops.tickCount = []() -> DWORD { return GetTickCount(); };
     ops.sleep = [](DWORD milliseconds) { Sleep(milliseconds); };
+    ops.registerRawInput = RegisterRawInput;
+    ops.unregisterRawInput = UnregisterRawInput;
+    ops.waitForInput = WaitForInput;
+    ops.takeRawInput = TakeRawInput;
+    ops.lastInputTick = LastInputTick;
+    ops.cursorPos = []() -> POINT {
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        return cursor;
+    };
+    ops.rebuildWindowCatalogue = [] { windowCatalogue.Refresh(); };
     ops.hideChosenWindows = HideChosenWindows;
     ops.hideProcessWindows = HideProcessWindows;
     ops.hideFileWindows = HideFileWindows;
@@ -42,10 +163,121 @@ EngineOperations DefaultEngineOperations()
 
 bool EngineRun::Post(UINT message)
 {
-    if (PostThreadMessageW(threadId.load(), message, 0, 0) == FALSE)
+    return PostThreadMessageW(threadId.load(), message, 0, 0) != FALSE;
+}
+
+void EngineRun::RequestStop()
+{
+    engineStop.store(1);
+    if (stopSignal)
+        SetEvent(stopSignal.get());
+}
+
+// ---- sleeping until input ----------------------------------------------------------------
+
+EnginePoller::~EnginePoller()
+{
+    if (listening_)
+        engine_.operations.unregisterRawInput(window_.get());
+}
+
+void EnginePoller::Listen()
+{
+    const EngineOperations& ops = engine_.operations;
+    const SettingData& settings = run_.settings;
+    window_.reset(CreateInputWindow());
+    // The mouse wakes the thread only for a chord that needs it: its moves
+    // would wake it all the time.
+    mouse_ = ChordHasMouseButton(settings.toggleChord) || ChordHasMouseButton(settings.showDialogChord);
+    listening_ = window_ && ops.registerRawInput(window_.get(), mouse_);
+    if (!listening_)
+        Log::Failure(L"Raw input for the hotkeys; they are polled every 20 ms instead");
+    lastCheckTick_ = ops.tickCount();
+    lastInputTick_ = ops.lastInputTick();
+    lastCursor_ = ops.cursorPos();
+}
+
+bool EnginePoller::AwaitPoll()
+{
+    const EngineOperations& ops = engine_.operations;
+    bool woken = false; // the last wait ended for the queue
+    for (;;) {
+        if (run_.engineStop.load() != 0)
+            return false;
+        // The raw input is always taken, so that it never piles up; the
+        // other looks stop at the first that calls for a poll.
+        bool took = false;
+        const bool chordKeyPressed = TakeRawInput(took);
+        polling_ = chordKeyPressed || !listening_ || BlindToInput() || (polling_ && AnyChordKeyDown()) ||
+                   CommandQueued();
+        if (polling_)
+            return true;
+        // Woken for the queue and nothing in it for us: whatever keeps the
+        // wait from sleeping is not allowed to make it spin.
+        if (woken && !took)
+            ops.sleep(kPollPeriodMs);
+        const DWORD sinceCheck = ops.tickCount() - lastCheckTick_;
+        const DWORD wait = sinceCheck < kInputCheckMs ? kInputCheckMs - sinceCheck : 0;
+        const DWORD result = ops.waitForInput(run_.stopSignal.get(), wait);
+        woken = result != WAIT_TIMEOUT && result != WAIT_OBJECT_0;
+    }
+}
+
+bool EnginePoller::TakeRawInput(bool& took)
+{
+    const EngineOperations& ops = engine_.operations;
+    if (!listening_)
         return false;
-    commandWaiting.store(true);
-    return true;
+    bool chordKey = false;
+    RAWINPUT input{};
+    while (ops.takeRawInput(window_.get(), input)) {
+        took = rawSeen_ = true;
+        chordKey = chordKey || RawInputPressesChordKey(input, run_.settings.toggleChord) ||
+                   RawInputPressesChordKey(input, run_.settings.showDialogChord);
+    }
+    return chordKey;
+}
+
+bool EnginePoller::AnyChordKeyDown() const
+{
+    const SettingData& settings = run_.settings;
+    for (int code = 0; code < 256; ++code) {
+        if ((settings.toggleChord.Has(code) || settings.showDialogChord.Has(code)) &&
+            engine_.operations.chordIsDown(KeyAlone(code)))
+            return true;
+    }
+    return false;
+}
+
+bool EnginePoller::CommandQueued() const
+{
+    // Thread messages only: the window's messages are raw input's.
+    MSG message;
+    return PeekMessageW(&message, reinterpret_cast<HWND>(-1), 0, 0, PM_NOREMOVE) != FALSE;
+}
+
+bool EnginePoller::BlindToInput()
+{
+    const EngineOperations& ops = engine_.operations;
+    const DWORD now = ops.tickCount();
+    if (now - lastCheckTick_ < kInputCheckMs)
+        return blind_;
+    lastCheckTick_ = now;
+    const DWORD input = ops.lastInputTick();
+    const POINT cursor = ops.cursorPos();
+    // Input came and none of it raw: keys the polls must watch, unless the
+    // cursor moved and so the mouse, whose raw input is not asked for, can
+    // explain it.
+    const bool cursorMoved = cursor.x != lastCursor_.x || cursor.y != lastCursor_.y;
+    blind_ = input != lastInputTick_ && !rawSeen_ && (mouse_ || !cursorMoved);
+    lastInputTick_ = input;
+    lastCursor_ = cursor;
+    rawSeen_ = false;
+    if (blind_ && !blindLogged_) {
+        blindLogged_ = true;
+        Log::Line(L"Input arrives that raw input does not bring: the hotkeys are polled every 20 ms while it lasts");
+    }
+    return blind_;
 }
 
 // ---- one poll ----------------------------------------------------------------------------
@@ -60,18 +292,13 @@ bool EnginePoller::Poll()
     // in the poll that took it.
     if (!TakeMessage())
         message_ = MSG{};
-    // Only thread messages are commands; the engine owns no windows.
-    const UINT command = message_.hwnd == nullptr ? message_.message : 0;
+    const UINT command = message_.message;
 
     // The toggle goes first: a show-dialog chord that contains the toggle
     // chord toggles, and a command taken while the toggle chord is held is
     // dropped.
     if (ops.chordIsDown(run_.settings.toggleChord) || command == UM_TOGGLE_HIDE) {
         Toggle();
-        // The sequences call into other programs' windows, and anything that
-        // peeks at our queue meanwhile may leave its status bits cleared
-        // under a message still queued: look at the queue itself next time.
-        queueSeenEmpty_ = false;
         return true;
     }
     if (ops.chordIsDown(run_.settings.showDialogChord) || command == UM_SHOW_SETTINGS) {
@@ -87,16 +314,8 @@ bool EnginePoller::Poll()
 
 bool EnginePoller::TakeMessage()
 {
-    // Nearly every poll finds the queue empty, and any look at it is a round
-    // trip to the system (under Wine, to the wineserver) fifty times a
-    // second. Once a poll has seen it empty, the run's flag tells whether a
-    // command has been posted since: it is raised after the message is in
-    // the queue. After a poll that took a message the rest of the queue is
-    // looked at directly, since more may be queued under one flag.
-    if (queueSeenEmpty_ && !run_.commandWaiting.exchange(false))
-        return false;
-    queueSeenEmpty_ = !PeekMessageW(&message_, nullptr, 0, 0, PM_REMOVE);
-    return !queueSeenEmpty_;
+    // Commands are thread messages; the window's messages are raw input's.
+    return PeekMessageW(&message_, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE) != FALSE;
 }
 
 void EnginePoller::Toggle()
@@ -122,6 +341,9 @@ void EnginePoller::HideSequence()
         // The refresher must not rebuild the catalogue while it is walked.
         std::lock_guard<CCriticalSection> engineGuard(engine_.engineLock);
         std::lock_guard<CCriticalSection> windowGuard(windowLock);
+        // The catalogue rests while the dialog is hidden: rebuilt here, for
+        // this hide alone.
+        ops.rebuildWindowCatalogue();
         count += ops.hideChosenWindows(run_.targets, engine_.hidden_);
         count += ops.hideProcessWindows(run_.targets, engine_.hidden_);
         count += ops.hideFileWindows(run_.targets, engine_.hidden_);
@@ -237,10 +459,11 @@ DWORD WINAPI CEngine::ThreadMain(LPVOID parameter)
         PeekMessageW(&probe, nullptr, 0, 0, PM_NOREMOVE);
         SetEvent(run.queueReady.get());
     }
-    EnginePoller poller(*start->engine, run);
-    while (run.engineStop.load() == 0) {
-        if (!poller.Poll())
-            break;
+    {
+        EnginePoller poller(*start->engine, run);
+        poller.Listen();
+        while (poller.AwaitPoll() && poller.Poll()) {
+        }
     }
     run.engineDone.store(1);
     return 0;
@@ -291,9 +514,9 @@ bool CEngine::PostCommand(UINT message)
 void CEngine::RequestStop()
 {
     if (run_)
-        run_->engineStop.store(1);
+        run_->RequestStop();
     if (previous_)
-        previous_->engineStop.store(1);
+        previous_->RequestStop();
 }
 
 bool CEngine::WaitEnded(ULONGLONG deadlineTick) const

@@ -1,8 +1,14 @@
 #pragma once
 // The engine: the object that owns an armed run and everything a hide
-// leaves behind. It polls the two hotkey chords on a thread of its own, hides
-// and restores the chosen windows, carries out the side actions and undoes
-// them.
+// leaves behind. It watches the two hotkey chords on a thread of its own,
+// hides and restores the chosen windows, carries out the side actions and
+// undoes them.
+//
+// The thread sleeps until input: raw input of the keyboard (and of the
+// mouse, when a chord holds a button) wakes it, and only a key that may
+// belong to a chord starts the 20 ms polls, which go on while any key of
+// either chord is down. Commands wake it as well. Where raw input cannot be
+// had, or the system sees input that raw input does not bring, it polls.
 //
 // Threads: Start, RequestStop, PostCommand and the other run calls belong to
 // the user-interface thread. The engine thread reads only its run's own copy
@@ -39,6 +45,28 @@ struct EngineOperations {
     DWORD (*tickCount)();
     void (*sleep)(DWORD milliseconds);
 
+    // Waiting for input, on the run's thread. Registers `target`, a
+    // message-only window of that thread, for the raw input of the keyboard,
+    // and of the mouse too when `mouse`; false when the system refuses.
+    bool (*registerRawInput)(HWND target, bool mouse);
+    // Drops what the last registration for `target` asked for, if it is
+    // still the one in force (raw input is one registration per process).
+    void (*unregisterRawInput)(HWND target);
+    // Sleeps until `stop` is signalled (WAIT_OBJECT_0), the thread's queue
+    // holds a message or raw input (WAIT_OBJECT_0 + 1), or `milliseconds`
+    // have passed (WAIT_TIMEOUT).
+    DWORD (*waitForInput)(HANDLE stop, DWORD milliseconds);
+    // Takes the next raw input record queued for `window` into `input`;
+    // false when none is left. Anything else queued for it is handled.
+    bool (*takeRawInput)(HWND window, RAWINPUT& input);
+    // The tick of the last input the system saw, and where the cursor is:
+    // together they tell whether keys move that raw input does not show.
+    DWORD (*lastInputTick)();
+    POINT (*cursorPos)();
+
+    // Rebuilds the window catalogue for a hide; windowLock is held.
+    void (*rebuildWindowCatalogue)();
+
     int (*hideChosenWindows)(const EngineTargets& targets, HiddenWindows& hidden);
     int (*hideProcessWindows)(const EngineTargets& targets, HiddenWindows& hidden);
     int (*hideFileWindows)(const EngineTargets& targets, HiddenWindows& hidden);
@@ -68,46 +96,84 @@ struct EngineRun {
     std::atomic<LONG> engineStop{0}; // asks the run to end
     std::atomic<LONG> engineDone{0}; // the run's thread has ended
     std::atomic<DWORD> threadId{0};
-    // Raised after each command is posted: every command comes from inside
-    // this process, so an idle poll needs to look at no queue at all.
-    std::atomic<bool> commandWaiting{false};
     UniqueHandle queueReady; // set once the thread's queue exists
     UniqueHandle thread;
+    // Set with engineStop by RequestStop, so that a sleeping thread sees it.
+    UniqueHandle stopSignal{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 
-    // Posts `message` to the run's thread and raises the flag.
+    // Posts `message` to the run's thread, which wakes for it.
     bool Post(UINT message);
+    // Sets engineStop and wakes the thread.
+    void RequestStop();
 };
 
 class CEngine;
 
-// One run of the engine's loop, split so that a test can run it poll by
-// poll on its own thread (messages come from the calling thread's queue).
+// One run of the engine's loop, split so that a test can run it wait by
+// wait and poll by poll on its own thread (messages come from the calling
+// thread's queue). The loop: Listen once, then AwaitPoll and Poll in turn.
 class EnginePoller {
 public:
     // Fresh state: not hidden, last toggle at tick 0.
     EnginePoller(CEngine& engine, EngineRun& run) : engine_(engine), run_(run) {}
+    EnginePoller(const EnginePoller&) = delete;
+    EnginePoller& operator=(const EnginePoller&) = delete;
+    ~EnginePoller();
 
-    // One poll: sleep 20 ms, take at most one message, then toggle, show the
+    // Makes the thread's message-only window and registers it for raw
+    // input; without it every AwaitPoll lets the next poll run at once.
+    void Listen();
+
+    // Returns when the next poll is due: at once while a key of either chord
+    // is down (so one already down at the start is polled until released),
+    // while raw input is missing, or while a command is queued; otherwise
+    // sleeps until a chord's key goes down or a command comes. False when
+    // the run must end.
+    bool AwaitPoll();
+
+    // One poll: sleep 20 ms, take at most one command, then toggle, show the
     // dialog, or restore and exit. Returns false when the loop must end.
     bool Poll();
 
     bool Hidden() const { return hidden_; }
     DWORD LastToggleTick() const { return lastToggleTick_; }
+    bool Listening() const { return listening_; }
+    // Whether the polls run because input moves that raw input misses.
+    bool PollingBlind() const { return blind_; }
 
 private:
-    // Takes the next message of the thread's queue into message_, if any.
+    // Takes the next command of the thread's queue into message_, if any.
     bool TakeMessage();
     void Toggle();
     void HideSequence();
     void ShowDialogAndEnd();
     void RestoreAndExit();
 
+    // Takes every raw input record queued (`took`: any at all); true when
+    // one pressed a key that may belong to a chord.
+    bool TakeRawInput(bool& took);
+    bool AnyChordKeyDown() const;
+    bool CommandQueued() const;
+    // At most once a check period: whether input came that raw input did
+    // not bring. The answer holds until the next check.
+    bool BlindToInput();
+
     CEngine& engine_;
     EngineRun& run_;
     bool hidden_ = false;
     DWORD lastToggleTick_ = 0;
     MSG message_{};
-    bool queueSeenEmpty_ = false; // the last poll found the queue empty
+
+    UniqueWindow window_;    // the target of the thread's raw input
+    bool listening_ = false; // raw input is registered
+    bool polling_ = true;    // the last step was a poll: look at the keys
+    bool rawSeen_ = false;   // raw input came since the last check
+    bool blind_ = false;     // the last check saw input without raw input
+    bool blindLogged_ = false;
+    DWORD lastCheckTick_ = 0;
+    DWORD lastInputTick_ = 0;
+    POINT lastCursor_{};
+    bool mouse_ = false; // the mouse's raw input is registered too
 };
 
 class CEngine {

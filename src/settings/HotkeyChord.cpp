@@ -1,5 +1,8 @@
 #include "settings/HotkeyChord.h"
 
+#include <algorithm>
+#include <iterator>
+
 bool HotkeyChord::IsEmpty() const
 {
     for (BYTE key : keys)
@@ -19,6 +22,75 @@ int ChordIsDown(const HotkeyChord& chord, KeyStateSource keyState)
             return 0;
     }
     return anyKey ? 1 : 0;
+}
+
+namespace {
+
+// Codes that name one physical key in one report or another (0: no code).
+constexpr unsigned char kKeyFamilies[][3] = {
+    {VK_SHIFT, VK_LSHIFT, VK_RSHIFT},
+    {VK_CONTROL, VK_LCONTROL, VK_RCONTROL},
+    {VK_MENU, VK_LMENU, VK_RMENU},
+    {VK_LBUTTON, VK_RBUTTON, 0},
+    {VK_NUMPAD0, VK_INSERT, 0},
+    {VK_NUMPAD1, VK_END, 0},
+    {VK_NUMPAD2, VK_DOWN, 0},
+    {VK_NUMPAD3, VK_NEXT, 0},
+    {VK_NUMPAD4, VK_LEFT, 0},
+    {VK_NUMPAD5, VK_CLEAR, 0},
+    {VK_NUMPAD6, VK_RIGHT, 0},
+    {VK_NUMPAD7, VK_HOME, 0},
+    {VK_NUMPAD8, VK_UP, 0},
+    {VK_NUMPAD9, VK_PRIOR, 0},
+    {VK_DECIMAL, VK_DELETE, 0},
+};
+
+constexpr unsigned kMouseButtons[] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON, VK_XBUTTON1, VK_XBUTTON2};
+
+// The raw mouse record's button-down flags, each with its button's code.
+constexpr struct {
+    USHORT flag;
+    unsigned code;
+} kButtonDowns[] = {
+    {RI_MOUSE_LEFT_BUTTON_DOWN, VK_LBUTTON}, {RI_MOUSE_RIGHT_BUTTON_DOWN, VK_RBUTTON},
+    {RI_MOUSE_MIDDLE_BUTTON_DOWN, VK_MBUTTON}, {RI_MOUSE_BUTTON_4_DOWN, VK_XBUTTON1},
+    {RI_MOUSE_BUTTON_5_DOWN, VK_XBUTTON2},
+};
+
+} // namespace
+
+bool ChordMayHoldKey(const HotkeyChord& chord, unsigned virtualKey)
+{
+    if (virtualKey == 0)
+        return false;
+    if (chord.Has(virtualKey))
+        return true;
+    for (const auto& family : kKeyFamilies) {
+        if (std::find(std::begin(family), std::end(family), virtualKey) == std::end(family))
+            continue;
+        for (unsigned char code : family)
+            if (code != 0 && chord.Has(code))
+                return true;
+    }
+    return false;
+}
+
+bool ChordHasMouseButton(const HotkeyChord& chord)
+{
+    return std::any_of(std::begin(kMouseButtons), std::end(kMouseButtons),
+                       [&](unsigned code) { return chord.Has(code); });
+}
+
+bool RawInputPressesChordKey(const RAWINPUT& input, const HotkeyChord& chord)
+{
+    if (input.header.dwType == RIM_TYPEKEYBOARD)
+        return (input.data.keyboard.Flags & RI_KEY_BREAK) == 0 && ChordMayHoldKey(chord, input.data.keyboard.VKey);
+    if (input.header.dwType == RIM_TYPEMOUSE) {
+        const USHORT flags = input.data.mouse.usButtonFlags;
+        return std::any_of(std::begin(kButtonDowns), std::end(kButtonDowns),
+                           [&](const auto& down) { return (flags & down.flag) != 0 && ChordMayHoldKey(chord, down.code); });
+    }
+    return false;
 }
 
 namespace {

@@ -24,6 +24,21 @@ using KeyStateSource = SHORT(WINAPI*)(int virtualKey);
 // from a damaged settings file, and must not fire on its own.
 int ChordIsDown(const HotkeyChord& chord, KeyStateSource keyState = GetAsyncKeyState);
 
+// Whether a key that raw input reports may belong to the chord. Raw input
+// and the chord need not name a key alike: a modifier may come by its
+// side-neutral code or by its side's, a keypad key by its digit or by the
+// navigation code Num Lock gives it, and the two main mouse buttons by their
+// place, which swapped buttons exchange. So the answer is yes for every key
+// of the chord, and may be yes for a key that shares its code with one.
+bool ChordMayHoldKey(const HotkeyChord& chord, unsigned virtualKey);
+
+// Whether the chord holds a mouse button.
+bool ChordHasMouseButton(const HotkeyChord& chord);
+
+// Whether `input` (a keyboard or mouse record of raw input) presses a key
+// or button that may belong to the chord. Releases and moves press nothing.
+bool RawInputPressesChordKey(const RAWINPUT& input, const HotkeyChord& chord);
+
 // 1 and the key's name in `out` when the virtual-key code has a name, else 0.
 int KeyName(unsigned code, std::wstring& out);
 

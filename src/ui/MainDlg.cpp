@@ -302,6 +302,8 @@ void CMainDlg::OnCancel()
 
 void CMainDlg::OnShowWindow(BOOL show)
 {
+    if (showWork_)
+        showWork_(show != FALSE);
     const SettingData* data = settingFile.Data();
     if (show) {
         // Shown again: the engine has ended or is ending by itself.

@@ -53,6 +53,10 @@ public:
     void SetAfterShownWork(std::function<void()> work) { afterShownWork_ = std::move(work); }
     void RunAfterShownWork();
 
+    // Work for each time the dialog is shown (true) or hidden (false): what
+    // only the pages look at can rest while nobody sees them.
+    void SetShowWork(std::function<void(bool shown)> work) { showWork_ = std::move(work); }
+
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
     void OnCancel() override;
@@ -94,5 +98,6 @@ private:
 
     std::function<void()> afterShownWork_;
     bool afterShownDone_ = false;
+    std::function<void(bool)> showWork_;
     CEngine& engine_;
 };

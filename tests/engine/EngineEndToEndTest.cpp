@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "settings/SettingFile.h"
 #include "support/Keyboard.h"
 #include "support/Wait.h"
@@ -33,11 +35,44 @@ void ReleaseChord()
     }
 }
 
+// The real operations, with each poll counted (a poll begins with its sleep).
+std::atomic<int> polls{0};
+
+EngineOperations CountedOperations(bool rawInput)
+{
+    EngineOperations ops = DefaultEngineOperations();
+    ops.sleep = [](DWORD milliseconds) {
+        ++polls;
+        Sleep(milliseconds);
+    };
+    if (!rawInput)
+        ops.registerRawInput = [](HWND, bool) { return false; };
+    return ops;
+}
+
+// True once no poll has run for 200 ms (within 3 s).
+bool PollsStop()
+{
+    return testsupport::WaitUntil(
+        [] {
+            const int before = polls.load();
+            Sleep(200);
+            return polls.load() == before;
+        },
+        3000, 0);
+}
+
 } // namespace
 
-// The real engine thread, the real keyboard and windows of another process.
-TEST(EngineEndToEnd, CtrlGraveHidesTheChosenWindowsAndTheNextPressRestoresThem)
+// The real engine thread, the real keyboard (its raw input, or without it
+// the polls) and windows of another process.
+class EngineEndToEnd : public ::testing::TestWithParam<bool> {};
+
+INSTANTIATE_TEST_SUITE_P(RawInputAndWithout, EngineEndToEnd, ::testing::Bool());
+
+TEST_P(EngineEndToEnd, CtrlGraveHidesTheChosenWindowsAndTheNextPressRestoresThem)
 {
+    const bool rawInput = GetParam();
     testsupport::WindowHost host({"*3|CovelinEngineTarget|Engine target"});
     ASSERT_TRUE(host.Ready());
     const auto all = [&](bool visible) {
@@ -53,13 +88,26 @@ TEST(EngineEndToEnd, CtrlGraveHidesTheChosenWindowsAndTheNextPressRestoresThem)
     testsupport::ForegroundWindow keyboard;
     ASSERT_TRUE(keyboard.HasForeground());
     CEngine engine;
+    engine.operations = CountedOperations(rawInput);
+    polls = 0;
     ASSERT_TRUE(engine.Start(MakeDefaultSettings(), targets, nullptr));
+    // With raw input the engine sleeps while nobody types; without, it polls.
+    if (rawInput) {
+        EXPECT_TRUE(PollsStop());
+    } else {
+        EXPECT_TRUE(testsupport::WaitUntil([] { return polls.load() >= 10; }, 3000));
+    }
+    EXPECT_EQ(polls.load() == 0, rawInput);
 
     const bool hid = HoldChordUntil([&] { return all(false); });
     ReleaseChord();
     // The second press counts once the one-second debounce has passed.
     const bool restored = hid && HoldChordUntil([&] { return all(true); });
     ReleaseChord();
+    // The chord's keys up: asleep again.
+    if (rawInput) {
+        EXPECT_TRUE(PollsStop());
+    }
 
     engine.RequestStop();
     EXPECT_TRUE(engine.WaitEnded(GetTickCount64() + 5000));

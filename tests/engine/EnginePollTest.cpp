@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "catalogue/WindowCatalogue.h"
+#include "framework/Log.h"
+#include "support/ScratchDir.h"
 #include "support/Wait.h"
 
 // The engine driven poll by poll with a clock, a keyboard and a world that
@@ -28,9 +31,22 @@ DWORD now;
 int hideCount; // reported by the first hide rule
 bool realSleep;
 CCriticalSection* engineLockSeen; // the lock of the engine under test
-// Run once, from inside the engine's next chord reading or hide.
+// Run once, from inside the engine's next chord reading, hide or wait.
 std::function<void()> onChordRead;
 std::function<void()> onHide;
+std::function<void()> onWait;
+
+// The input the engine sleeps on: raw input records queued for it, what
+// the registration answers, and what the system says of its last input.
+std::deque<RAWINPUT> rawInputs;
+bool rawInputRegisters;
+DWORD lastInput;
+POINT cursor;
+int keyReads;
+DWORD lastWaitMs;
+// Waits that nothing ends before the world gives up and stops `sleeper`.
+int idleWaitsLeft;
+EngineRun* sleeper;
 
 void RunOnce(std::function<void()>& hook)
 {
@@ -69,6 +85,7 @@ EngineOperations FakeOperations()
     EngineOperations ops{};
     ops.chordIsDown = [](const HotkeyChord& chord) {
         RunOnce(onChordRead);
+        ++keyReads;
         return ChordIsDown(chord, FakeKeyState);
     };
     ops.tickCount = []() -> DWORD { return now; };
@@ -77,6 +94,44 @@ EngineOperations FakeOperations()
         if (realSleep)
             Sleep(ms);
     };
+    // Left out of the log of a started engine's thread, which only the
+    // commands it takes are about.
+    ops.registerRawInput = [](HWND window, bool mouse) {
+        if (!realSleep)
+            Log(mouse ? "listen+mouse" : "listen");
+        return window != nullptr && rawInputRegisters;
+    };
+    ops.unregisterRawInput = [](HWND) {
+        if (!realSleep)
+            Log("unlisten");
+    };
+    ops.waitForInput = [](HANDLE stop, DWORD ms) -> DWORD {
+        // A started engine's thread sleeps for real.
+        if (realSleep)
+            return MsgWaitForMultipleObjectsEx(1, &stop, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        Log("wait");
+        lastWaitMs = ms;
+        RunOnce(onWait);
+        MSG message;
+        if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0)
+            return WAIT_OBJECT_0;
+        if (!rawInputs.empty() || PeekMessageW(&message, reinterpret_cast<HWND>(-1), 0, 0, PM_NOREMOVE))
+            return WAIT_OBJECT_0 + 1;
+        now += ms;
+        if (--idleWaitsLeft <= 0)
+            sleeper->RequestStop();
+        return WAIT_TIMEOUT;
+    };
+    ops.takeRawInput = [](HWND, RAWINPUT& input) {
+        if (rawInputs.empty())
+            return false;
+        input = rawInputs.front();
+        rawInputs.pop_front();
+        return true;
+    };
+    ops.lastInputTick = []() -> DWORD { return lastInput; };
+    ops.cursorPos = []() -> POINT { return cursor; };
+    ops.rebuildWindowCatalogue = [] { Log("rebuild"); };
     ops.hideChosenWindows = [](const EngineTargets&, HiddenWindows& hidden) {
         Log("hideChosen");
         RunOnce(onHide);
@@ -111,7 +166,7 @@ HotkeyChord ChordOf(std::initializer_list<int> codes)
     return chord;
 }
 
-const Events kHide = {"hideChosen[EW]", "hideProcess[EW]", "hideFile[EW]", "bringTop"};
+const Events kHide = {"rebuild[EW]", "hideChosen[EW]", "hideProcess[EW]", "hideFile[EW]", "bringTop"};
 const Events kShowDialog = {"dlg.show"};
 
 Events operator+(Events a, const Events& b)
@@ -131,7 +186,13 @@ protected:
         now = 100000;
         hideCount = 0;
         realSleep = false;
-        onChordRead = onHide = nullptr;
+        onChordRead = onHide = onWait = nullptr;
+        rawInputs.clear();
+        rawInputRegisters = true;
+        lastInput = 5000;
+        cursor = POINT{100, 100};
+        keyReads = 0;
+        sleeper = &run;
         settings.toggleChord = ChordOf({VK_CONTROL, VK_OEM_3});
         settings.showDialogChord = ChordOf({VK_CONTROL, VK_LEFT});
         MSG msg;
@@ -266,20 +327,17 @@ TEST_F(EnginePollTest, TheToggleComesFirstAndOneMessageIsTakenPerPoll)
 
 TEST_F(EnginePollTest, CommandsAfterQuietPollsAreTakenOnePerPoll)
 {
-    // Polls that find nothing look only at the run's flag; what comes, from
-    // this thread or another, is still taken in the next poll, one message
-    // per poll however many are queued. A message posted without the flag
-    // waits for the next command.
+    // What comes after quiet polls, from this thread or another, however it
+    // was posted, is taken in the next poll, one message per poll however
+    // many are queued.
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(poller.Poll());
     ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), UM_TOGGLE_HIDE, 0, 0));
     EXPECT_TRUE(poller.Poll());
-    EXPECT_TRUE(Take().empty());
+    EXPECT_EQ(Take(), kHide);
     PostFromAnotherThread(run, WM_USER + 5);
     Post(WM_USER + 6);
     Post(UM_RESTORE_EXIT);
-    EXPECT_TRUE(poller.Poll()); // the unflagged toggle, now
-    EXPECT_EQ(Take(), kHide);
     EXPECT_TRUE(poller.Poll());
     EXPECT_TRUE(poller.Poll());
     EXPECT_TRUE(Take().empty());
@@ -373,4 +431,215 @@ TEST_F(EnginePollTest, ARunStoppedAndRestartedAtOnceNeverTakesTheOldRunsEnd)
     ASSERT_TRUE(engine.PostCommand(UM_RESTORE_EXIT));
     EXPECT_TRUE(engine.WaitEnded(GetTickCount64() + 5000));
     EXPECT_EQ(Take(), Events{"dlg.close"});
+}
+
+// ---- sleeping until input ------------------------------------------------------------------
+
+namespace {
+
+RAWINPUT RawKey(USHORT code, bool down)
+{
+    RAWINPUT input{};
+    input.header.dwType = RIM_TYPEKEYBOARD;
+    input.data.keyboard.VKey = code;
+    input.data.keyboard.Flags = down ? RI_KEY_MAKE : RI_KEY_BREAK;
+    return input;
+}
+
+RAWINPUT RawMouse(USHORT buttonFlags)
+{
+    RAWINPUT input{};
+    input.header.dwType = RIM_TYPEMOUSE;
+    input.data.mouse.usButtonFlags = buttonFlags;
+    return input;
+}
+
+class EngineWaitTest : public EnginePollTest {
+protected:
+    // AwaitPoll, with the world giving up after `idleWaits` waits that
+    // nothing ends: true when a poll is due, false when the engine would
+    // sleep on.
+    bool PollDue(EnginePoller& which, int idleWaits = 2)
+    {
+        idleWaitsLeft = idleWaits;
+        const bool due = which.AwaitPoll();
+        run.engineStop = 0;
+        ResetEvent(run.stopSignal.get());
+        return due;
+    }
+    bool PollDue(int idleWaits = 2) { return PollDue(poller, idleWaits); }
+
+    // What comes while the engine sleeps next (the system sees it too).
+    static void Arrives(std::vector<RAWINPUT> inputs)
+    {
+        onWait = [inputs] {
+            rawInputs.assign(inputs.begin(), inputs.end());
+            lastInput = now;
+        };
+    }
+
+    static int Waits(const Events& events) { return static_cast<int>(std::count(events.begin(), events.end(), "wait")); }
+};
+
+} // namespace
+
+TEST_F(EngineWaitTest, AKeyOfAChordStartsThePollsUntilNoChordKeyIsDownOtherKeysOnlyWake)
+{
+    poller.Listen();
+    ASSERT_TRUE(poller.Listening());
+    EXPECT_EQ(Take(), Events{"listen"});
+
+    // Nobody types: the thread sleeps, waking every 2 s only to ask whether
+    // input comes that raw input misses.
+    EXPECT_FALSE(PollDue(3));
+    EXPECT_EQ(Take(), (Events{"wait", "wait", "wait"}));
+    EXPECT_EQ(lastWaitMs, 2000u);
+
+    // Keys of no chord wake it only to look at them: no key is read.
+    keyReads = 0;
+    Arrives({RawKey('B', true), RawKey('B', false), RawKey(VK_MENU, true)});
+    EXPECT_FALSE(PollDue(2));
+    EXPECT_EQ(keyReads, 0);
+    EXPECT_EQ(Waits(Take()), 3);
+
+    // Ctrl, by the right-hand code raw input may give it, starts the polls;
+    // they go on while a chord's key is down, the chord's press hides, and
+    // held a second it restores.
+    Arrives({RawKey(VK_RCONTROL, true)});
+    heldKeys = {VK_CONTROL};
+    EXPECT_TRUE(PollDue());
+    EXPECT_EQ(Waits(Take()), 1);
+    EXPECT_TRUE(poller.Poll());
+    heldKeys = {VK_CONTROL, VK_OEM_3};
+    for (int i = 0; i < 51; ++i) {
+        ASSERT_TRUE(PollDue(0));
+        EXPECT_TRUE(poller.Poll());
+    }
+    EXPECT_EQ(Take(), kHide + Events{"restore[E]"});
+    // Released: asleep again.
+    heldKeys.clear();
+    EXPECT_FALSE(PollDue(1));
+    EXPECT_EQ(Take(), Events{"wait"});
+}
+
+TEST_F(EngineWaitTest, AChordKeyAlreadyDownAtTheStartIsPolledUntilReleased)
+{
+    heldKeys = {VK_LEFT};
+    poller.Listen();
+    Take();
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(PollDue(0));
+        EXPECT_TRUE(poller.Poll());
+    }
+    heldKeys.clear();
+    EXPECT_FALSE(PollDue(1));
+    // And its release as raw input, once asleep, wakes nothing.
+    Arrives({RawKey(VK_LEFT, false)});
+    EXPECT_FALSE(PollDue(1));
+    EXPECT_EQ(Take(), (Events{"wait", "wait", "wait"}));
+}
+
+TEST_F(EngineWaitTest, TheMouseIsListenedToOnlyForAChordWithAButtonAndOnlyItsButtonsWake)
+{
+    poller.Listen();
+    EXPECT_EQ(Take(), Events{"listen"});
+
+    settings.showDialogChord = ChordOf({VK_CONTROL, VK_RBUTTON});
+    EnginePoller mousePoller{engine, run};
+    mousePoller.Listen();
+    EXPECT_EQ(Take(), Events{"listen+mouse"});
+    Arrives({RawMouse(0), RawMouse(RI_MOUSE_MIDDLE_BUTTON_DOWN), RawMouse(RI_MOUSE_RIGHT_BUTTON_UP)});
+    EXPECT_FALSE(PollDue(mousePoller, 1));
+    EXPECT_EQ(Waits(Take()), 2);
+    Arrives({RawMouse(RI_MOUSE_RIGHT_BUTTON_DOWN)});
+    heldKeys = {VK_CONTROL, VK_RBUTTON};
+    EXPECT_TRUE(PollDue(mousePoller));
+    EXPECT_FALSE(mousePoller.Poll());
+    EXPECT_EQ(Take(), (Events{"wait"} + kShowDialog));
+}
+
+TEST_F(EngineWaitTest, ACommandWakesTheSleepingThreadForOnePollAndTheStopEndsIt)
+{
+    poller.Listen();
+    Take();
+    onWait = [this] { PostFromAnotherThread(run, UM_TOGGLE_HIDE); };
+    EXPECT_TRUE(PollDue());
+    EXPECT_TRUE(poller.Poll());
+    EXPECT_EQ(Take(), Events{"wait"} + kHide);
+    // Two at once: a poll for each, then sleep.
+    onWait = [this] {
+        PostFromAnotherThread(run, WM_USER + 5);
+        PostFromAnotherThread(run, UM_SHOW_SETTINGS);
+    };
+    EXPECT_TRUE(PollDue());
+    EXPECT_TRUE(poller.Poll());
+    EXPECT_TRUE(PollDue(0));
+    EXPECT_FALSE(poller.Poll());
+    EXPECT_EQ(Take(), (Events{"wait"} + kShowDialog));
+
+    // The stop, from another thread, ends the sleep at once.
+    run.engineStop = 0;
+    idleWaitsLeft = 100;
+    onWait = [this] { std::thread([this] { run.RequestStop(); }).join(); };
+    EXPECT_FALSE(poller.AwaitPoll());
+    EXPECT_EQ(Take(), Events{"wait"});
+}
+
+TEST_F(EngineWaitTest, WithoutRawInputOrWhileInputComesThatItMissesTheEnginePollsAsEver)
+{
+    testsupport::ScratchDir scratch;
+    Log::SetFile(scratch.File(L"covelin.log"));
+
+    // No raw input at all: a poll every 20 ms, and the chord as ever.
+    rawInputRegisters = false;
+    EnginePoller deaf{engine, run};
+    deaf.Listen();
+    EXPECT_FALSE(deaf.Listening());
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(PollDue(deaf, 0));
+        EXPECT_TRUE(deaf.Poll());
+    }
+    heldKeys = {VK_CONTROL, VK_OEM_3};
+    ASSERT_TRUE(PollDue(deaf, 0));
+    EXPECT_TRUE(deaf.Poll());
+    heldKeys.clear();
+    EXPECT_EQ(Take(), Events{"listen"} + kHide);
+
+    // Raw input registered, but input comes (the cursor still) and none of
+    // it raw: from the next check on, polls, until a check finds no input.
+    rawInputRegisters = true;
+    poller.Listen();
+    lastInput += 40;
+    EXPECT_TRUE(PollDue(2));
+    EXPECT_TRUE(poller.PollingBlind());
+    int polls = 0;
+    for (; polls < 500 && PollDue(0); ++polls) {
+        if (polls < 200)
+            lastInput += 20; // keys moving for 4 s
+        EXPECT_TRUE(poller.Poll());
+    }
+    EXPECT_GE(polls, 200);
+    EXPECT_LE(polls, 200 + 2 * 2000 / 20);
+    EXPECT_FALSE(poller.PollingBlind());
+
+    // Input that raw input brought, or that the cursor's move explains, is
+    // no reason to poll.
+    Arrives({RawKey('B', true)});
+    EXPECT_FALSE(PollDue(2));
+    lastInput += 40;
+    cursor.x += 3;
+    EXPECT_FALSE(PollDue(2));
+    EXPECT_FALSE(poller.PollingBlind());
+
+    // Said in the log once, however often it happens.
+    lastInput += 40;
+    EXPECT_TRUE(PollDue(2));
+    Log::SetFile(L"");
+    std::string log;
+    ASSERT_TRUE(testsupport::ReadBytes(scratch.File(L"covelin.log"), &log));
+    size_t lines = 0;
+    for (size_t at = log.find("does not bring"); at != std::string::npos; at = log.find("does not bring", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 1u);
+    EXPECT_NE(log.find("Raw input for the hotkeys"), std::string::npos);
 }
