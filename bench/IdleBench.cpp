@@ -343,8 +343,8 @@ BENCH_SECTION("idle", "armed Covelin's CPU and peak memory against bare programs
         waiting = SampleCpu(FindLinuxProcess("--bare-dialog"));
     }
     Line("armed and idle", ours, bare);
-    std::printf("  bare dialog waiting for messages: %.1f ms CPU, %.2f context switches a second\n",
-                waiting.processMs, waiting.switchesPerSecond);
+    std::printf("  bare dialog waiting for messages: %.1f ms CPU, %.2f context switches a second\n", waiting.processMs,
+                waiting.switchesPerSecond);
     bench::Ratio("Covelin CPU / bare poller CPU", ours.processMs, bare.processMs, 0.25);
     const double above = ours.switchesPerSecond - waiting.switchesPerSecond;
     std::printf("  %-44s %6.2f /s (target 2.00 /s: %s)\n", "switches a second above the bare dialog's", above,

@@ -1,6 +1,7 @@
 #include "engine/Engine.h"
 
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "actions/Display.h"
@@ -72,11 +73,17 @@ DWORD WaitForInput(HANDLE stop, DWORD milliseconds)
                                        MWMO_INPUTAVAILABLE);
 }
 
-bool TakeRawInput(HWND window, RAWINPUT& input)
+EngineInput TakeInput(HWND window, RAWINPUT& input, MSG& command)
 {
+    // One pass over the whole queue: every look at it is a round trip to
+    // the system (under Wine, to the wineserver).
     MSG message;
-    while (PeekMessageW(&message, window, 0, 0, PM_REMOVE)) {
-        if (message.message != WM_INPUT) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.hwnd == nullptr) {
+            command = message;
+            return EngineInput::Command;
+        }
+        if (message.message != WM_INPUT || message.hwnd != window) {
             DispatchMessageW(&message);
             continue;
         }
@@ -86,15 +93,9 @@ bool TakeRawInput(HWND window, RAWINPUT& input)
         // The window's procedure frees what the system kept for the message.
         DispatchMessageW(&message);
         if (read != static_cast<UINT>(-1) && read >= sizeof(RAWINPUTHEADER))
-            return true;
+            return EngineInput::RawInput;
     }
-    // What the system may queue for other windows of the thread (an input
-    // method's, say) would keep its waits from sleeping. The engine's own
-    // commands are above WM_USER: they stay for the polls.
-    while (PeekMessageW(&message, nullptr, 0, WM_USER - 1, PM_REMOVE))
-        if (message.hwnd != nullptr)
-            DispatchMessageW(&message);
-    return false;
+    return EngineInput::None;
 }
 
 DWORD LastInputTick()
@@ -136,7 +137,7 @@ EngineOperations DefaultEngineOperations()
     ops.registerRawInput = RegisterRawInput;
     ops.unregisterRawInput = UnregisterRawInput;
     ops.waitForInput = WaitForInput;
-    ops.takeRawInput = TakeRawInput;
+    ops.takeInput = TakeInput;
     ops.lastInputTick = LastInputTick;
     ops.cursorPos = []() -> POINT {
         POINT cursor{};
@@ -200,38 +201,46 @@ void EnginePoller::Listen()
 bool EnginePoller::AwaitPoll()
 {
     const EngineOperations& ops = engine_.operations;
-    bool woken = false; // the last wait ended for the queue
+    bool queueMayHold = true; // false after a wait that ran out: it was empty
+    bool wokenForQueue = false;
     for (;;) {
         if (run_.engineStop.load() != 0)
             return false;
-        // The raw input is always taken, so that it never piles up; the
-        // other looks stop at the first that calls for a poll.
+        // The looks after the queue's stop at the first that calls for a
+        // poll; the poll need not look at the queue again.
         bool took = false;
-        const bool chordKeyPressed = TakeRawInput(took);
-        polling_ = chordKeyPressed || !listening_ || BlindToInput() || (polling_ && AnyChordKeyDown()) ||
-                   CommandQueued();
+        const bool chordKeyPressed = queueMayHold && TakeInput(took);
+        queueLooked_ = queueMayHold;
+        polling_ = chordKeyPressed || commandTaken_ || !listening_ || BlindToInput() || (polling_ && AnyChordKeyDown());
         if (polling_)
             return true;
         // Woken for the queue and nothing in it for us: whatever keeps the
         // wait from sleeping is not allowed to make it spin.
-        if (woken && !took)
+        if (wokenForQueue && !took)
             ops.sleep(kPollPeriodMs);
         const DWORD sinceCheck = ops.tickCount() - lastCheckTick_;
-        const DWORD wait = sinceCheck < kInputCheckMs ? kInputCheckMs - sinceCheck : 0;
-        const DWORD result = ops.waitForInput(run_.stopSignal.get(), wait);
-        woken = result != WAIT_TIMEOUT && result != WAIT_OBJECT_0;
+        const DWORD waited =
+            ops.waitForInput(run_.stopSignal.get(), sinceCheck < kInputCheckMs ? kInputCheckMs - sinceCheck : 0);
+        queueMayHold = waited != WAIT_TIMEOUT;
+        wokenForQueue = waited != WAIT_TIMEOUT && waited != WAIT_OBJECT_0;
     }
 }
 
-bool EnginePoller::TakeRawInput(bool& took)
+bool EnginePoller::TakeInput(bool& took)
 {
     const EngineOperations& ops = engine_.operations;
-    if (!listening_)
-        return false;
     bool chordKey = false;
     RAWINPUT input{};
-    while (ops.takeRawInput(window_.get(), input)) {
-        took = rawSeen_ = true;
+    while (!commandTaken_) {
+        const EngineInput taken = ops.takeInput(window_.get(), input, command_);
+        if (taken == EngineInput::None)
+            break;
+        took = true;
+        if (taken == EngineInput::Command) {
+            commandTaken_ = true;
+            break;
+        }
+        rawSeen_ = true;
         chordKey = chordKey || RawInputPressesChordKey(input, run_.settings.toggleChord) ||
                    RawInputPressesChordKey(input, run_.settings.showDialogChord);
     }
@@ -249,13 +258,6 @@ bool EnginePoller::AnyChordKeyDown() const
     return false;
 }
 
-bool EnginePoller::CommandQueued() const
-{
-    // Thread messages only: the window's messages are raw input's.
-    MSG message;
-    return PeekMessageW(&message, reinterpret_cast<HWND>(-1), 0, 0, PM_NOREMOVE) != FALSE;
-}
-
 bool EnginePoller::BlindToInput()
 {
     const EngineOperations& ops = engine_.operations;
@@ -263,15 +265,18 @@ bool EnginePoller::BlindToInput()
     if (now - lastCheckTick_ < kInputCheckMs)
         return blind_;
     lastCheckTick_ = now;
-    const DWORD input = ops.lastInputTick();
-    const POINT cursor = ops.cursorPos();
     // Input came and none of it raw: keys the polls must watch, unless the
     // cursor moved and so the mouse, whose raw input is not asked for, can
-    // explain it.
-    const bool cursorMoved = cursor.x != lastCursor_.x || cursor.y != lastCursor_.y;
-    blind_ = input != lastInputTick_ && !rawSeen_ && (mouse_ || !cursorMoved);
+    // explain it. The cursor is asked about only then.
+    const DWORD input = ops.lastInputTick();
+    blind_ = false;
+    if (input != lastInputTick_) {
+        const POINT cursor = ops.cursorPos();
+        const bool cursorMoved = cursor.x != lastCursor_.x || cursor.y != lastCursor_.y;
+        blind_ = !rawSeen_ && (mouse_ || !cursorMoved);
+        lastCursor_ = cursor;
+    }
     lastInputTick_ = input;
-    lastCursor_ = cursor;
     rawSeen_ = false;
     if (blind_ && !blindLogged_) {
         blindLogged_ = true;
@@ -314,6 +319,16 @@ bool EnginePoller::Poll()
 
 bool EnginePoller::TakeMessage()
 {
+    // The wait before the poll has looked at the queue just now: a command
+    // that came since is taken by the next. Any look at the queue is a round
+    // trip to the system (under Wine, to the wineserver).
+    const bool looked = std::exchange(queueLooked_, false);
+    if (std::exchange(commandTaken_, false)) {
+        message_ = command_;
+        return true;
+    }
+    if (looked)
+        return false;
     // Commands are thread messages; the window's messages are raw input's.
     return PeekMessageW(&message_, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE) != FALSE;
 }

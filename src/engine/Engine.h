@@ -37,6 +37,9 @@ inline constexpr UINT UM_RESTORE_EXIT = WM_USER + 102;  // 1126: restore, close 
 // again, the engine has ended. For "Restore && Exit" it posts WM_CLOSE.
 inline constexpr UINT UM_ENGINE_SHOW_DIALOG = WM_APP + 40;
 
+// What the engine's thread found in its queue.
+enum class EngineInput { None, RawInput, Command };
+
 // Everything the engine does to the world goes through this table, so that
 // tests can drive polls one by one and record what happens in which order.
 // The defaults are the real operations.
@@ -56,9 +59,10 @@ struct EngineOperations {
     // holds a message or raw input (WAIT_OBJECT_0 + 1), or `milliseconds`
     // have passed (WAIT_TIMEOUT).
     DWORD (*waitForInput)(HANDLE stop, DWORD milliseconds);
-    // Takes the next raw input record queued for `window` into `input`;
-    // false when none is left. Anything else queued for it is handled.
-    bool (*takeRawInput)(HWND window, RAWINPUT& input);
+    // Takes the thread's next message: raw input for `window` into `input`,
+    // or a thread message (a command) into `command`. What is queued for
+    // other windows of the thread is handled on the way.
+    EngineInput (*takeInput)(HWND window, RAWINPUT& input, MSG& command);
     // The tick of the last input the system saw, and where the cursor is:
     // together they tell whether keys move that raw input does not show.
     DWORD (*lastInputTick)();
@@ -126,9 +130,9 @@ public:
 
     // Returns when the next poll is due: at once while a key of either chord
     // is down (so one already down at the start is polled until released),
-    // while raw input is missing, or while a command is queued; otherwise
-    // sleeps until a chord's key goes down or a command comes. False when
-    // the run must end.
+    // while raw input is missing, or when it has taken a command for the
+    // poll; otherwise sleeps until a chord's key goes down or a command
+    // comes. False when the run must end.
     bool AwaitPoll();
 
     // One poll: sleep 20 ms, take at most one command, then toggle, show the
@@ -149,11 +153,11 @@ private:
     void ShowDialogAndEnd();
     void RestoreAndExit();
 
-    // Takes every raw input record queued (`took`: any at all); true when
-    // one pressed a key that may belong to a chord.
-    bool TakeRawInput(bool& took);
+    // Takes the raw input queued, up to the first command, which waits in
+    // command_ for the next poll. `took`: anything at all. True when a
+    // record pressed a key that may belong to a chord.
+    bool TakeInput(bool& took);
     bool AnyChordKeyDown() const;
-    bool CommandQueued() const;
     // At most once a check period: whether input came that raw input did
     // not bring. The answer holds until the next check.
     bool BlindToInput();
@@ -163,6 +167,9 @@ private:
     bool hidden_ = false;
     DWORD lastToggleTick_ = 0;
     MSG message_{};
+    MSG command_{}; // taken while waiting, for the next poll
+    bool commandTaken_ = false;
+    bool queueLooked_ = false; // by the wait just before the poll
 
     UniqueWindow window_;    // the target of the thread's raw input
     bool listening_ = false; // raw input is registered

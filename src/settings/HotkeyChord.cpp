@@ -28,20 +28,13 @@ namespace {
 
 // Codes that name one physical key in one report or another (0: no code).
 constexpr unsigned char kKeyFamilies[][3] = {
-    {VK_SHIFT, VK_LSHIFT, VK_RSHIFT},
-    {VK_CONTROL, VK_LCONTROL, VK_RCONTROL},
-    {VK_MENU, VK_LMENU, VK_RMENU},
-    {VK_LBUTTON, VK_RBUTTON, 0},
-    {VK_NUMPAD0, VK_INSERT, 0},
-    {VK_NUMPAD1, VK_END, 0},
-    {VK_NUMPAD2, VK_DOWN, 0},
-    {VK_NUMPAD3, VK_NEXT, 0},
-    {VK_NUMPAD4, VK_LEFT, 0},
-    {VK_NUMPAD5, VK_CLEAR, 0},
-    {VK_NUMPAD6, VK_RIGHT, 0},
-    {VK_NUMPAD7, VK_HOME, 0},
-    {VK_NUMPAD8, VK_UP, 0},
-    {VK_NUMPAD9, VK_PRIOR, 0},
+    {VK_SHIFT, VK_LSHIFT, VK_RSHIFT}, {VK_CONTROL, VK_LCONTROL, VK_RCONTROL},
+    {VK_MENU, VK_LMENU, VK_RMENU},    {VK_LBUTTON, VK_RBUTTON, 0},
+    {VK_NUMPAD0, VK_INSERT, 0},       {VK_NUMPAD1, VK_END, 0},
+    {VK_NUMPAD2, VK_DOWN, 0},         {VK_NUMPAD3, VK_NEXT, 0},
+    {VK_NUMPAD4, VK_LEFT, 0},         {VK_NUMPAD5, VK_CLEAR, 0},
+    {VK_NUMPAD6, VK_RIGHT, 0},        {VK_NUMPAD7, VK_HOME, 0},
+    {VK_NUMPAD8, VK_UP, 0},           {VK_NUMPAD9, VK_PRIOR, 0},
     {VK_DECIMAL, VK_DELETE, 0},
 };
 
@@ -52,7 +45,7 @@ constexpr struct {
     USHORT flag;
     unsigned code;
 } kButtonDowns[] = {
-    {RI_MOUSE_LEFT_BUTTON_DOWN, VK_LBUTTON}, {RI_MOUSE_RIGHT_BUTTON_DOWN, VK_RBUTTON},
+    {RI_MOUSE_LEFT_BUTTON_DOWN, VK_LBUTTON},   {RI_MOUSE_RIGHT_BUTTON_DOWN, VK_RBUTTON},
     {RI_MOUSE_MIDDLE_BUTTON_DOWN, VK_MBUTTON}, {RI_MOUSE_BUTTON_4_DOWN, VK_XBUTTON1},
     {RI_MOUSE_BUTTON_5_DOWN, VK_XBUTTON2},
 };
@@ -87,8 +80,9 @@ bool RawInputPressesChordKey(const RAWINPUT& input, const HotkeyChord& chord)
         return (input.data.keyboard.Flags & RI_KEY_BREAK) == 0 && ChordMayHoldKey(chord, input.data.keyboard.VKey);
     if (input.header.dwType == RIM_TYPEMOUSE) {
         const USHORT flags = input.data.mouse.usButtonFlags;
-        return std::any_of(std::begin(kButtonDowns), std::end(kButtonDowns),
-                           [&](const auto& down) { return (flags & down.flag) != 0 && ChordMayHoldKey(chord, down.code); });
+        return std::any_of(std::begin(kButtonDowns), std::end(kButtonDowns), [&](const auto& down) {
+            return (flags & down.flag) != 0 && ChordMayHoldKey(chord, down.code);
+        });
     }
     return false;
 }

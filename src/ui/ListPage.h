@@ -86,6 +86,11 @@ public:
     // set what is no longer there. Returns 1.
     virtual int SyncWithCatalogue() = 0;
 
+    // Whether the page's timer runs: only while the dialog can be seen, so
+    // that a hidden dialog's thread sleeps. The next tick follows the
+    // catalogue again.
+    void FollowCatalogue(bool follow);
+
     // Double click on the all list: puts the marked row into the hide set.
     // False when the double click fell below the last row and was ignored.
     bool AddMarkedToHideList();
@@ -178,6 +183,17 @@ BOOL CListPairDlg<KEY>::OnInitDialog()
     SetTimer(PAGE_TIMER_ID, PAGE_TIMER_PERIOD_MS);
     OnTimer(FORCED_SYNC_EVENT);
     return TRUE;
+}
+
+template <class KEY>
+void CListPairDlg<KEY>::FollowCatalogue(bool follow)
+{
+    if (m_hWnd == nullptr)
+        return; // made later, with its timer running
+    if (follow)
+        SetTimer(PAGE_TIMER_ID, PAGE_TIMER_PERIOD_MS);
+    else
+        KillTimer(PAGE_TIMER_ID);
 }
 
 template <class KEY>

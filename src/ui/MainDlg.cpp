@@ -302,6 +302,8 @@ void CMainDlg::OnCancel()
 
 void CMainDlg::OnShowWindow(BOOL show)
 {
+    windowsPage_.FollowCatalogue(show != FALSE);
+    processPage_.FollowCatalogue(show != FALSE);
     if (showWork_)
         showWork_(show != FALSE);
     const SettingData* data = settingFile.Data();

@@ -13,6 +13,7 @@
 
 #include "catalogue/WindowCatalogue.h"
 #include "framework/Log.h"
+#include "support/RawInput.h"
 #include "support/ScratchDir.h"
 #include "support/Wait.h"
 
@@ -122,12 +123,13 @@ EngineOperations FakeOperations()
             sleeper->RequestStop();
         return WAIT_TIMEOUT;
     };
-    ops.takeRawInput = [](HWND, RAWINPUT& input) {
+    ops.takeInput = [](HWND, RAWINPUT& input, MSG& command) {
         if (rawInputs.empty())
-            return false;
+            return PeekMessageW(&command, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE) ? EngineInput::Command
+                                                                                       : EngineInput::None;
         input = rawInputs.front();
         rawInputs.pop_front();
-        return true;
+        return EngineInput::RawInput;
     };
     ops.lastInputTick = []() -> DWORD { return lastInput; };
     ops.cursorPos = []() -> POINT { return cursor; };
@@ -437,22 +439,8 @@ TEST_F(EnginePollTest, ARunStoppedAndRestartedAtOnceNeverTakesTheOldRunsEnd)
 
 namespace {
 
-RAWINPUT RawKey(USHORT code, bool down)
-{
-    RAWINPUT input{};
-    input.header.dwType = RIM_TYPEKEYBOARD;
-    input.data.keyboard.VKey = code;
-    input.data.keyboard.Flags = down ? RI_KEY_MAKE : RI_KEY_BREAK;
-    return input;
-}
-
-RAWINPUT RawMouse(USHORT buttonFlags)
-{
-    RAWINPUT input{};
-    input.header.dwType = RIM_TYPEMOUSE;
-    input.data.mouse.usButtonFlags = buttonFlags;
-    return input;
-}
+using testsupport::RawKey;
+using testsupport::RawMouse;
 
 class EngineWaitTest : public EnginePollTest {
 protected:
@@ -478,65 +466,53 @@ protected:
         };
     }
 
-    static int Waits(const Events& events) { return static_cast<int>(std::count(events.begin(), events.end(), "wait")); }
+    static int Waits(const Events& events)
+    {
+        return static_cast<int>(std::count(events.begin(), events.end(), "wait"));
+    }
 };
 
 } // namespace
 
 TEST_F(EngineWaitTest, AKeyOfAChordStartsThePollsUntilNoChordKeyIsDownOtherKeysOnlyWake)
 {
+    // A chord's key down at the start is polled until released.
+    heldKeys = {VK_LEFT};
     poller.Listen();
     ASSERT_TRUE(poller.Listening());
-    EXPECT_EQ(Take(), Events{"listen"});
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(PollDue(0) && poller.Poll());
+    heldKeys.clear();
 
     // Nobody types: the thread sleeps, waking every 2 s only to ask whether
     // input comes that raw input misses.
     EXPECT_FALSE(PollDue(3));
-    EXPECT_EQ(Take(), (Events{"wait", "wait", "wait"}));
+    EXPECT_EQ(Take(), (Events{"listen", "wait", "wait", "wait"}));
     EXPECT_EQ(lastWaitMs, 2000u);
 
-    // Keys of no chord wake it only to look at them: no key is read.
+    // Keys of no chord, and a chord key's release, wake it only to look at
+    // them: no key is read.
     keyReads = 0;
-    Arrives({RawKey('B', true), RawKey('B', false), RawKey(VK_MENU, true)});
+    Arrives({RawKey('B', true), RawKey('B', false), RawKey(VK_MENU, true), RawKey(VK_LEFT, false)});
     EXPECT_FALSE(PollDue(2));
     EXPECT_EQ(keyReads, 0);
     EXPECT_EQ(Waits(Take()), 3);
 
     // Ctrl, by the right-hand code raw input may give it, starts the polls;
-    // they go on while a chord's key is down, the chord's press hides, and
-    // held a second it restores.
+    // they go on while a chord's key is down: the press hides, and held a
+    // second it restores.
     Arrives({RawKey(VK_RCONTROL, true)});
     heldKeys = {VK_CONTROL};
     EXPECT_TRUE(PollDue());
-    EXPECT_EQ(Waits(Take()), 1);
     EXPECT_TRUE(poller.Poll());
     heldKeys = {VK_CONTROL, VK_OEM_3};
-    for (int i = 0; i < 51; ++i) {
-        ASSERT_TRUE(PollDue(0));
-        EXPECT_TRUE(poller.Poll());
-    }
-    EXPECT_EQ(Take(), kHide + Events{"restore[E]"});
+    for (int i = 0; i < 51; ++i)
+        ASSERT_TRUE(PollDue(0) && poller.Poll());
+    EXPECT_EQ(Take(), Events{"wait"} + kHide + Events{"restore[E]"});
     // Released: asleep again.
     heldKeys.clear();
     EXPECT_FALSE(PollDue(1));
     EXPECT_EQ(Take(), Events{"wait"});
-}
-
-TEST_F(EngineWaitTest, AChordKeyAlreadyDownAtTheStartIsPolledUntilReleased)
-{
-    heldKeys = {VK_LEFT};
-    poller.Listen();
-    Take();
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(PollDue(0));
-        EXPECT_TRUE(poller.Poll());
-    }
-    heldKeys.clear();
-    EXPECT_FALSE(PollDue(1));
-    // And its release as raw input, once asleep, wakes nothing.
-    Arrives({RawKey(VK_LEFT, false)});
-    EXPECT_FALSE(PollDue(1));
-    EXPECT_EQ(Take(), (Events{"wait", "wait", "wait"}));
 }
 
 TEST_F(EngineWaitTest, TheMouseIsListenedToOnlyForAChordWithAButtonAndOnlyItsButtonsWake)
@@ -595,13 +571,11 @@ TEST_F(EngineWaitTest, WithoutRawInputOrWhileInputComesThatItMissesTheEnginePoll
     EnginePoller deaf{engine, run};
     deaf.Listen();
     EXPECT_FALSE(deaf.Listening());
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(PollDue(deaf, 0));
-        EXPECT_TRUE(deaf.Poll());
+    for (int i = 0; i < 4; ++i) {
+        if (i == 3)
+            heldKeys = {VK_CONTROL, VK_OEM_3};
+        EXPECT_TRUE(PollDue(deaf, 0) && deaf.Poll());
     }
-    heldKeys = {VK_CONTROL, VK_OEM_3};
-    ASSERT_TRUE(PollDue(deaf, 0));
-    EXPECT_TRUE(deaf.Poll());
     heldKeys.clear();
     EXPECT_EQ(Take(), Events{"listen"} + kHide);
 
@@ -637,9 +611,7 @@ TEST_F(EngineWaitTest, WithoutRawInputOrWhileInputComesThatItMissesTheEnginePoll
     Log::SetFile(L"");
     std::string log;
     ASSERT_TRUE(testsupport::ReadBytes(scratch.File(L"covelin.log"), &log));
-    size_t lines = 0;
-    for (size_t at = log.find("does not bring"); at != std::string::npos; at = log.find("does not bring", at + 1))
-        ++lines;
-    EXPECT_EQ(lines, 1u);
     EXPECT_NE(log.find("Raw input for the hotkeys"), std::string::npos);
+    const size_t blind = log.find("does not bring");
+    EXPECT_TRUE(blind != std::string::npos && log.find("does not bring", blind + 1) == std::string::npos);
 }

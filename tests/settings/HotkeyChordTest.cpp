@@ -1,6 +1,7 @@
 #include "settings/HotkeyChord.h"
 #include "settings/SettingData.h"
 #include "support/Keyboard.h"
+#include "support/RawInput.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -141,56 +142,24 @@ TEST(ChordIsDown, FollowsTheRealKeyboardFromAnotherThread)
     poller.join();
 }
 
-namespace {
-
-RAWINPUT RawKey(USHORT code, bool down)
+TEST(RawInputPressesChordKey, KnowsAChordKeyByEveryCodeRawInputMayGiveItAndNothingElse)
 {
-    RAWINPUT input{};
-    input.header.dwType = RIM_TYPEKEYBOARD;
-    input.data.keyboard.VKey = code;
-    input.data.keyboard.Flags = down ? RI_KEY_MAKE : RI_KEY_BREAK;
-    input.data.keyboard.Message = down ? WM_KEYDOWN : WM_KEYUP;
-    return input;
-}
-
-RAWINPUT RawMouse(USHORT buttonFlags)
-{
-    RAWINPUT input{};
-    input.header.dwType = RIM_TYPEMOUSE;
-    input.data.mouse.usButtonFlags = buttonFlags;
-    return input;
-}
-
-} // namespace
-
-TEST(RawInputPressesChordKey, KnowsAChordKeyByEveryCodeRawInputMayGiveIt)
-{
+    using testsupport::RawKey, testsupport::RawMouse;
     // As captured: modifiers by their side-neutral codes.
-    const HotkeyChord chord = ChordOf({VK_SHIFT, VK_CONTROL, VK_NUMPAD1});
-    for (USHORT code : {VK_SHIFT, VK_LSHIFT, VK_RSHIFT, VK_CONTROL, VK_LCONTROL, VK_RCONTROL, VK_NUMPAD1, VK_END})
-        EXPECT_TRUE(RawInputPressesChordKey(RawKey(code, true), chord)) << code;
-    for (USHORT code : {VK_MENU, VK_LMENU, 0x41, VK_NUMPAD2, VK_DOWN, 0, 0xFF}) // 0x41: A
-        EXPECT_FALSE(RawInputPressesChordKey(RawKey(code, true), chord)) << code;
-    // A release presses nothing.
-    EXPECT_FALSE(RawInputPressesChordKey(RawKey(VK_CONTROL, false), chord));
-    // A side's code in the chord (an older file) is met by the neutral one.
-    EXPECT_TRUE(RawInputPressesChordKey(RawKey(VK_MENU, true), ChordOf({VK_RMENU, 'Q'})));
-    EXPECT_FALSE(ChordHasMouseButton(chord));
-}
-
-TEST(RawInputPressesChordKey, KnowsTheChordsMouseButtonsAndNothingElseTheMouseDoes)
-{
-    const HotkeyChord chord = ChordOf({VK_CONTROL, VK_LBUTTON});
-    EXPECT_TRUE(ChordHasMouseButton(chord));
-    EXPECT_TRUE(ChordHasMouseButton(ChordOf({VK_XBUTTON2})));
-    EXPECT_TRUE(RawInputPressesChordKey(RawMouse(RI_MOUSE_LEFT_BUTTON_DOWN), chord));
+    const HotkeyChord chord = ChordOf({VK_SHIFT, VK_CONTROL, VK_NUMPAD1, VK_LBUTTON});
+    const auto presses = [&](const RAWINPUT& input) { return RawInputPressesChordKey(input, chord); };
+    for (USHORT code : {VK_SHIFT, VK_LSHIFT, VK_RSHIFT, VK_CONTROL, VK_RCONTROL, VK_NUMPAD1, VK_END})
+        EXPECT_TRUE(presses(RawKey(code, true))) << code;
+    for (USHORT code : {VK_MENU, VK_LMENU, 0x41, VK_NUMPAD2, 0, 0xFF}) // 0x41: A
+        EXPECT_FALSE(presses(RawKey(code, true))) << code;
+    EXPECT_FALSE(presses(RawKey(VK_CONTROL, false)));
     // Swapped buttons: the physical right one is the logical left one.
-    EXPECT_TRUE(RawInputPressesChordKey(RawMouse(RI_MOUSE_RIGHT_BUTTON_DOWN), chord));
-    EXPECT_TRUE(RawInputPressesChordKey(RawMouse(RI_MOUSE_MIDDLE_BUTTON_DOWN | RI_MOUSE_LEFT_BUTTON_DOWN), chord));
-    for (USHORT flags : {0, RI_MOUSE_LEFT_BUTTON_UP, RI_MOUSE_MIDDLE_BUTTON_DOWN, RI_MOUSE_BUTTON_4_DOWN, RI_MOUSE_WHEEL})
-        EXPECT_FALSE(RawInputPressesChordKey(RawMouse(flags), chord)) << flags;
-    EXPECT_TRUE(RawInputPressesChordKey(RawMouse(RI_MOUSE_BUTTON_5_DOWN), ChordOf({VK_XBUTTON2})));
-    RAWINPUT device = RawMouse(RI_MOUSE_LEFT_BUTTON_DOWN);
-    device.header.dwType = RIM_TYPEHID;
-    EXPECT_FALSE(RawInputPressesChordKey(device, chord));
+    for (USHORT flags : {RI_MOUSE_LEFT_BUTTON_DOWN, RI_MOUSE_RIGHT_BUTTON_DOWN | RI_MOUSE_WHEEL})
+        EXPECT_TRUE(presses(RawMouse(flags))) << flags;
+    for (USHORT flags : {0, RI_MOUSE_LEFT_BUTTON_UP, RI_MOUSE_MIDDLE_BUTTON_DOWN, RI_MOUSE_BUTTON_5_DOWN})
+        EXPECT_FALSE(presses(RawMouse(flags))) << flags;
+    // A side's code in the chord (an older file) is met by the neutral one.
+    EXPECT_TRUE(RawInputPressesChordKey(RawKey(VK_MENU, true), ChordOf({VK_RMENU})));
+    EXPECT_TRUE(ChordHasMouseButton(ChordOf({VK_XBUTTON2})));
+    EXPECT_FALSE(ChordHasMouseButton(ChordOf({VK_SHIFT, VK_F1})));
 }
