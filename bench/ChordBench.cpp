@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "catalogue/Catalogues.h"
 #include "engine/Engine.h"
 #include "hiding/Hiding.h"
 
@@ -133,6 +134,9 @@ BENCH_SECTION("chord-to-hidden", "show/hide chord's key-down to the last of 100 
     settings.showDialogChord = ChordOf(VK_CONTROL, VK_LEFT);
     EngineTargets targets;
     targets.windows = windows;
+    // The catalogue rests while armed: the hide rebuilds it, as Covelin's does.
+    targets.catalogues = &TheCatalogues();
+    TheCatalogues().windowRefresher.Rest(true);
     if (!engine.Start(settings, targets, nullptr)) {
         std::printf("  the engine did not start\n");
         return;
@@ -171,6 +175,7 @@ BENCH_SECTION("chord-to-hidden", "show/hide chord's key-down to the last of 100 
     }
     engine.RequestStop();
     engine.WaitEnded(GetTickCount64() + 5000);
+    TheCatalogues().windowRefresher.Rest(false);
     engine.Journal().Open(L"");
     DeleteFileW(journal.c_str());
     if (lost) {

@@ -7,7 +7,7 @@
 #include "actions/Display.h"
 #include "actions/NotifyArea.h"
 #include "actions/Unmute.h"
-#include "catalogue/WindowCatalogue.h"
+#include "catalogue/Catalogues.h"
 #include "framework/Log.h"
 #include "hiding/Hiding.h"
 
@@ -144,7 +144,12 @@ EngineOperations DefaultEngineOperations()
         GetCursorPos(&cursor);
         return cursor;
     };
-    ops.rebuildWindowCatalogue = [] { windowCatalogue.Refresh(); };
+    // A refresher at work keeps the catalogue current; a resting one leaves
+    // it to the hide.
+    ops.rebuildWindowCatalogue = [](Catalogues& catalogues) {
+        if (catalogues.windowRefresher.Resting())
+            catalogues.windowCatalogue.Refresh();
+    };
     ops.hideChosenWindows = HideChosenWindows;
     ops.hideProcessWindows = HideProcessWindows;
     ops.hideFileWindows = HideFileWindows;
@@ -154,7 +159,7 @@ EngineOperations DefaultEngineOperations()
     ops.lockWorkStation = []() -> BOOL { return LockWorkStation(); };
     ops.startScreensaver = [] { StartScreensaver(); };
     ops.applyStoredDisplayMode = []() -> LONG { return ApplyStoredDisplayMode(); };
-    ops.hideNotificationArea = [](bool hide) { HideNotificationArea(hide); };
+    ops.hideNotificationArea = [](bool hide, const OwnTrayIcon& own) { HideNotificationArea(hide, own); };
     ops.postToDialog = [](HWND dialog, UINT message) {
         if (dialog != nullptr)
             PostMessageW(dialog, message, 0, 0);
@@ -206,11 +211,14 @@ bool EnginePoller::AwaitPoll()
     for (;;) {
         if (run_.engineStop.load() != 0)
             return false;
-        // The looks after the queue's stop at the first that calls for a
-        // poll; the poll need not look at the queue again.
+        // Asleep, one record per wake: the next wait tells whether more are
+        // queued, for the price of the look that would find none. The looks
+        // after the queue's stop at the first that calls for a poll; a poll
+        // after a look that emptied the queue need not look again.
         bool took = false;
-        const bool chordKeyPressed = queueMayHold && TakeInput(took);
-        queueLooked_ = queueMayHold;
+        bool emptied = false;
+        const bool chordKeyPressed = queueMayHold && TakeInput(polling_, took, emptied);
+        queueLooked_ = emptied;
         polling_ = chordKeyPressed || commandTaken_ || !listening_ || BlindToInput() || (polling_ && AnyChordKeyDown());
         if (polling_)
             return true;
@@ -226,15 +234,17 @@ bool EnginePoller::AwaitPoll()
     }
 }
 
-bool EnginePoller::TakeInput(bool& took)
+bool EnginePoller::TakeInput(bool all, bool& took, bool& emptied)
 {
     const EngineOperations& ops = engine_.operations;
     bool chordKey = false;
     RAWINPUT input{};
     while (!commandTaken_) {
         const EngineInput taken = ops.takeInput(window_.get(), input, command_);
-        if (taken == EngineInput::None)
+        if (taken == EngineInput::None) {
+            emptied = true;
             break;
+        }
         took = true;
         if (taken == EngineInput::Command) {
             commandTaken_ = true;
@@ -243,6 +253,8 @@ bool EnginePoller::TakeInput(bool& took)
         rawSeen_ = true;
         chordKey = chordKey || RawInputPressesChordKey(input, run_.settings.toggleChord) ||
                    RawInputPressesChordKey(input, run_.settings.showDialogChord);
+        if (!all)
+            break;
     }
     return chordKey;
 }
@@ -355,10 +367,13 @@ void EnginePoller::HideSequence()
     {
         // The refresher must not rebuild the catalogue while it is walked.
         std::lock_guard<CCriticalSection> engineGuard(engine_.engineLock);
-        std::lock_guard<CCriticalSection> windowGuard(windowLock);
-        // The catalogue rests while the dialog is hidden: rebuilt here, for
-        // this hide alone.
-        ops.rebuildWindowCatalogue();
+        std::unique_lock<CCriticalSection> windowGuard;
+        if (run_.targets.catalogues != nullptr) {
+            windowGuard = std::unique_lock<CCriticalSection>(run_.targets.catalogues->windowLock);
+            // The catalogue rests while the dialog is hidden: rebuilt here,
+            // for this hide alone, before it is walked.
+            ops.rebuildWindowCatalogue(*run_.targets.catalogues);
+        }
         count += ops.hideChosenWindows(run_.targets, engine_.hidden_);
         count += ops.hideProcessWindows(run_.targets, engine_.hidden_);
         count += ops.hideFileWindows(run_.targets, engine_.hidden_);
@@ -412,9 +427,11 @@ void CEngine::ApplySideActions(const SettingData& settings)
     if (settings.restoreResolution)
         operations.applyStoredDisplayMode();
     if (settings.hideNotifyArea) {
-        operations.hideNotificationArea(true);
+        const OwnTrayIcon own{settings.trayIcon, settings.hideOwnIcon != 0};
+        operations.hideNotificationArea(true, own);
         std::lock_guard<CCriticalSection> guard(engineLock);
         notifyAreaHidden_ = true;
+        notifyAreaOwnIcon_ = own;
     }
     // Whoever restores after our death must know what to undo.
     std::lock_guard<CCriticalSection> guard(engineLock);
@@ -428,10 +445,12 @@ int CEngine::RestoreEverything(bool onHelperThread)
     // whichever thread restores first.
     bool unmute = false;
     bool showNotifyArea = false;
+    OwnTrayIcon own;
     {
         std::lock_guard<CCriticalSection> guard(engineLock);
         std::swap(unmute, muteRequested_);
         std::swap(showNotifyArea, notifyAreaHidden_);
+        own = notifyAreaOwnIcon_;
     }
     if (unmute) {
         if (onHelperThread)
@@ -440,7 +459,7 @@ int CEngine::RestoreEverything(bool onHelperThread)
             operations.setVolumeMute(*volume_, false);
     }
     if (showNotifyArea)
-        operations.hideNotificationArea(false);
+        operations.hideNotificationArea(false, own);
     std::lock_guard<CCriticalSection> guard(engineLock);
     return operations.restoreHidden(hidden_);
 }

@@ -15,11 +15,13 @@
 // of the settings and the targets. What both touch (the hidden windows, the
 // journal and the side actions in force) is behind engineLock, which is held
 // only around short work that never waits on another program for long.
+// engineLock comes before the catalogues' windowLock (catalogue/Catalogues.h).
 #include <windows.h>
 
 #include <atomic>
 #include <memory>
 
+#include "actions/NotifyArea.h"
 #include "actions/Volume.h"
 #include "framework/Handles.h"
 #include "framework/Sync.h"
@@ -68,8 +70,9 @@ struct EngineOperations {
     DWORD (*lastInputTick)();
     POINT (*cursorPos)();
 
-    // Rebuilds the window catalogue for a hide; windowLock is held.
-    void (*rebuildWindowCatalogue)();
+    // Rebuilds the window catalogue for a hide, unless its refresher keeps
+    // it current; its windowLock is held.
+    void (*rebuildWindowCatalogue)(Catalogues& catalogues);
 
     int (*hideChosenWindows)(const EngineTargets& targets, HiddenWindows& hidden);
     int (*hideProcessWindows)(const EngineTargets& targets, HiddenWindows& hidden);
@@ -81,7 +84,7 @@ struct EngineOperations {
     BOOL (*lockWorkStation)();
     void (*startScreensaver)();
     LONG (*applyStoredDisplayMode)();
-    void (*hideNotificationArea)(bool hide);
+    void (*hideNotificationArea)(bool hide, const OwnTrayIcon& own);
 
     // Tells the main dialog what to do (UM_ENGINE_SHOW_DIALOG, WM_CLOSE).
     void (*postToDialog)(HWND dialog, UINT message);
@@ -153,10 +156,11 @@ private:
     void ShowDialogAndEnd();
     void RestoreAndExit();
 
-    // Takes the raw input queued, up to the first command, which waits in
-    // command_ for the next poll. `took`: anything at all. True when a
+    // Takes the raw input queued (all of it, or else one record) up to the
+    // first command, which waits in command_ for the next poll. `took`:
+    // anything at all; `emptied`: the queue was seen empty. True when a
     // record pressed a key that may belong to a chord.
-    bool TakeInput(bool& took);
+    bool TakeInput(bool all, bool& took, bool& emptied);
     bool AnyChordKeyDown() const;
     // At most once a check period: whether input came that raw input did
     // not bring. The answer holds until the next check.
@@ -246,6 +250,8 @@ private:
     HiddenWindows hidden_;
     bool muteRequested_ = false;
     bool notifyAreaHidden_ = false;
+    // Our tray icon as the run that hid the area shows it, for the re-add.
+    OwnTrayIcon notifyAreaOwnIcon_;
     // Shared with an unmute helper thread, which may outlive its caller's wait.
     std::shared_ptr<VolumeMute> volume_;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "catalogue/Catalogues.h"
 #include "engine/Engine.h"
 #include "framework/Dpi.h"
 #include "framework/Foreground.h"
@@ -69,7 +70,11 @@ void FitControlsIntoPage(HWND page)
 
 } // namespace
 
-CMainDlg::CMainDlg(CEngine* engine) : CDialog(IDD_COVELIN_DIALOG), engine_(engine != nullptr ? *engine : TheEngine())
+CMainDlg::CMainDlg(const DialogState& state)
+    : CDialog(IDD_COVELIN_DIALOG), windowsPage_(state.catalogues, state.choices),
+      processPage_(state.catalogues, state.choices), filePage_(state.choices.hideFileSet, state.home.ownExecutablePath),
+      optionPage_(state.home), settingPage_(state.home), aboutPage_(state.home.moduleDirectory), engine_(state.engine),
+      home_(state.home), catalogues_(state.catalogues), choices_(state.choices)
 {
     icon_ = static_cast<HICON>(
         ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
@@ -284,7 +289,7 @@ void CMainDlg::OnStart()
     // The engine works on a copy of the choices: the pages stay free to
     // change their lists while it runs.
     // Without an engine no hotkey could bring the dialog back: stay shown.
-    if (!engine_.Start(*settingFile.Data(), CaptureTargets(), m_hWnd)) {
+    if (!engine_.Start(*home_.settingFile.Data(), CaptureTargets(choices_, &catalogues_), m_hWnd)) {
         ShowWindow(SW_RESTORE);
         ::SetForegroundWindow(m_hWnd);
     }
@@ -302,11 +307,14 @@ void CMainDlg::OnCancel()
 
 void CMainDlg::OnShowWindow(BOOL show)
 {
+    // Only the pages look at the catalogues: while the dialog is hidden they
+    // rest (a hide rebuilds the windows' for itself), and the dialog shown
+    // again finds them rebuilt at once.
     windowsPage_.FollowCatalogue(show != FALSE);
     processPage_.FollowCatalogue(show != FALSE);
-    if (showWork_)
-        showWork_(show != FALSE);
-    const SettingData* data = settingFile.Data();
+    catalogues_.windowRefresher.Rest(show == FALSE);
+    catalogues_.processRefresher.Rest(show == FALSE);
+    const SettingData* data = home_.settingFile.Data();
     if (show) {
         // Shown again: the engine has ended or is ending by itself.
         engine_.ForgetRun();

@@ -18,6 +18,18 @@
 #include "ui/res/resource.h"
 
 class CEngine;
+struct Catalogues;
+struct HideChoices;
+struct ProgramHome;
+
+// What the dialog and its pages work on. All of it belongs to the
+// application object, which outlives the dialog.
+struct DialogState {
+    CEngine& engine; // the one Start arms
+    ProgramHome& home;
+    Catalogues& catalogues;
+    HideChoices& choices;
+};
 
 class CMainDlg : public CDialog {
 public:
@@ -25,8 +37,7 @@ public:
     // Pixels at 96 DPI, scaled to the dialog's DPI: the client area's edge.
     static constexpr int kClientSize = 400;
 
-    // `engine` (TheEngine() when null) is the one Start arms.
-    explicit CMainDlg(CEngine* engine = nullptr);
+    explicit CMainDlg(const DialogState& state);
     ~CMainDlg() override;
 
     // The page of tab `index` (0 to 5), or null.
@@ -52,10 +63,6 @@ public:
     // watch).
     void SetAfterShownWork(std::function<void()> work) { afterShownWork_ = std::move(work); }
     void RunAfterShownWork();
-
-    // Work for each time the dialog is shown (true) or hidden (false): what
-    // only the pages look at can rest while nobody sees them.
-    void SetShowWork(std::function<void(bool shown)> work) { showWork_ = std::move(work); }
 
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
@@ -98,6 +105,8 @@ private:
 
     std::function<void()> afterShownWork_;
     bool afterShownDone_ = false;
-    std::function<void(bool)> showWork_;
     CEngine& engine_;
+    ProgramHome& home_;
+    Catalogues& catalogues_;
+    HideChoices& choices_;
 };

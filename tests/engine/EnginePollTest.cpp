@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/WindowCatalogue.h"
+#include "catalogue/Catalogues.h"
 #include "framework/Log.h"
 #include "support/RawInput.h"
 #include "support/ScratchDir.h"
@@ -63,6 +63,9 @@ void PostFromAnotherThread(EngineRun& run, UINT message)
     EXPECT_TRUE(posted);
 }
 
+// The catalogues whose windowLock the hides are expected under.
+Catalogues catalogues;
+
 bool HeldHere(CCriticalSection* section)
 {
     return section != nullptr &&
@@ -71,7 +74,8 @@ bool HeldHere(CCriticalSection* section)
 
 void Log(const std::string& what)
 {
-    const std::string locks = std::string(HeldHere(engineLockSeen) ? "E" : "") + (HeldHere(&windowLock) ? "W" : "");
+    const std::string locks =
+        std::string(HeldHere(engineLockSeen) ? "E" : "") + (HeldHere(&catalogues.windowLock) ? "W" : "");
     std::lock_guard<std::mutex> guard(eventsLock);
     events.push_back(locks.empty() ? what : what + "[" + locks + "]");
 }
@@ -133,7 +137,7 @@ EngineOperations FakeOperations()
     };
     ops.lastInputTick = []() -> DWORD { return lastInput; };
     ops.cursorPos = []() -> POINT { return cursor; };
-    ops.rebuildWindowCatalogue = [] { Log("rebuild"); };
+    ops.rebuildWindowCatalogue = [](Catalogues&) { Log("rebuild"); };
     ops.hideChosenWindows = [](const EngineTargets&, HiddenWindows& hidden) {
         Log("hideChosen");
         RunOnce(onHide);
@@ -153,7 +157,7 @@ EngineOperations FakeOperations()
     ops.lockWorkStation = []() -> BOOL { return Log("lock"), TRUE; };
     ops.startScreensaver = [] { Log("screensaver"); };
     ops.applyStoredDisplayMode = []() -> LONG { return Log("displayMode"), 0; };
-    ops.hideNotificationArea = [](bool hide) { Log(hide ? "hideNotify" : "showNotify"); };
+    ops.hideNotificationArea = [](bool hide, const OwnTrayIcon&) { Log(hide ? "hideNotify" : "showNotify"); };
     ops.postToDialog = [](HWND, UINT message) {
         Log(message == UM_ENGINE_SHOW_DIALOG ? "dlg.show" : message == WM_CLOSE ? "dlg.close" : "dlg.other");
     };
@@ -183,6 +187,7 @@ protected:
     {
         engine.operations = FakeOperations();
         engineLockSeen = &engine.engineLock;
+        run.targets.catalogues = &catalogues;
         events.clear();
         heldKeys.clear();
         now = 100000;
@@ -496,7 +501,7 @@ TEST_F(EngineWaitTest, AKeyOfAChordStartsThePollsUntilNoChordKeyIsDownOtherKeysO
     Arrives({RawKey('B', true), RawKey('B', false), RawKey(VK_MENU, true), RawKey(VK_LEFT, false)});
     EXPECT_FALSE(PollDue(2));
     EXPECT_EQ(keyReads, 0);
-    EXPECT_EQ(Waits(Take()), 3);
+    EXPECT_EQ(Waits(Take()), 4 + 2); // a wake for each, one at a time
 
     // Ctrl, by the right-hand code raw input may give it, starts the polls;
     // they go on while a chord's key is down: the press hides, and held a
@@ -526,7 +531,7 @@ TEST_F(EngineWaitTest, TheMouseIsListenedToOnlyForAChordWithAButtonAndOnlyItsBut
     EXPECT_EQ(Take(), Events{"listen+mouse"});
     Arrives({RawMouse(0), RawMouse(RI_MOUSE_MIDDLE_BUTTON_DOWN), RawMouse(RI_MOUSE_RIGHT_BUTTON_UP)});
     EXPECT_FALSE(PollDue(mousePoller, 1));
-    EXPECT_EQ(Waits(Take()), 2);
+    EXPECT_EQ(Waits(Take()), 3 + 1);
     Arrives({RawMouse(RI_MOUSE_RIGHT_BUTTON_DOWN)});
     heldKeys = {VK_CONTROL, VK_RBUTTON};
     EXPECT_TRUE(PollDue(mousePoller));
