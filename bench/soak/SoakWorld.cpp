@@ -105,8 +105,8 @@ SoakWorld::~SoakWorld()
     engine.RestoreEverything(false);
     RequestRefreshersStop();
     PumpUntil([] { return windowRefresher.done.load() != 0 && processRefresher.done.load() != 0; }, 5000);
-    delete windowRefresher_;
-    delete processRefresher_;
+    windowRefresher_.Close();
+    processRefresher_.Close();
     if (pageHost_.m_hWnd != nullptr)
         DestroyWindow(pageHost_.Detach());
     hideWindowSet.RemoveAll();

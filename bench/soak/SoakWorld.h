@@ -82,8 +82,8 @@ private:
     CWnd pageHost_;
     CWindowsDlg windowsPage_;
     CProcessDlg processPage_;
-    CWinThread* windowRefresher_ = nullptr;
-    CWinThread* processRefresher_ = nullptr;
+    CWinThread windowRefresher_;
+    CWinThread processRefresher_;
 };
 
 } // namespace soak

@@ -60,8 +60,15 @@ CDialog::CDialog(UINT templateId, CWnd* parent) : templateId_(templateId), paren
 
 CDialog::~CDialog()
 {
-    if (m_hWnd != nullptr && ::IsWindow(m_hWnd))
-        ::DestroyWindow(m_hWnd);
+    // The derived parts are gone: the window's last messages must not
+    // reach them, so the object lets go of the window before destroying it.
+    const HWND hWnd = m_hWnd;
+    if (hWnd == nullptr)
+        return;
+    UnbindHandle();
+    m_hWnd = nullptr;
+    if (::IsWindow(hWnd))
+        ::DestroyWindow(hWnd);
 }
 
 INT_PTR CDialog::DoModal()

@@ -75,12 +75,6 @@ CMainDlg::CMainDlg(CEngine* engine) : CDialog(IDD_COVELIN_DIALOG), engine_(engin
         ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
 }
 
-CMainDlg::~CMainDlg()
-{
-    if (m_hWnd != nullptr && ::IsWindow(m_hWnd))
-        ::DestroyWindow(m_hWnd);
-}
-
 CDialog* CMainDlg::GetPage(int index)
 {
     switch (index) {

@@ -27,7 +27,6 @@ public:
 
     // `engine` (TheEngine() when null) is the one Start arms.
     explicit CMainDlg(CEngine* engine = nullptr);
-    ~CMainDlg() override;
 
     // The page of tab `index` (0 to 5), or null.
     CDialog* GetPage(int index);

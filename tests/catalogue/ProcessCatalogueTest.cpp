@@ -188,8 +188,8 @@ TEST(ProcessOwner, IsTheAccountNameAlone)
 
 TEST(ProcessRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
 {
-    CWinThread* thread = processRefresher.Start();
-    ASSERT_NE(thread, nullptr);
+    CWinThread thread = processRefresher.Start();
+    ASSERT_TRUE(thread);
     auto listed = [](unsigned long id) {
         std::lock_guard<CCriticalSection> guard(processLock);
         for (int i = 0; i < processCatalogue.GetSize(); ++i)
@@ -207,17 +207,15 @@ TEST(ProcessRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
     processRefresher.stop = 1;
     EXPECT_TRUE(WaitUntil([] { return processRefresher.done.load() == 1; }, 3000));
     EXPECT_LT(GetTickCount64() - start, 1000u);
-    EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 3000), WAIT_OBJECT_0);
-    delete thread;
+    EXPECT_TRUE(thread.Wait(3000));
 
     // Stopped right after the start, repeatedly.
     for (int round = 0; round < 5; ++round) {
         thread = processRefresher.Start();
-        ASSERT_NE(thread, nullptr);
+        ASSERT_TRUE(thread);
         processRefresher.stop = 1;
         EXPECT_TRUE(WaitUntil([] { return processRefresher.done.load() == 1; }, 3000)) << round;
-        EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 3000), WAIT_OBJECT_0);
-        delete thread;
+        EXPECT_TRUE(thread.Wait(3000));
     }
     std::lock_guard<CCriticalSection> guard(processLock);
     processCatalogue.RemoveAll();
