@@ -97,7 +97,7 @@ BOOL CCovelinApp::InitInstance()
     StartHiddenWindowGuard(TheEngine());
 
     if (!settingFile.Load(defaultSettings)) {
-        settingFile.Save();
+        static_cast<void>(settingFile.Save()); // the user is told of the load, not of this
         AfxMessageBox(kMsgLoadSettingsFailed, MB_OK | MB_ICONWARNING);
     }
 

@@ -16,7 +16,7 @@ CProcessDlg::CProcessDlg() : CListPairDlg<unsigned long>(IDD_PROCESS_PAGE, kProc
 {
 }
 
-int CProcessDlg::SyncWithCatalogue()
+void CProcessDlg::SyncWithCatalogue()
 {
     // Records of the catalogue live only while its lock is held: copy the
     // ids and paths under it, and read the icons from the files after, so
@@ -45,7 +45,6 @@ int CProcessDlg::SyncWithCatalogue()
         }
     }
     PruneHideList();
-    return 1;
 }
 
 HICON CProcessDlg::IconOfKey(unsigned long processId)

@@ -9,7 +9,7 @@ class CProcessDlg : public CListPairDlg<unsigned long> {
 public:
     CProcessDlg();
 
-    int SyncWithCatalogue() override;
+    void SyncWithCatalogue() override;
 
     // The process id of each row of the left list.
     CEnArray<unsigned long> rowPids;

@@ -89,10 +89,12 @@ TEST(MessageWindow, TwoObjectsOfOneClassEachGetTheirOwnMessagesAndOneRegistratio
 
     // The class was registered once, with the framework's procedure: a
     // second registration of the same name would have failed (and been logged).
-    WNDCLASSEXW info{sizeof info};
+    WNDCLASSEXW info{};
+    info.cbSize = sizeof info;
     ASSERT_TRUE(::GetClassInfoExW(::GetModuleHandleW(nullptr), kClass, &info));
     EXPECT_TRUE(CMessageWindow::RegisterWindowClass(kClass));
-    WNDCLASSEXW again{sizeof again};
+    WNDCLASSEXW again{};
+    again.cbSize = sizeof again;
     ASSERT_TRUE(::GetClassInfoExW(::GetModuleHandleW(nullptr), kClass, &again));
     EXPECT_EQ(info.lpfnWndProc, again.lpfnWndProc);
 
