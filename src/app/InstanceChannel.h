@@ -9,6 +9,8 @@
 // (the pipe's security descriptor), never from another machine.
 #include <windows.h>
 
+#include <functional>
+
 #include <atomic>
 #include <memory>
 #include <string>
@@ -39,7 +41,7 @@ InstanceClaim ClaimInstancePipe(const std::wstring& name, HANDLE* pipe);
 // window of that thread, and its answer goes back to the client.
 class InstanceChannelServer {
 public:
-    using Handler = InstanceReply (*)(InstanceCommand command);
+    using Handler = std::function<InstanceReply(InstanceCommand command)>;
 
     // How long a connected client has to send its command.
     static constexpr DWORD kCommandWaitMs = 1000;
@@ -83,7 +85,7 @@ private:
     void OnCommandMessage(WPARAM command, LPARAM sequence);
 
     HANDLE pipe_ = nullptr;
-    Handler handler_ = nullptr;
+    Handler handler_;
     CommandWindow window_{*this};
     CWinThread listener_;
     UniqueHandle stopEvent_;

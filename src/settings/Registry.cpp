@@ -157,7 +157,7 @@ std::wstring RunCommandFor(const std::wstring& executablePath)
     return L"\"" + executablePath + L"\"";
 }
 
-bool ApplyStartWithWindows(bool on)
+bool ApplyStartWithWindows(bool on, const std::wstring& ownExecutablePath)
 {
     RegKey key = OpenOwnedKey(kRegRootCurrentUser, kRunKey);
     if (!key)

@@ -54,7 +54,7 @@ inline constexpr wchar_t kRunValueName[] = L"Covelin";
 
 // Writes (on) or deletes (off) the Run value; true when that worked.
 // Callers may ignore the result.
-bool ApplyStartWithWindows(bool on);
+bool ApplyStartWithWindows(bool on, const std::wstring& ownExecutablePath);
 // Whether the Run value exists.
 [[nodiscard]] bool IsStartWithWindows();
 // The Run value's data for an executable path: the path in double quotes,

@@ -219,11 +219,11 @@ class StartWithWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        savedPath_ = ownExecutablePath;
         ownExecutablePath = L"C:\\PROGRAM FILES\\TESSARY\\COVELIN.EXE";
         testsupport::DeleteRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName);
     }
-    void TearDown() override { ownExecutablePath = savedPath_; }
+    // Our own path as the application object holds it.
+    std::wstring ownExecutablePath;
 
     bool Stored(DWORD* type, std::vector<BYTE>* data)
     {
@@ -231,7 +231,6 @@ protected:
     }
 
     RegValueGuard guard_{HKEY_CURRENT_USER, kRunKey, kRunValueName};
-    std::wstring savedPath_;
 };
 
 } // namespace
@@ -239,10 +238,10 @@ protected:
 TEST_F(StartWithWindowsTest, OnWritesTheQuotedPathOffDeletesIt)
 {
     EXPECT_FALSE(IsStartWithWindows());
-    EXPECT_TRUE(ApplyStartWithWindows(false)); // absent: succeeds, changes nothing
+    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath)); // absent: succeeds, changes nothing
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
 
-    EXPECT_TRUE(ApplyStartWithWindows(true));
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
     DWORD type = 0;
     std::vector<BYTE> data;
     ASSERT_TRUE(Stored(&type, &data));
@@ -251,7 +250,7 @@ TEST_F(StartWithWindowsTest, OnWritesTheQuotedPathOffDeletesIt)
     EXPECT_EQ(data, TextBytes(L"\"C:\\PROGRAM FILES\\TESSARY\\COVELIN.EXE\""));
     EXPECT_TRUE(IsStartWithWindows());
 
-    EXPECT_TRUE(ApplyStartWithWindows(false));
+    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath));
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
     EXPECT_FALSE(IsStartWithWindows());
 }
@@ -261,7 +260,7 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
     // An old unquoted value still reads as on, and turning on replaces it.
     ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L"C:\\OLD PLACE\\COVELIN.EXE"));
     EXPECT_TRUE(IsStartWithWindows());
-    EXPECT_TRUE(ApplyStartWithWindows(true));
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
     DWORD type = 0;
     std::vector<BYTE> data;
     ASSERT_TRUE(Stored(&type, &data));
@@ -269,7 +268,7 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
 
     // Expandable text counts as text: overwritten, and plain text after.
     ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L"%ProgramFiles%\\c.exe", REG_EXPAND_SZ));
-    EXPECT_TRUE(ApplyStartWithWindows(true));
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 
@@ -277,12 +276,12 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
     const DWORD one = 1;
     ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_DWORD, &one, 4));
     EXPECT_TRUE(IsStartWithWindows());
-    EXPECT_FALSE(ApplyStartWithWindows(true));
+    EXPECT_FALSE(ApplyStartWithWindows(true, ownExecutablePath));
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_TRUE(ApplyStartWithWindows(false));
+    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath));
     EXPECT_FALSE(IsStartWithWindows());
-    EXPECT_TRUE(ApplyStartWithWindows(true));
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 }
@@ -290,7 +289,7 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
 TEST_F(StartWithWindowsTest, NothingIsWrittenWithoutOurOwnPath)
 {
     ownExecutablePath.clear();
-    EXPECT_FALSE(ApplyStartWithWindows(true));
+    EXPECT_FALSE(ApplyStartWithWindows(true, ownExecutablePath));
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
 }
 
@@ -357,7 +356,7 @@ TEST_F(StartWithWindowsTest, AnyValueOfOurNameCountsAsOnIsOnlyReadAndOnlyTextIsR
         // Ticking the box again replaces text with our command and leaves
         // any other kind of value as it is.
         const bool text = RegKindOfType(value.type) == kRegKindText;
-        EXPECT_EQ(ApplyStartWithWindows(true), text) << value.Describe();
+        EXPECT_EQ(ApplyStartWithWindows(true, ownExecutablePath), text) << value.Describe();
         ASSERT_TRUE(Stored(&after.type, &after.data));
         EXPECT_TRUE(text ? after.data == TextBytes(RunCommandFor(ownExecutablePath)) : after == before)
             << value.Describe();
