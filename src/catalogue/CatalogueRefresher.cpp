@@ -7,17 +7,17 @@ CCatalogueRefresher::CCatalogueRefresher(Rebuild rebuild)
 {
 }
 
-CWinThread* CCatalogueRefresher::Start()
+CWinThread CCatalogueRefresher::Start()
 {
     if (done.load() == 0)
-        return nullptr;
+        return {};
     stop = 0;
     done = 0;
     // A wake left over from the last stop would cut the first period short.
     if (wake_)
         ResetEvent(wake_.get());
-    CWinThread* thread = AfxBeginThread(&CCatalogueRefresher::ThreadProc, this);
-    if (!thread)
+    CWinThread thread;
+    if (!thread.Start([this] { Run(); }))
         done = 1;
     return thread;
 }
@@ -35,12 +35,6 @@ void CCatalogueRefresher::Rest(bool resting)
     // wakes the thread, so the catalogue is current as soon as can be.
     if (resting_.exchange(resting) && !resting && wake_)
         SetEvent(wake_.get());
-}
-
-UINT CCatalogueRefresher::ThreadProc(LPVOID self)
-{
-    static_cast<CCatalogueRefresher*>(self)->Run();
-    return 0;
 }
 
 void CCatalogueRefresher::Run()

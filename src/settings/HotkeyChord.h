@@ -39,8 +39,8 @@ bool ChordHasMouseButton(const HotkeyChord& chord);
 // or button that may belong to the chord. Releases and moves press nothing.
 bool RawInputPressesChordKey(const RAWINPUT& input, const HotkeyChord& chord);
 
-// 1 and the key's name in `out` when the virtual-key code has a name, else 0.
-int KeyName(unsigned code, std::wstring& out);
+// True, with the key's name in `out`, when the virtual-key code has a name.
+[[nodiscard]] bool KeyName(unsigned code, std::wstring& out);
 
 // The chord's named keys in ascending code order joined by "+", e.g.
 // "SHIFT+CTRL+A". Keys without a name are left out of the text.

@@ -83,8 +83,8 @@ public:
     }
 
     // Brings the all list in step with the catalogue and drops from the hide
-    // set what is no longer there. Returns 1.
-    virtual int SyncWithCatalogue() = 0;
+    // set what is no longer there.
+    virtual void SyncWithCatalogue() = 0;
 
     // Whether the page's timer runs: only while the dialog can be seen, so
     // that a hidden dialog's thread sleeps. The next tick follows the
