@@ -1,4 +1,6 @@
 #pragma once
+#include <unordered_map>
+
 #include "catalogue/HideSets.h"
 #include "catalogue/ProcessCatalogue.h"
 #include "ui/ListPage.h"
@@ -18,4 +20,8 @@ protected:
     CEnArray<unsigned long>& RowKeys() override { return rowPids; }
     HICON IconOfKey(unsigned long processId) override;
     bool StillPresent(unsigned long processId) override;
+
+private:
+    // Whether each listed process runs as administrator while we do not.
+    std::unordered_map<unsigned long, bool> outranksUs_;
 };

@@ -1,4 +1,6 @@
 #pragma once
+#include <unordered_map>
+
 #include "catalogue/HideSets.h"
 #include "catalogue/WindowCatalogue.h"
 #include "framework/Handles.h"
@@ -54,9 +56,13 @@ private:
     // The executables' icons read within the last second; older ones are
     // read again, since a process id may be given to a new program.
     CProcessIcons& RecentProcessIcons();
+    // Whether the window's program runs as administrator while we do not
+    // (asked once per process as long as the process icons are kept).
+    bool RunsAsAdministrator(HWND window);
 
     HWND topWindowIconOf_ = nullptr;
     UniqueIcon topWindowIcon_;
     CProcessIcons processIcons_;
     ULONGLONG processIconsSince_ = 0;
+    std::unordered_map<DWORD, bool> outranksUs_;
 };
