@@ -3,8 +3,8 @@
 #include <mutex>
 
 #include "actions/Display.h"
-#include "actions/TrayIconPort.h"
 #include "actions/NotifyArea.h"
+#include "actions/TrayIconPort.h"
 #include "actions/Unmute.h"
 #include "catalogue/WindowCatalogue.h"
 #include "hiding/Hiding.h"
@@ -153,6 +153,8 @@ void EnginePoller::HideSequence()
 
 void EnginePoller::ShowDialogAndEnd()
 {
+    // Whatever the watch would still hide is the restore's too.
+    engine_.watch_.Stop();
     if (hidden_ && engine_.HoldsHiddenWindows())
         engine_.RestoreEverything(false);
     run_.engineStop.store(1);

@@ -151,9 +151,10 @@ struct OwnedSearch {
 BOOL CALLBACK CollectOwned(HWND window, LPARAM parameter)
 {
     auto* search = reinterpret_cast<OwnedSearch*>(parameter);
-    // The owner first: most windows have none, and that is one question.
-    if (GetWindow(window, GW_OWNER) == nullptr || search->owners->count(window) != 0 ||
-        search->targets->IsTopWindow(window))
+    if (search->owners->count(window) != 0 || search->targets->IsTopWindow(window))
+        return TRUE;
+    // Most windows have no owner: one question each.
+    if (GetWindow(window, GW_OWNER) == nullptr)
         return TRUE;
     if (OwnedByOneOf(window, *search->owners) && IsCataloguedWindow(window, nullptr))
         search->found.push_back(window);
