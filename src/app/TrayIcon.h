@@ -124,5 +124,3 @@ private:
 
     TrayCommandTarget& Target() const { return target_ != nullptr ? *target_ : ProgramTrayTarget(); }
 };
-
-extern CTrayIcon theTrayIcon;

@@ -9,9 +9,6 @@
 #include "system/OwnProcess.h"
 #include "system/ProcessInfo.h"
 
-CProcessArray processCatalogue;
-CCriticalSection processLock;
-
 namespace {
 
 // Whether a process belongs in the catalogue, and its path if so. Reads the

@@ -10,9 +10,6 @@
 #include "system/ProcessInfo.h"
 #include "system/ShellWindows.h"
 
-CCvWndArray windowCatalogue;
-CCriticalSection windowLock;
-
 namespace {
 
 // How long a window may take to hand over its icon. A hung window is given

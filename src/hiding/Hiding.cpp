@@ -7,13 +7,13 @@
 #include <unordered_set>
 #include <vector>
 
+#include "catalogue/Catalogues.h"
 #include "catalogue/Executable.h"
-#include "catalogue/HideSets.h"
-#include "catalogue/WindowCatalogue.h"
 #include "framework/Elevation.h"
 #include "framework/Foreground.h"
 #include "framework/Log.h"
 #include "hiding/ShowBatch.h"
+#include "system/ProcessInfo.h"
 #include "system/ShellWindows.h"
 
 namespace {
@@ -43,7 +43,7 @@ void SettleHides(ShowBatch& batch, HiddenWindows& hidden)
 
 // The process a catalogued window counts as: a Store app's frame counts as
 // the app's.
-DWORD ProcessOfRecord(CCvWnd& record)
+DWORD ProcessOfRecord(const CCvWnd& record)
 {
     if (const DWORD app = record.AppProcessId())
         return app;
@@ -72,13 +72,14 @@ int HideProcessWindows(const EngineTargets& targets, HiddenWindows& hidden)
 {
     ShowBatch batch(SW_HIDE);
     int count = 0;
-    if (targets.processes.empty())
+    const CCvWndArray* catalogue = targets.catalogues ? &targets.catalogues->windowCatalogue : nullptr;
+    if (targets.processes.empty() || catalogue == nullptr)
         return 0; // nothing can match
-    for (int i = 0; i < windowCatalogue.GetSize(); ++i) {
-        HWND window = windowCatalogue[i]->GetHandle();
+    for (int i = 0; i < catalogue->GetSize(); ++i) {
+        HWND window = (*catalogue)[i]->GetHandle();
         if (targets.IsTopWindow(window) || !IsLive(window))
             continue;
-        const DWORD processId = ProcessOfRecord(*windowCatalogue[i]);
+        const DWORD processId = ProcessOfRecord(*(*catalogue)[i]);
         if (std::find(targets.processes.begin(), targets.processes.end(), processId) == targets.processes.end())
             continue;
         HideAndPush(batch, hidden, window);
@@ -92,15 +93,16 @@ int HideFileWindows(const EngineTargets& targets, HiddenWindows& hidden)
 {
     ShowBatch batch(SW_HIDE);
     int count = 0;
-    if (targets.files.empty())
+    const CCvWndArray* catalogue = targets.catalogues ? &targets.catalogues->windowCatalogue : nullptr;
+    if (targets.files.empty() || catalogue == nullptr)
         return 0; // nothing can match: spare reading every window's path
     // Windows of one process share its path: read it once per process.
     std::unordered_map<DWORD, std::wstring> pathOfProcess;
-    for (int i = 0; i < windowCatalogue.GetSize(); ++i) {
-        HWND window = windowCatalogue[i]->GetHandle();
+    for (int i = 0; i < catalogue->GetSize(); ++i) {
+        HWND window = (*catalogue)[i]->GetHandle();
         if (targets.IsTopWindow(window) || !IsLive(window))
             continue;
-        const DWORD processId = ProcessOfRecord(*windowCatalogue[i]);
+        const DWORD processId = ProcessOfRecord(*(*catalogue)[i]);
         auto known = pathOfProcess.find(processId);
         if (known == pathOfProcess.end()) {
             // Asked of the process id just read, not of the window again: a

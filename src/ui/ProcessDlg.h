@@ -1,15 +1,17 @@
 #pragma once
 #include <unordered_map>
 
+#include "catalogue/Catalogues.h"
 #include "catalogue/HideSets.h"
-#include "catalogue/ProcessCatalogue.h"
 #include "ui/ListPage.h"
 
 // The Processes page: every catalogued process on the left, the processes
 // whose windows are to be hidden (hideProcessSet) on the right.
 class CProcessDlg : public CListPairDlg<unsigned long> {
 public:
-    CProcessDlg();
+    // The page lists `catalogues`' processes and edits `choices`' process
+    // set; both outlive it.
+    CProcessDlg(Catalogues& catalogues, HideChoices& choices);
 
     int SyncWithCatalogue() override;
 
@@ -22,6 +24,7 @@ protected:
     bool StillPresent(unsigned long processId) override;
 
 private:
+    Catalogues& catalogues_;
     // Whether each listed process runs as administrator while we do not.
     std::unordered_map<unsigned long, bool> outranksUs_;
 };

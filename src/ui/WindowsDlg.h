@@ -1,8 +1,8 @@
 #pragma once
 #include <unordered_map>
 
+#include "catalogue/Catalogues.h"
 #include "catalogue/HideSets.h"
-#include "catalogue/WindowCatalogue.h"
 #include "framework/Handles.h"
 #include "ui/ListPage.h"
 
@@ -10,7 +10,9 @@
 // hidden (hideWindowSet) on the right, and the top window at the bottom.
 class CWindowsDlg : public CListPairDlg<HWND> {
 public:
-    CWindowsDlg();
+    // The page lists `catalogues`' windows and edits `choices`' window set
+    // and top window; both outlive it.
+    CWindowsDlg(Catalogues& catalogues, HideChoices& choices);
     ~CWindowsDlg() override;
     CWindowsDlg(const CWindowsDlg&) = delete;
     CWindowsDlg& operator=(const CWindowsDlg&) = delete;
@@ -60,6 +62,8 @@ private:
     // (asked once per process as long as the process icons are kept).
     bool RunsAsAdministrator(HWND window);
 
+    Catalogues& catalogues_;
+    HideChoices& choices_;
     HWND topWindowIconOf_ = nullptr;
     UniqueIcon topWindowIcon_;
     CProcessIcons processIcons_;

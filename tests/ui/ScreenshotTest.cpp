@@ -15,6 +15,7 @@
 #include "support/Wait.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
+#include "ui/TestProgram.h"
 
 using namespace listpage;
 using namespace uitest;
@@ -80,11 +81,10 @@ class ListPageScreenshot : public MainDialogTest {
 protected:
     void TearDown() override
     {
-        hideWindowSet.RemoveAll();
-        hideProcessSet.RemoveAll();
-        hideFileSet.RemoveAll();
-        delete topWindow;
-        topWindow = nullptr;
+        Program().choices.hideWindowSet.RemoveAll();
+        Program().choices.hideProcessSet.RemoveAll();
+        Program().choices.hideFileSet.RemoveAll();
+        Program().choices.topWindow.reset();
         MainDialogTest::TearDown();
     }
 };
@@ -99,9 +99,9 @@ TEST_F(MainDialogTest, ScreenshotOfEachPage)
     ::CreateDirectoryW(folder.c_str(), nullptr);
     const wchar_t* names[] = {L"1-windows", L"2-processes", L"3-executable-files",
                               L"4-options", L"5-settings",  L"6-about"};
-    settingFile.Data()->muteVolume = 1;
-    settingFile.Data()->hideOwnIcon = 1;
-    CMainDlg dialog;
+    Program().home.settingFile.Data()->muteVolume = 1;
+    Program().home.settingFile.Data()->hideOwnIcon = 1;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver(30000);
     for (int index = 0; index < CMainDlg::kPageCount; ++index) {
         driver
@@ -146,9 +146,9 @@ TEST_F(ListPageScreenshot, PagesWithContent)
     ColouredWindow report(L"Quarterly report - Draft", RGB(40, 110, 200));
 
     // The executable file list as start-up would have loaded it.
-    hideFileSet.AddPath(notepad.Path());
-    hideFileSet.AddPath(mines.Path());
-    hideFileSet.AddPath(scratch_.File(L"notes.txt"));
+    Program().choices.hideFileSet.AddPath(notepad.Path());
+    Program().choices.hideFileSet.AddPath(mines.Path());
+    Program().choices.hideFileSet.AddPath(scratch_.File(L"notes.txt"));
     testsupport::WriteBytes(scratch_.File(L"notes.txt"), "notes");
 
     // The clock stands in for a program running as administrator.
@@ -157,7 +157,7 @@ TEST_F(ListPageScreenshot, PagesWithContent)
     SetElevationQueryForTests([](DWORD processId) { return processId == elevatedId; });
     RefreshWindowCatalogue();
     RefreshProcessCatalogue();
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver(60000);
     auto showTab = [&](int index) {
         driver
