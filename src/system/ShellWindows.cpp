@@ -33,14 +33,16 @@ struct Dwm {
     std::atomic<DwmGetWindowAttributeFn> getAttribute{nullptr};
     std::atomic<bool> absent{false};
     std::atomic<bool> loaded{false};
+    UniqueModule module;
 
     DwmGetWindowAttributeFn Function()
     {
         if (!loaded.load()) {
-            HMODULE module = LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-            auto function = module != nullptr ? reinterpret_cast<DwmGetWindowAttributeFn>(reinterpret_cast<void*>(
-                                                    GetProcAddress(module, "DwmGetWindowAttribute")))
-                                              : nullptr;
+            // Kept for the process's life, as the function pointer is.
+            module.reset(LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+            auto function = module ? reinterpret_cast<DwmGetWindowAttributeFn>(
+                                         reinterpret_cast<void*>(GetProcAddress(module.get(), "DwmGetWindowAttribute")))
+                                   : nullptr;
             getAttribute.store(function);
             absent.store(function == nullptr);
             loaded.store(true);
