@@ -1,8 +1,10 @@
 #include "catalogue/WindowCatalogue.h"
 
 #include <cwchar>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
 #include "catalogue/Executable.h"
 #include "framework/Foreground.h"
@@ -225,10 +227,10 @@ BOOL CALLBACK AddCataloguedWindow(HWND window, LPARAM param)
     // app enters its frame after the frame is shown.
     if (IsCloakedByApp(CloakOf(window)))
         return TRUE;
-    auto* record = new CCvWnd(window, CCvWnd::Seen{});
+    auto record = std::make_unique<CCvWnd>(window, CCvWnd::Seen{});
     if (facts.frame)
         record->SetAppProcessId(StoreAppProcessOfFrame(window));
-    context->array->Add(record);
+    context->array->Add(std::move(record));
     return TRUE;
 }
 

@@ -20,7 +20,7 @@ CProcessDlg::CProcessDlg(Catalogues& catalogues, HideChoices& choices)
 {
 }
 
-int CProcessDlg::SyncWithCatalogue()
+void CProcessDlg::SyncWithCatalogue()
 {
     // Records of the catalogue live only while its lock is held: copy the
     // ids and paths under it, and read the icons from the files after, so
@@ -60,7 +60,6 @@ int CProcessDlg::SyncWithCatalogue()
         outranksUs_.swap(outranksUs); // only the listed processes are remembered
     }
     PruneHideList();
-    return 1;
 }
 
 HICON CProcessDlg::IconOfKey(unsigned long processId)
