@@ -114,11 +114,13 @@ BENCH_SECTION("chord-to-hidden", "show/hide chord's key-down to the last of 100 
     engine.operations.takeInput = BenchTakeInput;
     engine.operations.chordIsDown = [](const HotkeyChord& chord) { return ChordIsDown(chord, BenchKeyState); };
     engine.operations.tickCount = []() -> DWORD { return GetTickCount() + tickOffset.load(); };
-    engine.operations.hideChosenWindows = [](const EngineTargets& targets, HiddenWindows& hiddenWindows) {
-        const int count = HideChosenWindows(targets, hiddenWindows);
+    // Hidden once the engine's check after the hides (owned windows, what
+    // did not take) is done.
+    engine.operations.finishHide = [](const EngineTargets& targets, HiddenWindows& hiddenWindows) {
+        const HideCheck check = FinishHide(targets, hiddenWindows);
         hiddenAt = NowMs();
         SetEvent(hidden.get());
-        return count;
+        return check;
     };
     engine.operations.restoreHidden = [](HiddenWindows& hiddenWindows) {
         const int count = RestoreHidden(hiddenWindows);

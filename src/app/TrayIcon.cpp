@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <cwchar>
 #include <mutex>
 
 #include "engine/Engine.h"
@@ -159,7 +160,8 @@ int CTrayIcon::Update(int index, int remove, const wchar_t* tooltip)
     data.hIcon = icons_[index];
     if (tooltip) {
         data.uFlags |= NIF_TIP;
-        lstrcpynW(data.szTip, tooltip, ARRAYSIZE(data.szTip));
+        baseTooltip_ = tooltip;
+        lstrcpynW(data.szTip, TooltipWithNote().c_str(), ARRAYSIZE(data.szTip));
     }
 
     if (remove) {
@@ -178,6 +180,38 @@ int CTrayIcon::Update(int index, int remove, const wchar_t* tooltip)
     else if (adding)
         shownTooltip_.clear();
     return 1;
+}
+
+std::wstring CTrayIcon::TooltipWithNote() const
+{
+    if (notHidden_ <= 0)
+        return baseTooltip_;
+    wchar_t note[64] = {};
+    if (notHidden_ == 1)
+        lstrcpynW(note, kTrayTipOneNotHidden, ARRAYSIZE(note));
+    else
+        std::swprintf(note, ARRAYSIZE(note), kTrayTipSomeNotHidden, notHidden_);
+    return baseTooltip_.empty() ? std::wstring(note) : baseTooltip_ + L"\n" + note;
+}
+
+void CTrayIcon::NoteNotHidden(int windows)
+{
+    if (!created_)
+        return;
+    std::lock_guard<std::mutex> guard(shellStateLock);
+    if (windows == notHidden_)
+        return;
+    notHidden_ = windows;
+    if (!shown_)
+        return; // the icon is out (hidden on purpose): nobody would see it
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window_.Window();
+    data.uID = kIconId;
+    data.uFlags = NIF_TIP;
+    lstrcpynW(data.szTip, TooltipWithNote().c_str(), ARRAYSIZE(data.szTip));
+    if (Shell_NotifyIconW(NIM_MODIFY, &data))
+        shownTooltip_ = data.szTip;
 }
 
 void CTrayIcon::ReAddAfterShellRestart()

@@ -56,6 +56,10 @@ public:
     // it is shown. 0 only when not created.
     int Update(int index, int remove, const wchar_t* tooltip) override;
 
+    // Adds a line to the tooltip saying how many windows could not be
+    // hidden; 0 takes it off again.
+    void NoteNotHidden(int windows) override;
+
     // Takes the icon away and releases all that Create made.
     int Remove(int index);
 
@@ -82,6 +86,8 @@ public:
     HICON Icon(int index) const { return index >= 0 && index < 9 ? icons_[index] : nullptr; }
     bool IsCreated() const { return created_ != 0; }
     bool IsShown() const { return shown_ != 0; }
+    // The text the shell was last given for the tooltip.
+    std::wstring ShownTooltip() const { return shownTooltip_; }
 
 private:
     // The hidden window: its messages are the icon's.
@@ -102,6 +108,7 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void ShowContextMenu(POINT at);
     void ReAddAfterShellRestart();
+    std::wstring TooltipWithNote() const;
     int LoadIcons();
     int CreateHiddenWindow();
     int LoadContextMenu();
@@ -123,6 +130,8 @@ private:
     // has restarted and lost it.
     int shownIndex_ = 0;
     std::wstring shownTooltip_;
+    std::wstring baseTooltip_; // the tooltip as last given, without the note
+    int notHidden_ = 0;
     UINT taskbarCreatedMessage_ = 0;
     TrayCommandTarget* target_ = nullptr;
     MenuTracker menuTracker_ = nullptr;

@@ -11,13 +11,6 @@
 
 namespace {
 
-bool IsServiceAccount(const std::wstring& account)
-{
-    return EqualsIgnoringAsciiCase(account.c_str(), L"SYSTEM") ||
-           EqualsIgnoringAsciiCase(account.c_str(), L"LOCAL SERVICE") ||
-           EqualsIgnoringAsciiCase(account.c_str(), L"NETWORK SERVICE");
-}
-
 // Whether a process belongs in the catalogue, and its path if so. Reads the
 // path, then the owner, and stops at the first test that fails.
 bool Resolve(unsigned long processId, std::wstring& path, bool& transient)
@@ -26,11 +19,13 @@ bool Resolve(unsigned long processId, std::wstring& path, bool& transient)
     CProcess record(processId);
     const wchar_t* name = record.GetName();
     std::wstring account;
-    if (!name || !ProcessOwnerName(processId, account)) {
+    // Service accounts are told by their SIDs: their names are translated.
+    bool serviceAccount = false;
+    if (!name || !ReadProcessOwner(processId, account, serviceAccount)) {
         transient = true; // the process may be starting up or ending
         return false;
     }
-    if (IsOwnExecutableName(name) || IsServiceAccount(account))
+    if (IsOwnExecutableName(name) || serviceAccount)
         return false;
     path = record.GetPath();
     return true;

@@ -1,13 +1,16 @@
 #include "catalogue/WindowCatalogue.h"
 
 #include <cwchar>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
 #include "catalogue/Executable.h"
 #include "framework/Foreground.h"
 #include "system/OwnProcess.h"
 #include "system/ProcessInfo.h"
+#include "system/ShellWindows.h"
 
 namespace {
 
@@ -52,9 +55,7 @@ bool CCvWnd::GetModulePath(std::wstring& path)
 {
     if (!IsLive(handle_))
         return false;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(handle_, &processId);
-    return ExecutablePathOfProcess(processId, path);
+    return ExecutablePathOfProcess(CountedProcessOf(handle_), path);
 }
 
 HICON CProcessIcons::IconOf(DWORD processId)
@@ -85,11 +86,8 @@ HICON CCvWnd::GetIcon(bool fromFile, CProcessIcons* known)
                 return copy;
         }
     }
-    if (known != nullptr) {
-        DWORD processId = 0;
-        GetWindowThreadProcessId(handle_, &processId);
-        return known->IconOf(processId);
-    }
+    if (known != nullptr)
+        return known->IconOf(CountedProcessOf(handle_));
     std::wstring path;
     if (!GetModulePath(path))
         return nullptr;
@@ -100,31 +98,47 @@ HICON CCvWnd::GetIcon(bool fromFile, CProcessIcons* known)
 
 namespace {
 
-// Whether the window's class is one of the system's tooltips or one of the
-// shell's desktop and taskbar windows, which are never listed or hidden.
-bool IsShellClass(HWND window)
+// Whether a class is one of the system's tooltips or one of the shell's
+// desktop and taskbar windows, which are never listed or hidden.
+bool IsShellClassName(const wchar_t* className)
 {
-    wchar_t className[256] = {};
-    GetClassNameW(window, className, 256);
     // Contained anywhere, case-sensitively: the system's tooltips and the
     // desktop, and any class built on their names.
     if (std::wcsstr(className, L"tooltips_class32") || std::wcsstr(className, L"Progman"))
         return true;
-    // The desktop behind the icons and the taskbar of a second monitor:
-    // hiding them with the shell's process would leave the user without
-    // either. Exact names, as other programs' classes may contain these words.
-    return std::wcscmp(className, L"WorkerW") == 0 || std::wcscmp(className, L"Shell_SecondaryTrayWnd") == 0;
+    // The taskbar (whichever window has its class: the one FindWindow gives
+    // is only the first), the desktop behind the icons and the taskbar of a
+    // second monitor: hiding them with the shell's process would leave the
+    // user without either. Exact names, as other programs' classes may
+    // contain these words.
+    return std::wcscmp(className, L"Shell_TrayWnd") == 0 || std::wcscmp(className, L"WorkerW") == 0 ||
+           std::wcscmp(className, L"Shell_SecondaryTrayWnd") == 0;
+}
+
+struct ClassFacts {
+    bool excluded; // IsShellClassName
+    bool frame;    // a Store app's frame
+};
+
+ClassFacts ReadClassFacts(HWND window)
+{
+    wchar_t className[256] = {};
+    GetClassNameW(window, className, 256);
+    return ClassFacts{IsShellClassName(className), std::wcscmp(className, kStoreFrameClass) == 0};
 }
 
 } // namespace
 
 bool IsCataloguedWindow(HWND window, HWND taskbar)
 {
-    if (!IsWindowVisible(window) || window == taskbar)
+    if (!IsWindowVisible(window) || window == taskbar || window == GetShellWindow())
         return false;
     if (GetWindowLongW(window, GWL_STYLE) & WS_CHILD)
         return false;
-    if (IsShellClass(window))
+    if (ReadClassFacts(window).excluded)
+        return false;
+    // Not on screen whatever its style: a suspended Store app, a shell host.
+    if (IsCloakedByApp(CloakOf(window)))
         return false;
     return !IsOwnWindow(window);
 }
@@ -143,7 +157,8 @@ namespace {
 // within a few seconds instead of at the next rebuild.
 struct WindowFacts {
     bool own;            // a window of this process
-    bool excludedClass;  // IsShellClass
+    bool excludedClass;  // IsShellClassName
+    bool frame;          // a Store app's frame
     bool marked;         // IsOwnWindow (as last read)
     unsigned markReadAt; // rebuild that read `marked`
     unsigned seenAt;     // last rebuild that met the window
@@ -165,6 +180,7 @@ FactCache& Facts()
 
 struct EnumContext {
     HWND taskbar;
+    HWND shellWindow; // the desktop's own window
     CCvWndArray* array;
     FactCache* cache;
 };
@@ -188,7 +204,9 @@ BOOL CALLBACK AddCataloguedWindow(HWND window, LPARAM param)
         DWORD processId = 0;
         GetWindowThreadProcessId(window, &processId);
         facts.own = processId == GetCurrentProcessId();
-        facts.excludedClass = IsShellClass(window);
+        const ClassFacts classFacts = ReadClassFacts(window);
+        facts.excludedClass = classFacts.excluded;
+        facts.frame = classFacts.frame;
         facts.marked = false;
         facts.markReadAt = now - kMarkRereadEvery; // read when first needed
     }
@@ -196,14 +214,23 @@ BOOL CALLBACK AddCataloguedWindow(HWND window, LPARAM param)
 
     // For a window of the desktop (all that the enumeration gives), being
     // visible is having WS_VISIBLE: the desktop itself is always visible.
-    if (!(style & WS_VISIBLE) || window == context->taskbar || (style & WS_CHILD) || facts.excludedClass)
+    if (!(style & WS_VISIBLE) || window == context->taskbar || window == context->shellWindow || (style & WS_CHILD) ||
+        facts.excludedClass)
         return TRUE;
     if (facts.own || now - facts.markReadAt >= kMarkRereadEvery) {
         facts.marked = IsOwnWindow(window);
         facts.markReadAt = now;
     }
-    if (!facts.marked)
-        context->array->Add(std::make_unique<CCvWnd>(window, CCvWnd::Seen{}));
+    if (facts.marked)
+        return TRUE;
+    // Asked afresh: a Store app is cloaked while it is suspended, and an
+    // app enters its frame after the frame is shown.
+    if (IsCloakedByApp(CloakOf(window)))
+        return TRUE;
+    auto record = std::make_unique<CCvWnd>(window, CCvWnd::Seen{});
+    if (facts.frame)
+        record->SetAppProcessId(StoreAppProcessOfFrame(window));
+    context->array->Add(std::move(record));
     return TRUE;
 }
 
@@ -215,7 +242,7 @@ int CCvWndArray::Refresh()
     FactCache& cache = Facts();
     std::lock_guard<CCriticalSection> guard(cache.lock);
     const unsigned now = ++cache.generation;
-    EnumContext context{FindWindowW(L"Shell_TrayWnd", nullptr), this, &cache};
+    EnumContext context{FindWindowW(L"Shell_TrayWnd", nullptr), GetShellWindow(), this, &cache};
     // The top-level windows of our desktop, as EnumWindows gives them. Some
     // systems (Wine) have EnumWindows ask the window manager once more per
     // window whether it still exists; the filter's own first question tells

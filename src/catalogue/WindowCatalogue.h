@@ -38,6 +38,11 @@ public:
 
     HWND GetHandle() const { return handle_; }
 
+    // For a Store app's frame: the process of the app inside, which the
+    // frame counts as (see system/ShellWindows.h); 0 for any other window.
+    DWORD AppProcessId() const { return appProcessId_; }
+    void SetAppProcessId(DWORD processId) { appProcessId_ = processId; }
+
     // Re-reads the title while the window exists; a window that has gone
     // keeps the title read last (empty if it was never read).
     const wchar_t* GetTitle();
@@ -45,8 +50,8 @@ public:
     // Makes the window the foreground window, if it still exists.
     void BringToFront();
 
-    // The executable path of the window's process; false when the window
-    // has gone or the path cannot be read.
+    // The executable path of the window's process (for a Store app's frame,
+    // the app's); false when the window has gone or the path cannot be read.
     bool GetModulePath(std::wstring& path);
 
     // The window's small icon, else its executable's icon; null when the
@@ -60,6 +65,7 @@ public:
 
 private:
     HWND handle_ = nullptr;
+    DWORD appProcessId_ = 0;
     wchar_t title_[kTitleSize] = {};
 };
 

@@ -6,6 +6,7 @@
 
 #include "actions/Display.h"
 #include "actions/NotifyArea.h"
+#include "actions/TrayIconPort.h"
 #include "actions/Unmute.h"
 #include "catalogue/Catalogues.h"
 #include "framework/Log.h"
@@ -155,6 +156,12 @@ EngineOperations DefaultEngineOperations()
     ops.hideFileWindows = HideFileWindows;
     ops.bringTopWindow = BringTopWindow;
     ops.restoreHidden = RestoreHidden;
+    ops.finishHide = FinishHide;
+    ops.watchHidden = WatchWhileHidden;
+    ops.noteNotHidden = [](int windows) {
+        if (TrayIconPort* tray = NotifyAreaTrayIcon())
+            tray->NoteNotHidden(windows);
+    };
     ops.setVolumeMute = [](VolumeMute& volume, bool mute) { volume.SetVolumeMute(mute); };
     ops.lockWorkStation = []() -> BOOL { return LockWorkStation(); };
     ops.startScreensaver = [] { StartScreensaver(); };
@@ -364,6 +371,7 @@ void EnginePoller::HideSequence()
 {
     const EngineOperations& ops = engine_.operations;
     int count = 0;
+    HideCheck check;
     {
         // The refresher must not rebuild the catalogue while it is walked.
         std::lock_guard<CCriticalSection> engineGuard(engine_.engineLock);
@@ -377,16 +385,28 @@ void EnginePoller::HideSequence()
         count += ops.hideChosenWindows(run_.targets, engine_.hidden_);
         count += ops.hideProcessWindows(run_.targets, engine_.hidden_);
         count += ops.hideFileWindows(run_.targets, engine_.hidden_);
+        if (ops.finishHide)
+            check = ops.finishHide(run_.targets, engine_.hidden_);
     }
+    // A window still in view is not counted as hidden.
+    count += check.ownedHidden - check.pushesNotHidden;
     ops.bringTopWindow(run_.targets);
-    // Locking or blanking the screen only makes sense when there was
-    // something to hide.
-    if (count > 0)
+    if (ops.noteNotHidden && check.NotHidden() > 0) {
+        ops.noteNotHidden(check.NotHidden());
+        engine_.notHiddenNoted_.store(true);
+    }
+    if (ops.watchHidden && (count > 0 || !run_.targets.processes.empty() || !run_.targets.files.empty()))
+        ops.watchHidden(engine_.watch_, run_.targets, engine_.hidden_, engine_.engineLock);
+    // Locking or blanking the screen only makes sense when something was
+    // hidden, or at least minimised.
+    if (count + check.minimised > 0)
         engine_.ApplySideActions(run_.settings);
 }
 
 void EnginePoller::ShowDialogAndEnd()
 {
+    // Whatever the watch would still hide is the restore's too.
+    engine_.watch_.Stop();
     if (hidden_ && engine_.HoldsHiddenWindows())
         engine_.RestoreEverything(false);
     run_.engineStop.store(1);
@@ -441,6 +461,8 @@ void CEngine::ApplySideActions(const SettingData& settings)
 
 int CEngine::RestoreEverything(bool onHelperThread)
 {
+    // Nothing may be hidden behind the restore's back.
+    watch_.Stop();
     // Each side action is taken over under the lock and undone once, by
     // whichever thread restores first.
     bool unmute = false;
@@ -460,6 +482,8 @@ int CEngine::RestoreEverything(bool onHelperThread)
     }
     if (showNotifyArea)
         operations.hideNotificationArea(false, own);
+    if (notHiddenNoted_.exchange(false) && operations.noteNotHidden)
+        operations.noteNotHidden(0);
     std::lock_guard<CCriticalSection> guard(engineLock);
     return operations.restoreHidden(hidden_);
 }

@@ -26,7 +26,9 @@
 #include "framework/Handles.h"
 #include "framework/Sync.h"
 #include "hiding/EngineTargets.h"
+#include "hiding/HiddenWatch.h"
 #include "hiding/HiddenWindows.h"
+#include "hiding/Hiding.h"
 #include "settings/HotkeyChord.h"
 #include "settings/SettingData.h"
 
@@ -79,6 +81,15 @@ struct EngineOperations {
     int (*hideFileWindows)(const EngineTargets& targets, HiddenWindows& hidden);
     int (*bringTopWindow)(const EngineTargets& targets);
     int (*restoreHidden)(HiddenWindows& hidden);
+    // After the three hides: the owned windows, and what did not hide. Null:
+    // nothing to check.
+    HideCheck (*finishHide)(const EngineTargets& targets, HiddenWindows& hidden);
+    // Keeps hidden what appears while hidden, until the restore. Null: no watch.
+    void (*watchHidden)(HiddenWatch& watch, const EngineTargets& targets, HiddenWindows& hidden,
+                        CCriticalSection& lock);
+    // Tells the user, quietly, how many windows are still in view (0: none,
+    // back to normal). Null: nobody is told.
+    void (*noteNotHidden)(int windows);
 
     void (*setVolumeMute)(VolumeMute& volume, bool mute);
     BOOL (*lockWorkStation)();
@@ -248,6 +259,9 @@ private:
     void ApplySideActions(const SettingData& settings);
 
     HiddenWindows hidden_;
+    // Alive while windows are hidden; stopped before a restore takes engineLock.
+    HiddenWatch watch_;
+    std::atomic<bool> notHiddenNoted_{false}; // the tray tells of windows in view
     bool muteRequested_ = false;
     bool notifyAreaHidden_ = false;
     // Our tray icon as the run that hid the area shows it, for the re-add.

@@ -4,6 +4,9 @@
 // death. Its owner guards it with one lock (the engine's engineLock).
 #include <windows.h>
 
+#include <unordered_set>
+#include <vector>
+
 #include "catalogue/EnArray.h"
 #include "recovery/HiddenJournal.h"
 
@@ -13,6 +16,18 @@ struct HiddenWindows {
     CEnArray<HWND> hiddenStack;
     HiddenJournal hiddenJournal;
 
+    // Windows of the stack that stayed in view and were minimised instead:
+    // they come back from minimised.
+    std::unordered_set<HWND> minimised;
+    // Windows that could be neither hidden nor minimised: left as they are,
+    // and no longer on the stack.
+    std::unordered_set<HWND> leftInView;
+    // Windows on the stack because their owner was hidden: shown after it.
+    std::unordered_set<HWND> owned;
+    // Windows whose hide had not taken when the hide stopped waiting: the
+    // hide's check looks at them again.
+    std::vector<HWND> unsettled;
+
     // Marks and journals `window`, then stacks it: a window we hide is never
     // unknown to whoever restores after our death.
     void Push(HWND window)
@@ -21,4 +36,13 @@ struct HiddenWindows {
         hiddenStack.Add(window);
     }
     bool IsEmpty() const { return hiddenStack.IsEmpty(); }
+    // After a restore: nothing is hidden any more.
+    void Forget()
+    {
+        hiddenStack.RemoveAll();
+        minimised.clear();
+        leftInView.clear();
+        owned.clear();
+        unsettled.clear();
+    }
 };

@@ -9,10 +9,12 @@
 
 #include "catalogue/Catalogues.h"
 #include "catalogue/Executable.h"
+#include "framework/Elevation.h"
 #include "framework/Foreground.h"
 #include "framework/Log.h"
 #include "hiding/ShowBatch.h"
 #include "system/ProcessInfo.h"
+#include "system/ShellWindows.h"
 
 namespace {
 
@@ -30,11 +32,24 @@ void HideAndPush(ShowBatch& batch, HiddenWindows& hidden, HWND window)
 }
 
 // The hide commands are out: the journal reaches the disk before we wait
-// for the windows to carry them out.
-std::vector<HWND> SettleHides(ShowBatch& batch, HiddenWindows& hidden)
+// for the windows to carry them out. What has not taken by then is looked
+// at again by the hide's check.
+void SettleHides(ShowBatch& batch, HiddenWindows& hidden)
 {
     hidden.hiddenJournal.Save();
-    return batch.Settle();
+    const std::vector<HWND> late = batch.Settle();
+    hidden.unsettled.insert(hidden.unsettled.end(), late.begin(), late.end());
+}
+
+// The process a catalogued window counts as: a Store app's frame counts as
+// the app's.
+DWORD ProcessOfRecord(const CCvWnd& record)
+{
+    if (const DWORD app = record.AppProcessId())
+        return app;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(record.GetHandle(), &processId);
+    return processId;
 }
 
 } // namespace
@@ -64,8 +79,7 @@ int HideProcessWindows(const EngineTargets& targets, HiddenWindows& hidden)
         HWND window = (*catalogue)[i]->GetHandle();
         if (targets.IsTopWindow(window) || !IsLive(window))
             continue;
-        DWORD processId = 0;
-        GetWindowThreadProcessId(window, &processId);
+        const DWORD processId = ProcessOfRecord(*(*catalogue)[i]);
         if (std::find(targets.processes.begin(), targets.processes.end(), processId) == targets.processes.end())
             continue;
         HideAndPush(batch, hidden, window);
@@ -88,8 +102,7 @@ int HideFileWindows(const EngineTargets& targets, HiddenWindows& hidden)
         HWND window = (*catalogue)[i]->GetHandle();
         if (targets.IsTopWindow(window) || !IsLive(window))
             continue;
-        DWORD processId = 0;
-        GetWindowThreadProcessId(window, &processId);
+        const DWORD processId = ProcessOfRecord(*(*catalogue)[i]);
         auto known = pathOfProcess.find(processId);
         if (known == pathOfProcess.end()) {
             // Asked of the process id just read, not of the window again: a
@@ -110,6 +123,144 @@ int HideFileWindows(const EngineTargets& targets, HiddenWindows& hidden)
     return count;
 }
 
+// ---- the check after a hide ------------------------------------------------------------------
+
+namespace {
+
+// How long a window that refused to hide is given to minimise.
+constexpr DWORD kMinimiseWaitMs = 500;
+// Owner chains longer than this are taken to be loops.
+constexpr int kMaxOwnerDepth = 32;
+
+// Whether a window's owner chain reaches one of `owners`.
+bool OwnedByOneOf(HWND window, const std::unordered_set<HWND>& owners)
+{
+    HWND owner = GetWindow(window, GW_OWNER);
+    for (int depth = 0; owner != nullptr && depth < kMaxOwnerDepth; ++depth) {
+        if (owners.count(owner) != 0)
+            return true;
+        owner = GetWindow(owner, GW_OWNER);
+    }
+    return false;
+}
+
+struct OwnedSearch {
+    const EngineTargets* targets;
+    const std::unordered_set<HWND>* owners;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectOwned(HWND window, LPARAM parameter)
+{
+    auto* search = reinterpret_cast<OwnedSearch*>(parameter);
+    if (search->owners->count(window) != 0 || search->targets->IsTopWindow(window))
+        return TRUE;
+    // Most windows have no owner: one question each.
+    if (GetWindow(window, GW_OWNER) == nullptr)
+        return TRUE;
+    if (OwnedByOneOf(window, *search->owners) && IsCataloguedWindow(window, nullptr))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+int HideOwnedWindows(const EngineTargets& targets, HiddenWindows& hidden)
+{
+    if (hidden.IsEmpty())
+        return 0;
+    const std::unordered_set<HWND> owners(hidden.hiddenStack.begin(), hidden.hiddenStack.end());
+    OwnedSearch search{&targets, &owners, {}};
+    EnumWindows(CollectOwned, reinterpret_cast<LPARAM>(&search));
+    ShowBatch batch(SW_HIDE);
+    for (HWND window : search.found) {
+        HideAndPush(batch, hidden, window);
+        hidden.owned.insert(window);
+    }
+    if (!search.found.empty())
+        SettleHides(batch, hidden);
+    return static_cast<int>(search.found.size());
+}
+
+std::wstring Describe(HWND window)
+{
+    wchar_t title[CCvWnd::kTitleSize] = {};
+    GetWindowTextW(window, title, CCvWnd::kTitleSize);
+    wchar_t handle[32] = {};
+    std::swprintf(handle, 32, L"%p", static_cast<void*>(window));
+    return std::wstring(L"Window ") + handle + L" '" + title + L"'";
+}
+
+int PushesOf(const HiddenWindows& hidden, HWND window)
+{
+    return static_cast<int>(std::count(hidden.hiddenStack.begin(), hidden.hiddenStack.end(), window));
+}
+
+void TakeOffStack(HiddenWindows& hidden, HWND window)
+{
+    for (int i = hidden.hiddenStack.GetSize() - 1; i >= 0; --i) {
+        if (hidden.hiddenStack[i] == window)
+            hidden.hiddenStack.RemoveAt(i);
+    }
+}
+
+} // namespace
+
+HideCheck FinishHide(const EngineTargets& targets, HiddenWindows& hidden)
+{
+    HideCheck check;
+    check.ownedHidden = HideOwnedWindows(targets, hidden);
+
+    // Every window whose hide had not taken when the hides stopped waiting.
+    std::vector<HWND> refused;
+    std::unordered_set<HWND> seen;
+    for (HWND window : hidden.unsettled) {
+        if (!seen.insert(window).second || !IsLive(window) || !IsWindowVisible(window))
+            continue; // gone, or hidden late
+        // A hung window carries out its queued hide when it wakes up.
+        if (IsHungAppWindow(window))
+            continue;
+        refused.push_back(window);
+    }
+    hidden.unsettled.clear();
+    if (refused.empty())
+        return check;
+
+    // Minimised instead: out of the way, though not out of the taskbar. A
+    // program with more rights than ours may drop this as well.
+    for (HWND window : refused)
+        PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    const ULONGLONG deadline = GetTickCount64() + kMinimiseWaitMs;
+    auto settled = [](HWND window) { return !IsWindow(window) || IsIconic(window) || !IsWindowVisible(window); };
+    while (GetTickCount64() < deadline && !std::all_of(refused.begin(), refused.end(), settled)) {
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        Sleep(5);
+    }
+
+    for (HWND window : refused) {
+        if (!IsWindow(window) || !IsWindowVisible(window))
+            continue; // the hide took after all
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        const wchar_t* why = ProcessOutranksUs(processId) ? L" (its program runs as administrator)" : L"";
+        check.pushesNotHidden += PushesOf(hidden, window);
+        if (IsIconic(window)) {
+            ++check.minimised;
+            hidden.minimised.insert(window);
+            hidden.hiddenJournal.NoteMinimised(window);
+            Log::Line(Describe(window) + L" could not be hidden and was minimised" + why + L".");
+        } else {
+            ++check.leftInView;
+            hidden.leftInView.insert(window);
+            hidden.owned.erase(window);
+            TakeOffStack(hidden, window);
+            hidden.hiddenJournal.Forget(window);
+            Log::Line(Describe(window) + L" could be neither hidden nor minimised" + why + L".");
+        }
+    }
+    hidden.hiddenJournal.Save();
+    return check;
+}
+
 int BringTopWindow(const EngineTargets& targets)
 {
     HWND window = targets.topWindow;
@@ -128,18 +279,19 @@ int BringTopWindow(const EngineTargets& targets)
 
 namespace {
 
-// The window that must end in front is not left to the burst of
-// activations above: its show may still have been on its way (a busy
-// program answers late), and a show carried out after the last activation
-// leaves it behind. Wait briefly for it to be shown, activate it, and let
-// its owner process the activation (a sent message is handled after the
-// activation's own notification). A hung owner is never waited for.
+// The window that must end in front is not left to the shows above: its
+// show may still be on its way (a busy program answers late). Wait briefly
+// for it to be shown, ask for it once, and let its owner process the
+// activation (a sent message is handled after the activation's own
+// notification). A refused request is not repeated: each refusal flashes
+// its taskbar button. A hung owner is never waited for.
 void SettleForeground(HWND window)
 {
     const ULONGLONG deadline = GetTickCount64() + 500;
     while (!IsHungAppWindow(window) && IsWindow(window)) {
         if (IsWindowVisible(window)) {
-            BringToForeground(window);
+            if (!BringToForeground(window))
+                return;
             DWORD_PTR ignored = 0;
             SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &ignored);
             if (GetForegroundWindow() == window)
@@ -151,32 +303,66 @@ void SettleForeground(HWND window)
     }
 }
 
+// The order of the shows: owned windows after every window they may be owned
+// by, deeper ones later, so that an owner is never shown after what it owns.
+std::vector<HWND> OwnersFirst(std::vector<HWND> order, const std::unordered_set<HWND>& owned)
+{
+    if (owned.empty())
+        return order;
+    std::vector<std::pair<int, HWND>> deferred;
+    std::vector<HWND> result;
+    result.reserve(order.size());
+    for (HWND window : order) {
+        if (owned.count(window) == 0) {
+            result.push_back(window);
+            continue;
+        }
+        int depth = 0;
+        for (HWND owner = GetWindow(window, GW_OWNER); owner != nullptr && depth < kMaxOwnerDepth;
+             owner = GetWindow(owner, GW_OWNER))
+            ++depth;
+        deferred.emplace_back(depth, window);
+    }
+    std::stable_sort(deferred.begin(), deferred.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [depth, window] : deferred)
+        result.push_back(window);
+    return result;
+}
+
 } // namespace
 
 int RestoreHidden(HiddenWindows& hidden)
 {
-    ShowBatch batch(SW_SHOW);
-    std::vector<HWND> shown; // in the order shown: top of the stack first
+    std::vector<HWND> order; // top of the stack first
     for (int i = hidden.hiddenStack.GetSize() - 1; i >= 0; --i) {
         HWND window = hidden.hiddenStack[i];
-        if (!IsLive(window))
+        if (IsLive(window))
+            order.push_back(window);
+    }
+    // Nothing is activated on the way: each activation would ask for the
+    // foreground, and all but the last would only flash taskbar buttons. A
+    // window on another virtual desktop activated would take the user there.
+    ShowBatch show(SW_SHOWNA);
+    ShowBatch unminimise(SW_SHOWNOACTIVATE);
+    for (HWND window : OwnersFirst(order, hidden.owned))
+        (hidden.minimised.count(window) != 0 ? unminimise : show).Issue(window);
+    std::vector<HWND> late = show.Settle();
+    const std::vector<HWND> lateFromMinimised = unminimise.Settle();
+    late.insert(late.end(), lateFromMinimised.begin(), lateFromMinimised.end());
+    const std::unordered_set<HWND> lateSet(late.begin(), late.end());
+
+    // The one move: the first window hidden ends in front. A window that has
+    // not answered is not asked (activating it would wait on it), nor one on
+    // another virtual desktop; the next one hidden is taken instead.
+    for (int i = 0; i < hidden.hiddenStack.GetSize(); ++i) {
+        HWND window = hidden.hiddenStack[i];
+        if (!IsLive(window) || lateSet.count(window) != 0 || !IsOnCurrentDesktop(window))
             continue;
-        batch.Issue(window);
-        shown.push_back(window);
+        SettleForeground(window);
+        break;
     }
-    const std::vector<HWND> settledLate = batch.Settle();
-    const std::unordered_set<HWND> late(settledLate.begin(), settledLate.end());
-    // Each window shown becomes the foreground window in turn, so the one
-    // hidden first ends in front. A window that has not answered is not
-    // asked: activating it would wait on it.
-    for (HWND window : shown) {
-        if (late.count(window) == 0)
-            BringToForeground(window);
-    }
-    if (!shown.empty())
-        SettleForeground(shown.back());
-    hidden.hiddenStack.RemoveAll();
+    hidden.Forget();
     // Nothing is left hidden: the marks and the journal go too.
     hidden.hiddenJournal.Clear();
-    return static_cast<int>(shown.size());
+    return static_cast<int>(order.size());
 }

@@ -75,7 +75,7 @@ bool ShowBatch::Settled(HWND window) const
     LONG style = GetWindowLongW(window, GWL_STYLE);
     if (style == 0 && !IsWindow(window))
         return true;
-    if (command_ == SW_RESTORE)
+    if (command_ == SW_RESTORE || command_ == SW_SHOWNOACTIVATE)
         return (style & WS_MINIMIZE) == 0;
     return ((style & WS_VISIBLE) != 0) == visible_;
 }

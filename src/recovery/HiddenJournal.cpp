@@ -57,6 +57,35 @@ void HiddenJournal::NoteHiding(HWND window)
     }
 }
 
+void HiddenJournal::NoteMinimised(HWND window)
+{
+    if (!Active() || noted_.count(window) == 0)
+        return;
+    for (HiddenEntry& entry : record_.entries) {
+        if (entry.window == window && !entry.minimised) {
+            entry.minimised = true;
+            dirty_ = true;
+        }
+    }
+}
+
+void HiddenJournal::Forget(HWND window)
+{
+    if (!Active() || noted_.erase(window) == 0)
+        return;
+    for (auto entry = record_.entries.begin(); entry != record_.entries.end(); ++entry) {
+        if (entry->window != window)
+            continue;
+        if (entry->marked && IsWindow(window) && MarkOf(window) == token_)
+            RemovePropW(window, MarkKey());
+        record_.entries.erase(entry);
+        dirty_ = true;
+        break;
+    }
+    // The fault view keeps it: a fault shows only windows that still carry
+    // our mark, and this one no longer does.
+}
+
 void HiddenJournal::NoteSideActions(bool volumeMuted, DWORD savedWaveVolume, bool notifyAreaHidden)
 {
     if (!Active())

@@ -34,6 +34,11 @@ public:
 
     // Just before `window` is hidden: marks it and lists it (once).
     void NoteHiding(HWND window);
+    // A listed window that stayed in view and was minimised instead.
+    void NoteMinimised(HWND window);
+    // A listed window that stayed in view untouched: nothing to restore, so
+    // it is no longer listed (and loses our mark).
+    void Forget(HWND window);
     // After a hide's side actions: what a restore has to undo.
     void NoteSideActions(bool volumeMuted, DWORD savedWaveVolume, bool notifyAreaHidden);
     // Writes the journal if it changed since it was last written. True when

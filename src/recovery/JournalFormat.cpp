@@ -3,22 +3,26 @@
 #include <utility>
 
 // // Little-endian, fixed layout:
-//   0  "CVHJ"                     4  version (1)
+//   0  "CVHJ"                     4  version (2; 1 is read too)
 //   8  flags: 1 volume muted, 2 notification area hidden
 //   12 saved wave volume          16 writer's mark (8 bytes)
 //   24 number of entries          28 zero
 //   32 entries of 24 bytes: window handle (8), process id (4),
-//      entry flags (4: 1 = the window was marked), process creation time (8)
+//      entry flags (4: 1 = the window was marked, 2 = minimised
+//      instead of hidden, since version 2), process creation time (8)
 //   then a 32-bit FNV-1a checksum of everything before it.
 
 namespace {
 
 constexpr char kMagic[4] = {'C', 'V', 'H', 'J'};
-constexpr DWORD kVersion = 1;
+constexpr DWORD kVersion = 2;
+// Version 1 wrote the same layout without the minimised flag.
+constexpr DWORD kOldestReadVersion = 1;
 constexpr DWORD kFlagVolumeMuted = 1;
 constexpr DWORD kFlagNotifyAreaHidden = 2;
 constexpr DWORD kKnownFlags = kFlagVolumeMuted | kFlagNotifyAreaHidden;
 constexpr DWORD kEntryMarked = 1;
+constexpr DWORD kEntryMinimised = 2;
 constexpr size_t kHeaderSize = 32;
 constexpr size_t kEntrySize = 24;
 constexpr size_t kChecksumSize = 4;
@@ -81,7 +85,7 @@ std::string EncodeHiddenRecord(const HiddenRecord& record)
     for (const HiddenEntry& entry : record.entries) {
         Put64(out, static_cast<ULONGLONG>(reinterpret_cast<ULONG_PTR>(entry.window)));
         Put32(out, entry.processId);
-        Put32(out, entry.marked ? kEntryMarked : 0);
+        Put32(out, (entry.marked ? kEntryMarked : 0) | (entry.minimised ? kEntryMinimised : 0));
         Put64(out, entry.processCreated);
     }
     Put32(out, Checksum(out, out.size()));
@@ -98,8 +102,11 @@ bool DecodeHiddenRecord(const std::string& bytes, HiddenRecord* record)
 {
     if (bytes.size() < kHeaderSize + kChecksumSize || bytes.size() > MaxJournalBytes())
         return false;
-    if (bytes.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0 || Get32(bytes, 4) != kVersion)
+    const DWORD version = Get32(bytes, 4);
+    if (bytes.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0 || version < kOldestReadVersion ||
+        version > kVersion)
         return false;
+    const DWORD knownEntryFlags = version >= 2 ? kEntryMarked | kEntryMinimised : kEntryMarked;
     const DWORD flags = Get32(bytes, 8);
     const DWORD count = Get32(bytes, 24);
     if ((flags & ~kKnownFlags) != 0 || Get32(bytes, 28) != 0 || count > kMaxEntries)
@@ -118,12 +125,13 @@ bool DecodeHiddenRecord(const std::string& bytes, HiddenRecord* record)
         const ULONGLONG handle = Get64(bytes, at);
         const DWORD entryFlags = Get32(bytes, at + 12);
         // A handle that does not fit this build, or a flag we never write.
-        if (handle != static_cast<ULONG_PTR>(handle) || (entryFlags & ~kEntryMarked) != 0)
+        if (handle != static_cast<ULONG_PTR>(handle) || (entryFlags & ~knownEntryFlags) != 0)
             return false;
         HiddenEntry entry;
         entry.window = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(handle));
         entry.processId = Get32(bytes, at + 8);
         entry.marked = (entryFlags & kEntryMarked) != 0;
+        entry.minimised = (entryFlags & kEntryMinimised) != 0;
         entry.processCreated = Get64(bytes, at + 16);
         decoded.entries.push_back(entry);
     }

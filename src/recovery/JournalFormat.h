@@ -19,6 +19,9 @@ struct HiddenEntry {
     // Whether our mark could be put on it (a window of a program running
     // with higher rights refuses it).
     bool marked = false;
+    // Whether it stayed in view when hidden and was minimised instead: it
+    // comes back from minimised, not from hidden.
+    bool minimised = false;
 };
 
 // What the journal holds.

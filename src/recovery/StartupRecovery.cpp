@@ -33,12 +33,13 @@ bool ReadJournal(const std::wstring& path, std::string* bytes, bool* tooLarge)
 }
 
 // Shows a window of another program without waiting for it, and takes our
-// mark off it. Returns whether it had to be shown.
-bool Reveal(HWND window, bool hasMark)
+// mark off it. Returns whether it had to be shown. A window that stayed in
+// view and was minimised instead comes back from minimised.
+bool Reveal(HWND window, bool hasMark, bool minimised = false)
 {
-    const bool wasHidden = !IsWindowVisible(window);
+    const bool wasHidden = minimised ? IsIconic(window) != FALSE : !IsWindowVisible(window);
     if (wasHidden)
-        ShowWindowAsync(window, SW_SHOW);
+        ShowWindowAsync(window, minimised ? SW_SHOWNOACTIVATE : SW_SHOW);
     if (hasMark)
         RemovePropW(window, MarkKey());
     return wasHidden;
@@ -111,7 +112,7 @@ RecoveryReport RecoverLeftHiddenWindows(const std::wstring& journalPath)
             ++report.windowsSkipped;
             continue;
         }
-        if (Reveal(entry->window, MarkOf(entry->window) != 0))
+        if (Reveal(entry->window, MarkOf(entry->window) != 0, entry->minimised))
             ++report.windowsShown;
         else
             ++report.alreadyVisible;

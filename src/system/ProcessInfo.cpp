@@ -1,5 +1,6 @@
 #include "system/ProcessInfo.h"
 
+#include <atomic>
 #include <memory>
 
 #include "framework/Handles.h"
@@ -32,7 +33,35 @@ bool ExecutablePathOfProcess(unsigned long processId, std::wstring& path)
     return true;
 }
 
-bool ProcessOwnerName(unsigned long processId, std::wstring& account)
+namespace {
+
+std::atomic<AccountNameLookup> accountNameLookup{nullptr};
+
+bool LookUpAccountName(PSID sid, std::wstring& account)
+{
+    if (const AccountNameLookup lookup = accountNameLookup.load())
+        return lookup(sid, account);
+    wchar_t name[256] = {};
+    wchar_t domain[256] = {};
+    DWORD nameSize = 256;
+    DWORD domainSize = 256;
+    SID_NAME_USE use;
+    if (!LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use))
+        return false;
+    account = name;
+    return true;
+}
+
+} // namespace
+
+bool IsServiceAccountSid(PSID sid)
+{
+    return sid != nullptr && IsValidSid(sid) &&
+           (IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinLocalServiceSid) ||
+            IsWellKnownSid(sid, WinNetworkServiceSid));
+}
+
+bool ReadProcessOwner(unsigned long processId, std::wstring& account, bool& serviceAccount)
 {
     UniqueHandle process = OpenForQuery(processId);
     UniqueHandle token;
@@ -46,15 +75,23 @@ bool ProcessOwnerName(unsigned long processId, std::wstring& account)
     if (!GetTokenInformation(token.get(), TokenUser, buffer.get(), needed, &needed))
         return false;
     const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.get());
-    wchar_t name[256] = {};
-    wchar_t domain[256] = {};
-    DWORD nameSize = 256;
-    DWORD domainSize = 256;
-    SID_NAME_USE use;
-    if (!LookupAccountSidW(nullptr, user->User.Sid, name, &nameSize, domain, &domainSize, &use))
+    std::wstring name;
+    if (!LookUpAccountName(user->User.Sid, name))
         return false;
     account = name;
+    serviceAccount = IsServiceAccountSid(user->User.Sid);
     return true;
+}
+
+bool ProcessOwnerName(unsigned long processId, std::wstring& account)
+{
+    bool serviceAccount = false;
+    return ReadProcessOwner(processId, account, serviceAccount);
+}
+
+void SetAccountNameLookupForTests(AccountNameLookup lookup)
+{
+    accountNameLookup.store(lookup);
 }
 
 ULONGLONG ProcessCreationTime(DWORD processId)

@@ -15,6 +15,21 @@ bool ExecutablePathOfProcess(unsigned long processId, std::wstring& path);
 // (and `account` left alone) when the process or its token cannot be read.
 bool ProcessOwnerName(unsigned long processId, std::wstring& account);
 
+// Whether `sid` is one of the accounts services run under: LocalSystem
+// (S-1-5-18), LocalService (S-1-5-19) or NetworkService (S-1-5-20). Their
+// names are translated with the system ("SYSTEM" is "Système" elsewhere);
+// their SIDs are the same everywhere.
+bool IsServiceAccountSid(PSID sid);
+
+// The account name of process `processId`'s owner, and whether it is one of
+// the service accounts; false when the process or its token cannot be read.
+bool ReadProcessOwner(unsigned long processId, std::wstring& account, bool& serviceAccount);
+
+// How an owner's SID is named; tests put in the names of a system in
+// another language. Null puts back LookupAccountSidW.
+using AccountNameLookup = bool (*)(PSID sid, std::wstring& account);
+void SetAccountNameLookupForTests(AccountNameLookup lookup);
+
 // The creation time of a process (FILETIME units), 0 when it cannot be
 // opened. With the id, it tells a process from a later one given the same id.
 ULONGLONG ProcessCreationTime(DWORD processId);

@@ -2,8 +2,11 @@
 
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include "framework/Elevation.h"
 
 namespace {
 
@@ -40,11 +43,21 @@ void CProcessDlg::SyncWithCatalogue()
     }
     if (changed) {
         ClearAllList();
+        std::unordered_map<unsigned long, bool> outranksUs;
         for (const auto& [processId, path] : listed) {
             CProcess copy(processId, path.c_str());
             const wchar_t* name = copy.GetName();
-            AppendListedRow(processId, copy.GetIcon(), name != nullptr ? name : L"");
+            std::wstring text = name != nullptr ? name : L"";
+            // The user learns before choosing it that its windows will stay
+            // in view. A process's rights are fixed for its life.
+            auto known = outranksUs_.find(processId);
+            const bool outranks = known != outranksUs_.end() ? known->second : ProcessOutranksUs(processId);
+            outranksUs.emplace(processId, outranks);
+            if (outranks)
+                text += kRowAdministratorSuffix;
+            AppendListedRow(processId, copy.GetIcon(), text.c_str());
         }
+        outranksUs_.swap(outranksUs); // only the listed processes are remembered
     }
     PruneHideList();
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <unordered_map>
+
 #include "catalogue/Catalogues.h"
 #include "catalogue/HideSets.h"
 #include "ui/ListPage.h"
@@ -23,4 +25,6 @@ protected:
 
 private:
     Catalogues& catalogues_;
+    // Whether each listed process runs as administrator while we do not.
+    std::unordered_map<unsigned long, bool> outranksUs_;
 };

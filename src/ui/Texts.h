@@ -17,6 +17,9 @@ inline constexpr wchar_t kMsgHiddenWindowNotTop[] =
 inline constexpr wchar_t kMsgProcessAlreadyHidden[] = L"The selected process is already existed in the 'Hide' list.";
 inline constexpr wchar_t kMsgOwnExecutableRefused[] = L"It's not allowed to add this application to the list.";
 inline constexpr wchar_t kMsgFileAlreadyListed[] = L"The selected file is already existed in the list.";
+// After a window title or a process name: the program runs with
+// administrator rights, and Covelin (running without) cannot hide it.
+inline constexpr wchar_t kRowAdministratorSuffix[] = L" (administrator)";
 inline constexpr wchar_t kFileDialogFilterExecutables[] = L"Executable Files(*.exe, *.com)|*.exe;*.com";
 inline constexpr wchar_t kFileDialogFilterAllFiles[] = L"|All Files(*.*)|*.*||";
 
@@ -40,6 +43,9 @@ inline constexpr wchar_t kTrayTextHide[] = L"Hide";
 inline constexpr wchar_t kTrayTextRestore[] = L"Restore";
 inline constexpr wchar_t kTrayTextExit[] = L"Exit";
 inline constexpr wchar_t kTrayTextRestoreExit[] = L"Restore && Exit";
+// The tooltip's second line while windows that should be hidden are in view.
+inline constexpr wchar_t kTrayTipOneNotHidden[] = L"1 window could not be hidden";
+inline constexpr wchar_t kTrayTipSomeNotHidden[] = L"%d windows could not be hidden";
 
 // Start-up
 inline constexpr wchar_t kMsgAnotherInstance[] =

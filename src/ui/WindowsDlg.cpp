@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/Dpi.h"
+#include "framework/Elevation.h"
 #include "framework/Handles.h"
 
 namespace {
@@ -71,6 +72,9 @@ void CWindowsDlg::SyncWithCatalogue()
             wchar_t text[CCvWnd::kTitleSize] = {};
             ::GetWindowTextW(window, text, CCvWnd::kTitleSize);
             title = text;
+            // The user learns before choosing it that it will stay in view.
+            if (RunsAsAdministrator(window))
+                title += kRowAdministratorSuffix;
         }
         CProcessIcons& known = RecentProcessIcons();
         MergeListedRows(listed, [&known](HWND window) { return iconQuery(window, known); });
@@ -92,9 +96,23 @@ CProcessIcons& CWindowsDlg::RecentProcessIcons()
     const ULONGLONG now = GetTickCount64();
     if (now - processIconsSince_ >= kProcessIconsLifeMs) {
         processIcons_.Clear();
+        outranksUs_.clear();
         processIconsSince_ = now;
     }
     return processIcons_;
+}
+
+bool CWindowsDlg::RunsAsAdministrator(HWND window)
+{
+    if (!MayBeOutranked())
+        return false;
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    RecentProcessIcons(); // keeps the answers as long as the icons
+    auto [entry, isNew] = outranksUs_.try_emplace(processId, false);
+    if (isNew)
+        entry->second = ProcessOutranksUs(processId);
+    return entry->second;
 }
 
 bool CWindowsDlg::StillPresent(HWND window)

@@ -1,4 +1,6 @@
 #pragma once
+#include <unordered_map>
+
 #include "catalogue/Catalogues.h"
 #include "catalogue/HideSets.h"
 #include "framework/Handles.h"
@@ -56,6 +58,9 @@ private:
     // The executables' icons read within the last second; older ones are
     // read again, since a process id may be given to a new program.
     CProcessIcons& RecentProcessIcons();
+    // Whether the window's program runs as administrator while we do not
+    // (asked once per process as long as the process icons are kept).
+    bool RunsAsAdministrator(HWND window);
 
     Catalogues& catalogues_;
     HideChoices& choices_;
@@ -63,4 +68,5 @@ private:
     UniqueIcon topWindowIcon_;
     CProcessIcons processIcons_;
     ULONGLONG processIconsSince_ = 0;
+    std::unordered_map<DWORD, bool> outranksUs_;
 };

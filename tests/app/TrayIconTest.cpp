@@ -230,6 +230,19 @@ TEST_F(TrayIconTest, ComesBackWhenTheShellRestartsUnlessTakenOut)
     EXPECT_EQ(tray.Remove(2), 1);
 }
 
+// Windows left in view are told quietly, in the tooltip alone, until the restore.
+TEST_F(TrayIconTest, TheTooltipTellsOfWindowsThatCouldNotBeHidden)
+{
+    ASSERT_EQ(tray.Update(0, 0, L"Covelin"), 1);
+    tray.NoteNotHidden(1);
+    EXPECT_EQ(tray.ShownTooltip(), L"Covelin\n1 window could not be hidden");
+    tray.NoteNotHidden(3);
+    EXPECT_EQ(tray.ShownTooltip(), L"Covelin\n3 windows could not be hidden");
+    tray.NoteNotHidden(0);
+    EXPECT_EQ(tray.ShownTooltip(), L"Covelin");
+    EXPECT_EQ(tray.Remove(0), 1);
+}
+
 TEST(TrayImages, NineImagesDrawnForEachScaleAndTheirNames)
 {
     const wchar_t* names[] = {L"Covelin", L"Search", L"Security", L"Disk", L"Film",

@@ -193,6 +193,30 @@ TEST(ProcessOwner, IsTheAccountNameAlone)
     EXPECT_EQ(account, L"untouched");
 }
 
+// "SYSTEM" is "Syst\u00e8me" on a French system: the service accounts are
+// told by their SIDs, whatever they are called.
+TEST(ProcessOwner, ServiceAccountsAreToldBySidNotByName)
+{
+    for (WELL_KNOWN_SID_TYPE type : {WinLocalSystemSid, WinLocalServiceSid, WinNetworkServiceSid, WinWorldSid}) {
+        BYTE sid[SECURITY_MAX_SID_SIZE];
+        DWORD size = sizeof sid;
+        ASSERT_TRUE(CreateWellKnownSid(type, nullptr, sid, &size));
+        EXPECT_EQ(IsServiceAccountSid(sid), type != WinWorldSid) << type;
+    }
+    WindowHost host({"CvHostPlain|named SYSTEM"});
+    ASSERT_TRUE(host.Ready());
+    SetAccountNameLookupForTests([](PSID, std::wstring& account) { return account = L"SYSTEM", true; });
+    ForgetResolvedProcesses();
+    CProcessArray catalogue;
+    catalogue.Refresh();
+    SetAccountNameLookupForTests(nullptr);
+    ForgetResolvedProcesses();
+    bool listed = false;
+    for (int i = 0; i < catalogue.GetSize(); ++i)
+        listed = listed || catalogue[i]->GetProcessId() == host.ProcessId();
+    EXPECT_TRUE(listed) << "a user's process is listed whatever its account is called";
+}
+
 TEST(ProcessRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
 {
     CWinThread thread = catalogues.processRefresher.Start();

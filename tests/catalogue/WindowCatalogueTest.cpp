@@ -124,9 +124,9 @@ TEST(WindowCatalogue, FollowsWindowsOfAnotherProcessFromRebuildToRebuild)
 {
     WindowHost host({"CvHostPlain|first", "CvHostPlain|hidden|h", "CvHostPlain|marked|o", "CvHostPlain|tool|t",
                      "MyProgmanClone|p", "CvHostPlain|with child|c", "*3|CvHostMany|many", "WorkerW|",
-                     "Shell_SecondaryTrayWnd|"});
+                     "Shell_SecondaryTrayWnd|", "*2|Shell_TrayWnd|"});
     ASSERT_TRUE(host.Ready());
-    ASSERT_EQ(host.Windows().size(), 11u);
+    ASSERT_EQ(host.Windows().size(), 13u);
 
     CCvWndArray catalogue;
     catalogue.Refresh();
@@ -137,6 +137,7 @@ TEST(WindowCatalogue, FollowsWindowsOfAnotherProcessFromRebuildToRebuild)
     EXPECT_FALSE(Lists(catalogue, host.Window(4)));
     EXPECT_TRUE(Lists(catalogue, host.Window(5)));
     EXPECT_FALSE(Lists(catalogue, host.Window(9)) || Lists(catalogue, host.Window(10))) << "the shell's own";
+    EXPECT_FALSE(Lists(catalogue, host.Window(11)) || Lists(catalogue, host.Window(12))) << "any taskbar";
     EXPECT_TRUE(MatchesTheFilter(catalogue));
 
     // What changes between rebuilds is seen at the next one.

@@ -273,6 +273,30 @@ TEST_F(EnginePollTest, SideActionsInTheirOrderOnlyAfterAHideThatHidSomething)
     EXPECT_EQ(Take(), kHide + Events{"restore[E]"});
 }
 
+// What the hide's check found decides the rest: windows still in view are
+// not counted, and a hide that only minimised still runs the side actions.
+TEST_F(EnginePollTest, WindowsStillInViewAreToldAndOnlyAnUntouchedHideSkipsTheSideActions)
+{
+    static HideCheck found;
+    engine.operations.finishHide = [](const EngineTargets&, HiddenWindows&) { return Log("check"), found; };
+    engine.operations.noteNotHidden = [](int windows) { Log("notHidden " + std::to_string(windows)); };
+    settings.muteVolume = 1;
+    hideCount = 1;
+    for (bool minimised : {true, false}) {
+        found = HideCheck{};
+        found.pushesNotHidden = 1;
+        (minimised ? found.minimised : found.leftInView) = 1;
+        PressToggle();
+        Events hide = {"hideChosen[EW]", "hideProcess[EW]", "hideFile[EW]", "check[EW]", "bringTop", "notHidden 1"};
+        if (minimised)
+            hide.push_back("mute");
+        EXPECT_EQ(Take(), hide);
+        PressToggle();
+        EXPECT_EQ(Take(),
+                  minimised ? (Events{"unmute", "notHidden 0", "restore[E]"}) : (Events{"notHidden 0", "restore[E]"}));
+    }
+}
+
 TEST_F(EnginePollTest, TogglesAreOneSecondApartAcrossTheWrapOfTheTickCount)
 {
     PressToggle();

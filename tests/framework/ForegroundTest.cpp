@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "support/Keyboard.h"
+#include "support/WindowHost.h"
 
 namespace {
 
@@ -72,4 +73,57 @@ TEST(Foreground, ARefusedCallIsRetriedWithTheForegroundThreadsInputAndLeavesItDe
     calls = 0;
     EXPECT_FALSE(BringToForeground(target));
     EXPECT_EQ(calls.load(), 0);
+}
+
+namespace {
+
+// A foreground lock of our own making: the call goes through only while this
+// thread's input is joined to the foreground thread's, or once unlocked (as
+// far as each helps).
+struct FakeLock {
+    HWND foreground = nullptr;
+    bool hung = false, elevated = false, attachHelps = true, unlockHelps = true;
+    bool attached = false, unlocked = false;
+    int calls = 0, attaches = 0;
+} fake;
+
+const ForegroundSystem kFakeSystem{[](HWND) -> BOOL {
+                                       ++fake.calls;
+                                       return (fake.attached && fake.attachHelps) ||
+                                              (fake.unlocked && fake.unlockHelps);
+                                   },
+                                   []() { return fake.foreground; },
+                                   [](HWND) -> BOOL { return fake.hung; },
+                                   [](DWORD) { return fake.elevated; },
+                                   [](DWORD, DWORD, BOOL attach) -> BOOL {
+                                       fake.attaches += attach ? 1 : 0;
+                                       fake.attached = attach != FALSE;
+                                       return TRUE;
+                                   },
+                                   [](UINT code) -> BOOL { return fake.unlocked = code == LSFW_UNLOCK, TRUE; }};
+
+} // namespace
+
+TEST(Foreground, NeverJoinsAHungOrElevatedForegroundThreadAndAsksAtMostThrice)
+{
+    testsupport::WindowHost other({"CvForegroundTest|foreground"}); // a thread not ours
+    ASSERT_TRUE(other.Ready());
+    HWND target = CreateWindowExW(0, L"STATIC", L"target", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                  nullptr, nullptr);
+    SetForegroundSystemForTests(&kFakeSystem);
+    struct Case {
+        bool hung, elevated, attachHelps, unlockHelps;
+        int attaches, calls;
+        bool brought;
+    };
+    for (const Case& c : {Case{false, false, true, false, 1, 2, true}, Case{true, false, true, true, 0, 2, true},
+                          Case{false, true, true, true, 0, 2, true}, Case{false, false, false, false, 1, 3, false}}) {
+        fake = FakeLock{other.Window(0), c.hung, c.elevated, c.attachHelps, c.unlockHelps};
+        EXPECT_EQ(BringToForeground(target), c.brought);
+        EXPECT_EQ(fake.attaches, c.attaches) << "hung " << c.hung << ", elevated " << c.elevated;
+        EXPECT_EQ(fake.calls, c.calls) << "hung " << c.hung << ", elevated " << c.elevated;
+        EXPECT_FALSE(fake.attached) << "left attached";
+    }
+    SetForegroundSystemForTests(nullptr);
+    DestroyWindow(target);
 }

@@ -8,9 +8,12 @@
 #include "catalogue/Catalogues.h"
 #include "catalogue/HideSets.h"
 #include "hiding/EngineTargets.h"
+#include "hiding/HiddenWatch.h"
 #include "hiding/Hiding.h"
+#include "support/ScratchDir.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
+#include "system/ShellWindows.h"
 
 using testsupport::HasVisibleStyle;
 using testsupport::TestWindow;
@@ -80,6 +83,11 @@ protected:
         return HideChosenWindows(targets, hidden) + HideProcessWindows(targets, hidden) +
                HideFileWindows(targets, hidden);
     }
+    HideCheck Finish()
+    {
+        std::lock_guard<CCriticalSection> windows(catalogues.windowLock);
+        return FinishHide(CaptureTargets(choices, &catalogues), hidden);
+    }
     int BringTopWindow() { return ::BringTopWindow(CaptureTargets(choices, &catalogues)); }
     int RestoreHidden() { return ::RestoreHidden(hidden); }
 
@@ -134,8 +142,8 @@ TEST_F(Hiding, ChosenWindowsAreHiddenInOrderAndClosedOnesSkipped)
     EXPECT_FALSE(HasVisibleStyle(a));
     EXPECT_FALSE(HasVisibleStyle(b));
 
-    // The restore shows from the top of the stack down, each window made the
-    // foreground window: the first hidden ends in front.
+    // The restore shows from the top of the stack down, without activating
+    // any; then the first hidden is brought in front.
     EXPECT_EQ(RestoreHidden(), 3);
     EXPECT_TRUE(hidden.hiddenStack.IsEmpty());
     EXPECT_TRUE(HasVisibleStyle(a) && HasVisibleStyle(b));
@@ -284,6 +292,183 @@ TEST_F(Hiding, AHungTopWindowDoesNotHoldUpTheEngine)
     EXPECT_LT(GetTickCount64() - start, 1000u);
     // Restored once it pumps again.
     EXPECT_TRUE(WaitUntil([&] { return !(GetWindowLongW(host.Window(0), GWL_STYLE) & WS_MINIMIZE); }, 10000));
+}
+
+// Windows hides owned windows with a minimised owner, not with a hidden one.
+TEST_F(Hiding, OwnedWindowsGoWithTheirOwnerAndComeBackAfterIt)
+{
+    WindowHost host({"CvHostPlain|owner", "CvHostPlain|palette|O", "CvHostPlain|bystander"});
+    ASSERT_TRUE(host.Ready());
+    HWND dialog = host.OpenOwnedWindow(host.Window(1)); // owned in turn by the palette
+    ASSERT_NE(dialog, nullptr);
+    choices.hideWindowSet.Add(host.Window(0));
+    EXPECT_EQ(HideAll(), 1);
+    const HideCheck check = Finish();
+    EXPECT_EQ(check.ownedHidden, 2);
+    EXPECT_EQ(check.NotHidden(), 0);
+    EXPECT_EQ(Stack().size(), 3u);
+    EXPECT_FALSE(HasVisibleStyle(host.Window(1)) || HasVisibleStyle(dialog));
+    EXPECT_TRUE(HasVisibleStyle(host.Window(2)));
+    EXPECT_EQ(RestoreHidden(), 3);
+    for (HWND window : {host.Window(0), host.Window(1), dialog})
+        EXPECT_TRUE(HasVisibleStyle(window));
+}
+
+namespace {
+std::vector<HWND> shownInOrder;
+LRESULT CALLBACK NoteShows(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SHOWWINDOW && wParam)
+        shownInOrder.push_back(window);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+} // namespace
+
+TEST_F(Hiding, TheRestoreShowsAnOwnerBeforeWhatItOwnsAndActivatesOnlyTheFirstHidden)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = NoteShows;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"CvNoteShows";
+    RegisterClassW(&wc);
+    TestWindow owner(L"CvNoteShows", L"owner");
+    TestWindow other(L"CvNoteShows", L"other");
+    TestWindow owned(L"CvNoteShows", L"owned", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, owner);
+    choices.hideWindowSet.Add(owner);
+    choices.hideWindowSet.Add(other);
+    HideAll();
+    EXPECT_EQ(Finish().ownedHidden, 1);
+    shownInOrder.clear();
+    EXPECT_EQ(RestoreHidden(), 3);
+    EXPECT_EQ(shownInOrder, (std::vector<HWND>{other, owner, owned}));
+    EXPECT_EQ(GetForegroundWindow(), owner.Handle());
+}
+
+// A program may refuse the hide (or run with rights Covelin lacks): its
+// window is minimised instead, not counted, and comes back as it was.
+TEST_F(Hiding, AWindowThatRefusesToHideIsMinimisedInsteadAndNotCounted)
+{
+    WindowHost host({"CvHostPlain|refuses|R", "CvHostPlain|obeys"});
+    ASSERT_TRUE(host.Ready());
+    testsupport::ScratchDir dir;
+    hidden.hiddenJournal.Open(dir.File(L"hidden.dat"));
+    choices.hideWindowSet.Add(host.Window(0));
+    choices.hideWindowSet.Add(host.Window(1));
+    EXPECT_EQ(HideAll(), 2);
+    const HideCheck check = Finish();
+    EXPECT_EQ(check.minimised, 1);
+    EXPECT_EQ(check.pushesNotHidden, 1);
+    EXPECT_EQ(check.leftInView, 0);
+    EXPECT_TRUE(HasVisibleStyle(host.Window(0)) && IsIconic(host.Window(0)));
+    EXPECT_FALSE(HasVisibleStyle(host.Window(1)));
+    const auto& entries = hidden.hiddenJournal.Record().entries;
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_TRUE(entries[0].minimised && !entries[1].minimised);
+    EXPECT_EQ(RestoreHidden(), 2);
+    EXPECT_TRUE(WaitUntil([&] { return !IsIconic(host.Window(0)); }));
+    EXPECT_TRUE(HasVisibleStyle(host.Window(0)) && HasVisibleStyle(host.Window(1)));
+    hidden.hiddenJournal.Open(L"");
+}
+
+TEST_F(Hiding, WhatAChosenProgramShowsWhileHiddenIsHiddenAtOnceAndComesBack)
+{
+    WindowHost chosen({"CvHostPlain|chosen"});
+    WindowHost byHand({"CvHostPlain|by hand"});
+    WindowHost other({"CvHostPlain|other"});
+    ASSERT_TRUE(chosen.Ready() && byHand.Ready() && other.Ready());
+    Rebuild();
+    choices.hideProcessSet.Add(chosen.ProcessId());
+    choices.hideWindowSet.Add(byHand.Window(0));
+    EXPECT_EQ(HideAll(), 2);
+    CCriticalSection lock;
+    HiddenWatch watch;
+    watch.Start(CaptureTargets(choices, &catalogues), hidden, lock);
+
+    // Hidden within 250 ms of showing: opened shown, owned by a hidden window
+    // of a program not chosen, and created hidden and shown 400 ms later.
+    auto hiddenWithin = [&](HWND window, ULONGLONG shownAt, int hiddenSoFar) {
+        EXPECT_TRUE(WaitUntil([&] { return watch.HiddenSoFar() == hiddenSoFar && !HasVisibleStyle(window); }, 3000, 1));
+        return GetTickCount64() - shownAt;
+    };
+    HWND opened = chosen.OpenWindow();
+    ASSERT_NE(opened, nullptr);
+    EXPECT_LE(hiddenWithin(opened, GetTickCount64(), 1), 250u);
+    HWND dialog = byHand.OpenOwnedWindow(byHand.Window(0));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_LE(hiddenWithin(dialog, GetTickCount64(), 2), 250u);
+    HWND later = chosen.OpenWindowShownLater(400);
+    ASSERT_NE(later, nullptr);
+    EXPECT_LE(hiddenWithin(later, GetTickCount64() + 400, 3), 250u);
+    HWND stranger = other.OpenWindow();
+    ASSERT_NE(stranger, nullptr);
+    EXPECT_FALSE(WaitUntil([&] { return !HasVisibleStyle(stranger); }, 500));
+    EXPECT_TRUE(HasVisibleStyle(stranger) && HasVisibleStyle(other.Window(0)));
+    EXPECT_EQ(watch.HiddenSoFar(), 3);
+    watch.Stop();
+    EXPECT_FALSE(watch.Running());
+    EXPECT_EQ(RestoreHidden(), 5);
+    for (HWND window : {opened, later, dialog})
+        EXPECT_TRUE(HasVisibleStyle(window));
+}
+
+// A Store app's frame belongs to ApplicationFrameHost.exe; the app draws
+// in a child window of its own process inside it.
+TEST_F(Hiding, AStoreFrameFollowsTheRulesOfTheAppInside)
+{
+    testsupport::ScratchDir dir;
+    const std::wstring hostExe = dir.File(L"ApplicationFrameHost.exe");
+    const std::wstring appExe = dir.File(L"StoreApp.exe");
+    ASSERT_TRUE(CopyFileW(testsupport::HelperProgramPath(L"window_host.exe").c_str(), hostExe.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(testsupport::HelperProgramPath(L"window_host.exe").c_str(), appExe.c_str(), FALSE));
+    {
+        WindowHost frameHost({"ApplicationFrameWindow|Store app"}, hostExe);
+        WindowHost app({"Windows.UI.Core.CoreWindow|Store app"}, appExe);
+        ASSERT_TRUE(frameHost.Ready() && app.Ready());
+        ASSERT_TRUE(app.MakeChildOf(app.Window(0), frameHost.Window(0)));
+        EXPECT_EQ(CountedProcessOf(frameHost.Window(0)), app.ProcessId());
+        Rebuild();
+        choices.hideProcessSet.Add(frameHost.ProcessId());
+        EXPECT_EQ(HideAll(), 0) << "the host's rule hides no Store app";
+        choices.hideProcessSet.RemoveAll();
+        std::wstring path;
+        ASSERT_TRUE(CCvWnd(frameHost.Window(0)).GetModulePath(path));
+        choices.hideFileSet.AddPath(path);
+        EXPECT_EQ(HideAll(), 1);
+        EXPECT_FALSE(HasVisibleStyle(frameHost.Window(0)));
+        RestoreHidden();
+    }
+}
+
+namespace {
+HWND shellCloaked = nullptr;
+HWND appCloaked = nullptr;
+const ShellWindowQueries kCloaks{
+    [](HWND window) -> DWORD {
+        return window == shellCloaked ? kCloakedByShell : window == appCloaked ? kCloakedByApp : 0;
+    },
+    [](HWND window) { return window != shellCloaked; }};
+} // namespace
+
+TEST_F(Hiding, CloakedWindowsAreLeftOutOrShownWithoutTakingTheUserToTheirDesktop)
+{
+    WindowHost host({"CvHostPlain|app cloaked", "CvHostPlain|other desktop", "CvHostPlain|here"});
+    ASSERT_TRUE(host.Ready());
+    appCloaked = host.Window(0);
+    shellCloaked = host.Window(1);
+    SetShellWindowQueriesForTests(&kCloaks);
+    Rebuild();
+    std::vector<HWND> listed;
+    for (int i = 0; i < catalogues.windowCatalogue.GetSize(); ++i)
+        listed.push_back(catalogues.windowCatalogue[i]->GetHandle());
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), appCloaked), 0) << "not on screen at all";
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), shellCloaked), 1) << "the user's, on another desktop";
+    choices.hideWindowSet.Add(shellCloaked);
+    choices.hideWindowSet.Add(host.Window(2));
+    EXPECT_EQ(HideAll(), 2);
+    EXPECT_EQ(RestoreHidden(), 2);
+    EXPECT_TRUE(HasVisibleStyle(shellCloaked));
+    EXPECT_EQ(GetForegroundWindow(), host.Window(2)) << "the first hidden on this desktop is brought forward";
+    SetShellWindowQueriesForTests(nullptr);
 }
 
 } // namespace

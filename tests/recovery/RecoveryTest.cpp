@@ -35,7 +35,7 @@ HiddenRecord SampleRecord()
     record.savedWaveVolume = 0x8000c000;
     record.notifyAreaHidden = true;
     record.entries.push_back({reinterpret_cast<HWND>(0x10042), 0x24, 0x01d9aabbccddeeffull, true});
-    record.entries.push_back({reinterpret_cast<HWND>(0x20044), 0x7fffffff, 0, false});
+    record.entries.push_back({reinterpret_cast<HWND>(0x20044), 0x7fffffff, 0, false, true});
     return record;
 }
 
@@ -48,7 +48,7 @@ bool SameRecord(const HiddenRecord& a, const HiddenRecord& b)
         const HiddenEntry& x = a.entries[i];
         const HiddenEntry& y = b.entries[i];
         if (x.window != y.window || x.processId != y.processId || x.processCreated != y.processCreated ||
-            x.marked != y.marked)
+            x.marked != y.marked || x.minimised != y.minimised)
             return false;
     }
     return true;
@@ -67,6 +67,28 @@ TEST(HiddenJournalFormat, RoundTripsEveryField)
     ASSERT_TRUE(DecodeHiddenRecord(EncodeHiddenRecord(empty), &back));
     EXPECT_TRUE(back.entries.empty());
     EXPECT_FALSE(back.volumeMuted);
+}
+
+TEST(HiddenJournalFormat, ReadsAJournalOfTheVersionBeforeTheMinimisedFlag)
+{
+    HiddenRecord record = SampleRecord();
+    record.entries[1].minimised = false;
+    std::string bytes = EncodeHiddenRecord(record);
+    auto reseal = [&bytes] {
+        bytes.resize(bytes.size() - 4);
+        DWORD hash = 2166136261u; // the journal's checksum, FNV-1a
+        for (unsigned char byte : bytes)
+            hash = (hash ^ byte) * 16777619u;
+        bytes.append(reinterpret_cast<const char*>(&hash), 4);
+    };
+    bytes[4] = 1;
+    reseal();
+    HiddenRecord back;
+    ASSERT_TRUE(DecodeHiddenRecord(bytes, &back));
+    EXPECT_TRUE(SameRecord(record, back));
+    bytes[32 + 24 + 12] = 2; // the minimised flag did not exist then
+    reseal();
+    EXPECT_FALSE(DecodeHiddenRecord(bytes, &back));
 }
 
 TEST(HiddenJournalFormat, RefusesEveryTruncationAndEveryDamagedByte)

@@ -121,9 +121,31 @@ WindowHost::~WindowHost()
 
 HWND WindowHost::OpenWindow(DWORD timeoutMs)
 {
+    return windows_.empty() ? nullptr : Open(windows_.front(), WM_APP + 3, 0, timeoutMs);
+}
+
+HWND WindowHost::OpenOwnedWindow(HWND owner, DWORD timeoutMs)
+{
+    return Open(owner, WM_APP + 4, 0, timeoutMs);
+}
+
+HWND WindowHost::OpenWindowShownLater(DWORD delayMs, DWORD timeoutMs)
+{
+    return windows_.empty() ? nullptr : Open(windows_.front(), WM_APP + 5, delayMs, timeoutMs);
+}
+
+bool WindowHost::MakeChildOf(HWND window, HWND parent, DWORD timeoutMs)
+{
     DWORD_PTR answer = 0;
-    if (windows_.empty() ||
-        !SendMessageTimeoutW(windows_.front(), WM_APP + 3, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &answer) || !answer)
+    return SendMessageTimeoutW(window, WM_APP + 6, reinterpret_cast<WPARAM>(parent), 0, SMTO_ABORTIFHUNG, timeoutMs,
+                               &answer) &&
+           answer != 0;
+}
+
+HWND WindowHost::Open(HWND to, UINT message, WPARAM wParam, DWORD timeoutMs)
+{
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(to, message, wParam, 0, SMTO_ABORTIFHUNG, timeoutMs, &answer) || !answer)
         return nullptr;
     windows_.push_back(reinterpret_cast<HWND>(answer));
     return windows_.back();

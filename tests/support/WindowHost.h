@@ -35,6 +35,13 @@ public:
     // Has the program open one more plain window (listed after the others);
     // null when it could not.
     HWND OpenWindow(DWORD timeoutMs = 5000);
+    // Has the program open one more window owned by `owner` (one of its own).
+    HWND OpenOwnedWindow(HWND owner, DWORD timeoutMs = 5000);
+    // Has the program create one more window hidden, and show it (without
+    // activating it) `delayMs` later.
+    HWND OpenWindowShownLater(DWORD delayMs, DWORD timeoutMs = 5000);
+    // Has the program make its window `window` a child of `parent`.
+    bool MakeChildOf(HWND window, HWND parent, DWORD timeoutMs = 5000);
     // Makes the program stop pumping messages for `ms`.
     void Hang(DWORD ms);
     // Whether the program answers a message within `timeoutMs`.
@@ -43,6 +50,9 @@ public:
     void Terminate();
 
 private:
+    // Sends a window-opening command; the new window is listed.
+    HWND Open(HWND to, UINT message, WPARAM wParam, DWORD timeoutMs);
+
     HANDLE process_ = nullptr;
     HANDLE job_ = nullptr;
     DWORD processId_ = 0;

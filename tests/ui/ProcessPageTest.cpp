@@ -6,6 +6,7 @@
 
 #include "ListPageSupport.h"
 #include "catalogue/HideSets.h"
+#include "framework/Elevation.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
 #include "ui/ProcessDlg.h"
@@ -88,6 +89,22 @@ TEST_F(ProcessPage, ListsProcessesAddsRefusesAndPrunesOneThatExited)
     EXPECT_EQ(RowOf(gone), -1);
     EXPECT_EQ(RowImages(page.hideList), std::vector<int>{0});
     EXPECT_EQ(page.imagesHide.GetImageCount(), 1);
+}
+
+// The user sees before choosing that a program with more rights than ours
+// will stay in view (its rights are the seam: Wine runs no one elevated).
+TEST_F(ProcessPage, ProcessesRunningAsAdministratorAreMarked)
+{
+    WindowHost elevated({"ListPageProcess|" + Narrow(UniqueTitle(L"Elevated"))});
+    ASSERT_TRUE(elevated.Ready());
+    static DWORD elevatedId;
+    elevatedId = elevated.ProcessId();
+    SetElevationQueryForTests([](DWORD processId) { return processId == elevatedId; });
+    Open();
+    SetElevationQueryForTests(nullptr);
+    ASSERT_GE(RowOf(elevatedId), 0);
+    EXPECT_EQ(page.allList.GetItemText(RowOf(elevatedId), 1), L"window_host.exe (administrator)");
+    EXPECT_EQ(page.allList.GetItemText(RowOf(GetCurrentProcessId()), 1).find(L"administrator"), std::wstring::npos);
 }
 
 TEST_F(ProcessPage, ReverseSelectTakesEveryListedProcessAndClearEmpties)

@@ -10,6 +10,7 @@
 
 #include "ListPageSupport.h"
 #include "catalogue/HideSets.h"
+#include "framework/Elevation.h"
 #include "support/Screenshot.h"
 #include "support/Wait.h"
 #include "ui/MainDialogFixture.h"
@@ -150,6 +151,10 @@ TEST_F(ListPageScreenshot, PagesWithContent)
     Program().choices.hideFileSet.AddPath(scratch_.File(L"notes.txt"));
     testsupport::WriteBytes(scratch_.File(L"notes.txt"), "notes");
 
+    // The clock stands in for a program running as administrator.
+    static DWORD elevatedId;
+    elevatedId = clock.ProcessId();
+    SetElevationQueryForTests([](DWORD processId) { return processId == elevatedId; });
     RefreshWindowCatalogue();
     RefreshProcessCatalogue();
     CMainDlg dialog(Program().Dialog());
@@ -202,4 +207,5 @@ TEST_F(ListPageScreenshot, PagesWithContent)
 
     driver.Do([&] { dialog.EndDialog(IDCANCEL); });
     driver.Run(dialog);
+    SetElevationQueryForTests(nullptr);
 }

@@ -177,11 +177,15 @@ TEST_F(OtherProgramsWindows, PageStaysInStepWhileTheyOpenCloseRetitleAndAnswerBa
         case 0:
             other.OpenWindow();
             break;
-        case 1:
-            // Any of them but the first, whose end ends the program.
-            PostMessageW(other.Window(1 + random.Below(static_cast<uint32_t>(other.Windows().size() - 1))), WM_CLOSE, 0,
-                         0);
+        case 1: {
+            // Any of them but the first, whose end ends the program. Gone
+            // before the page looks: a program that closes it only after the
+            // page has pruned its choices is the next round's business.
+            const HWND closing = other.Window(1 + random.Below(static_cast<uint32_t>(other.Windows().size() - 1)));
+            PostMessageW(closing, WM_CLOSE, 0, 0);
+            testsupport::WaitUntil([closing] { return !IsWindow(closing); }, 2000);
             break;
+        }
         case 2:
             if (rows > 0)
                 DoubleClickRow(page, page.allList, static_cast<int>(random.Below(static_cast<uint32_t>(rows))));

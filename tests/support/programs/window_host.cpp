@@ -5,6 +5,8 @@
 //                 *N|CLASS|TITLE[|FLAGS]  N windows titled "TITLE 0".."TITLE N-1"
 //   FLAGS: any of h (hidden), m (minimised), t (tool window), o (carries the
 //   main dialog's user-data mark 1984), c (one visible child window inside),
+//   O (owned by the window described before it), R (refuses to be hidden:
+//   takes the hide out of every position change),
 //   and, for data other programs may hand out:
 //     L  a title of 100,000 characters
 //     r  a title that changes every few milliseconds, 0 to 100,000 long
@@ -17,6 +19,11 @@
 //   WM_APP + 2: replies with the number of messages pumped so far.
 //   WM_APP + 3: opens one more plain window of the same class and replies
 //              with its handle (0 on failure).
+//   WM_APP + 4: the same, owned by the window the message is sent to.
+//   WM_APP + 5 (wParam = ms): the same, created hidden and shown that much
+//              later.
+//   WM_APP + 6 (wParam = a window of any program): becomes a child window of
+//              that window, as a Store app's window inside its frame.
 #include <windows.h>
 
 #include <cstdio>
@@ -29,12 +36,17 @@ namespace {
 constexpr UINT kHang = WM_APP + 1;
 constexpr UINT kPumped = WM_APP + 2;
 constexpr UINT kOpenAnother = WM_APP + 3;
+constexpr UINT kOpenOwned = WM_APP + 4;
+constexpr UINT kOpenShownLater = WM_APP + 5;
+constexpr UINT kBecomeChildOf = WM_APP + 6;
+constexpr UINT_PTR kShowLaterTimer = 8;
 constexpr UINT_PTR kRetitleTimer = 7;
 constexpr int kLongTitle = 100000;
 LONG pumped = 0;
 DWORD hangMs = 0;
 int opened = 0;
-constexpr int kFirstSlot = 0; // 1: ends the program when destroyed
+constexpr int kFirstSlot = 0;                 // 1: ends the program when destroyed
+constexpr int kRefuseSlot = sizeof(LONG_PTR); // 1: refuses to be hidden
 
 void Retitle(HWND window)
 {
@@ -44,13 +56,14 @@ void Retitle(HWND window)
     SetWindowTextW(window, title.c_str());
 }
 
-HWND OpenAnother(HWND like)
+HWND OpenAnother(HWND like, HWND owner = nullptr, bool visible = true)
 {
     wchar_t className[256] = {};
     GetClassNameW(like, className, 256);
     const std::wstring title = L"opened " + std::to_wstring(++opened);
-    return CreateWindowExW(0, className, title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60 + opened % 300,
-                           60 + opened % 300, 240, 120, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    return CreateWindowExW(0, className, title.c_str(), WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0),
+                           60 + opened % 300, 60 + opened % 300, 240, 120, owner, nullptr, GetModuleHandleW(nullptr),
+                           nullptr);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -63,9 +76,28 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return pumped;
     case kOpenAnother:
         return reinterpret_cast<LRESULT>(OpenAnother(window));
+    case kOpenOwned:
+        return reinterpret_cast<LRESULT>(OpenAnother(window, window));
+    case kOpenShownLater: {
+        HWND later = OpenAnother(window, nullptr, false);
+        if (later)
+            SetTimer(later, kShowLaterTimer, static_cast<UINT>(wParam), nullptr);
+        return reinterpret_cast<LRESULT>(later);
+    }
+    case kBecomeChildOf:
+        SetWindowLongPtrW(window, GWL_STYLE, (GetWindowLongPtrW(window, GWL_STYLE) & ~WS_POPUP) | WS_CHILD);
+        return SetParent(window, reinterpret_cast<HWND>(wParam)) != nullptr;
+    case WM_WINDOWPOSCHANGING:
+        if (GetWindowLongPtrW(window, kRefuseSlot) == 1)
+            reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_HIDEWINDOW;
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_TIMER:
         if (wParam == kRetitleTimer)
             Retitle(window);
+        if (wParam == kShowLaterTimer) {
+            KillTimer(window, kShowLaterTimer);
+            ShowWindow(window, SW_SHOWNA);
+        }
         return 0;
     case WM_DESTROY:
         if (GetWindowLongPtrW(window, kFirstSlot) == 1)
@@ -109,7 +141,7 @@ void EnsureClass(const std::wstring& name)
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = WindowProc;
-    wc.cbWndExtra = sizeof(LONG_PTR);
+    wc.cbWndExtra = 2 * sizeof(LONG_PTR);
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
@@ -125,6 +157,7 @@ int main(int argc, char** argv)
     EnsureClass(L"WindowHostChild");
     bool first = true;
     int offset = 0;
+    HWND previous = nullptr;
     for (int a = 1; a < argc; ++a) {
         std::vector<std::string> parts = Split(argv[a]);
         int count = 1;
@@ -148,10 +181,14 @@ int main(int argc, char** argv)
             if (flags.find('m') != std::string::npos)
                 style |= WS_MINIMIZE;
             offset = (offset + 8) % 400;
+            HWND owner = flags.find('O') != std::string::npos ? previous : nullptr;
             HWND window = CreateWindowExW(exStyle, className.c_str(), title.c_str(), style, 40 + offset, 40 + offset,
-                                          240, 120, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+                                          240, 120, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
             if (!window)
                 return 2;
+            previous = window;
+            if (flags.find('R') != std::string::npos)
+                SetWindowLongPtrW(window, kRefuseSlot, 1);
             if (first)
                 SetWindowLongPtrW(window, kFirstSlot, 1); // ends the program when destroyed
             first = false;
