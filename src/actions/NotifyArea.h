@@ -1,15 +1,28 @@
 #pragma once
 #include <windows.h>
 
+// What the re-add of our own tray icon needs, handed in by the caller from
+// the settings of its own run (never read from the live settings, which the
+// dialog's pages write on another thread).
+struct OwnTrayIcon {
+    int index = 0;            // the tray image, and its name's string
+    bool hideOwnIcon = false; // the icon stays away while armed
+};
+
+// Whether the shell's notification area is built as HideNotificationArea
+// needs it: the whole chain (taskbar, notification area, icon pager, icon
+// toolbar, clock) is there. The Windows 11 taskbar has none of it.
+bool NotifyAreaAvailable();
+
 // Hides (true) or shows (false) everything in the taskbar's notification
 // area except the clock. Hiding also shrinks the area around the clock at
 // the taskbar's far end; showing takes our own tray icon out and puts it
 // back (through NotifyAreaTrayIcon()) so that the shell lays the area out
-// again. When any window of the shell's chain (taskbar, notification area,
-// icon pager, icon toolbar, clock) cannot be found nothing at all is done.
-// Windows of other threads are changed asynchronously, so a hung shell
-// cannot hold up the engine.
-void HideNotificationArea(bool hide);
+// again, as `own` says. When any window of the shell's chain (taskbar,
+// notification area, icon pager, icon toolbar, clock) cannot be found
+// nothing at all is done, and the result is false. Windows of other threads
+// are changed asynchronously, so a hung shell cannot hold up the engine.
+bool HideNotificationArea(bool hide, const OwnTrayIcon& own);
 
 // The icon toolbar: taskbar > "TrayNotifyWnd" > "SysPager" > "ToolbarWindow32".
 HWND FindNotifyToolbar();

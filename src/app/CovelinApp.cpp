@@ -113,6 +113,10 @@ BOOL CCovelinApp::InitInstance()
         settingFile.Save();
         AfxMessageBox(kMsgLoadSettingsFailed, MB_OK | MB_ICONWARNING);
     }
+    settingFile.LoadRegistryChoices();
+    // One question to the system, answered at once: the mode this run
+    // switches back to.
+    CaptureDisplayMode(storedDisplayMode);
 
     LoadFileList();
 
@@ -125,7 +129,7 @@ BOOL CCovelinApp::InitInstance()
     processRefresher_ = processRefresher.Start();
 
     {
-        CMainDlg dialog(&TheEngine());
+        CMainDlg dialog(&TheEngine(), &storedDisplayMode);
         m_pMainWnd = &dialog;
         // Nothing on screen needs these; the dialog runs them once it is
         // drawn, or when Start comes first.

@@ -87,3 +87,27 @@ int ProfileWriteString(const wchar_t* section, const wchar_t* entry, const wchar
         return 0;
     return key.WriteString(entry, value) == ERROR_SUCCESS ? 1 : 0;
 }
+
+DWORD ProfileReadNumber(const wchar_t* entry, DWORD defaultValue)
+{
+    const std::wstring path = ProfileKeyPath();
+    if (path.empty() || entry == nullptr)
+        return defaultValue;
+    RegKey key;
+    DWORD value = 0;
+    if (key.Open(HKEY_CURRENT_USER, path.c_str(), KEY_QUERY_VALUE) != ERROR_SUCCESS ||
+        key.ReadDword(entry, value) != ERROR_SUCCESS)
+        return defaultValue;
+    return value;
+}
+
+int ProfileWriteNumber(const wchar_t* entry, DWORD value)
+{
+    const std::wstring path = ProfileKeyPath();
+    if (path.empty() || entry == nullptr)
+        return 0;
+    RegKey key;
+    if (key.Create(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS)
+        return 0;
+    return key.WriteDword(entry, value) == ERROR_SUCCESS ? 1 : 0;
+}

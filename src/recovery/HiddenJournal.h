@@ -35,7 +35,7 @@ public:
     // Just before `window` is hidden: marks it and lists it (once).
     void NoteHiding(HWND window);
     // After a hide's side actions: what a restore has to undo.
-    void NoteSideActions(bool volumeMuted, DWORD savedWaveVolume, bool notifyAreaHidden);
+    void NoteSideActions(const MuteState& mute, bool notifyAreaHidden);
     // Writes the journal if it changed since it was last written. True when
     // the file on disk matches memory.
     bool Save();
@@ -43,7 +43,11 @@ public:
     // still exists, forgets them and removes the file.
     void Clear();
 
-    bool Empty() const { return record_.entries.empty() && !record_.volumeMuted && !record_.notifyAreaHidden; }
+    bool Empty() const
+    {
+        return record_.entries.empty() && !record_.volumeMuted && record_.mutedSessions.empty() &&
+               !record_.notifyAreaHidden;
+    }
     const HiddenRecord& Record() const { return record_; }
 
     // For a process that is about to die: shows the listed windows that

@@ -2,6 +2,7 @@
 
 #include "framework/FileSystem.h"
 #include "framework/Handles.h"
+#include "framework/Profile.h"
 
 #include <cstring>
 
@@ -141,4 +142,14 @@ int SettingFile::Save()
     if (error != ERROR_SUCCESS)
         DeleteFileW(fresh.c_str());
     return error == ERROR_SUCCESS ? 1 : 0;
+}
+
+void SettingFile::LoadRegistryChoices()
+{
+    muteHiddenOnly_ = ProfileReadNumber(kMuteHiddenOnlyValue, 0) != 0;
+}
+
+int SettingFile::SaveRegistryChoices() const
+{
+    return ProfileWriteNumber(kMuteHiddenOnlyValue, muteHiddenOnly_ ? 1 : 0);
 }

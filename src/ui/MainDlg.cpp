@@ -69,8 +69,16 @@ void FitControlsIntoPage(HWND page)
 
 } // namespace
 
-CMainDlg::CMainDlg(CEngine* engine) : CDialog(IDD_COVELIN_DIALOG), engine_(engine != nullptr ? *engine : TheEngine())
+CMainDlg::CMainDlg(CEngine* engine, const DisplayMode* storedDisplayMode)
+    : CDialog(IDD_COVELIN_DIALOG), engine_(engine != nullptr ? *engine : TheEngine())
 {
+    // The application reads the mode once at start-up and hands it in; a
+    // dialog made without it reads the mode in force now.
+    if (storedDisplayMode != nullptr)
+        storedDisplayMode_ = *storedDisplayMode;
+    else
+        CaptureDisplayMode(storedDisplayMode_);
+    optionPage_.SetStoredDisplayMode(storedDisplayMode_);
     icon_ = static_cast<HICON>(
         ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
 }
@@ -284,7 +292,10 @@ void CMainDlg::OnStart()
     // The engine works on a copy of the choices: the pages stay free to
     // change their lists while it runs.
     // Without an engine no hotkey could bring the dialog back: stay shown.
-    if (!engine_.Start(*settingFile.Data(), CaptureTargets(), m_hWnd)) {
+    RunChoices choices;
+    choices.storedDisplayMode = storedDisplayMode_;
+    choices.muteHiddenOnly = settingFile.MuteHiddenOnly();
+    if (!engine_.Start(*settingFile.Data(), CaptureTargets(), m_hWnd, choices)) {
         ShowWindow(SW_RESTORE);
         ::SetForegroundWindow(m_hWnd);
     }

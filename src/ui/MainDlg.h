@@ -26,7 +26,9 @@ public:
     static constexpr int kClientSize = 400;
 
     // `engine` (TheEngine() when null) is the one Start arms.
-    explicit CMainDlg(CEngine* engine = nullptr);
+    // `storedDisplayMode`: the display mode read at start-up, which the
+    // Options page shows and hiding restores (read now when null).
+    explicit CMainDlg(CEngine* engine = nullptr, const DisplayMode* storedDisplayMode = nullptr);
     ~CMainDlg() override;
 
     // The page of tab `index` (0 to 5), or null.
@@ -92,6 +94,7 @@ private:
     CAboutDlg aboutPage_;
     void OnEngineShowDialog();
 
+    DisplayMode storedDisplayMode_;
     std::function<void()> afterShownWork_;
     bool afterShownDone_ = false;
     CEngine& engine_;

@@ -167,8 +167,8 @@ TEST_F(JournalFuzz, WellFormedJournalsNamingOtherProgramsWindowsShowNoneOfThem)
 TEST_F(JournalFuzz, LaterVersionsJournalIsLeftForItWhileTheMarksBringBackItsWindows)
 {
     std::string later = EncodeHiddenRecord(HideAsDeadInstance(path, {ours.Window(1), ours.Window(2)}, true));
-    later[4] = 2;             // the version after ours...
-    later.append(16, '\x5a'); // ...with more to say
+    later[4] = static_cast<char>(later[4] + 1); // the version after ours...
+    later.append(16, '\x5a');                   // ...with more to say
     ASSERT_TRUE(WriteBytes(path, later));
 
     for (int start = 0; start < 2; ++start) {
