@@ -2,7 +2,8 @@
 // engine polling, both refreshers running), against a bare program whose only
 // work is polling two keys every 20 ms; and its peak memory against a bare
 // dialog, and against a bare dialog that also reads the display mode through
-// Direct3D 9 as the Options page does. The programs run one after the other
+// Direct3D 9 (what that one question costs when asked of a graphics library
+// instead of EnumDisplaySettingsW). The programs run one after the other
 // under the same wineserver, whose own CPU time is read from Linux's /proc
 // (Z:\proc under Wine), as are the programs' own.
 #include "Bench.h"
@@ -200,7 +201,7 @@ int RunBarePoller()
 
 // "--bare-dialog": one empty modal dialog, the smallest Win32 dialog program.
 // "--bare-dialog d3d9": the same after reading the display mode through
-// Direct3D 9, as the Options page does.
+// Direct3D 9, for comparison.
 int RunBareDialog()
 {
     if (std::wcsstr(GetCommandLineW(), L" d3d9")) {
