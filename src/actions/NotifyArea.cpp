@@ -75,7 +75,7 @@ void ReAddOwnTrayIcon(const OwnTrayIcon& own)
     TrayIconPort* trayIcon = notifyTrayIcon;
     if (trayIcon == nullptr)
         return;
-    const int index = own.index;
+    const int index = own.trayIcon;
     wchar_t tooltip[kTooltipUnits] = {};
     LoadStringW(GetModuleHandleW(nullptr), kTrayNameStringBase + static_cast<UINT>(index), tooltip, kTooltipUnits);
     if (own.hideOwnIcon) {

@@ -1,12 +1,12 @@
 #pragma once
 #include <windows.h>
 
-// What the re-add of our own tray icon needs, handed in by the caller from
-// the settings of its own run (never read from the live settings, which the
-// dialog's pages write on another thread).
+// Our tray icon as the run that hid the area shows it: the re-add puts it
+// back that way, from the run's own copy of the settings rather than the
+// live record that the Settings page may be changing meanwhile.
 struct OwnTrayIcon {
-    int index = 0;            // the tray image, and its name's string
-    bool hideOwnIcon = false; // the icon stays away while armed
+    int trayIcon = 0;         // the image, 0 to 8
+    bool hideOwnIcon = false; // taken out of the area while armed
 };
 
 // Whether the shell's notification area is built as HideNotificationArea
@@ -22,7 +22,7 @@ bool NotifyAreaAvailable();
 // notification area, icon pager, icon toolbar, clock) cannot be found
 // nothing at all is done, and the result is false. Windows of other threads
 // are changed asynchronously, so a hung shell cannot hold up the engine.
-bool HideNotificationArea(bool hide, const OwnTrayIcon& own);
+bool HideNotificationArea(bool hide, const OwnTrayIcon& own = {});
 
 // The icon toolbar: taskbar > "TrayNotifyWnd" > "SysPager" > "ToolbarWindow32".
 HWND FindNotifyToolbar();

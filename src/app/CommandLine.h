@@ -37,6 +37,8 @@ CommandLineSwitch ParseCommandLine(const std::vector<std::wstring>& arguments);
 // end). Returns the exit code.
 int RunCommandLineSwitch(CommandLineSwitch which);
 
+class CTrayIcon;
+
 // The running instance's side, on its main thread: one command carried out
-// as the tray menu's.
-InstanceReply AnswerInstanceCommand(InstanceCommand command);
+// as `tray`'s menu would.
+InstanceReply AnswerInstanceCommand(CTrayIcon& tray, InstanceCommand command);

@@ -6,7 +6,7 @@
 #include "actions/Display.h"
 #include "actions/NotifyArea.h"
 #include "actions/Unmute.h"
-#include "catalogue/WindowCatalogue.h"
+#include "catalogue/Catalogues.h"
 #include "hiding/Hiding.h"
 #include "system/ProcessInfo.h"
 
@@ -145,7 +145,9 @@ void EnginePoller::HideSequence()
     {
         // The refresher must not rebuild the catalogue while it is walked.
         std::lock_guard<CCriticalSection> engineGuard(engine_.engineLock);
-        std::lock_guard<CCriticalSection> windowGuard(windowLock);
+        std::unique_lock<CCriticalSection> windowGuard;
+        if (run_.targets.catalogues != nullptr)
+            windowGuard = std::unique_lock<CCriticalSection>(run_.targets.catalogues->windowLock);
         count += ops.hideChosenWindows(run_.targets, engine_.hidden_);
         count += ops.hideProcessWindows(run_.targets, engine_.hidden_);
         count += ops.hideFileWindows(run_.targets, engine_.hidden_);

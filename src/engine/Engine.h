@@ -9,6 +9,7 @@
 // of the settings and the targets. What both touch (the hidden windows, the
 // journal and the side actions in force) is behind engineLock, which is held
 // only around short work that never waits on another program for long.
+// engineLock comes before the catalogues' windowLock (catalogue/Catalogues.h).
 #include <windows.h>
 
 #include <atomic>

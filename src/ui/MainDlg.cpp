@@ -69,13 +69,16 @@ void FitControlsIntoPage(HWND page)
 
 } // namespace
 
-CMainDlg::CMainDlg(CEngine* engine, const DisplayMode* storedDisplayMode)
-    : CDialog(IDD_COVELIN_DIALOG), engine_(engine != nullptr ? *engine : TheEngine())
+CMainDlg::CMainDlg(const DialogState& state)
+    : CDialog(IDD_COVELIN_DIALOG), windowsPage_(state.catalogues, state.choices),
+      processPage_(state.catalogues, state.choices), filePage_(state.choices.hideFileSet, state.home.ownExecutablePath),
+      optionPage_(state.home), settingPage_(state.home), aboutPage_(state.home.moduleDirectory), engine_(state.engine),
+      home_(state.home), catalogues_(state.catalogues), choices_(state.choices)
 {
     // The application reads the mode once at start-up and hands it in; a
     // dialog made without it reads the mode in force now.
-    if (storedDisplayMode != nullptr)
-        storedDisplayMode_ = *storedDisplayMode;
+    if (state.storedDisplayMode != nullptr)
+        storedDisplayMode_ = *state.storedDisplayMode;
     else
         CaptureDisplayMode(storedDisplayMode_);
     optionPage_.SetStoredDisplayMode(storedDisplayMode_);
@@ -294,8 +297,8 @@ void CMainDlg::OnStart()
     // Without an engine no hotkey could bring the dialog back: stay shown.
     RunChoices choices;
     choices.storedDisplayMode = storedDisplayMode_;
-    choices.muteHiddenOnly = settingFile.MuteHiddenOnly();
-    if (!engine_.Start(*settingFile.Data(), CaptureTargets(), m_hWnd, choices)) {
+    choices.muteHiddenOnly = home_.settingFile.MuteHiddenOnly();
+    if (!engine_.Start(*home_.settingFile.Data(), CaptureTargets(choices_, &catalogues_), m_hWnd, choices)) {
         ShowWindow(SW_RESTORE);
         ::SetForegroundWindow(m_hWnd);
     }
@@ -313,7 +316,7 @@ void CMainDlg::OnCancel()
 
 void CMainDlg::OnShowWindow(BOOL show)
 {
-    const SettingData* data = settingFile.Data();
+    const SettingData* data = home_.settingFile.Data();
     if (show) {
         // Shown again: the engine has ended or is ending by itself.
         engine_.ForgetRun();

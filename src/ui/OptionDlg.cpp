@@ -34,16 +34,16 @@ constexpr int kResolutionOption = 4;
 
 } // namespace
 
-void COptionDlg::OpenScreensaverSettings()
+void COptionDlg::OpenScreensaverSettings(const wchar_t* directory)
 {
     // The screensaver page by its name, as Windows 10 and 11 have it; the
     // older page number where the control panel cannot be run that way.
-    const auto opened = reinterpret_cast<INT_PTR>(shellExecute(
-        nullptr, L"open", L"control.exe", L"desk.cpl,,@screensaver", moduleDirectory.c_str(), SW_SHOWNORMAL));
+    const auto opened = reinterpret_cast<INT_PTR>(
+        shellExecute(nullptr, L"open", L"control.exe", L"desk.cpl,,@screensaver", directory, SW_SHOWNORMAL));
     if (opened > 32)
         return;
     Log::Failure(L"Opening the screensaver settings", static_cast<DWORD>(opened));
-    shellExecute(nullptr, L"open", L"rundll32.exe", L"shell32.dll,Control_RunDLL desk.cpl,,1", moduleDirectory.c_str(),
+    shellExecute(nullptr, L"open", L"rundll32.exe", L"shell32.dll,Control_RunDLL desk.cpl,,1", directory,
                  SW_SHOWNORMAL);
 }
 
@@ -62,7 +62,7 @@ void COptionDlg::SetSessionsListableFunction(SessionsListableFunction function)
     sessionsListable = function != nullptr ? function : [] { return AudioSessionsListable(); };
 }
 
-COptionDlg::COptionDlg() : CDialog(IDD_OPTION_PAGE)
+COptionDlg::COptionDlg(ProgramHome& home) : CDialog(IDD_OPTION_PAGE), home_(home)
 {
 }
 
@@ -80,10 +80,10 @@ void COptionDlg::DoDataExchange(CDataExchange* pDX)
 BOOL COptionDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    SettingData* data = settingFile.Data();
+    SettingData* data = home_.settingFile.Data();
     for (int i = 0; i < 5; ++i)
         options_[i].SetCheck(*OptionField(data, i) != 0 ? BST_CHECKED : BST_UNCHECKED);
-    muteHiddenOnly_.SetCheck(settingFile.MuteHiddenOnly() ? BST_CHECKED : BST_UNCHECKED);
+    muteHiddenOnly_.SetCheck(home_.settingFile.MuteHiddenOnly() ? BST_CHECKED : BST_UNCHECKED);
     ShowNotifyAreaAvailability();
     UpdateMuteChoice();
     ShowDisplayMode();
@@ -99,7 +99,7 @@ void COptionDlg::ShowDisplayMode()
         displayModeLabel_.SetWindowText(text);
         return;
     }
-    settingFile.Data()->restoreResolution = 0;
+    home_.settingFile.Data()->restoreResolution = 0;
     CButton& restore = options_[kResolutionOption];
     restore.SetCheck(BST_UNCHECKED);
     restore.EnableWindow(FALSE);
@@ -115,7 +115,7 @@ void COptionDlg::ShowNotifyAreaAvailability()
         notifyReason_.SetWindowText(L"");
         return;
     }
-    settingFile.Data()->hideNotifyArea = 0;
+    home_.settingFile.Data()->hideNotifyArea = 0;
     CButton& notify = options_[kNotifyOption];
     notify.SetCheck(BST_UNCHECKED);
     notify.EnableWindow(FALSE);
@@ -141,19 +141,19 @@ void COptionDlg::OnScreensaverClicked()
     if (screensaver.GetCheck() != BST_CHECKED || chosen)
         return;
     if (AfxMessageBox(kMsgChooseScreensaver, MB_YESNO | MB_ICONQUESTION) == IDYES)
-        openScreensaverSettings();
+        openScreensaverSettings(home_.moduleDirectory.c_str());
     screensaver.SetCheck(BST_UNCHECKED);
 }
 
 void COptionDlg::SaveOptions()
 {
-    SettingData* data = settingFile.Data();
+    SettingData* data = home_.settingFile.Data();
     for (int i = 0; i < 5; ++i)
         *OptionField(data, i) = options_[i].GetCheck() == BST_CHECKED ? 1 : 0;
-    settingFile.SetMuteHiddenOnly(muteHiddenOnly_.GetCheck() == BST_CHECKED);
-    if (!settingFile.SaveRegistryChoices())
+    home_.settingFile.SetMuteHiddenOnly(muteHiddenOnly_.GetCheck() == BST_CHECKED);
+    if (!home_.settingFile.SaveRegistryChoices())
         Log::Failure(L"Saving the choice to mute only the hidden programs");
-    if (!settingFile.Save())
+    if (!home_.settingFile.Save())
         AfxMessageBox(kMsgSaveOptionsFailed, MB_OK | MB_ICONWARNING);
 }
 

@@ -4,10 +4,12 @@
 #include "actions/Display.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "settings/SettingFile.h"
 
 class COptionDlg : public CDialog {
 public:
-    COptionDlg();
+    // The page reads and saves `home`'s settings; `home` outlives it.
+    explicit COptionDlg(ProgramHome& home);
 
     // The display mode read at start-up, shown at set-up; given before the
     // page is created. A mode not known switches the restore option off.
@@ -22,9 +24,9 @@ public:
     void DoDataExchange(CDataExchange* pDX) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
-    // The system's screensaver settings. Tests put a recorder here; null
-    // puts the real one back.
-    using OpenScreensaverSettingsFunction = void (*)();
+    // The system's screensaver settings, run in `directory`. Tests put a
+    // recorder here; null puts the real one back.
+    using OpenScreensaverSettingsFunction = void (*)(const wchar_t* directory);
     static void SetOpenScreensaverSettingsFunction(OpenScreensaverSettingsFunction function);
     // How the real one reaches the shell: ShellExecuteW unless a test records it.
     using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
@@ -33,7 +35,7 @@ public:
     // Opens the screensaver settings: the screensaver page of the display
     // control panel as Windows 10 and 11 name it, and the older page number
     // where that cannot be run.
-    static void OpenScreensaverSettings();
+    static void OpenScreensaverSettings(const wchar_t* directory);
 
     // Whether audio sessions can be listed. The default asks the system (on
     // a thread of its own); tests answer here. Null puts the real one back.
@@ -59,4 +61,5 @@ private:
     DisplayMode storedDisplayMode_;
     // Asked once per run, the first time the choice is ticked.
     int sessionsListable_ = -1;
+    ProgramHome& home_;
 };

@@ -253,7 +253,7 @@ TEST_F(NotifyAreaTest, VerticalTaskbarShrinksInHeightAtTheBottomOnEitherSide)
 
 TEST_F(NotifyAreaTest, ShowingBringsEverythingBackAndReAddsOurIcon)
 {
-    own_.index = 3;
+    own_.trayIcon = 3;
     wchar_t expectedTooltip[20] = {};
     LoadStringW(GetModuleHandleW(nullptr), 1003, expectedTooltip, 20);
 

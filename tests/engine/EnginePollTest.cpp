@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/WindowCatalogue.h"
+#include "catalogue/Catalogues.h"
 #include "support/Wait.h"
 
 // The engine driven poll by poll with a clock, a keyboard and a world that
@@ -55,6 +55,9 @@ void PostFromAnotherThread(EngineRun& run, UINT message)
     EXPECT_TRUE(posted);
 }
 
+// The catalogues whose windowLock the hides are expected under.
+Catalogues catalogues;
+
 bool HeldHere(CCriticalSection* section)
 {
     return section != nullptr &&
@@ -63,7 +66,8 @@ bool HeldHere(CCriticalSection* section)
 
 void Log(const std::string& what)
 {
-    const std::string locks = std::string(HeldHere(engineLockSeen) ? "E" : "") + (HeldHere(&windowLock) ? "W" : "");
+    const std::string locks =
+        std::string(HeldHere(engineLockSeen) ? "E" : "") + (HeldHere(&catalogues.windowLock) ? "W" : "");
     std::lock_guard<std::mutex> guard(eventsLock);
     events.push_back(locks.empty() ? what : what + "[" + locks + "]");
 }
@@ -163,6 +167,7 @@ protected:
     {
         engine.operations = FakeOperations();
         engineLockSeen = &engine.engineLock;
+        run.targets.catalogues = &catalogues;
         events.clear();
         heldKeys.clear();
         now = 100000;
@@ -485,7 +490,7 @@ TEST_F(EnginePollTest, TheRunsOwnCopyDecidesTheDisplayModeAndTheTrayIconsReAdd)
     settings.trayIcon = 1;
     settings.hideOwnIcon = 0;
     PressToggle();
-    EXPECT_EQ(ownSeen.index, 4);
+    EXPECT_EQ(ownSeen.trayIcon, 4);
     EXPECT_TRUE(ownSeen.hideOwnIcon);
 }
 

@@ -16,6 +16,7 @@
 #include "support/ScratchRegistry.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
+#include "ui/TestProgram.h"
 #include "ui/res/resource.h"
 
 using namespace uitest;
@@ -185,11 +186,11 @@ TEST_F(DpiLayoutChild, DISABLED_MainDialogAndPagesAtTheProcessScale)
     // The Options page with every text it can show: the mute's choice
     // ticked where sessions cannot be listed, and (under Wine, for real) the
     // notification area's reason.
-    settingFile.Data()->muteVolume = 1;
-    settingFile.SetMuteHiddenOnly(true);
+    Program().home.settingFile.Data()->muteVolume = 1;
+    Program().home.settingFile.SetMuteHiddenOnly(true);
     COptionDlg::SetSessionsListableFunction([] { return false; });
 
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver(30000);
     driver.Do([&] { ExpectScaledFrame(dialog, dpi); });
     for (int index = 0; index < CMainDlg::kPageCount; ++index) {

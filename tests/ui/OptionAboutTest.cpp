@@ -11,6 +11,7 @@
 #include "actions/Display.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
+#include "ui/TestProgram.h"
 #include "ui/Texts.h"
 #include "ui/res/resource.h"
 
@@ -19,7 +20,7 @@ using namespace uitest;
 namespace {
 
 int screensaverSettingsOpened = 0;
-void RecordScreensaverSettings()
+void RecordScreensaverSettings(const wchar_t*)
 {
     ++screensaverSettingsOpened;
 }
@@ -72,13 +73,13 @@ Colours AskColours(CDialog& page, int id)
 
 TEST_F(MainDialogTest, OptionsRoundTripThroughTheRecord)
 {
-    SettingData* data = settingFile.Data();
+    SettingData* data = Program().home.settingFile.Data();
     data->hideNotifyArea = 1;
     data->muteVolume = 7;
     data->lockComputer = 0;
     data->startScreensaver = -1;
     data->restoreResolution = 1;
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
     driver.Do([&] {
         COptionDlg& page = dialog.OptionPage();
@@ -124,9 +125,11 @@ TEST_F(MainDialogTest, AnUnreadableDisplayModeTurnsTheRestoreOffForTheRun)
     SetDisplayModeReader([](DisplayMode&) { return false; });
     for (const bool handedIn : {false, true}) {
         SCOPED_TRACE(handedIn);
-        settingFile.Data()->restoreResolution = 1;
+        Program().home.settingFile.Data()->restoreResolution = 1;
         const DisplayMode unread;
-        CMainDlg dialog(nullptr, handedIn ? &unread : nullptr);
+        DialogState state = Program().Dialog();
+        state.storedDisplayMode = handedIn ? &unread : nullptr;
+        CMainDlg dialog(state);
         ModalDriver driver;
         driver.Do([&] {
             COptionDlg& page = dialog.OptionPage();
@@ -142,7 +145,9 @@ TEST_F(MainDialogTest, AnUnreadableDisplayModeTurnsTheRestoreOffForTheRun)
     // The mode handed in is the one shown, whatever the display says now.
     SetDisplayModeReader(nullptr);
     const DisplayMode atStart{1280, 1024, 60, 22};
-    CMainDlg dialog(nullptr, &atStart);
+    DialogState state = Program().Dialog();
+    state.storedDisplayMode = &atStart;
+    CMainDlg dialog(state);
     ModalDriver driver;
     driver.Do([&] {
         EXPECT_EQ(dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE), L"1280 x 1024, 60Hz");
@@ -156,12 +161,12 @@ TEST_F(MainDialogTest, MutingOnlyTheHiddenProgramsIsKeptBesideTheFileAndSaysWher
     static int asked = 0;
     asked = 0;
     COptionDlg::SetSessionsListableFunction([] { return ++asked, false; });
-    settingFile.Data()->muteVolume = 0;
+    Program().home.settingFile.Data()->muteVolume = 0;
     const std::string fileBefore = [] {
-        settingFile.Save();
+        Program().home.settingFile.Save();
         return ReadSettingFile();
     }();
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
     driver.Do([&] {
         COptionDlg& page = dialog.OptionPage();
@@ -200,10 +205,10 @@ TEST_F(MainDialogTest, MutingOnlyTheHiddenProgramsIsKeptBesideTheFileAndSaysWher
     EXPECT_EQ(fileAfter, fileBefore);
 
     // Read back at the next start, ticked, and the fallback told at once.
-    settingFile.SetMuteHiddenOnly(false);
-    settingFile.LoadRegistryChoices();
-    EXPECT_TRUE(settingFile.MuteHiddenOnly());
-    CMainDlg again;
+    Program().home.settingFile.SetMuteHiddenOnly(false);
+    Program().home.settingFile.LoadRegistryChoices();
+    EXPECT_TRUE(Program().home.settingFile.MuteHiddenOnly());
+    CMainDlg again(Program().Dialog());
     ModalDriver second;
     second.Do([&] {
         COptionDlg& page = again.OptionPage();
@@ -213,15 +218,15 @@ TEST_F(MainDialogTest, MutingOnlyTheHiddenProgramsIsKeptBesideTheFileAndSaysWher
         ::PostMessageW(again.GetDlgItem(IDCANCEL), BM_CLICK, 0, 0);
     });
     EXPECT_EQ(second.Run(again), IDCANCEL);
-    settingFile.LoadRegistryChoices();
-    EXPECT_FALSE(settingFile.MuteHiddenOnly());
+    Program().home.settingFile.LoadRegistryChoices();
+    EXPECT_FALSE(Program().home.settingFile.MuteHiddenOnly());
 }
 
 TEST_F(MainDialogTest, ScreensaverOptionAsksOnlyWhenNoneIsChosen)
 {
     COptionDlg::SetOpenScreensaverSettingsFunction(&RecordScreensaverSettings);
     screensaverSettingsOpened = 0;
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     auto answerer = std::make_unique<MessageBoxAnswerer>(IDYES);
     ModalDriver driver;
     HWND box = nullptr;
@@ -267,15 +272,15 @@ TEST(ScreensaverSettings, OpensThePageByNameAndTheOlderNumberWhereThatFails)
     COptionDlg::SetShellExecuteFunction(
         [](HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, INT show) -> HINSTANCE {
             EXPECT_EQ(std::wstring(verb), L"open");
-            EXPECT_EQ(std::wstring(directory), moduleDirectory);
+            EXPECT_EQ(std::wstring(directory), L"C:\\covelin\\");
             EXPECT_EQ(show, SW_SHOWNORMAL);
             opened.push_back(std::wstring(file) + L" " + parameters);
             return reinterpret_cast<HINSTANCE>(answer);
         });
-    COptionDlg::OpenScreensaverSettings();
+    COptionDlg::OpenScreensaverSettings(L"C:\\covelin\\");
     EXPECT_EQ(opened, std::vector<std::wstring>{L"control.exe desk.cpl,,@screensaver"});
     answer = SE_ERR_FNF;
-    COptionDlg::OpenScreensaverSettings();
+    COptionDlg::OpenScreensaverSettings(L"C:\\covelin\\");
     EXPECT_EQ(opened,
               (std::vector<std::wstring>{L"control.exe desk.cpl,,@screensaver", L"control.exe desk.cpl,,@screensaver",
                                          L"rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1"}));
@@ -284,7 +289,7 @@ TEST(ScreensaverSettings, OpensThePageByNameAndTheOlderNumberWhereThatFails)
 
 TEST_F(MainDialogTest, RedNotesLinksAndCaptionsDrawInTheirOwnColoursAndFonts)
 {
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
     driver.Do([&] {
         const Colours note = AskColours(dialog.OptionPage(), IDC_OPT_NOTE);
@@ -321,7 +326,7 @@ TEST_F(MainDialogTest, AboutPageLinksOpenThroughTheShell)
     CHyperLink::SetShellOpenFunction(&RecordShellOpen);
     shellCalls.clear();
     shellAnswer = 42;
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     MessageBoxAnswerer answerer(IDOK);
     CHyperLink unset;
     ModalDriver driver;
@@ -342,7 +347,7 @@ TEST_F(MainDialogTest, AboutPageLinksOpenThroughTheShell)
         .Do([&] {
             EXPECT_EQ(shellCalls[0].verb, L"open");
             EXPECT_EQ(shellCalls[0].target, kWebSiteAddress);
-            EXPECT_EQ(shellCalls[0].directory, moduleDirectory);
+            EXPECT_EQ(shellCalls[0].directory, Program().home.moduleDirectory);
             EXPECT_EQ(shellCalls[0].show, SW_SHOWNORMAL);
             EXPECT_EQ(shellCalls[1].target, kSupportAddress);
             EXPECT_EQ(answerer.Count(), 0u);
