@@ -63,11 +63,12 @@ ULONGLONG Get64(const std::string& in, size_t at)
 
 void PutText(std::string& out, const std::wstring& text)
 {
-    const size_t units = text.size() < kMaxIdUnits ? text.size() : kMaxIdUnits;
-    Put32(out, static_cast<DWORD>(units));
-    for (size_t i = 0; i < units; ++i) {
-        out.push_back(static_cast<char>(text[i] & 0xFF));
-        out.push_back(static_cast<char>((text[i] >> 8) & 0xFF));
+    // An id longer than any the system hands out is cut, not refused.
+    const std::wstring kept = text.substr(0, kMaxIdUnits);
+    Put32(out, static_cast<DWORD>(kept.size()));
+    for (const wchar_t unit : kept) {
+        out.push_back(static_cast<char>(unit & 0xFF));
+        out.push_back(static_cast<char>((unit >> 8) & 0xFF));
     }
 }
 
@@ -145,11 +146,11 @@ std::string EncodeHiddenRecord(const HiddenRecord& record)
         Put64(out, entry.processCreated);
     }
     PutText(out, record.endpointId);
-    const size_t sessions = record.mutedSessions.size() < kMaxSessions ? record.mutedSessions.size() : kMaxSessions;
-    Put32(out, static_cast<DWORD>(sessions));
-    for (size_t i = 0; i < sessions; ++i) {
-        PutText(out, record.mutedSessions[i].endpointId);
-        PutText(out, record.mutedSessions[i].sessionId);
+    // SetMute keeps the list within kMaxSessions.
+    Put32(out, static_cast<DWORD>(record.mutedSessions.size()));
+    for (const MutedSession& session : record.mutedSessions) {
+        PutText(out, session.endpointId);
+        PutText(out, session.sessionId);
     }
     Put32(out, Checksum(out, out.size()));
     return out;
@@ -185,24 +186,24 @@ bool DecodeHiddenRecord(const std::string& bytes, HiddenRecord* record)
     // The mute's tail: nothing in the first version.
     std::wstring endpointId;
     std::vector<MutedSession> sessions;
-    size_t at = entriesEnd;
+    size_t tail = entriesEnd;
     if (version == kFirstVersion) {
         if (body != entriesEnd)
             return false;
     } else {
-        if (!GetText(bytes, at, body, endpointId) || body - at < 4)
+        if (!GetText(bytes, tail, body, endpointId) || body - tail < 4)
             return false;
-        const DWORD sessionCount = Get32(bytes, at);
-        at += 4;
+        const DWORD sessionCount = Get32(bytes, tail);
+        tail += 4;
         if (sessionCount > kMaxSessions)
             return false;
         for (DWORD i = 0; i < sessionCount; ++i) {
             MutedSession session;
-            if (!GetText(bytes, at, body, session.endpointId) || !GetText(bytes, at, body, session.sessionId))
+            if (!GetText(bytes, tail, body, session.endpointId) || !GetText(bytes, tail, body, session.sessionId))
                 return false;
             sessions.push_back(std::move(session));
         }
-        if (at != body)
+        if (tail != body)
             return false;
     }
 
