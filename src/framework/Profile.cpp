@@ -68,24 +68,24 @@ std::wstring ProfileReadString(const wchar_t* section, const wchar_t* entry, con
     return result;
 }
 
-int ProfileWriteString(const wchar_t* section, const wchar_t* entry, const wchar_t* value)
+bool ProfileWriteString(const wchar_t* section, const wchar_t* entry, const wchar_t* value)
 {
     std::wstring path = SectionPath(section);
     if (path.empty())
-        return 0;
+        return false;
     if (entry == nullptr) {
         // Removes the section key itself along with everything in it.
-        return RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()) == ERROR_SUCCESS ? 1 : 0;
+        return RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()) == ERROR_SUCCESS;
     }
     RegKey key;
     if (value == nullptr) {
         if (key.Open(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS)
-            return 0;
-        return key.DeleteValue(entry) == ERROR_SUCCESS ? 1 : 0;
+            return false;
+        return key.DeleteValue(entry) == ERROR_SUCCESS;
     }
     if (key.Create(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS)
-        return 0;
-    return key.WriteString(entry, value) == ERROR_SUCCESS ? 1 : 0;
+        return false;
+    return key.WriteString(entry, value) == ERROR_SUCCESS;
 }
 
 DWORD ProfileReadNumber(const wchar_t* entry, DWORD defaultValue)
@@ -101,13 +101,13 @@ DWORD ProfileReadNumber(const wchar_t* entry, DWORD defaultValue)
     return value;
 }
 
-int ProfileWriteNumber(const wchar_t* entry, DWORD value)
+bool ProfileWriteNumber(const wchar_t* entry, DWORD value)
 {
     const std::wstring path = ProfileKeyPath();
     if (path.empty() || entry == nullptr)
-        return 0;
+        return false;
     RegKey key;
     if (key.Create(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS)
-        return 0;
-    return key.WriteDword(entry, value) == ERROR_SUCCESS ? 1 : 0;
+        return false;
+    return key.WriteDword(entry, value) == ERROR_SUCCESS;
 }

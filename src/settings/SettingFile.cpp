@@ -75,15 +75,15 @@ void SettingFile::SetWriter(Writer writer)
     writer_ = writer;
 }
 
-int SettingFile::CreateEmpty()
+bool SettingFile::CreateEmpty()
 {
     UniqueHandle file(OpenExclusive(path_, GENERIC_WRITE, CREATE_NEW));
-    return file ? 1 : 0;
+    return static_cast<bool>(file);
 }
 
-int SettingFile::Load(const SettingData& defaults)
+bool SettingFile::Load(const SettingData& defaults)
 {
-    bool ok = PathExists(path_, 0) || CreateEmpty();
+    bool ok = PathExists(path_, false) || CreateEmpty();
     if (ok) {
         const DWORD error = RetryWhileHeld(heldFileWaitMs_, [this]() -> DWORD {
             const UniqueHandle file(OpenExclusive(path_, GENERIC_READ, OPEN_EXISTING));
@@ -98,13 +98,13 @@ int SettingFile::Load(const SettingData& defaults)
     }
     if (!ok) {
         std::memcpy(&data_, &defaults, sizeof(SettingData));
-        return 0;
+        return false;
     }
     // Nothing of ours writes another value; a foreign file must not make the
     // tray code index past its nine images.
     if (data_.trayIcon < 0 || data_.trayIcon >= kTrayImageCount)
         data_.trayIcon = 0;
-    return 1;
+    return true;
 }
 
 bool SettingFile::WriteRecordTo(const std::wstring& path)
@@ -124,7 +124,7 @@ bool SettingFile::WriteRecordTo(const std::wstring& path)
            FlushFileBuffers(file.get());
 }
 
-int SettingFile::Save()
+bool SettingFile::Save()
 {
     // The old file stays whole until the new one holds the whole record.
     const std::wstring fresh = path_ + L".tmp";
@@ -139,7 +139,7 @@ int SettingFile::Save()
     }
     if (error != ERROR_SUCCESS)
         DeleteFileW(fresh.c_str());
-    return error == ERROR_SUCCESS ? 1 : 0;
+    return error == ERROR_SUCCESS;
 }
 
 void SettingFile::LoadRegistryChoices()
@@ -147,7 +147,7 @@ void SettingFile::LoadRegistryChoices()
     muteHiddenOnly_ = ProfileReadNumber(kMuteHiddenOnlyValue, 0) != 0;
 }
 
-int SettingFile::SaveRegistryChoices() const
+bool SettingFile::SaveRegistryChoices() const
 {
     return ProfileWriteNumber(kMuteHiddenOnlyValue, muteHiddenOnly_ ? 1 : 0);
 }

@@ -25,18 +25,18 @@ public:
     // The live record; callers keep the pointer and read fields when needed.
     SettingData* Data() { return &data_; }
 
-    // 1 when a 540-byte file was read into the live record; otherwise the
-    // live record becomes `defaults` and 0 is returned. A missing file is
+    // True when a 540-byte file was read into the live record; otherwise the
+    // live record becomes `defaults` and false is returned. A missing file is
     // created empty on the way (and then fails on its size).
-    int Load(const SettingData& defaults);
+    [[nodiscard]] bool Load(const SettingData& defaults);
 
-    // 1 when the whole record was written. The record goes to a new file
+    // True when the whole record was written. The record goes to a new file
     // beside the old one, which it then replaces: a save that fails leaves
     // the old file as it was.
-    int Save();
+    [[nodiscard]] bool Save();
 
-    // 1 when a new empty file could be created at the path.
-    int CreateEmpty();
+    // True when a new empty file could be created at the path.
+    [[nodiscard]] bool CreateEmpty();
 
     // The choice kept outside the record (whose 540 bytes keep their layout
     // and meaning): mute only the programs whose windows were hidden. It
@@ -44,9 +44,9 @@ public:
     // under the application's key, beside the file list's section.
     bool MuteHiddenOnly() const { return muteHiddenOnly_; }
     void SetMuteHiddenOnly(bool on) { muteHiddenOnly_ = on; }
-    // Reads it (absent: off); writes it, 1 when that worked.
+    // Reads it (absent: off); writes it, true when that worked.
     void LoadRegistryChoices();
-    int SaveRegistryChoices() const;
+    bool SaveRegistryChoices() const;
 
     void SetWriter(Writer writer);
     void SetHeldFileWait(DWORD ms) { heldFileWaitMs_ = ms; }
