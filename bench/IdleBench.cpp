@@ -4,7 +4,8 @@
 // a bare dialog that only waits for its messages; the same while someone
 // types keys that belong to no chord; and its peak memory against a bare
 // dialog, and against a bare dialog that also reads the display mode through
-// Direct3D 9 as the Options page does. The programs run one after the other
+// Direct3D 9 (what that one question costs when asked of a graphics library
+// instead of EnumDisplaySettingsW). The programs run one after the other
 // under the same wineserver, whose own CPU time is read from Linux's /proc
 // (Z:\proc under Wine), as are the programs' own and their threads' context
 // switches.
@@ -254,7 +255,7 @@ int RunBarePoller()
 
 // "--bare-dialog": one empty modal dialog, the smallest Win32 dialog program.
 // "--bare-dialog d3d9": the same after reading the display mode through
-// Direct3D 9, as the Options page does.
+// Direct3D 9, for comparison.
 int RunBareDialog()
 {
     if (std::wcsstr(GetCommandLineW(), L" d3d9")) {

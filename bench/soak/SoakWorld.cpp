@@ -67,8 +67,9 @@ EngineOperations QuickOperations()
     ops.setVolumeMute = [](VolumeMute&, bool) {};
     ops.lockWorkStation = []() -> BOOL { return TRUE; };
     ops.startScreensaver = [] {};
-    ops.applyStoredDisplayMode = []() -> LONG { return DISP_CHANGE_SUCCESSFUL; };
-    ops.hideNotificationArea = [](bool, const OwnTrayIcon&) {};
+    ops.muteHiddenPrograms = [](VolumeMute&, const std::vector<std::wstring>&) { return true; };
+    ops.applyStoredDisplayMode = [](const DisplayMode&) -> LONG { return DISP_CHANGE_SUCCESSFUL; };
+    ops.hideNotificationArea = [](bool, const OwnTrayIcon&) { return true; };
     ops.postToDialog = [](HWND, UINT) {};
     return ops;
 }

@@ -1,106 +1,73 @@
 #include "actions/Display.h"
 
 #include <cstring>
-#include <memory>
+#include <string>
 
-D3DDISPLAYMODE storedDisplayMode = {};
+#include "framework/Log.h"
 
 namespace {
 
 DisplayChangeFunction displayChange = nullptr;
-DisplayModeReader displayModeReader = &ReadDisplayModeThroughDirect3D9;
+DisplayModeReader displayModeReader = &ReadCurrentDisplayMode;
 
 constexpr DWORD kDisplayModeFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
 static_assert(kDisplayModeFields == 0x580000);
 static_assert(sizeof(DEVMODEW) == 220, "the record handed to the system is 220 bytes");
-static_assert(sizeof(D3DDISPLAYMODE) == 16);
+static_assert(sizeof(DisplayMode) == 16);
 
 } // namespace
 
-bool ReadDisplayModeThroughDirect3D9(D3DDISPLAYMODE& mode)
+DWORD DisplayFormatOfDepth(DWORD bitsPerPixel)
 {
-    // Declared before the interface, so the interface is released while the
-    // library is still there to release it.
-    const UniqueModule library(LoadLibraryW(L"d3d9.dll"));
-    if (!library)
-        return false;
-    using CreateFunction = IDirect3D9*(WINAPI*)(UINT sdkVersion);
-    const auto create =
-        reinterpret_cast<CreateFunction>(reinterpret_cast<void*>(GetProcAddress(library.get(), "Direct3DCreate9")));
-    if (create == nullptr)
-        return false;
-    const ComPtr<IDirect3D9> direct3d(create(D3D_SDK_VERSION));
-    if (!direct3d)
-        return false;
-    return direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode) == D3D_OK;
+    // Direct3D 9's codes: X8R8G8B8, R8G8B8, R5G6B5, X1R5G5B5, P8.
+    switch (bitsPerPixel) {
+    case 32:
+        return 22;
+    case 24:
+        return 20;
+    case 16:
+        return 23;
+    case 15:
+        return 24;
+    case 8:
+        return 41;
+    default:
+        return 0;
+    }
 }
 
-bool CaptureDisplayMode(D3DDISPLAYMODE& mode)
+bool ReadCurrentDisplayMode(DisplayMode& mode)
 {
-    storedDisplayMode = {};
-    if (!displayModeReader(mode))
+    // One question to the system: no graphics library for it.
+    DEVMODEW current;
+    std::memset(&current, 0, sizeof(current));
+    current.dmSize = sizeof(current);
+    if (!EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &current))
         return false;
-    std::memcpy(&storedDisplayMode, &mode, sizeof(storedDisplayMode));
+    mode.Width = current.dmPelsWidth;
+    mode.Height = current.dmPelsHeight;
+    mode.RefreshRate = current.dmDisplayFrequency;
+    mode.Format = DisplayFormatOfDepth(current.dmBitsPerPel);
     return true;
 }
 
-// Shared with the reading thread, which may outlive a read given up on.
-struct DisplayModeRead::Result {
-    D3DDISPLAYMODE mode{};
-    bool captured = false;
-    HWND window = nullptr;
-    UINT message = 0;
-};
-
-namespace {
-
-// Direct3D 9 takes a few hundred milliseconds under Wine; a read that has
-// not ended after this is not waited for any longer.
-constexpr DWORD kReadTimeoutMs = 10000;
-
-} // namespace
-
-DisplayModeRead::~DisplayModeRead()
+bool CaptureDisplayMode(DisplayMode& mode)
 {
-    if (thread_)
-        static_cast<void>(thread_.Wait(kReadTimeoutMs));
-}
-
-bool DisplayModeRead::Start(HWND window, UINT message)
-{
-    if (thread_)
+    DisplayMode read;
+    if (!displayModeReader(read) || !read.Known()) {
+        mode = DisplayMode{};
         return false;
-    result_ = std::make_shared<Result>();
-    result_->window = window;
-    result_->message = message;
-    // The thread keeps its own reference to the result: a reader that
-    // stopped waiting may go before it ends.
-    return thread_.Start([result = result_] {
-        result->captured = CaptureDisplayMode(result->mode);
-        PostMessageW(result->window, result->message, 0, 0);
-    });
-}
-
-bool DisplayModeRead::Take(D3DDISPLAYMODE& mode)
-{
-    if (!thread_)
-        return false;
-    const bool ended = thread_.Wait(kReadTimeoutMs);
-    thread_.Close();
-    // The thread's end makes its writes visible here.
-    const bool captured = ended && result_->captured;
-    if (captured)
-        mode = result_->mode;
-    result_.reset();
-    return captured;
+    }
+    mode = read;
+    return true;
 }
 
 void SetDisplayModeReader(DisplayModeReader reader)
 {
-    displayModeReader = reader != nullptr ? reader : &ReadDisplayModeThroughDirect3D9;
+    displayModeReader = reader != nullptr ? reader : &ReadCurrentDisplayMode;
 }
 
-DEVMODEW MakeDisplayModeRecord(const D3DDISPLAYMODE& mode)
+DEVMODEW MakeDisplayModeRecord(const DisplayMode& mode)
 {
     DEVMODEW record;
     std::memset(&record, 0, sizeof(record));
@@ -112,17 +79,25 @@ DEVMODEW MakeDisplayModeRecord(const D3DDISPLAYMODE& mode)
     return record;
 }
 
-LONG ApplyStoredDisplayMode()
+LONG ApplyStoredDisplayMode(const DisplayMode& storedDisplayMode)
 {
     // Nothing was captured (or the capture failed): a 0 x 0 mode is no
     // mode to go back to.
-    if (storedDisplayMode.Width == 0 || storedDisplayMode.Height == 0)
+    if (!storedDisplayMode.Known())
         return DISP_CHANGE_BADMODE;
     DEVMODEW record = MakeDisplayModeRecord(storedDisplayMode);
-    // No flags: a dynamic change, not stored in the system's settings.
-    if (displayChange != nullptr)
-        return displayChange(&record, 0);
-    return ChangeDisplaySettingsW(&record, 0);
+    // No flags: a dynamic change of the primary display, not stored in the
+    // system's settings.
+    const LONG result = displayChange != nullptr ? displayChange(nullptr, &record, nullptr, 0, nullptr)
+                                                 : ChangeDisplaySettingsExW(nullptr, &record, nullptr, 0, nullptr);
+    if (result != DISP_CHANGE_SUCCESSFUL) {
+        // The line carries the DISP_CHANGE_* code itself.
+        Log::Failure(L"Switching the display back to " + std::to_wstring(storedDisplayMode.Width) + L" x " +
+                         std::to_wstring(storedDisplayMode.Height) + L", " +
+                         std::to_wstring(storedDisplayMode.RefreshRate) + L"Hz",
+                     static_cast<DWORD>(result));
+    }
+    return result;
 }
 
 void StartScreensaver()

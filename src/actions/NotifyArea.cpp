@@ -120,25 +120,53 @@ HWND FindTrayClock()
     return FirstChild(NotifyAreaOf(FindTaskbar()), L"TrayClockWClass");
 }
 
-void HideNotificationArea(bool hide, const OwnTrayIcon& own)
+namespace {
+
+// The shell's windows the area is made of, when every one of them is there.
+struct NotifyChain {
+    HWND toolbar = nullptr;
+    HWND clock = nullptr;
+    HWND area = nullptr;
+    HWND taskbar = nullptr;
+};
+
+bool FindNotifyChain(NotifyChain& chain)
+{
+    chain.toolbar = FindNotifyToolbar();
+    chain.clock = FindTrayClock();
+    if (chain.toolbar == nullptr || chain.clock == nullptr)
+        return false;
+    HWND pager = GetParent(chain.toolbar);
+    chain.area = pager != nullptr ? GetParent(pager) : nullptr;
+    chain.taskbar = FindTaskbar();
+    return chain.area != nullptr && chain.taskbar != nullptr && GetParent(chain.clock) == chain.area &&
+           GetParent(chain.area) == chain.taskbar;
+}
+
+} // namespace
+
+bool NotifyAreaAvailable()
+{
+    NotifyChain chain;
+    return FindNotifyChain(chain);
+}
+
+bool HideNotificationArea(bool hide, const OwnTrayIcon& own)
 {
     // A shell built otherwise (another shell, another version) is left
     // entirely alone: without the whole chain we cannot tell which windows
     // belong to the notification area.
-    HWND toolbar = FindNotifyToolbar();
-    HWND clock = FindTrayClock();
-    if (toolbar == nullptr || clock == nullptr)
-        return;
-    HWND pager = GetParent(toolbar);
-    HWND area = pager != nullptr ? GetParent(pager) : nullptr;
-    HWND taskbar = FindTaskbar();
-    if (area == nullptr || taskbar == nullptr || GetParent(clock) != area || GetParent(area) != taskbar)
-        return;
+    NotifyChain chain;
+    if (!FindNotifyChain(chain))
+        return false;
+    HWND clock = chain.clock;
+    HWND area = chain.area;
+    HWND taskbar = chain.taskbar;
 
     RECT clockRect, toolbarRect, areaRect, taskbarRect;
-    if (!GetWindowRect(clock, &clockRect) || !GetWindowRect(toolbar, &toolbarRect) || !GetWindowRect(area, &areaRect) ||
-        !GetWindowRect(taskbar, &taskbarRect))
-        return;
+    if (!GetWindowRect(clock, &clockRect) || !GetWindowRect(chain.toolbar, &toolbarRect) ||
+        !GetWindowRect(area, &areaRect) || !GetWindowRect(taskbar, &taskbarRect))
+        return false;
 
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const bool vertical = Width(taskbarRect) < screenWidth;
@@ -157,7 +185,7 @@ void HideNotificationArea(bool hide, const OwnTrayIcon& own)
 
     if (!hide) {
         ReAddOwnTrayIcon(own);
-        return;
+        return true;
     }
     if (vertical) {
         const int height = Height(clockRect) + lead + trail;
@@ -168,4 +196,5 @@ void HideNotificationArea(bool hide, const OwnTrayIcon& own)
         PlaceWithoutWaiting(area, taskbarFarEnd.x - width, areaTopLeft.y, width, Height(areaRect), SWP_SHOWWINDOW);
         PlaceWithoutWaiting(clock, lead, 0, 0, 0, SWP_NOSIZE);
     }
+    return true;
 }

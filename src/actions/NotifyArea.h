@@ -1,23 +1,28 @@
 #pragma once
 #include <windows.h>
 
-// Hides (true) or shows (false) everything in the taskbar's notification
-// area except the clock. Hiding also shrinks the area around the clock at
-// the taskbar's far end; showing takes our own tray icon out and puts it
-// back (through NotifyAreaTrayIcon()) so that the shell lays the area out
-// again. When any window of the shell's chain (taskbar, notification area,
-// icon pager, icon toolbar, clock) cannot be found nothing at all is done.
-// Windows of other threads are changed asynchronously, so a hung shell
-// cannot hold up the engine.
-//
-// `own` is our tray icon as the run that hid the area shows it: the re-add
-// puts it back that way, from the run's own copy of the settings rather
-// than the live record that the Settings page may be changing meanwhile.
+// Our tray icon as the run that hid the area shows it: the re-add puts it
+// back that way, from the run's own copy of the settings rather than the
+// live record that the Settings page may be changing meanwhile.
 struct OwnTrayIcon {
     int trayIcon = 0;         // the image, 0 to 8
     bool hideOwnIcon = false; // taken out of the area while armed
 };
-void HideNotificationArea(bool hide, const OwnTrayIcon& own = {});
+
+// Whether the shell's notification area is built as HideNotificationArea
+// needs it: the whole chain (taskbar, notification area, icon pager, icon
+// toolbar, clock) is there. The Windows 11 taskbar has none of it.
+bool NotifyAreaAvailable();
+
+// Hides (true) or shows (false) everything in the taskbar's notification
+// area except the clock. Hiding also shrinks the area around the clock at
+// the taskbar's far end; showing takes our own tray icon out and puts it
+// back (through NotifyAreaTrayIcon()) so that the shell lays the area out
+// again, as `own` says. When any window of the shell's chain (taskbar,
+// notification area, icon pager, icon toolbar, clock) cannot be found
+// nothing at all is done, and the result is false. Windows of other threads
+// are changed asynchronously, so a hung shell cannot hold up the engine.
+bool HideNotificationArea(bool hide, const OwnTrayIcon& own = {});
 
 // The icon toolbar: taskbar > "TrayNotifyWnd" > "SysPager" > "ToolbarWindow32".
 HWND FindNotifyToolbar();

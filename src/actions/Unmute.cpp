@@ -27,9 +27,9 @@ bool UndoOwnMute(const std::shared_ptr<VolumeMute>& volume, VolumeMuteSetter set
     return RunUnmute(volume, setter, timeoutMs);
 }
 
-bool UndoLeftMute(DWORD savedWaveVolume, DWORD timeoutMs)
+bool UndoLeftMute(const MuteState& left, DWORD timeoutMs)
 {
-    auto left = std::make_shared<VolumeMute>();
-    left->TakeOver(savedWaveVolume);
-    return RunUnmute(left, nullptr, timeoutMs);
+    auto volume = std::make_shared<VolumeMute>();
+    volume->TakeOver(left);
+    return RunUnmute(volume, nullptr, timeoutMs);
 }

@@ -19,6 +19,7 @@ using VolumeMuteSetter = void (*)(VolumeMute& volume, bool mute);
 // most `timeoutMs`; returns whether the unmute finished in that time.
 bool UndoOwnMute(const std::shared_ptr<VolumeMute>& volume, VolumeMuteSetter setter = nullptr, DWORD timeoutMs = 3000);
 
-// The mute a dead instance left, with the wave volume it saved. Nothing of
-// this instance's own state changes.
-bool UndoLeftMute(DWORD savedWaveVolume, DWORD timeoutMs = 3000);
+// The mute a dead instance left, as its journal tells it: the endpoint it
+// muted (left alone when the user had muted it), the sessions it muted and
+// the wave volume it saved. Nothing of this instance's own state changes.
+bool UndoLeftMute(const MuteState& left, DWORD timeoutMs = 3000);

@@ -4,32 +4,94 @@
 #include <mmsystem.h>
 
 #include <mutex>
+#include <string>
+#include <vector>
 
 struct IAudioEndpointVolume;
 
-// The system's sound output as far as we changed it: whether we muted it and,
-// on older systems, the volume to put back. One object per engine; every
-// thread that mutes or unmutes goes through it, one at a time.
+// An audio session as the system's session manager lists it.
+struct AudioSession {
+    std::wstring endpointId; // the render endpoint it plays on (IMMDevice::GetId)
+    std::wstring sessionId;  // IAudioSessionControl2::GetSessionInstanceIdentifier
+    DWORD processId = 0;     // 0 for the system sounds
+    bool muted = false;      // the session's own mute (ISimpleAudioVolume)
+};
+
+// A session we muted, found again by its endpoint and instance identifier.
+struct MutedSession {
+    std::wstring endpointId;
+    std::wstring sessionId;
+    bool operator==(const MutedSession& other) const
+    {
+        return endpointId == other.endpointId && sessionId == other.sessionId;
+    }
+};
+
+// What a mute left in force and a restore must undo; the journal carries it
+// so that whoever restores after our death undoes exactly the same.
+struct MuteState {
+    // A whole-output mute is in force through us.
+    bool volumeMuted = false;
+    // The endpoint it was asked of (the default render endpoint at the hide).
+    std::wstring endpointId;
+    // The user had muted that endpoint already: a restore leaves it muted.
+    bool endpointWasMuted = false;
+    // Older systems: the wave-output volume to put back.
+    DWORD savedWaveVolume = 0;
+    // Sessions of hidden programs that we muted (each was unmuted before).
+    std::vector<MutedSession> sessions;
+
+    bool Empty() const { return !volumeMuted && sessions.empty(); }
+};
+
+// The Core Audio calls the mute goes through. The defaults are the system's
+// (each call joins the calling thread to the multithreaded apartment); tests
+// put an audio world of their own here, since the one Wine offers has no
+// sessions and no second endpoint to switch to.
+struct AudioCalls {
+    // The default render endpoint (multimedia role): its id and whether its
+    // mute switch is on. False without one.
+    bool (*defaultEndpoint)(std::wstring& id, bool& muted);
+    // Sets the mute switch of endpoint `id`; false when it is not there.
+    bool (*setEndpointMute)(const std::wstring& id, bool mute);
+    // Every session on every active render endpoint; false when the system
+    // cannot list them.
+    bool (*listSessions)(std::vector<AudioSession>& sessions);
+    // Sets one session's mute; false when it is gone.
+    bool (*setSessionMute)(const std::wstring& endpointId, const std::wstring& sessionId, bool mute);
+};
+void SetAudioCalls(const AudioCalls* calls);
+AudioCalls SystemAudioCalls();
+
+// The system's sound output as far as we changed it. One object per engine;
+// every thread that mutes or unmutes goes through it, one at a time.
 class VolumeMute {
 public:
-    // Mutes (true) or unmutes (false) the system's sound output. From Windows
-    // Vista on the default render endpoint's mute switch is set or cleared and
-    // its level is left alone; before that the wave-output volume of device 0
-    // is saved, set to silence and put back. The calling thread joins the
-    // multithreaded COM apartment. Nothing is reported: without a sound
-    // device the call does nothing.
+    // Mutes (true) the whole output or undoes (false) every mute of ours.
+    // From Windows Vista on, the mute switch of the default render endpoint
+    // is set, and cleared again on that same endpoint, unless the user had
+    // muted it before; the level is left alone. Before Vista the
+    // wave-output volume of device 0 is saved, set to silence and put back.
+    // Nothing is reported: without a sound device the call does nothing.
     void SetVolumeMute(bool mute);
 
-    // We muted the output and have not unmuted it yet. An unmute finds
-    // nothing to undo while this is false.
+    // Mutes only the audio sessions of processes that run one of
+    // `executables` (upper-cased full paths), each unless it was muted
+    // already. False when the system cannot list its sessions (the caller
+    // then mutes the whole output instead).
+    bool MuteSessionsOf(const std::vector<std::wstring>& executables);
+
+    // Some mute of ours is in force: an unmute finds nothing to undo while
+    // this is false.
     bool Muted() const;
+    MuteState State() const;
     // Older systems only: the wave-output volume read just before muting (low
     // word left channel, high word right channel).
     DWORD SavedWaveVolume() const;
 
     // Takes over the mute a dead instance left, so that the next unmute
     // undoes it.
-    void TakeOver(DWORD savedWaveVolume);
+    void TakeOver(const MuteState& state);
     // Forgets a mute that cannot be undone.
     void Forget();
 
@@ -38,9 +100,14 @@ private:
     void SetWaveMute(bool mute);
 
     mutable std::mutex lock_; // held for a whole mute or unmute
-    bool muted_ = false;
-    DWORD savedWaveVolume_ = 0;
+    MuteState state_;
 };
+
+// Whether the system lists audio sessions, asked on a short-lived thread of
+// its own (the audio interfaces join the calling thread to a COM apartment,
+// which the user-interface thread must be left to choose). False too when
+// the answer takes longer than `timeoutMs`.
+bool AudioSessionsListable(DWORD timeoutMs = 3000);
 
 // The system's major version decides the mechanism (6 and up: Core Audio).
 // Tests replace the answer to drive either path; null puts back the real one.
@@ -59,8 +126,8 @@ struct WaveVolumeCalls {
 };
 void SetWaveVolumeCalls(const WaveVolumeCalls* calls);
 
-// Called with the endpoint's volume interface right after its mute switch
-// was set, while the interface is still held. Tests use it to look at the
-// endpoint; null (the default) for none.
+// Called by the system calls with the endpoint's volume interface right after
+// its mute switch was set, while the interface is still held. Tests use it
+// to look at the endpoint; null (the default) for none.
 using EndpointMuteObserver = void (*)(IAudioEndpointVolume* endpoint);
 void SetEndpointMuteObserver(EndpointMuteObserver observer);

@@ -95,6 +95,10 @@ BOOL CCovelinApp::InitInstance()
         static_cast<void>(home.settingFile.Save()); // the user is told of the load, not of this
         AfxMessageBox(kMsgLoadSettingsFailed, MB_OK | MB_ICONWARNING);
     }
+    home.settingFile.LoadRegistryChoices();
+    // One question to the system, answered at once: the mode this run
+    // switches back to.
+    CaptureDisplayMode(storedDisplayMode);
 
     LoadFileList(choices.hideFileSet, home.ownExecutablePath);
 
@@ -107,7 +111,7 @@ BOOL CCovelinApp::InitInstance()
     processRefresher_ = catalogues.processRefresher.Start();
 
     {
-        CMainDlg dialog(DialogState{TheEngine(), home, catalogues, choices});
+        CMainDlg dialog(DialogState{TheEngine(), home, catalogues, choices, &storedDisplayMode});
         m_pMainWnd = &dialog;
         // Nothing on screen needs these; the dialog runs them once it is
         // drawn, or when Start comes first.

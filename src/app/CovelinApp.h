@@ -10,6 +10,7 @@
 #include <functional>
 #include <initializer_list>
 
+#include "actions/Display.h"
 #include "app/InstanceChannel.h"
 #include "app/TrayIcon.h"
 #include "catalogue/Catalogues.h"
@@ -58,6 +59,10 @@ public:
     // the process must then end at once, without running the destructors
     // of objects that worker may still be using.
     bool WorkersEnded() const { return workersEnded_; }
+
+    // The display mode in force at start-up, read once here and handed to
+    // the dialog (which shows it and gives each armed run its copy).
+    DisplayMode storedDisplayMode;
 
     // Server end of the single-instance pipe, held for the whole run; later
     // starts with a switch send their commands through it.

@@ -1,5 +1,6 @@
 #include "engine/Engine.h"
 
+#include <algorithm>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "catalogue/Catalogues.h"
 #include "framework/Log.h"
 #include "hiding/Hiding.h"
+#include "system/ProcessInfo.h"
 
 namespace {
 
@@ -163,10 +165,31 @@ EngineOperations DefaultEngineOperations()
             tray->NoteNotHidden(windows);
     };
     ops.setVolumeMute = [](VolumeMute& volume, bool mute) { volume.SetVolumeMute(mute); };
+    ops.muteHiddenPrograms = [](VolumeMute& volume, const std::vector<std::wstring>& executables) {
+        return volume.MuteSessionsOf(executables);
+    };
     ops.lockWorkStation = []() -> BOOL { return LockWorkStation(); };
     ops.startScreensaver = [] { StartScreensaver(); };
-    ops.applyStoredDisplayMode = []() -> LONG { return ApplyStoredDisplayMode(); };
-    ops.hideNotificationArea = [](bool hide, const OwnTrayIcon& own) { HideNotificationArea(hide, own); };
+    ops.applyStoredDisplayMode = [](const DisplayMode& mode) -> LONG { return ApplyStoredDisplayMode(mode); };
+    ops.hideNotificationArea = [](bool hide, const OwnTrayIcon& own) { return HideNotificationArea(hide, own); };
+    ops.executablesOfWindows = [](const std::vector<HWND>& windows) {
+        std::vector<DWORD> processes;
+        std::vector<std::wstring> paths;
+        for (HWND window : windows) {
+            DWORD processId = 0;
+            if (GetWindowThreadProcessId(window, &processId) == 0 ||
+                std::find(processes.begin(), processes.end(), processId) != processes.end())
+                continue;
+            processes.push_back(processId);
+            std::wstring path;
+            if (ExecutablePathOfProcess(processId, path)) {
+                path = UpperCasePath(path);
+                if (std::find(paths.begin(), paths.end(), path) == paths.end())
+                    paths.push_back(std::move(path));
+            }
+        }
+        return paths;
+    };
     ops.postToDialog = [](HWND dialog, UINT message) {
         if (dialog != nullptr)
             PostMessageW(dialog, message, 0, 0);
@@ -372,6 +395,7 @@ void EnginePoller::HideSequence()
     const EngineOperations& ops = engine_.operations;
     int count = 0;
     HideCheck check;
+    unsigned restoresSeen = 0;
     {
         // The refresher must not rebuild the catalogue while it is walked.
         std::lock_guard<CCriticalSection> engineGuard(engine_.engineLock);
@@ -387,6 +411,7 @@ void EnginePoller::HideSequence()
         count += ops.hideFileWindows(run_.targets, engine_.hidden_);
         if (ops.finishHide)
             check = ops.finishHide(run_.targets, engine_.hidden_);
+        restoresSeen = engine_.restores_;
     }
     // A window still in view is not counted as hidden.
     count += check.ownedHidden - check.pushesNotHidden;
@@ -400,7 +425,7 @@ void EnginePoller::HideSequence()
     // Locking or blanking the screen only makes sense when something was
     // hidden, or at least minimised.
     if (count + check.minimised > 0)
-        engine_.ApplySideActions(run_.settings);
+        engine_.ApplySideActions(run_, restoresSeen);
 }
 
 void EnginePoller::ShowDialogAndEnd()
@@ -430,32 +455,64 @@ CEngine::CEngine() : operations(DefaultEngineOperations()), volume_(std::make_sh
 
 CEngine::~CEngine() = default;
 
-void CEngine::ApplySideActions(const SettingData& settings)
+void CEngine::ApplySideActions(const EngineRun& run, unsigned restoresSeen)
 {
+    const SettingData& settings = run.settings;
+    // Asked before the lock is taken: it opens every hidden window's process.
+    std::vector<std::wstring> executables;
+    if (settings.muteVolume && run.choices.muteHiddenOnly) {
+        std::vector<HWND> windows;
+        {
+            std::lock_guard<CCriticalSection> guard(engineLock);
+            for (int i = 0; i < hidden_.hiddenStack.GetSize(); ++i)
+                windows.push_back(hidden_.hiddenStack[i]);
+        }
+        executables = operations.executablesOfWindows(windows);
+    }
+
+    // The mute and the notification area are each taken and noted under
+    // engineLock in one step: a restore from another thread (the session's
+    // end) finds them either in force and noted, or not begun and never to
+    // begin. Neither waits on another program for long (the shell's windows
+    // are changed asynchronously).
+    if (settings.muteVolume) {
+        std::lock_guard<CCriticalSection> guard(engineLock);
+        if (restores_ != restoresSeen)
+            return; // the windows are back already
+        if (!run.choices.muteHiddenOnly || !operations.muteHiddenPrograms(*volume_, executables))
+            operations.setVolumeMute(*volume_, true);
+        muteRequested_ = true;
+        NoteSideActions();
+    }
+
     // The calls that may wait on the system (the lock, the screensaver, a
     // display mode change) run without engineLock, so that the session's end
-    // or the tray is never held up by them.
-    if (settings.muteVolume) {
-        operations.setVolumeMute(*volume_, true);
-        std::lock_guard<CCriticalSection> guard(engineLock);
-        muteRequested_ = true;
-    }
+    // or the tray is never held up by them. None of them is undone.
     if (settings.lockComputer)
         operations.lockWorkStation();
     if (settings.startScreensaver)
         operations.startScreensaver();
     if (settings.restoreResolution)
-        operations.applyStoredDisplayMode();
+        operations.applyStoredDisplayMode(run.choices.storedDisplayMode);
+
     if (settings.hideNotifyArea) {
-        const OwnTrayIcon own{settings.trayIcon, settings.hideOwnIcon != 0};
-        operations.hideNotificationArea(true, own);
         std::lock_guard<CCriticalSection> guard(engineLock);
-        notifyAreaHidden_ = true;
-        notifyAreaOwnIcon_ = own;
+        if (restores_ != restoresSeen)
+            return;
+        // A shell without the area's windows: nothing done, nothing noted.
+        const OwnTrayIcon own{settings.trayIcon, settings.hideOwnIcon != 0};
+        if (operations.hideNotificationArea(true, own)) {
+            notifyAreaHidden_ = true;
+            notifyAreaTray_ = own;
+            NoteSideActions();
+        }
     }
+}
+
+void CEngine::NoteSideActions()
+{
     // Whoever restores after our death must know what to undo.
-    std::lock_guard<CCriticalSection> guard(engineLock);
-    hidden_.hiddenJournal.NoteSideActions(volume_->Muted(), volume_->SavedWaveVolume(), notifyAreaHidden_);
+    hidden_.hiddenJournal.NoteSideActions(volume_->State(), notifyAreaHidden_);
     hidden_.hiddenJournal.Save();
 }
 
@@ -464,15 +521,17 @@ int CEngine::RestoreEverything(bool onHelperThread)
     // Nothing may be hidden behind the restore's back.
     watch_.Stop();
     // Each side action is taken over under the lock and undone once, by
-    // whichever thread restores first.
+    // whichever thread restores first; a hide still busy with its side
+    // actions sees the count change and adds none after this.
     bool unmute = false;
     bool showNotifyArea = false;
     OwnTrayIcon own;
     {
         std::lock_guard<CCriticalSection> guard(engineLock);
+        ++restores_;
         std::swap(unmute, muteRequested_);
         std::swap(showNotifyArea, notifyAreaHidden_);
-        own = notifyAreaOwnIcon_;
+        own = notifyAreaTray_;
     }
     if (unmute) {
         if (onHelperThread)
@@ -527,10 +586,11 @@ DWORD WINAPI CEngine::ThreadMain(LPVOID parameter)
     return 0;
 }
 
-bool CEngine::Start(const SettingData& settings, EngineTargets targets, HWND dialog)
+bool CEngine::Start(const SettingData& settings, EngineTargets targets, HWND dialog, const RunChoices& choices)
 {
     auto run = std::make_shared<EngineRun>();
     run->settings = settings;
+    run->choices = choices;
     run->targets = std::move(targets);
     run->dialog = dialog;
     run->queueReady.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));

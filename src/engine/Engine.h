@@ -20,7 +20,10 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "actions/Display.h"
 #include "actions/NotifyArea.h"
 #include "actions/Volume.h"
 #include "framework/Handles.h"
@@ -92,10 +95,18 @@ struct EngineOperations {
     void (*noteNotHidden)(int windows);
 
     void (*setVolumeMute)(VolumeMute& volume, bool mute);
+    // Mutes the sessions of programs running one of `executables`; false
+    // when sessions cannot be listed (the whole output is muted instead).
+    bool (*muteHiddenPrograms)(VolumeMute& volume, const std::vector<std::wstring>& executables);
     BOOL (*lockWorkStation)();
     void (*startScreensaver)();
-    LONG (*applyStoredDisplayMode)();
-    void (*hideNotificationArea)(bool hide, const OwnTrayIcon& own);
+    LONG (*applyStoredDisplayMode)(const DisplayMode& storedDisplayMode);
+    // True when it was done: a shell without the notification area's
+    // windows is left alone, and then nothing is to be undone.
+    bool (*hideNotificationArea)(bool hide, const OwnTrayIcon& own);
+    // The executable paths (upper-cased) of the processes of `windows`,
+    // each once.
+    std::vector<std::wstring> (*executablesOfWindows)(const std::vector<HWND>& windows);
 
     // Tells the main dialog what to do (UM_ENGINE_SHOW_DIALOG, WM_CLOSE).
     void (*postToDialog)(HWND dialog, UINT message);
@@ -104,11 +115,20 @@ struct EngineOperations {
 // The real operations.
 EngineOperations DefaultEngineOperations();
 
+// What a run takes beyond the settings record: the choice kept outside
+// "setting.dat" and the display mode read at start-up.
+struct RunChoices {
+    DisplayMode storedDisplayMode;
+    // Mute only the programs whose windows were hidden.
+    bool muteHiddenOnly = false;
+};
+
 // One armed run: its own stop and done flags, so that a thread that ends
 // late can only ever mark its own run finished, and its own copy of what it
 // acts on. Shared by the engine and the run's thread.
 struct EngineRun {
     SettingData settings{};
+    RunChoices choices;
     EngineTargets targets;
     HWND dialog = nullptr;           // where the run posts its requests
     std::atomic<LONG> engineStop{0}; // asks the run to end
@@ -210,7 +230,7 @@ public:
     // Arms a new run with a copy of `settings` and `targets`; requests go to
     // `dialog`. Returns false when no thread could be started. A previous run
     // that is still ending keeps only its own state.
-    bool Start(const SettingData& settings, EngineTargets targets, HWND dialog);
+    bool Start(const SettingData& settings, EngineTargets targets, HWND dialog, const RunChoices& choices = {});
 
     // A run has been started and the dialog has not been shown since: the
     // engine owns the dialog's fate (the tray then sends it its commands).
@@ -255,17 +275,25 @@ private:
     friend class EnginePoller;
     static DWORD WINAPI ThreadMain(LPVOID parameter);
 
-    // The hide's side actions, after the windows are gone.
-    void ApplySideActions(const SettingData& settings);
+    // The hide's side actions, after the windows are gone. `restoresSeen`:
+    // the number of restores when the windows were hidden; a restore from
+    // another thread since then has brought them back, and whatever side
+    // action is still to come is left out.
+    void ApplySideActions(const EngineRun& run, unsigned restoresSeen);
+    // Notes the side actions in force in the journal and writes it. Under
+    // engineLock.
+    void NoteSideActions();
 
     HiddenWindows hidden_;
     // Alive while windows are hidden; stopped before a restore takes engineLock.
     HiddenWatch watch_;
     std::atomic<bool> notHiddenNoted_{false}; // the tray tells of windows in view
+    // Under engineLock: a side action is taken and noted in one step, so a
+    // restore from any thread finds it either done and noted or not begun.
     bool muteRequested_ = false;
     bool notifyAreaHidden_ = false;
-    // Our tray icon as the run that hid the area shows it, for the re-add.
-    OwnTrayIcon notifyAreaOwnIcon_;
+    OwnTrayIcon notifyAreaTray_; // how our icon was when the area was hidden
+    unsigned restores_ = 0;      // restores so far
     // Shared with an unmute helper thread, which may outlive its caller's wait.
     std::shared_ptr<VolumeMute> volume_;
 

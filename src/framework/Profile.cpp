@@ -87,3 +87,27 @@ bool ProfileWriteString(const wchar_t* section, const wchar_t* entry, const wcha
         return false;
     return key.WriteString(entry, value) == ERROR_SUCCESS;
 }
+
+DWORD ProfileReadNumber(const wchar_t* entry, DWORD defaultValue)
+{
+    const std::wstring path = ProfileKeyPath();
+    if (path.empty() || entry == nullptr)
+        return defaultValue;
+    RegKey key;
+    DWORD value = 0;
+    if (key.Open(HKEY_CURRENT_USER, path.c_str(), KEY_QUERY_VALUE) != ERROR_SUCCESS ||
+        key.ReadDword(entry, value) != ERROR_SUCCESS)
+        return defaultValue;
+    return value;
+}
+
+bool ProfileWriteNumber(const wchar_t* entry, DWORD value)
+{
+    const std::wstring path = ProfileKeyPath();
+    if (path.empty() || entry == nullptr)
+        return false;
+    RegKey key;
+    if (key.Create(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS)
+        return false;
+    return key.WriteDword(entry, value) == ERROR_SUCCESS;
+}

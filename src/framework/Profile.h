@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 // The application's profile: string values in the current user's registry
@@ -23,3 +25,10 @@ std::wstring ProfileReadString(const wchar_t* section, const wchar_t* entry, con
 // keys as needed. `value` null deletes the entry (fails when there was none);
 // `entry` null deletes the whole section. True on success.
 bool ProfileWriteString(const wchar_t* section, const wchar_t* entry, const wchar_t* value);
+
+// A number (REG_DWORD) `entry` directly under the application's key, or
+// `defaultValue` when it is missing, is not a number, or the profile is off.
+DWORD ProfileReadNumber(const wchar_t* entry, DWORD defaultValue);
+// Writes `entry` as a REG_DWORD under the application's key, creating the
+// key as needed. True on success.
+bool ProfileWriteNumber(const wchar_t* entry, DWORD value);

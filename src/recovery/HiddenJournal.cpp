@@ -86,15 +86,16 @@ void HiddenJournal::Forget(HWND window)
     // our mark, and this one no longer does.
 }
 
-void HiddenJournal::NoteSideActions(bool volumeMuted, DWORD savedWaveVolume, bool notifyAreaHidden)
+void HiddenJournal::NoteSideActions(const MuteState& mute, bool notifyAreaHidden)
 {
     if (!Active())
         return;
-    if (record_.volumeMuted == volumeMuted && record_.savedWaveVolume == savedWaveVolume &&
-        record_.notifyAreaHidden == notifyAreaHidden)
+    const MuteState noted = record_.Mute();
+    if (noted.volumeMuted == mute.volumeMuted && noted.endpointId == mute.endpointId &&
+        noted.endpointWasMuted == mute.endpointWasMuted && noted.savedWaveVolume == mute.savedWaveVolume &&
+        noted.sessions == mute.sessions && record_.notifyAreaHidden == notifyAreaHidden)
         return;
-    record_.volumeMuted = volumeMuted;
-    record_.savedWaveVolume = savedWaveVolume;
+    record_.SetMute(mute);
     record_.notifyAreaHidden = notifyAreaHidden;
     dirty_ = true;
 }

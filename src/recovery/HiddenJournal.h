@@ -40,7 +40,7 @@ public:
     // it is no longer listed (and loses our mark).
     void Forget(HWND window);
     // After a hide's side actions: what a restore has to undo.
-    void NoteSideActions(bool volumeMuted, DWORD savedWaveVolume, bool notifyAreaHidden);
+    void NoteSideActions(const MuteState& mute, bool notifyAreaHidden);
     // Writes the journal if it changed since it was last written. True when
     // the file on disk matches memory.
     bool Save();
@@ -48,7 +48,11 @@ public:
     // still exists, forgets them and removes the file.
     void Clear();
 
-    bool Empty() const { return record_.entries.empty() && !record_.volumeMuted && !record_.notifyAreaHidden; }
+    bool Empty() const
+    {
+        return record_.entries.empty() && !record_.volumeMuted && record_.mutedSessions.empty() &&
+               !record_.notifyAreaHidden;
+    }
     const HiddenRecord& Record() const { return record_; }
 
     // For a process that is about to die: shows the listed windows that

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "actions/Volume.h"
+
 // The journal's file name, beside "setting.dat".
 inline constexpr wchar_t kHiddenJournalName[] = L"hidden.dat";
 
@@ -28,10 +30,20 @@ struct HiddenEntry {
 struct HiddenRecord {
     // The mark value of the instance that hid the windows (see MarkToken).
     ULONGLONG writer = 0;
-    bool volumeMuted = false;  // our mute is in force
+    bool volumeMuted = false;  // our whole-output mute is in force
     DWORD savedWaveVolume = 0; // older systems: the volume to put back
     bool notifyAreaHidden = false;
     std::vector<HiddenEntry> entries; // in the order hidden, each window once
+    // The endpoint the mute was asked of, and whether the user had muted it
+    // already (a restore then leaves it muted). Empty in a journal of the
+    // first version: the default endpoint is unmuted then.
+    std::wstring endpointId;
+    bool endpointWasMuted = false;
+    std::vector<MutedSession> mutedSessions; // sessions of hidden programs we muted
+
+    // The mute part, as the volume code keeps it.
+    MuteState Mute() const;
+    void SetMute(const MuteState& mute);
 };
 
 // No journal is larger: a file beyond it is damage.

@@ -96,12 +96,14 @@ RecoveryReport RecoverLeftHiddenWindows(const std::wstring& journalPath)
     }
 
     // The side actions first, as a restore does them.
-    if (report.journalValid && left.volumeMuted) {
-        UndoLeftMute(left.savedWaveVolume);
+    if (report.journalValid && !left.Mute().Empty()) {
+        UndoLeftMute(left.Mute());
         report.unmuted = true;
     }
     if (report.journalValid && left.notifyAreaHidden) {
-        HideNotificationArea(false);
+        // Our icon is not up yet at start-up: the shell lays the area out
+        // again when it is added.
+        HideNotificationArea(false, OwnTrayIcon{});
         report.notifyAreaShown = true;
     }
 

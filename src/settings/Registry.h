@@ -61,8 +61,10 @@ bool ApplyStartWithWindows(bool on, const std::wstring& ownExecutablePath);
 // so that a path with spaces cannot start another program.
 std::wstring RunCommandFor(const std::wstring& executablePath);
 
-// Whether a screensaver is chosen in the system: "ScreenSaveActive" under
-// the current user's "Control Panel\Desktop" is text other than "0". A
-// missing key or value, a value of another type, or an oversized one counts
-// as not chosen.
+// Whether a screensaver is chosen in the system, so that one would start:
+// "SCRNSAVE.EXE" names a file that exists and "ScreenSaveActive" is text
+// other than "0", each read from the current user's desktop policy key
+// ("Software\Policies\Microsoft\Windows\Control Panel\Desktop") first and
+// else from "Control Panel\Desktop". A missing value, a value of another
+// type, or an oversized one counts as not chosen.
 [[nodiscard]] bool IsScreensaverChosen();

@@ -2,6 +2,7 @@
 
 #include "framework/FileSystem.h"
 #include "framework/Handles.h"
+#include "framework/Profile.h"
 #include "system/OwnProcess.h"
 
 #include <cstring>
@@ -139,4 +140,14 @@ bool SettingFile::Save()
     if (error != ERROR_SUCCESS)
         DeleteFileW(fresh.c_str());
     return error == ERROR_SUCCESS;
+}
+
+void SettingFile::LoadRegistryChoices()
+{
+    muteHiddenOnly_ = ProfileReadNumber(kMuteHiddenOnlyValue, 0) != 0;
+}
+
+bool SettingFile::SaveRegistryChoices() const
+{
+    return ProfileWriteNumber(kMuteHiddenOnlyValue, muteHiddenOnly_ ? 1 : 0);
 }

@@ -38,6 +38,16 @@ public:
     // True when a new empty file could be created at the path.
     [[nodiscard]] bool CreateEmpty();
 
+    // The choice kept outside the record (whose 540 bytes keep their layout
+    // and meaning): mute only the programs whose windows were hidden. It
+    // lives in the per-user registry as the number kMuteHiddenOnlyValue
+    // under the application's key, beside the file list's section.
+    bool MuteHiddenOnly() const { return muteHiddenOnly_; }
+    void SetMuteHiddenOnly(bool on) { muteHiddenOnly_ = on; }
+    // Reads it (absent: off); writes it, true when that worked.
+    void LoadRegistryChoices();
+    bool SaveRegistryChoices() const;
+
     void SetWriter(Writer writer);
     void SetHeldFileWait(DWORD ms) { heldFileWaitMs_ = ms; }
     DWORD HeldFileWait() const { return heldFileWaitMs_; }
@@ -47,9 +57,13 @@ private:
 
     std::wstring path_;
     SettingData data_{};
+    bool muteHiddenOnly_ = false;
     Writer writer_ = nullptr;
     DWORD heldFileWaitMs_ = kDefaultHeldFileWaitMs;
 };
+
+// The registry value of SettingFile::MuteHiddenOnly.
+inline constexpr wchar_t kMuteHiddenOnlyValue[] = L"MuteHiddenProgramsOnly";
 
 // The program's home: the executable it runs from, the folder beside it
 // where its settings live, the live settings record and the defaults. The

@@ -76,6 +76,13 @@ CMainDlg::CMainDlg(const DialogState& state)
       optionPage_(state.home), settingPage_(state.home), aboutPage_(state.home.moduleDirectory), engine_(state.engine),
       home_(state.home), catalogues_(state.catalogues), choices_(state.choices)
 {
+    // The application reads the mode once at start-up and hands it in; a
+    // dialog made without it reads the mode in force now.
+    if (state.storedDisplayMode != nullptr)
+        storedDisplayMode_ = *state.storedDisplayMode;
+    else
+        CaptureDisplayMode(storedDisplayMode_);
+    optionPage_.SetStoredDisplayMode(storedDisplayMode_);
     icon_ = static_cast<HICON>(
         ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
 }
@@ -283,7 +290,10 @@ void CMainDlg::OnStart()
     // The engine works on a copy of the choices: the pages stay free to
     // change their lists while it runs.
     // Without an engine no hotkey could bring the dialog back: stay shown.
-    if (!engine_.Start(*home_.settingFile.Data(), CaptureTargets(choices_, &catalogues_), m_hWnd)) {
+    RunChoices choices;
+    choices.storedDisplayMode = storedDisplayMode_;
+    choices.muteHiddenOnly = home_.settingFile.MuteHiddenOnly();
+    if (!engine_.Start(*home_.settingFile.Data(), CaptureTargets(choices_, &catalogues_), m_hWnd, choices)) {
         ShowWindow(SW_RESTORE);
         ::SetForegroundWindow(m_hWnd);
     }

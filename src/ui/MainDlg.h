@@ -29,6 +29,9 @@ struct DialogState {
     ProgramHome& home;
     Catalogues& catalogues;
     HideChoices& choices;
+    // The display mode read at start-up, which the Options page shows and
+    // hiding restores; null: the dialog reads the mode in force when made.
+    const DisplayMode* storedDisplayMode = nullptr;
 };
 
 class CMainDlg : public CDialog {
@@ -102,6 +105,7 @@ private:
     CAboutDlg aboutPage_;
     void OnEngineShowDialog();
 
+    DisplayMode storedDisplayMode_;
     std::function<void()> afterShownWork_;
     bool afterShownDone_ = false;
     CEngine& engine_;

@@ -4,7 +4,9 @@
 
 #include <cwchar>
 
-#include "actions/Display.h"
+#include "actions/NotifyArea.h"
+#include "actions/Volume.h"
+#include "framework/Log.h"
 #include "framework/WinApp.h"
 #include "settings/Registry.h"
 #include "settings/SettingFile.h"
@@ -13,19 +15,9 @@
 
 namespace {
 
-// Posted by the page to itself at set-up, and by its display-mode read when
-// the read has ended.
-constexpr UINT UM_START_DISPLAY_MODE_READ = WM_APP + 50;
-constexpr UINT UM_DISPLAY_MODE_READ = WM_APP + 51;
-
-void RunDisplayControlPanel(const wchar_t* directory)
-{
-    // Page 1 of the display control panel is where the screensaver is chosen.
-    ::ShellExecuteW(nullptr, L"open", L"rundll32.exe", L"shell32.dll,Control_RunDLL desk.cpl,,1", directory,
-                    SW_SHOWNORMAL);
-}
-
-COptionDlg::OpenScreensaverSettingsFunction openScreensaverSettings = &RunDisplayControlPanel;
+COptionDlg::OpenScreensaverSettingsFunction openScreensaverSettings = &COptionDlg::OpenScreensaverSettings;
+COptionDlg::ShellExecuteFunction shellExecute = &::ShellExecuteW;
+COptionDlg::SessionsListableFunction sessionsListable = [] { return AudioSessionsListable(); };
 
 // The five option fields in the order of check boxes 1014 to 1018.
 int32_t* OptionField(SettingData* data, int index)
@@ -36,11 +28,38 @@ int32_t* OptionField(SettingData* data, int index)
     return &(data->*kFields[index]);
 }
 
+constexpr int kNotifyOption = 0;
+constexpr int kMuteOption = 1;
+constexpr int kResolutionOption = 4;
+
 } // namespace
+
+void COptionDlg::OpenScreensaverSettings(const wchar_t* directory)
+{
+    // The screensaver page by its name, as Windows 10 and 11 have it; the
+    // older page number where the control panel cannot be run that way.
+    const auto opened = reinterpret_cast<INT_PTR>(
+        shellExecute(nullptr, L"open", L"control.exe", L"desk.cpl,,@screensaver", directory, SW_SHOWNORMAL));
+    if (opened > 32)
+        return;
+    Log::Failure(L"Opening the screensaver settings", static_cast<DWORD>(opened));
+    shellExecute(nullptr, L"open", L"rundll32.exe", L"shell32.dll,Control_RunDLL desk.cpl,,1", directory,
+                 SW_SHOWNORMAL);
+}
 
 void COptionDlg::SetOpenScreensaverSettingsFunction(OpenScreensaverSettingsFunction function)
 {
-    openScreensaverSettings = function != nullptr ? function : &RunDisplayControlPanel;
+    openScreensaverSettings = function != nullptr ? function : &COptionDlg::OpenScreensaverSettings;
+}
+
+void COptionDlg::SetShellExecuteFunction(ShellExecuteFunction function)
+{
+    shellExecute = function != nullptr ? function : &::ShellExecuteW;
+}
+
+void COptionDlg::SetSessionsListableFunction(SessionsListableFunction function)
+{
+    sessionsListable = function != nullptr ? function : [] { return AudioSessionsListable(); };
 }
 
 COptionDlg::COptionDlg(ProgramHome& home) : CDialog(IDD_OPTION_PAGE), home_(home)
@@ -52,7 +71,10 @@ void COptionDlg::DoDataExchange(CDataExchange* pDX)
     CDialog::DoDataExchange(pDX);
     for (int i = 0; i < 5; ++i)
         DDX_Control(pDX, IDC_OPT_HIDE_NOTIFY + i, options_[i]);
+    DDX_Control(pDX, IDC_OPT_MUTE_HIDDEN_ONLY, muteHiddenOnly_);
     DDX_Control(pDX, IDC_OPT_DISPLAY_MODE, displayModeLabel_);
+    DDX_Control(pDX, IDC_OPT_NOTIFY_REASON, notifyReason_);
+    DDX_Control(pDX, IDC_OPT_MUTE_FALLBACK, muteFallback_);
 }
 
 BOOL COptionDlg::OnInitDialog()
@@ -61,32 +83,54 @@ BOOL COptionDlg::OnInitDialog()
     SettingData* data = home_.settingFile.Data();
     for (int i = 0; i < 5; ++i)
         options_[i].SetCheck(*OptionField(data, i) != 0 ? BST_CHECKED : BST_UNCHECKED);
-    // Read once the dialog is on screen (the request waits in the queue
-    // behind the dialog's set-up), so the program's start does not share
-    // the processor with it.
-    PostMessage(UM_START_DISPLAY_MODE_READ);
+    muteHiddenOnly_.SetCheck(home_.settingFile.MuteHiddenOnly() ? BST_CHECKED : BST_UNCHECKED);
+    ShowNotifyAreaAvailability();
+    UpdateMuteChoice();
+    ShowDisplayMode();
     return TRUE;
 }
 
 void COptionDlg::ShowDisplayMode()
 {
-    if (displayModeShown_)
-        return;
-    displayModeShown_ = true;
-    D3DDISPLAYMODE mode{};
-    const bool captured = displayModeRead_.Pending() ? displayModeRead_.Take(mode) : CaptureDisplayMode(mode);
-    if (captured) {
+    if (storedDisplayMode_.Known()) {
         wchar_t text[64];
-        std::swprintf(text, 64, kDisplayModeFormat, static_cast<int>(mode.Width), static_cast<int>(mode.Height),
-                      static_cast<int>(mode.RefreshRate));
+        std::swprintf(text, 64, kDisplayModeFormat, static_cast<int>(storedDisplayMode_.Width),
+                      static_cast<int>(storedDisplayMode_.Height), static_cast<int>(storedDisplayMode_.RefreshRate));
         displayModeLabel_.SetWindowText(text);
         return;
     }
     home_.settingFile.Data()->restoreResolution = 0;
-    CButton& restore = options_[4];
+    CButton& restore = options_[kResolutionOption];
     restore.SetCheck(BST_UNCHECKED);
     restore.EnableWindow(FALSE);
     displayModeLabel_.SetWindowText(kMsgDisplayNotSupported);
+}
+
+void COptionDlg::ShowNotifyAreaAvailability()
+{
+    // The Windows 11 taskbar, and shells other than Explorer, have none of
+    // the windows the option works on: a tick would promise what a hide
+    // cannot do.
+    if (NotifyAreaAvailable()) {
+        notifyReason_.SetWindowText(L"");
+        return;
+    }
+    home_.settingFile.Data()->hideNotifyArea = 0;
+    CButton& notify = options_[kNotifyOption];
+    notify.SetCheck(BST_UNCHECKED);
+    notify.EnableWindow(FALSE);
+    notifyReason_.SetWindowText(kMsgNotifyAreaMissing);
+}
+
+void COptionDlg::UpdateMuteChoice()
+{
+    const bool muting = options_[kMuteOption].GetCheck() == BST_CHECKED;
+    muteHiddenOnly_.EnableWindow(muting ? TRUE : FALSE);
+    // The audio stack is loaded only for someone who wants the choice.
+    const bool wanted = muting && muteHiddenOnly_.GetCheck() == BST_CHECKED;
+    if (wanted && sessionsListable_ < 0)
+        sessionsListable_ = sessionsListable() ? 1 : 0;
+    muteFallback_.SetWindowText(wanted && sessionsListable_ == 0 ? kMsgMuteSessionsFallback : L"");
 }
 
 void COptionDlg::OnScreensaverClicked()
@@ -103,11 +147,12 @@ void COptionDlg::OnScreensaverClicked()
 
 void COptionDlg::SaveOptions()
 {
-    // A mode that cannot be read turns its box off before the box is saved.
-    ShowDisplayMode();
     SettingData* data = home_.settingFile.Data();
     for (int i = 0; i < 5; ++i)
         *OptionField(data, i) = options_[i].GetCheck() == BST_CHECKED ? 1 : 0;
+    home_.settingFile.SetMuteHiddenOnly(muteHiddenOnly_.GetCheck() == BST_CHECKED);
+    if (!home_.settingFile.SaveRegistryChoices())
+        Log::Failure(L"Saving the choice to mute only the hidden programs");
     if (!home_.settingFile.Save())
         AfxMessageBox(kMsgSaveOptionsFailed, MB_OK | MB_ICONWARNING);
 }
@@ -118,19 +163,16 @@ bool COptionDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_CTLCOLORSTATIC:
         // The note is red; everything else keeps the dialog's colours.
         return ColourStaticText(IDC_OPT_NOTE, RGB(255, 0, 0), wParam, lParam, result);
-    case UM_START_DISPLAY_MODE_READ:
-        // Without a thread of its own the mode is read here and now.
-        if (!displayModeShown_ && !displayModeRead_.Start(m_hWnd, UM_DISPLAY_MODE_READ))
-            ShowDisplayMode();
-        result = 0;
-        return true;
-    case UM_DISPLAY_MODE_READ:
-        ShowDisplayMode();
-        result = 0;
-        return true;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_OPT_SCREENSAVER && HIWORD(wParam) == BN_CLICKED) {
+        if (HIWORD(wParam) != BN_CLICKED)
+            return false;
+        if (LOWORD(wParam) == IDC_OPT_SCREENSAVER) {
             OnScreensaverClicked();
+            result = 0;
+            return true;
+        }
+        if (LOWORD(wParam) == IDC_OPT_MUTE || LOWORD(wParam) == IDC_OPT_MUTE_HIDDEN_ONLY) {
+            UpdateMuteChoice();
             result = 0;
             return true;
         }

@@ -1,6 +1,6 @@
 #pragma once
-// The Options page: the five side actions performed while windows are
-// hidden, and the display mode that hiding switches back to.
+// The Options page: the side actions performed while windows are hidden,
+// and the display mode that hiding switches back to.
 #include "actions/Display.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
@@ -11,32 +11,55 @@ public:
     // The page reads and saves `home`'s settings; `home` outlives it.
     explicit COptionDlg(ProgramHome& home);
 
+    // The display mode read at start-up, shown at set-up; given before the
+    // page is created. A mode not known switches the restore option off.
+    void SetStoredDisplayMode(const DisplayMode& mode) { storedDisplayMode_ = mode; }
+
     // Stores the five boxes into the live settings (1 ticked, 0 not) and
-    // saves the file; a failed save is told to the user.
+    // saves the file, and the mute's choice kept outside it; a failed save
+    // of the file is told to the user.
     void SaveOptions();
 
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
-    // Shows the current display mode (which hiding will restore), read when
-    // the page was set up; without one, the restore option is switched off
-    // for this run. Waits for a read still running; once shown, does
-    // nothing more.
-    void ShowDisplayMode();
-
-    // The system's screensaver settings: runs the display control panel
-    // in `directory`. Tests put a recorder here; null puts the real one back.
+    // The system's screensaver settings, run in `directory`. Tests put a
+    // recorder here; null puts the real one back.
     using OpenScreensaverSettingsFunction = void (*)(const wchar_t* directory);
     static void SetOpenScreensaverSettingsFunction(OpenScreensaverSettingsFunction function);
+    // How the real one reaches the shell: ShellExecuteW unless a test records it.
+    using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+                                                    LPCWSTR directory, INT show);
+    static void SetShellExecuteFunction(ShellExecuteFunction function);
+    // Opens the screensaver settings: the screensaver page of the display
+    // control panel as Windows 10 and 11 name it, and the older page number
+    // where that cannot be run.
+    static void OpenScreensaverSettings(const wchar_t* directory);
+
+    // Whether audio sessions can be listed. The default asks the system (on
+    // a thread of its own); tests answer here. Null puts the real one back.
+    using SessionsListableFunction = bool (*)();
+    static void SetSessionsListableFunction(SessionsListableFunction function);
 
 private:
+    // Shows the stored display mode; without one, the restore option is
+    // switched off for this run.
+    void ShowDisplayMode();
+    // Without the shell's notification area the option is switched off.
+    void ShowNotifyAreaAvailability();
+    // The "only the hidden programs" choice: usable while the mute is on,
+    // and telling where the whole volume is muted instead.
+    void UpdateMuteChoice();
     void OnScreensaverClicked();
 
     CButton options_[5];
+    CButton muteHiddenOnly_;
     CStatic displayModeLabel_;
-    // Started at set-up, so that the dialog comes up without waiting for it.
-    DisplayModeRead displayModeRead_;
-    bool displayModeShown_ = false;
+    CStatic notifyReason_;
+    CStatic muteFallback_;
+    DisplayMode storedDisplayMode_;
+    // Asked once per run, the first time the choice is ticked.
+    int sessionsListable_ = -1;
     ProgramHome& home_;
 };

@@ -37,6 +37,8 @@ inline constexpr wchar_t kMsgSaveSettingsFailed[] =
 inline constexpr wchar_t kMsgOpenLinkFailed[] = L"Failed to open the hyper-link, please try again.";
 inline constexpr wchar_t kDisplayModeFormat[] = L"%d x %d, %dHz";
 inline constexpr wchar_t kMsgDisplayNotSupported[] = L"Your display device is not supported";
+inline constexpr wchar_t kMsgNotifyAreaMissing[] = L"Not available on this taskbar";
+inline constexpr wchar_t kMsgMuteSessionsFallback[] = L"Here the whole volume is muted";
 
 // Tray icon menu
 inline constexpr wchar_t kTrayTextHide[] = L"Hide";

@@ -7,49 +7,55 @@
 #include <thread>
 
 #include "actions/Display.h"
+#include "framework/Log.h"
+#include "support/ScratchDir.h"
 #include "support/Wait.h"
 
 namespace {
 
 DEVMODEW lastRecord;
 DWORD lastFlags = 0;
+const wchar_t* lastDevice = L"unset";
 int changeCalls = 0;
+LONG changeAnswer = DISP_CHANGE_SUCCESSFUL;
 
-LONG WINAPI RecordDisplayChange(DEVMODEW* mode, DWORD flags)
+LONG WINAPI RecordDisplayChange(LPCWSTR device, DEVMODEW* mode, HWND window, DWORD flags, LPVOID param)
 {
+    EXPECT_EQ(window, nullptr);
+    EXPECT_EQ(param, nullptr);
     std::memcpy(&lastRecord, mode, sizeof(lastRecord));
+    lastDevice = device;
     lastFlags = flags;
     ++changeCalls;
-    return DISP_CHANGE_SUCCESSFUL;
+    return changeAnswer;
 }
 
 class DisplayModeTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        saved_ = storedDisplayMode;
         changeCalls = 0;
+        changeAnswer = DISP_CHANGE_SUCCESSFUL;
         SetDisplayChangeFunction(&RecordDisplayChange);
     }
     void TearDown() override
     {
         SetDisplayChangeFunction(nullptr);
-        storedDisplayMode = saved_;
+        SetDisplayModeReader(nullptr);
+        Log::SetFile(L"");
     }
-    D3DDISPLAYMODE saved_{};
 };
 
 } // namespace
 
-TEST_F(DisplayModeTest, CaptureReadsThePrimaryAdaptersModeAndKeepsIt)
+TEST_F(DisplayModeTest, CaptureReadsThePrimaryDisplaysModeWithoutDirect3D)
 {
-    // Direct3D 9 is there for the one read only, before and after it.
-    ASSERT_EQ(GetModuleHandleW(L"d3d9.dll"), nullptr);
-    D3DDISPLAYMODE mode;
+    DisplayMode mode;
     std::memset(&mode, 0xCD, sizeof(mode));
-    storedDisplayMode = {1, 2, 3, D3DFMT_UNKNOWN};
     ASSERT_TRUE(CaptureDisplayMode(mode));
+    // One question to the system: no graphics library comes in for it.
     EXPECT_EQ(GetModuleHandleW(L"d3d9.dll"), nullptr);
+    EXPECT_EQ(GetModuleHandleW(L"wined3d.dll"), nullptr);
 
     DEVMODEW current{};
     current.dmSize = sizeof(current);
@@ -57,26 +63,27 @@ TEST_F(DisplayModeTest, CaptureReadsThePrimaryAdaptersModeAndKeepsIt)
     EXPECT_EQ(mode.Width, current.dmPelsWidth);
     EXPECT_EQ(mode.Height, current.dmPelsHeight);
     EXPECT_EQ(mode.RefreshRate, current.dmDisplayFrequency);
+    EXPECT_EQ(mode.Format, DisplayFormatOfDepth(current.dmBitsPerPel));
     if (current.dmBitsPerPel == 32) {
-        EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
+        EXPECT_EQ(mode.Format, 22u); // Direct3D 9's X8R8G8B8
     }
-    EXPECT_NE(mode.Format, D3DFMT_UNKNOWN);
-    EXPECT_EQ(std::memcmp(&mode, &storedDisplayMode, sizeof(mode)), 0);
+    EXPECT_NE(mode.Format, 0u);
 
-    // A mode that cannot be read forgets the one read before.
-    SetDisplayModeReader([](D3DDISPLAYMODE& unread) { return unread.Width = 640, false; });
+    // A mode that cannot be read leaves nothing half read behind.
+    SetDisplayModeReader([](DisplayMode& unread) { return unread.Width = 640, false; });
     EXPECT_FALSE(CaptureDisplayMode(mode));
-    SetDisplayModeReader(nullptr);
-    EXPECT_EQ(storedDisplayMode.Width, 0u);
-    EXPECT_EQ(storedDisplayMode.RefreshRate, 0u);
+    EXPECT_FALSE(mode.Known());
+    EXPECT_EQ(mode.Width, 0u);
+    EXPECT_EQ(mode.RefreshRate, 0u);
 }
 
 TEST_F(DisplayModeTest, AppliesWidthHeightAndRateOnlyInA220ByteRecord)
 {
-    storedDisplayMode = {1280, 1024, 60, D3DFMT_X8R8G8B8};
-    EXPECT_EQ(ApplyStoredDisplayMode(), DISP_CHANGE_SUCCESSFUL);
+    const DisplayMode stored{1280, 1024, 60, 22};
+    EXPECT_EQ(ApplyStoredDisplayMode(stored), DISP_CHANGE_SUCCESSFUL);
     ASSERT_EQ(changeCalls, 1);
-    EXPECT_EQ(lastFlags, 0u); // dynamic, not stored in the system's settings
+    EXPECT_EQ(lastDevice, nullptr); // the primary display
+    EXPECT_EQ(lastFlags, 0u);       // dynamic, not stored in the system's settings
 
     // Zero everywhere but the size, the field mask and the three fields: no
     // colour depth is asked for.
@@ -91,11 +98,21 @@ TEST_F(DisplayModeTest, AppliesWidthHeightAndRateOnlyInA220ByteRecord)
     EXPECT_EQ(lastRecord.dmBitsPerPel, 0u);
 }
 
-TEST_F(DisplayModeTest, NothingCapturedNothingApplied)
+TEST_F(DisplayModeTest, NothingCapturedNothingAppliedAndARefusalIsLogged)
 {
-    storedDisplayMode = {};
-    EXPECT_NE(ApplyStoredDisplayMode(), DISP_CHANGE_SUCCESSFUL);
+    EXPECT_NE(ApplyStoredDisplayMode(DisplayMode{}), DISP_CHANGE_SUCCESSFUL);
     EXPECT_EQ(changeCalls, 0);
+
+    testsupport::ScratchDir dir;
+    const std::wstring log = dir.File(L"covelin.log");
+    Log::SetFile(log);
+    changeAnswer = DISP_CHANGE_BADMODE;
+    EXPECT_EQ(ApplyStoredDisplayMode(DisplayMode{800, 600, 75, 22}), DISP_CHANGE_BADMODE);
+    EXPECT_EQ(changeCalls, 1);
+    Log::SetFile(L"");
+    std::string text;
+    ASSERT_TRUE(testsupport::ReadBytes(log, &text));
+    EXPECT_NE(text.find("800 x 600, 75Hz"), std::string::npos) << text;
 }
 
 namespace {

@@ -9,7 +9,6 @@
 
 #include "actions/NotifyArea.h"
 #include "actions/TrayIconPort.h"
-#include "settings/SettingFile.h"
 #include "support/Wait.h"
 
 namespace {
@@ -179,6 +178,8 @@ protected:
     }
 
     TrayRecorder tray_;
+    // What the engine's run hands in at a restore.
+    OwnTrayIcon own_;
 };
 
 } // namespace
@@ -189,13 +190,26 @@ TEST_F(NotifyAreaTest, FindsTheToolbarAndClockThroughTheChain)
     EXPECT_EQ(FindTaskbar(), tree.taskbar);
     EXPECT_EQ(FindNotifyToolbar(), tree.toolbar);
     EXPECT_EQ(FindTrayClock(), tree.clock);
+    EXPECT_TRUE(NotifyAreaAvailable());
+}
+
+TEST_F(NotifyAreaTest, WineHasNoNotificationAreaToHideAndNothingIsDone)
+{
+    // The shell's own taskbar, as Wine (like Windows 11) builds it: without
+    // the chain the option works on.
+    SetTaskbarRootSource(nullptr);
+    EXPECT_EQ(FindNotifyToolbar(), nullptr);
+    EXPECT_FALSE(NotifyAreaAvailable());
+    EXPECT_FALSE(HideNotificationArea(true, own_));
+    EXPECT_FALSE(HideNotificationArea(false, own_));
+    EXPECT_TRUE(tray_.calls.empty());
 }
 
 TEST_F(NotifyAreaTest, HorizontalTaskbarKeepsTheClockAtTheRightEndWithItsMargins)
 {
     TaskbarTree tree(Horizontal());
     const RECT taskbarBefore = ScreenRect(tree.taskbar);
-    HideNotificationArea(true);
+    HideNotificationArea(true, own_);
 
     ExpectOnlyClockShown(tree);
     const int w = ScreenWidth(), h = ScreenHeight();
@@ -222,7 +236,7 @@ TEST_F(NotifyAreaTest, VerticalTaskbarShrinksInHeightAtTheBottomOnEitherSide)
         SCOPED_TRACE(right ? "docked right" : "docked left");
         TaskbarTree tree(Vertical(right));
         const RECT areaBefore = ScreenRect(tree.area);
-        HideNotificationArea(true);
+        HideNotificationArea(true, own_);
 
         ExpectOnlyClockShown(tree);
         const RECT area = ScreenRect(tree.area);
@@ -239,21 +253,19 @@ TEST_F(NotifyAreaTest, VerticalTaskbarShrinksInHeightAtTheBottomOnEitherSide)
 
 TEST_F(NotifyAreaTest, ShowingBringsEverythingBackAndReAddsOurIcon)
 {
-    // The run's own copy of the settings names the icon, whatever the live
-    // record says meanwhile.
-    OwnTrayIcon own{3, false};
+    own_.trayIcon = 3;
     wchar_t expectedTooltip[20] = {};
     LoadStringW(GetModuleHandleW(nullptr), 1003, expectedTooltip, 20);
 
     for (int hideOwnIcon : {0, 1}) {
         SCOPED_TRACE(hideOwnIcon);
-        own.hideOwnIcon = hideOwnIcon != 0;
+        own_.hideOwnIcon = hideOwnIcon != 0;
         tray_.calls.clear();
         TaskbarTree tree(Horizontal());
-        HideNotificationArea(true, own);
+        EXPECT_TRUE(HideNotificationArea(true, own_));
         const std::vector<WindowState> hidden = Snapshot({tree.area, tree.clock});
 
-        HideNotificationArea(false, own);
+        EXPECT_TRUE(HideNotificationArea(false, own_));
         // Everything shows, also what was hidden before; nothing moves.
         for (HWND w : tree.All())
             EXPECT_TRUE(Visible(w));
@@ -274,9 +286,10 @@ TEST_F(NotifyAreaTest, AnyMissingWindowOfTheChainLeavesEverythingAlone)
         SCOPED_TRACE(int(missing));
         TaskbarTree tree(Horizontal(), missing);
         const std::vector<WindowState> before = Snapshot(tree.All());
-        HideNotificationArea(true);
+        EXPECT_FALSE(NotifyAreaAvailable());
+        EXPECT_FALSE(HideNotificationArea(true, own_));
         EXPECT_EQ(Snapshot(tree.All()), before);
-        HideNotificationArea(false);
+        EXPECT_FALSE(HideNotificationArea(false, own_));
         EXPECT_EQ(Snapshot(tree.All()), before);
         EXPECT_TRUE(tray_.calls.empty());
     }
@@ -307,7 +320,7 @@ TEST_F(NotifyAreaTest, AHungShellCannotHoldUpTheHide)
     }
 
     const ULONGLONG start = GetTickCount64();
-    HideNotificationArea(true);
+    HideNotificationArea(true, own_);
     EXPECT_LT(GetTickCount64() - start, 2000u);
 
     SetEvent(release);

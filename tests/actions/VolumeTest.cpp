@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "actions/AudioWorld.h"
 #include "actions/Volume.h"
 #include "support/ChildRun.h"
 #include "support/ScratchDir.h"
 #include "support/ScratchRegistry.h"
+#include "support/WindowHost.h"
+#include "system/ProcessInfo.h"
 
 namespace {
 
@@ -186,6 +189,10 @@ TEST(VolumeEndpointChild, DISABLED_MuteThenUnmute)
     steps += Step("mute", volume);
     volume.SetVolumeMute(false);
     steps += Step("unmute", volume);
+
+    // Wine's session manager does not list sessions: the choice to mute
+    // only the hidden programs falls back to the whole output here.
+    steps += "sessions listable=" + std::to_string(int(AudioSessionsListable())) + "\n";
     SetEndpointMuteObserver(nullptr);
     SetVolumeOsVersionSource(nullptr);
     ASSERT_TRUE(testsupport::WriteBytes(report, steps));
@@ -199,7 +206,8 @@ TEST_F(CoreAudioTest, MutesAndUnmutesTheDefaultEndpointLevelUntouched)
                                          L"ALSAOutputDevices", REG_MULTI_SZ, nullDevice, sizeof(nullDevice)));
     EXPECT_EQ(RunChild("VolumeEndpointChild.DISABLED_MuteThenUnmute"), "guard muted=0 calls=0 mute=-1 level=-1.00\n"
                                                                        "mute muted=1 calls=1 mute=1 level=1.00\n"
-                                                                       "unmute muted=0 calls=1 mute=0 level=1.00\n");
+                                                                       "unmute muted=0 calls=1 mute=0 level=1.00\n"
+                                                                       "sessions listable=0\n");
 }
 
 TEST_F(CoreAudioTest, WithoutADeviceNothingIsMuted)
@@ -208,7 +216,8 @@ TEST_F(CoreAudioTest, WithoutADeviceNothingIsMuted)
     ASSERT_TRUE(testsupport::SetRawText(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Audio", L""));
     EXPECT_EQ(RunChild("VolumeEndpointChild.DISABLED_MuteThenUnmute"), "guard muted=0 calls=0 mute=-1 level=-1.00\n"
                                                                        "mute muted=0 calls=0 mute=-1 level=-1.00\n"
-                                                                       "unmute muted=0 calls=0 mute=-1 level=-1.00\n");
+                                                                       "unmute muted=0 calls=0 mute=-1 level=-1.00\n"
+                                                                       "sessions listable=0\n");
 }
 
 TEST(VolumeVersion, TheSystemReportsAVersion)
@@ -216,4 +225,95 @@ TEST(VolumeVersion, TheSystemReportsAVersion)
     // Wine reports the version of the Windows it imitates; 6 and up means
     // the Core Audio path.
     EXPECT_GE(SystemMajorVersion(), 6u);
+}
+
+// ---- through the audio seam: what Wine cannot show -------------------------------------
+
+TEST(EndpointMute, TheUsersOwnMuteStaysAndTheMutedEndpointIsTheOneUnmuted)
+{
+    audiotest::WorldScope scope;
+    audiotest::World& world = audiotest::TheWorld();
+    world.endpoints = {{L"{speakers}", false}, {L"{headset}", false}};
+    world.defaultId = L"{speakers}";
+
+    // Muted by the user before the hide: left muted by the restore.
+    world.endpoints[0].muted = true;
+    VolumeMute volume;
+    volume.SetVolumeMute(true);
+    EXPECT_TRUE(volume.Muted());
+    EXPECT_TRUE(volume.State().endpointWasMuted);
+    volume.SetVolumeMute(false);
+    EXPECT_FALSE(volume.Muted());
+    EXPECT_TRUE(world.EndpointMuted(L"{speakers}"));
+
+    // The default changes between the hide and the restore: the endpoint
+    // that was muted is unmuted, the new default is not touched.
+    world.endpoints[0].muted = false;
+    volume.SetVolumeMute(true);
+    EXPECT_EQ(volume.State().endpointId, L"{speakers}");
+    EXPECT_FALSE(volume.State().endpointWasMuted);
+    EXPECT_TRUE(world.EndpointMuted(L"{speakers}"));
+    world.defaultId = L"{headset}";
+    world.endpoints[1].muted = true; // the user's, on the new default
+    volume.SetVolumeMute(false);
+    EXPECT_FALSE(world.EndpointMuted(L"{speakers}"));
+    EXPECT_TRUE(world.EndpointMuted(L"{headset}"));
+
+    // The muted endpoint is unplugged meanwhile: nothing is left to undo.
+    world.defaultId = L"{speakers}";
+    volume.SetVolumeMute(true);
+    world.endpoints.erase(world.endpoints.begin());
+    volume.SetVolumeMute(false);
+    EXPECT_FALSE(volume.Muted());
+    EXPECT_TRUE(world.EndpointMuted(L"{headset}"));
+
+    // No default endpoint at all: nothing muted.
+    world.defaultId.clear();
+    volume.SetVolumeMute(true);
+    EXPECT_FALSE(volume.Muted());
+}
+
+TEST(SessionMute, OnlySessionsOfTheHiddenExecutablesEachBackAsItWas)
+{
+    audiotest::WorldScope scope;
+    audiotest::World& world = audiotest::TheWorld();
+    // Two processes of one executable, as a browser plays from a child of
+    // the process whose window is hidden; and our own process, not hidden.
+    testsupport::WindowHost hidden({testsupport::WindowsOfClass(1, "CovelinAudioHost", "hidden")});
+    testsupport::WindowHost child({testsupport::WindowsOfClass(1, "CovelinAudioHost", "child")});
+    ASSERT_TRUE(hidden.Ready() && child.Ready());
+    std::wstring path;
+    ASSERT_TRUE(ExecutablePathOfProcess(hidden.ProcessId(), path));
+    const std::vector<std::wstring> executables = {UpperCasePath(path)};
+
+    world.endpoints = {{L"{speakers}", false}, {L"{headset}", false}};
+    world.defaultId = L"{speakers}";
+    world.sessions = {{L"{speakers}", L"browser", hidden.ProcessId(), false},
+                      {L"{headset}", L"browser-child", child.ProcessId(), false},
+                      {L"{speakers}", L"already-muted", child.ProcessId(), true},
+                      {L"{speakers}", L"ours", GetCurrentProcessId(), false},
+                      {L"{speakers}", L"system-sounds", 0, false}};
+
+    VolumeMute volume;
+    ASSERT_TRUE(volume.MuteSessionsOf(executables));
+    EXPECT_TRUE(volume.Muted());
+    EXPECT_TRUE(world.SessionMuted(L"browser"));
+    EXPECT_TRUE(world.SessionMuted(L"browser-child"));
+    EXPECT_TRUE(world.SessionMuted(L"already-muted"));
+    EXPECT_FALSE(world.SessionMuted(L"ours"));
+    EXPECT_FALSE(world.SessionMuted(L"system-sounds"));
+    EXPECT_FALSE(world.EndpointMuted(L"{speakers}")); // the output itself plays on
+    EXPECT_EQ(volume.State().sessions,
+              (std::vector<MutedSession>{{L"{speakers}", L"browser"}, {L"{headset}", L"browser-child"}}));
+
+    volume.SetVolumeMute(false);
+    EXPECT_FALSE(volume.Muted());
+    EXPECT_FALSE(world.SessionMuted(L"browser"));
+    EXPECT_FALSE(world.SessionMuted(L"browser-child"));
+    EXPECT_TRUE(world.SessionMuted(L"already-muted")); // the user's own
+
+    // Sessions that cannot be listed: the caller is told, nothing changes.
+    world.sessionsListable = false;
+    EXPECT_FALSE(volume.MuteSessionsOf(executables));
+    EXPECT_FALSE(volume.Muted());
 }

@@ -48,6 +48,15 @@ DWORD lastWaitMs;
 // Waits that nothing ends before the world gives up and stops `sleeper`.
 int idleWaitsLeft;
 EngineRun* sleeper;
+std::function<void()> onBringTop; // between the hide and its side actions
+std::function<void()> onMute;     // inside the mute, before it is noted
+// The side actions' world as the fakes leave it.
+bool muteInForce;
+bool notifyAreaThere; // the shell has the notification area's windows
+OwnTrayIcon ownSeen;  // what the last show of the area was handed
+DisplayMode modeSeen; // what the last display change was handed
+std::vector<std::wstring> executablesSeen;
+bool sessionsListable;
 
 void RunOnce(std::function<void()>& hook)
 {
@@ -72,7 +81,7 @@ bool HeldHere(CCriticalSection* section)
            static_cast<CRITICAL_SECTION*>(*section)->OwningThread == ULongToHandle(GetCurrentThreadId());
 }
 
-void Log(const std::string& what)
+void Note(const std::string& what)
 {
     const std::string locks =
         std::string(HeldHere(engineLockSeen) ? "E" : "") + (HeldHere(&catalogues.windowLock) ? "W" : "");
@@ -103,18 +112,18 @@ EngineOperations FakeOperations()
     // commands it takes are about.
     ops.registerRawInput = [](HWND window, bool mouse) {
         if (!realSleep)
-            Log(mouse ? "listen+mouse" : "listen");
+            Note(mouse ? "listen+mouse" : "listen");
         return window != nullptr && rawInputRegisters;
     };
     ops.unregisterRawInput = [](HWND) {
         if (!realSleep)
-            Log("unlisten");
+            Note("unlisten");
     };
     ops.waitForInput = [](HANDLE stop, DWORD ms) -> DWORD {
         // A started engine's thread sleeps for real.
         if (realSleep)
             return MsgWaitForMultipleObjectsEx(1, &stop, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        Log("wait");
+        Note("wait");
         lastWaitMs = ms;
         RunOnce(onWait);
         MSG message;
@@ -137,29 +146,57 @@ EngineOperations FakeOperations()
     };
     ops.lastInputTick = []() -> DWORD { return lastInput; };
     ops.cursorPos = []() -> POINT { return cursor; };
-    ops.rebuildWindowCatalogue = [](Catalogues&) { Log("rebuild"); };
+    ops.rebuildWindowCatalogue = [](Catalogues&) { Note("rebuild"); };
     ops.hideChosenWindows = [](const EngineTargets&, HiddenWindows& hidden) {
-        Log("hideChosen");
+        Note("hideChosen");
         RunOnce(onHide);
         for (int i = 0; i < hideCount; ++i)
             hidden.Push(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x100 + i)));
         return hideCount;
     };
-    ops.hideProcessWindows = [](const EngineTargets&, HiddenWindows&) { return Log("hideProcess"), 0; };
-    ops.hideFileWindows = [](const EngineTargets&, HiddenWindows&) { return Log("hideFile"), 0; };
-    ops.bringTopWindow = [](const EngineTargets&) { return Log("bringTop"), 0; };
+    ops.hideProcessWindows = [](const EngineTargets&, HiddenWindows&) { return Note("hideProcess"), 0; };
+    ops.hideFileWindows = [](const EngineTargets&, HiddenWindows&) { return Note("hideFile"), 0; };
+    ops.bringTopWindow = [](const EngineTargets&) {
+        Note("bringTop");
+        RunOnce(onBringTop);
+        return 0;
+    };
     ops.restoreHidden = [](HiddenWindows& hidden) {
-        Log("restore");
+        Note("restore");
         hidden.hiddenStack.RemoveAll();
         return 0;
     };
-    ops.setVolumeMute = [](VolumeMute&, bool mute) { Log(mute ? "mute" : "unmute"); };
-    ops.lockWorkStation = []() -> BOOL { return Log("lock"), TRUE; };
-    ops.startScreensaver = [] { Log("screensaver"); };
-    ops.applyStoredDisplayMode = []() -> LONG { return Log("displayMode"), 0; };
-    ops.hideNotificationArea = [](bool hide, const OwnTrayIcon&) { Log(hide ? "hideNotify" : "showNotify"); };
+    ops.setVolumeMute = [](VolumeMute&, bool mute) {
+        Note(mute ? "mute" : "unmute");
+        if (mute)
+            RunOnce(onMute);
+        muteInForce = mute;
+    };
+    ops.muteHiddenPrograms = [](VolumeMute&, const std::vector<std::wstring>& executables) {
+        Note("muteHiddenPrograms");
+        executablesSeen = executables;
+        return sessionsListable;
+    };
+    ops.executablesOfWindows = [](const std::vector<HWND>& windows) {
+        std::vector<std::wstring> paths;
+        for (HWND window : windows)
+            paths.push_back(L"EXE" + std::to_wstring(reinterpret_cast<INT_PTR>(window)));
+        return paths;
+    };
+    ops.lockWorkStation = []() -> BOOL { return Note("lock"), TRUE; };
+    ops.startScreensaver = [] { Note("screensaver"); };
+    ops.applyStoredDisplayMode = [](const DisplayMode& mode) -> LONG {
+        modeSeen = mode;
+        return Note("displayMode"), 0;
+    };
+    ops.hideNotificationArea = [](bool hide, const OwnTrayIcon& own) {
+        Note(hide ? "hideNotify" : "showNotify");
+        if (!hide)
+            ownSeen = own;
+        return notifyAreaThere;
+    };
     ops.postToDialog = [](HWND, UINT message) {
-        Log(message == UM_ENGINE_SHOW_DIALOG ? "dlg.show" : message == WM_CLOSE ? "dlg.close" : "dlg.other");
+        Note(message == UM_ENGINE_SHOW_DIALOG ? "dlg.show" : message == WM_CLOSE ? "dlg.close" : "dlg.other");
     };
     return ops;
 }
@@ -200,6 +237,13 @@ protected:
         cursor = POINT{100, 100};
         keyReads = 0;
         sleeper = &run;
+        onChordRead = onHide = onBringTop = onMute = nullptr;
+        muteInForce = false;
+        notifyAreaThere = true;
+        sessionsListable = true;
+        ownSeen = OwnTrayIcon{};
+        modeSeen = DisplayMode{};
+        executablesSeen.clear();
         settings.toggleChord = ChordOf({VK_CONTROL, VK_OEM_3});
         settings.showDialogChord = ChordOf({VK_CONTROL, VK_LEFT});
         MSG msg;
@@ -256,12 +300,13 @@ TEST_F(EnginePollTest, SideActionsInTheirOrderOnlyAfterAHideThatHidSomething)
     EXPECT_EQ(Take(), Events{"restore[E]"});
     EXPECT_FALSE(poller.Hidden());
 
-    // Something hidden: every action after the top window, in this order,
-    // none of them under the engine's lock, and only the volume and the
-    // notification area are undone.
+    // Something hidden: every action after the top window, in this order;
+    // the two that are undone are taken (and noted) under the engine's lock,
+    // the three that may wait on the system are not; only the volume and
+    // the notification area are undone.
     hideCount = 2;
     PressToggle();
-    EXPECT_EQ(Take(), (kHide + Events{"mute", "lock", "screensaver", "displayMode", "hideNotify"}));
+    EXPECT_EQ(Take(), (kHide + Events{"mute[E]", "lock", "screensaver", "displayMode", "hideNotify[E]"}));
     PressToggle();
     EXPECT_EQ(Take(), (Events{"unmute", "showNotify", "restore[E]"}));
 
@@ -278,8 +323,8 @@ TEST_F(EnginePollTest, SideActionsInTheirOrderOnlyAfterAHideThatHidSomething)
 TEST_F(EnginePollTest, WindowsStillInViewAreToldAndOnlyAnUntouchedHideSkipsTheSideActions)
 {
     static HideCheck found;
-    engine.operations.finishHide = [](const EngineTargets&, HiddenWindows&) { return Log("check"), found; };
-    engine.operations.noteNotHidden = [](int windows) { Log("notHidden " + std::to_string(windows)); };
+    engine.operations.finishHide = [](const EngineTargets&, HiddenWindows&) { return Note("check"), found; };
+    engine.operations.noteNotHidden = [](int windows) { Note("notHidden " + std::to_string(windows)); };
     settings.muteVolume = 1;
     hideCount = 1;
     for (bool minimised : {true, false}) {
@@ -643,4 +688,93 @@ TEST_F(EngineWaitTest, WithoutRawInputOrWhileInputComesThatItMissesTheEnginePoll
     EXPECT_NE(log.find("Raw input for the hotkeys"), std::string::npos);
     const size_t blind = log.find("does not bring");
     EXPECT_TRUE(blind != std::string::npos && log.find("does not bring", blind + 1) == std::string::npos);
+}
+
+// ---- side actions -----------------------------------------------------------------------
+
+TEST_F(EnginePollTest, ARestoreFromAnotherThreadDuringTheMuteFindsItAndUnmutes)
+{
+    // The session's end restores from its own thread while the hide is
+    // between its mute and the note of it: the restore waits for the note,
+    // and the volume ends unmuted.
+    settings.muteVolume = 1;
+    hideCount = 1;
+    const UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    UniqueHandle restorer;
+    onMute = [&] {
+        restorer.reset(CreateThread(
+            nullptr, 0, [](LPVOID engine) -> DWORD { return static_cast<CEngine*>(engine)->RestoreEverything(false); },
+            &engine, 0, nullptr));
+        // Gives a restore that does not wait for the note its chance to
+        // finish first; the test stands either way once the hide goes on.
+        EXPECT_EQ(WaitForSingleObject(restorer.get(), 300), static_cast<DWORD>(WAIT_TIMEOUT));
+    };
+    PressToggle();
+    ASSERT_TRUE(restorer);
+    ASSERT_EQ(WaitForSingleObject(restorer.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_FALSE(muteInForce);
+    EXPECT_EQ(Take(), (kHide + Events{"mute[E]", "unmute", "restore[E]"}));
+
+    // The next press finds nothing left to undo.
+    PressToggle();
+    EXPECT_EQ(Take(), Events{"restore[E]"});
+}
+
+TEST_F(EnginePollTest, ARestoreBeforeTheSideActionsLeavesThemAllOut)
+{
+    settings.muteVolume = settings.lockComputer = settings.startScreensaver = 1;
+    settings.restoreResolution = settings.hideNotifyArea = 1;
+    hideCount = 1;
+    onBringTop = [&] { std::thread([&] { engine.RestoreEverything(false); }).join(); };
+    PressToggle();
+    EXPECT_EQ(Take(), (kHide + Events{"restore[E]"}));
+    EXPECT_FALSE(muteInForce);
+}
+
+TEST_F(EnginePollTest, ANotificationAreaNotThereIsNeitherNotedNorShownAgain)
+{
+    settings.hideNotifyArea = 1;
+    hideCount = 1;
+    notifyAreaThere = false;
+    PressToggle();
+    EXPECT_EQ(Take(), (kHide + Events{"hideNotify[E]"}));
+    PressToggle();
+    EXPECT_EQ(Take(), Events{"restore[E]"});
+}
+
+TEST_F(EnginePollTest, TheRunsOwnCopyDecidesTheDisplayModeAndTheTrayIconsReAdd)
+{
+    settings.restoreResolution = settings.hideNotifyArea = 1;
+    settings.trayIcon = 4;
+    settings.hideOwnIcon = 1;
+    run.choices.storedDisplayMode = DisplayMode{1280, 1024, 60, 22};
+    hideCount = 1;
+    PressToggle();
+    EXPECT_EQ(modeSeen.Width, 1280u);
+    EXPECT_EQ(modeSeen.RefreshRate, 60u);
+    // What the dialog's pages change later is not what the restore uses.
+    settings.trayIcon = 1;
+    settings.hideOwnIcon = 0;
+    PressToggle();
+    EXPECT_EQ(ownSeen.trayIcon, 4);
+    EXPECT_TRUE(ownSeen.hideOwnIcon);
+}
+
+TEST_F(EnginePollTest, MutingOnlyTheHiddenProgramsFallsBackToTheWholeVolume)
+{
+    settings.muteVolume = 1;
+    run.choices.muteHiddenOnly = true;
+    hideCount = 2;
+    PressToggle();
+    EXPECT_EQ(Take(), (kHide + Events{"muteHiddenPrograms[E]"}));
+    EXPECT_EQ(executablesSeen, (std::vector<std::wstring>{L"EXE256", L"EXE257"}));
+    PressToggle();
+    EXPECT_EQ(Take(), (Events{"unmute", "restore[E]"}));
+
+    // Sessions that cannot be listed: the whole output instead.
+    sessionsListable = false;
+    PressToggle();
+    EXPECT_EQ(Take(), (kHide + Events{"muteHiddenPrograms[E]", "mute[E]"}));
+    PressToggle();
+    EXPECT_EQ(Take(), (Events{"unmute", "restore[E]"}));
 }

@@ -24,8 +24,12 @@ inline HiddenRecord HideAsDeadInstance(const std::wstring& path, const std::vect
         journal.NoteHiding(window);
         ShowWindow(window, SW_HIDE);
     }
-    if (sideActions)
-        journal.NoteSideActions(true, 0x12345678, true);
+    if (sideActions) {
+        MuteState mute;
+        mute.volumeMuted = true;
+        mute.savedWaveVolume = 0x12345678;
+        journal.NoteSideActions(mute, true);
+    }
     EXPECT_TRUE(journal.Save());
     return journal.Record();
 }

@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "DeadInstance.h"
+#include "actions/AudioWorld.h"
 #include "actions/NotifyArea.h"
 #include "actions/Volume.h"
 #include "engine/Engine.h"
@@ -27,6 +28,14 @@ using testsupport::WaitUntil;
 using testsupport::WindowHost;
 using testsupport::WriteBytes;
 
+MuteState WaveMute(DWORD savedWaveVolume)
+{
+    MuteState mute;
+    mute.volumeMuted = true;
+    mute.savedWaveVolume = savedWaveVolume;
+    return mute;
+}
+
 HiddenRecord SampleRecord()
 {
     HiddenRecord record;
@@ -34,6 +43,9 @@ HiddenRecord SampleRecord()
     record.volumeMuted = true;
     record.savedWaveVolume = 0x8000c000;
     record.notifyAreaHidden = true;
+    record.endpointId = L"{0.0.0.00000000}.{speakers}";
+    record.endpointWasMuted = true;
+    record.mutedSessions = {{L"{speakers}", L"session|1"}, {L"{headset}", L""}};
     record.entries.push_back({reinterpret_cast<HWND>(0x10042), 0x24, 0x01d9aabbccddeeffull, true});
     record.entries.push_back({reinterpret_cast<HWND>(0x20044), 0x7fffffff, 0, false, true});
     return record;
@@ -42,7 +54,8 @@ HiddenRecord SampleRecord()
 bool SameRecord(const HiddenRecord& a, const HiddenRecord& b)
 {
     if (a.writer != b.writer || a.volumeMuted != b.volumeMuted || a.savedWaveVolume != b.savedWaveVolume ||
-        a.notifyAreaHidden != b.notifyAreaHidden || a.entries.size() != b.entries.size())
+        a.notifyAreaHidden != b.notifyAreaHidden || a.entries.size() != b.entries.size() ||
+        a.endpointId != b.endpointId || a.endpointWasMuted != b.endpointWasMuted || a.mutedSessions != b.mutedSessions)
         return false;
     for (size_t i = 0; i < a.entries.size(); ++i) {
         const HiddenEntry& x = a.entries[i];
@@ -58,7 +71,9 @@ TEST(HiddenJournalFormat, RoundTripsEveryField)
 {
     const HiddenRecord record = SampleRecord();
     const std::string bytes = EncodeHiddenRecord(record);
-    EXPECT_EQ(32u + 2 * 24u + 4u, bytes.size());
+    // Header, entries, the mute's tail (each id a count and its units), checksum.
+    const size_t tail = 4 + 2 * record.endpointId.size() + 4 + (4 + 2 * 10) + (4 + 2 * 9) + (4 + 2 * 9) + 4;
+    EXPECT_EQ(32u + 2 * 24u + tail + 4u, bytes.size());
     HiddenRecord back;
     ASSERT_TRUE(DecodeHiddenRecord(bytes, &back));
     EXPECT_TRUE(SameRecord(record, back));
@@ -69,26 +84,63 @@ TEST(HiddenJournalFormat, RoundTripsEveryField)
     EXPECT_FALSE(back.volumeMuted);
 }
 
-TEST(HiddenJournalFormat, ReadsAJournalOfTheVersionBeforeTheMinimisedFlag)
+// The journal's checksum (FNV-1a) over everything before its last four
+// bytes, written there anew.
+void Reseal(std::string& bytes)
 {
-    HiddenRecord record = SampleRecord();
-    record.entries[1].minimised = false;
-    std::string bytes = EncodeHiddenRecord(record);
-    auto reseal = [&bytes] {
-        bytes.resize(bytes.size() - 4);
-        DWORD hash = 2166136261u; // the journal's checksum, FNV-1a
-        for (unsigned char byte : bytes)
-            hash = (hash ^ byte) * 16777619u;
-        bytes.append(reinterpret_cast<const char*>(&hash), 4);
-    };
+    bytes.resize(bytes.size() - 4);
+    DWORD hash = 2166136261u;
+    for (char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(static_cast<char>((hash >> (8 * i)) & 0xFF));
+}
+
+// The journal an earlier Covelin wrote: version 1, no mute's tail and no
+// minimised windows.
+std::string FirstVersionBytes(const HiddenRecord& record)
+{
+    HiddenRecord plain = record;
+    plain.endpointId.clear();
+    plain.endpointWasMuted = false;
+    plain.mutedSessions.clear();
+    for (HiddenEntry& entry : plain.entries)
+        entry.minimised = false;
+    std::string bytes = EncodeHiddenRecord(plain);
+    bytes.erase(bytes.size() - 4 - 8, 8); // the empty id and no sessions
     bytes[4] = 1;
-    reseal();
+    Reseal(bytes);
+    return bytes;
+}
+
+TEST(HiddenJournalFormat, AJournalOfTheFirstVersionIsStillRead)
+{
+    const HiddenRecord record = SampleRecord();
+    const std::string bytes = FirstVersionBytes(record);
+    EXPECT_EQ(32u + 2 * 24u + 4u, bytes.size());
     HiddenRecord back;
     ASSERT_TRUE(DecodeHiddenRecord(bytes, &back));
-    EXPECT_TRUE(SameRecord(record, back));
-    bytes[32 + 24 + 12] = 2; // the minimised flag did not exist then
-    reseal();
-    EXPECT_FALSE(DecodeHiddenRecord(bytes, &back));
+    EXPECT_TRUE(back.volumeMuted);
+    EXPECT_EQ(0x8000c000u, back.savedWaveVolume);
+    EXPECT_TRUE(back.notifyAreaHidden);
+    EXPECT_EQ(2u, back.entries.size());
+    EXPECT_TRUE(back.endpointId.empty());
+    EXPECT_FALSE(back.endpointWasMuted);
+    EXPECT_TRUE(back.mutedSessions.empty());
+    EXPECT_FALSE(IsLaterJournalVersion(bytes));
+
+    // The first version knew no "already muted" flag.
+    std::string flagged = bytes;
+    flagged[8] = static_cast<char>(flagged[8] | 4);
+    Reseal(flagged);
+    EXPECT_FALSE(DecodeHiddenRecord(flagged, &back));
+    // Nor the minimised flag of an entry.
+    std::string minimised = bytes;
+    minimised[32 + 24 + 12] = 2;
+    Reseal(minimised);
+    EXPECT_FALSE(DecodeHiddenRecord(minimised, &back));
 }
 
 TEST(HiddenJournalFormat, RefusesEveryTruncationAndEveryDamagedByte)
@@ -140,7 +192,7 @@ TEST_F(JournalWriting, InactiveJournalMarksNothingAndWritesNothing)
 {
     HiddenJournal journal(kDeadInstance);
     journal.NoteHiding(host.Window(0));
-    journal.NoteSideActions(true, 5, true);
+    journal.NoteSideActions(WaveMute(5), true);
     EXPECT_FALSE(journal.Save());
     EXPECT_EQ(0u, MarkOf(host.Window(0)));
     EXPECT_TRUE(journal.Empty());
@@ -172,7 +224,7 @@ TEST_F(JournalWriting, ListsEachWindowOnceWithItsProcessAndClearsAfterTheRestore
 
     // The side actions go in with the next write; the replacement leaves no
     // temporary file behind.
-    journal.NoteSideActions(true, 0x00ff00ff, true);
+    journal.NoteSideActions(WaveMute(0x00ff00ff), true);
     journal.NoteHiding(host.Window(2));
     ASSERT_TRUE(journal.Save());
     record = OnDisk();
@@ -389,6 +441,48 @@ TEST_F(Recovery, DamagedJournalIsRemovedUnreadWhileMarksStillBringBackWhatTheDea
     EXPECT_EQ(0, waveVolumeSets.load());
 }
 
+TEST_F(Recovery, UndoesTheDeadInstancesMuteOnTheEndpointAndSessionsItMuted)
+{
+    audiotest::WorldScope audio;
+    audiotest::World& world = audiotest::TheWorld();
+    world.endpoints = {{L"{speakers}", true}, {L"{headset}", false}};
+    world.sessions = {{L"{headset}", L"browser", 1, true}, {L"{headset}", L"player", 2, true}};
+    // The default changed after the dead instance muted the speakers; the
+    // player was muted by its user, not by the dead instance.
+    world.defaultId = L"{headset}";
+    HiddenRecord record = HideAsDeadInstance({host.Window(1)});
+    record.volumeMuted = true;
+    record.endpointId = L"{speakers}";
+    record.mutedSessions = {{L"{headset}", L"browser"}};
+    ASSERT_TRUE(WriteBytes(path, EncodeHiddenRecord(record)));
+
+    RecoveryReport report = RecoverLeftHiddenWindows(path);
+    EXPECT_TRUE(report.unmuted);
+    EXPECT_FALSE(world.EndpointMuted(L"{speakers}"));
+    EXPECT_FALSE(world.EndpointMuted(L"{headset}"));
+    EXPECT_FALSE(world.SessionMuted(L"browser"));
+    EXPECT_TRUE(world.SessionMuted(L"player"));
+
+    // The user had muted the endpoint before that hide: it stays muted.
+    world.endpoints[0].muted = true;
+    record.endpointWasMuted = true;
+    record.mutedSessions.clear();
+    ASSERT_TRUE(WriteBytes(path, EncodeHiddenRecord(record)));
+    report = RecoverLeftHiddenWindows(path);
+    EXPECT_TRUE(report.unmuted);
+    EXPECT_TRUE(world.EndpointMuted(L"{speakers}"));
+
+    // A journal of the first version names no endpoint: the default one.
+    world.endpoints[1].muted = true;
+    record.endpointWasMuted = false;
+    ASSERT_TRUE(WriteBytes(path, FirstVersionBytes(record)));
+    report = RecoverLeftHiddenWindows(path);
+    EXPECT_TRUE(report.journalValid);
+    EXPECT_FALSE(world.EndpointMuted(L"{headset}"));
+    EXPECT_TRUE(world.EndpointMuted(L"{speakers}"));
+    EXPECT_TRUE(WaitUntil([&] { return Visible(1); }, 5000));
+}
+
 TEST_F(Recovery, MarkAloneRecoversWhenTheJournalNeverGotWritten)
 {
     HiddenJournal journal(kDeadInstance);
@@ -427,12 +521,15 @@ protected:
         // A mute that saved a wave volume, undone for real (through the
         // recorder of the older path).
         ops.setVolumeMute = [](VolumeMute& volume, bool mute) {
-            if (mute)
-                volume.TakeOver(0x00440044);
-            else
+            if (mute) {
+                MuteState state;
+                state.volumeMuted = true;
+                state.savedWaveVolume = 0x00440044;
+                volume.TakeOver(state);
+            } else
                 volume.SetVolumeMute(false);
         };
-        ops.hideNotificationArea = [](bool, const OwnTrayIcon&) {};
+        ops.hideNotificationArea = [](bool, const OwnTrayIcon&) { return true; };
         engine.operations = ops;
         InstallFaultGuard(engine.Journal());
     }

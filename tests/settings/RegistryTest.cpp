@@ -6,6 +6,7 @@
 #include "catalogue/HideSets.h"
 #include "settings/Registry.h"
 #include "support/Fuzz.h"
+#include "support/ScratchDir.h"
 #include "support/ScratchRegistry.h"
 #include "system/OwnProcess.h"
 
@@ -297,6 +298,11 @@ TEST(ScreensaverSetting, ReadsOnlyWhatIsStoredAndNeverPastIt)
 {
     const wchar_t desktop[] = L"Control Panel\\Desktop";
     RegValueGuard guard(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive");
+    RegValueGuard program(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE");
+    // A screensaver program that is there: "ScreenSaveActive" alone decides.
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE", self));
     auto store = [&](DWORD type, const void* data, DWORD size) {
         ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", type, data, size));
     };
@@ -335,6 +341,54 @@ TEST(ScreensaverSetting, ReadsOnlyWhatIsStoredAndNeverPastIt)
 
     testsupport::DeleteRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive");
     EXPECT_FALSE(IsScreensaverChosen());
+}
+
+TEST(ScreensaverSetting, OnlyAProgramThatIsThereCountsAndAPolicyComesFirst)
+{
+    const wchar_t desktop[] = L"Control Panel\\Desktop";
+    const wchar_t policy[] = L"Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop";
+    RegValueGuard active(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive");
+    RegValueGuard program(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE");
+    testsupport::RegKeyGuard policyKey(HKEY_CURRENT_USER, policy);
+    RegValueGuard policyActive(HKEY_CURRENT_USER, policy, L"ScreenSaveActive");
+    RegValueGuard policyProgram(HKEY_CURRENT_USER, policy, L"SCRNSAVE.EXE");
+    testsupport::DeleteRawValue(HKEY_CURRENT_USER, policy, L"ScreenSaveActive");
+    testsupport::DeleteRawValue(HKEY_CURRENT_USER, policy, L"SCRNSAVE.EXE");
+    testsupport::ScratchDir dir;
+    const std::wstring saver = dir.File(L"ribbons.scr");
+    ASSERT_TRUE(testsupport::WriteBytes(saver, "MZ"));
+
+    // A fresh Windows 10/11: active, and no program named.
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", L"1"));
+    testsupport::DeleteRawValue(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE");
+    EXPECT_EQ(IsScreensaverChosen(), 0);
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE", L""));
+    EXPECT_EQ(IsScreensaverChosen(), 0);
+    // A program that is gone, or a folder.
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE", dir.File(L"gone.scr")));
+    EXPECT_EQ(IsScreensaverChosen(), 0);
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE", dir.Path()));
+    EXPECT_EQ(IsScreensaverChosen(), 0);
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE", saver));
+    EXPECT_EQ(IsScreensaverChosen(), 1);
+    // Named through the environment, as REG_EXPAND_SZ values are.
+    SetEnvironmentVariableW(L"COVELIN_SAVER_DIR", dir.Path().c_str());
+    ASSERT_TRUE(
+        SetRawText(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE", L"%COVELIN_SAVER_DIR%\\ribbons.scr", REG_EXPAND_SZ));
+    EXPECT_EQ(IsScreensaverChosen(), 1);
+    SetEnvironmentVariableW(L"COVELIN_SAVER_DIR", nullptr);
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE", saver));
+
+    // A policy's values win over the user's, each on its own.
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, policy, L"ScreenSaveActive", L"0"));
+    EXPECT_EQ(IsScreensaverChosen(), 0);
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, policy, L"ScreenSaveActive", L"1"));
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", L"0"));
+    EXPECT_EQ(IsScreensaverChosen(), 1);
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, policy, L"SCRNSAVE.EXE", dir.File(L"gone.scr")));
+    EXPECT_EQ(IsScreensaverChosen(), 0);
+    testsupport::DeleteRawValue(HKEY_CURRENT_USER, policy, L"SCRNSAVE.EXE");
+    EXPECT_EQ(IsScreensaverChosen(), 1);
 }
 
 // ---- values as anything may have left them -------------------------------------------
@@ -377,6 +431,11 @@ TEST(ScreensaverSettingFuzz, AnyStoredValueReadsAsChosenOnlyWhenItIsShortTextOth
     SCOPED_TRACE(random.Describe());
     const wchar_t desktop[] = L"Control Panel\\Desktop";
     RegValueGuard guard(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive");
+    RegValueGuard program(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE");
+    // A screensaver program that is there: "ScreenSaveActive" alone decides.
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE", self));
     for (const StoredValue& value : OddRegistryValues(random)) {
         ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", value.type, value.data.data(),
                                 static_cast<DWORD>(value.data.size())));

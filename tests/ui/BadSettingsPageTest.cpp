@@ -94,9 +94,13 @@ TEST_F(MainDialogTest, FiftyBadRecordsAreShownAsTheyMeanAndWrittenOnlyByExit)
         EXPECT_EQ(::SendMessageW(settings.GetDlgItem(IDC_SET_TRAY_IMAGE), CB_GETCURSEL, 0, 0), loaded.trayIcon);
         EXPECT_EQ(Checked(settings, IDC_SET_HIDE_OWN_ICON), loaded.hideOwnIcon != 0);
         EXPECT_FALSE(Checked(settings, IDC_SET_START_WITH_WINDOWS));
+        // An option the system cannot carry out (no display mode known, no
+        // notification area on this taskbar) starts off and is saved off.
         const bool displayKnown = ::IsWindowEnabled(options.GetDlgItem(IDC_OPT_RESOLUTION)) != FALSE;
+        const bool notifyAreaThere = ::IsWindowEnabled(options.GetDlgItem(IDC_OPT_HIDE_NOTIFY)) != FALSE;
+        const auto possible = [&](int i) { return (i != 4 || displayKnown) && (i != 0 || notifyAreaThere); };
         for (int i = 0; i < 5; ++i) {
-            const bool set = *OptionFields(loaded)[i] != 0 && (i < 4 || displayKnown);
+            const bool set = *OptionFields(loaded)[i] != 0 && possible(i);
             EXPECT_EQ(Checked(options, optionIds[i]), set) << "option " << i;
         }
         testsupport::PumpMessages();
@@ -119,7 +123,7 @@ TEST_F(MainDialogTest, FiftyBadRecordsAreShownAsTheyMeanAndWrittenOnlyByExit)
         expected.toggleChord = toggle;
         expected.hideOwnIcon = loaded.hideOwnIcon != 0;
         for (int i = 0; i < 5; ++i)
-            *OptionFields(expected)[i] = *OptionFields(loaded)[i] != 0 && (i < 4 || displayKnown) ? 1 : 0;
+            *OptionFields(expected)[i] = *OptionFields(loaded)[i] != 0 && possible(i) ? 1 : 0;
         EXPECT_TRUE(ReadSettingFile() == RecordBytes(expected)) << "Exit saved something else";
     }
     EXPECT_EQ(boxes.Count(), boxesSeen) << "a message box while setting up";

@@ -183,6 +183,13 @@ TEST_F(DpiLayoutChild, DISABLED_MainDialogAndPagesAtTheProcessScale)
     EXPECT_EQ(IconWidth(tray.Icon(0)), SmallIconSize(dpi));
     tray.Remove(0);
 
+    // The Options page with every text it can show: the mute's choice
+    // ticked where sessions cannot be listed, and (under Wine, for real) the
+    // notification area's reason.
+    Program().home.settingFile.Data()->muteVolume = 1;
+    Program().home.settingFile.SetMuteHiddenOnly(true);
+    COptionDlg::SetSessionsListableFunction([] { return false; });
+
     CMainDlg dialog(Program().Dialog());
     ModalDriver driver(30000);
     driver.Do([&] { ExpectScaledFrame(dialog, dpi); });
@@ -199,6 +206,13 @@ TEST_F(DpiLayoutChild, DISABLED_MainDialogAndPagesAtTheProcessScale)
                     ADD_FAILURE() << "main dialog on tab " << index << ": " << problem;
                 for (const std::string& problem : LayoutProblems(dialog.GetPage(index)->m_hWnd, dpi))
                     ADD_FAILURE() << "page " << index << ": " << problem;
+                if (index == 3) {
+                    COptionDlg& page = dialog.OptionPage();
+                    for (int id : {IDC_OPT_MUTE_HIDDEN_ONLY, IDC_OPT_MUTE_FALLBACK, IDC_OPT_NOTIFY_REASON}) {
+                        EXPECT_TRUE(::IsWindowVisible(page.GetDlgItem(id))) << id;
+                        EXPECT_FALSE(page.GetDlgItemText(id).empty()) << id;
+                    }
+                }
             });
     }
     driver.Do([&] {

@@ -6,9 +6,11 @@
 #include "actions/Display.h"
 #include "catalogue/HideSets.h"
 #include "engine/Engine.h"
+#include "framework/Profile.h"
 #include "framework/WinApp.h"
 #include "support/Wait.h"
 #include "system/OwnProcess.h"
+#include "ui/OptionDlg.h"
 #include "ui/TestProgram.h"
 #include "ui/Texts.h"
 #include "ui/TrayTarget.h"
@@ -73,6 +75,15 @@ void MainDialogTest::SetUp()
     runValue_ = std::make_unique<testsupport::RegValueGuard>(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin");
     screensaverValue_ =
         std::make_unique<testsupport::RegValueGuard>(HKEY_CURRENT_USER, kDesktopKeyPath, L"ScreenSaveActive");
+    screensaverProgram_ =
+        std::make_unique<testsupport::RegValueGuard>(HKEY_CURRENT_USER, kDesktopKeyPath, L"SCRNSAVE.EXE");
+    desktopPolicy_ = std::make_unique<testsupport::RegKeyGuard>(HKEY_CURRENT_USER, kDesktopPolicyKeyPath);
+    // A screensaver program that is there: "ScreenSaveActive" alone decides.
+    wchar_t program[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, program, MAX_PATH);
+    testsupport::SetRawText(HKEY_CURRENT_USER, kDesktopKeyPath, L"SCRNSAVE.EXE", program);
+    ProfileSetKey(profile_.Company().c_str(), L"Covelin");
+    Program().home.settingFile.SetMuteHiddenOnly(false);
     testsupport::DeleteRawValue(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin");
     HoldKeys({});
 }
@@ -86,6 +97,11 @@ void MainDialogTest::TearDown()
     HoldKeys({});
     SetDialogTrayIcon(nullptr);
     SetDisplayModeReader(nullptr);
+    COptionDlg::SetSessionsListableFunction(nullptr);
+    ProfileSetKey(nullptr);
+    Program().home.settingFile.SetMuteHiddenOnly(false);
+    desktopPolicy_.reset();
+    screensaverProgram_.reset();
     screensaverValue_.reset();
     runValue_.reset();
     Program().home.settingFile.SetPath(savedPath_);

@@ -59,9 +59,14 @@ protected:
     void SetScreensaverActive(const wchar_t* value);
 
     testsupport::ScratchDir scratch_;
+    // The profile's key for the run: the choices kept outside the file go
+    // there.
+    testsupport::ScratchRegKey profile_;
     TrayRecorder tray_;
     std::unique_ptr<testsupport::RegValueGuard> runValue_;
     std::unique_ptr<testsupport::RegValueGuard> screensaverValue_;
+    std::unique_ptr<testsupport::RegValueGuard> screensaverProgram_;
+    std::unique_ptr<testsupport::RegKeyGuard> desktopPolicy_;
 
 private:
     std::wstring savedPath_;
@@ -70,5 +75,6 @@ private:
 
 inline constexpr wchar_t kRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t kDesktopKeyPath[] = L"Control Panel\\Desktop";
+inline constexpr wchar_t kDesktopPolicyKeyPath[] = L"Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop";
 
 } // namespace uitest

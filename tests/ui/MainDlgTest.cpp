@@ -243,7 +243,7 @@ TEST_F(MainDialogTest, StartOrExitBeforeTheDeferredSetUpSaveAndArmAsEver)
     Program().home.settingFile.Data()->trayIcon = 6;
     Program().home.settingFile.Data()->muteVolume = 1;
     Program().home.settingFile.Data()->toggleChord = Chord({VK_CONTROL, VK_SHIFT, 'K'});
-    SetDisplayModeReader([](D3DDISPLAYMODE& mode) { return mode.Width = 800, mode.Height = 600, true; });
+    SetDisplayModeReader([](DisplayMode& mode) { return mode.Width = 800, mode.Height = 600, true; });
     const SettingData chosen = *Program().home.settingFile.Data();
     // A page missing at the save would refuse its hotkeys with a message.
     MessageBoxAnswerer answerer(IDOK);

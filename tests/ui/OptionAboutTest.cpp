@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <shellapi.h>
+
 #include <cwchar>
+#include <string>
+#include <vector>
 
 #include "actions/Display.h"
 #include "ui/MainDialogFixture.h"
@@ -68,23 +74,27 @@ Colours AskColours(CDialog& page, int id)
 TEST_F(MainDialogTest, OptionsRoundTripThroughTheRecord)
 {
     SettingData* data = Program().home.settingFile.Data();
-    data->hideNotifyArea = 0;
+    data->hideNotifyArea = 1;
     data->muteVolume = 7;
     data->lockComputer = 0;
     data->startScreensaver = -1;
     data->restoreResolution = 1;
     CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
-    driver.WaitFor([&] { return !dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE).empty(); }, "the mode");
     driver.Do([&] {
         COptionDlg& page = dialog.OptionPage();
-        EXPECT_FALSE(Checked(page, IDC_OPT_HIDE_NOTIFY));
         EXPECT_TRUE(Checked(page, IDC_OPT_MUTE));
         EXPECT_FALSE(Checked(page, IDC_OPT_LOCK));
         EXPECT_TRUE(Checked(page, IDC_OPT_SCREENSAVER));
 
-        // The mode that hiding restores is the one of set-up, read through a
-        // Direct3D 9 that is gone again once the page stands.
+        // Wine's taskbar, like Windows 11's, has no notification area of the
+        // old kind: the option is off, cannot be ticked, and says why.
+        EXPECT_FALSE(Checked(page, IDC_OPT_HIDE_NOTIFY));
+        EXPECT_FALSE(::IsWindowEnabled(page.GetDlgItem(IDC_OPT_HIDE_NOTIFY)));
+        EXPECT_EQ(page.GetDlgItemText(IDC_OPT_NOTIFY_REASON), kMsgNotifyAreaMissing);
+
+        // The mode that hiding restores is shown as the page is set up, read
+        // without Direct3D.
         DEVMODEW current{};
         current.dmSize = sizeof(current);
         ASSERT_TRUE(::EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &current));
@@ -92,8 +102,8 @@ TEST_F(MainDialogTest, OptionsRoundTripThroughTheRecord)
         std::swprintf(expected, 64, L"%d x %d, %dHz", static_cast<int>(current.dmPelsWidth),
                       static_cast<int>(current.dmPelsHeight), static_cast<int>(current.dmDisplayFrequency));
         EXPECT_EQ(page.GetDlgItemText(IDC_OPT_DISPLAY_MODE), expected);
-        EXPECT_EQ(storedDisplayMode.Width, current.dmPelsWidth);
         EXPECT_EQ(::GetModuleHandleW(L"d3d9.dll"), nullptr);
+        EXPECT_EQ(::GetModuleHandleW(L"wined3d.dll"), nullptr);
         EXPECT_TRUE(Checked(page, IDC_OPT_RESOLUTION));
         EXPECT_TRUE(::IsWindowEnabled(page.GetDlgItem(IDC_OPT_RESOLUTION)));
         ::SendMessageW(page.GetDlgItem(IDC_OPT_LOCK), BM_CLICK, 0, 0);
@@ -101,8 +111,8 @@ TEST_F(MainDialogTest, OptionsRoundTripThroughTheRecord)
     });
     EXPECT_EQ(driver.Run(dialog), IDCANCEL);
     const SettingData saved = SettingsOnDisk();
-    EXPECT_EQ(saved.hideNotifyArea, 0);
-    EXPECT_EQ(saved.muteVolume, 1); // stored as exactly 1
+    EXPECT_EQ(saved.hideNotifyArea, 0); // held 1, never to be done here
+    EXPECT_EQ(saved.muteVolume, 1);     // stored as exactly 1
     EXPECT_EQ(saved.lockComputer, 1);
     EXPECT_EQ(saved.startScreensaver, 1);
     EXPECT_EQ(saved.restoreResolution, 1);
@@ -110,35 +120,106 @@ TEST_F(MainDialogTest, OptionsRoundTripThroughTheRecord)
 
 TEST_F(MainDialogTest, AnUnreadableDisplayModeTurnsTheRestoreOffForTheRun)
 {
-    Program().home.settingFile.Data()->restoreResolution = 1;
-    SetDisplayModeReader([](D3DDISPLAYMODE&) { return false; });
-    {
-        CMainDlg dialog(Program().Dialog());
+    // Read by the dialog itself, or handed in as the application read it at
+    // start-up: either way the page tells and the option stays off.
+    SetDisplayModeReader([](DisplayMode&) { return false; });
+    for (const bool handedIn : {false, true}) {
+        SCOPED_TRACE(handedIn);
+        Program().home.settingFile.Data()->restoreResolution = 1;
+        const DisplayMode unread;
+        DialogState state = Program().Dialog();
+        state.storedDisplayMode = handedIn ? &unread : nullptr;
+        CMainDlg dialog(state);
         ModalDriver driver;
-        driver.WaitFor([&] { return !dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE).empty(); }, "the mode");
         driver.Do([&] {
             COptionDlg& page = dialog.OptionPage();
             EXPECT_EQ(page.GetDlgItemText(IDC_OPT_DISPLAY_MODE), kMsgDisplayNotSupported);
             EXPECT_FALSE(Checked(page, IDC_OPT_RESOLUTION));
             EXPECT_FALSE(::IsWindowEnabled(page.GetDlgItem(IDC_OPT_RESOLUTION)));
-            EXPECT_EQ(storedDisplayMode.Width, 0u);
             ::PostMessageW(dialog.GetDlgItem(IDCANCEL), BM_CLICK, 0, 0);
         });
         EXPECT_EQ(driver.Run(dialog), IDCANCEL);
         EXPECT_EQ(SettingsOnDisk().restoreResolution, 0);
     }
 
-    // Left before a slow read has ended: the box is still saved as off.
-    Program().home.settingFile.Data()->restoreResolution = 1;
-    SetDisplayModeReader([](D3DDISPLAYMODE&) { return ::Sleep(300), false; });
+    // The mode handed in is the one shown, whatever the display says now.
+    SetDisplayModeReader(nullptr);
+    const DisplayMode atStart{1280, 1024, 60, 22};
+    DialogState state = Program().Dialog();
+    state.storedDisplayMode = &atStart;
+    CMainDlg dialog(state);
+    ModalDriver driver;
+    driver.Do([&] {
+        EXPECT_EQ(dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE), L"1280 x 1024, 60Hz");
+        dialog.EndDialog(IDCANCEL);
+    });
+    driver.Run(dialog);
+}
+
+TEST_F(MainDialogTest, MutingOnlyTheHiddenProgramsIsKeptBesideTheFileAndSaysWhereItFallsBack)
+{
+    static int asked = 0;
+    asked = 0;
+    COptionDlg::SetSessionsListableFunction([] { return ++asked, false; });
+    Program().home.settingFile.Data()->muteVolume = 0;
+    const std::string fileBefore = [] {
+        Program().home.settingFile.Save();
+        return ReadSettingFile();
+    }();
     CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
     driver.Do([&] {
-        EXPECT_TRUE(dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE).empty());
+        COptionDlg& page = dialog.OptionPage();
+        HWND only = page.GetDlgItem(IDC_OPT_MUTE_HIDDEN_ONLY);
+        // Nothing to choose while nothing is muted; no audio asked yet.
+        EXPECT_FALSE(::IsWindowEnabled(only));
+        EXPECT_EQ(asked, 0);
+        ::SendMessageW(page.GetDlgItem(IDC_OPT_MUTE), BM_CLICK, 0, 0);
+        EXPECT_TRUE(::IsWindowEnabled(only));
+        EXPECT_TRUE(page.GetDlgItemText(IDC_OPT_MUTE_FALLBACK).empty());
+        ::SendMessageW(only, BM_CLICK, 0, 0);
+        // No sessions to be had: the whole volume, and the page says so.
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(page.GetDlgItemText(IDC_OPT_MUTE_FALLBACK), kMsgMuteSessionsFallback);
+        ::SendMessageW(page.GetDlgItem(IDC_OPT_MUTE), BM_CLICK, 0, 0);
+        EXPECT_FALSE(::IsWindowEnabled(only));
+        EXPECT_TRUE(page.GetDlgItemText(IDC_OPT_MUTE_FALLBACK).empty());
+        ::SendMessageW(page.GetDlgItem(IDC_OPT_MUTE), BM_CLICK, 0, 0);
+        EXPECT_EQ(asked, 1); // asked once a run
         ::PostMessageW(dialog.GetDlgItem(IDCANCEL), BM_CLICK, 0, 0);
     });
     EXPECT_EQ(driver.Run(dialog), IDCANCEL);
-    EXPECT_EQ(SettingsOnDisk().restoreResolution, 0);
+
+    // A number under the program's key; the file differs only in the mute.
+    const std::wstring key = L"Software\\" + profile_.Company() + L"\\Covelin";
+    DWORD type = 0;
+    std::vector<BYTE> value;
+    ASSERT_TRUE(testsupport::GetRawValue(HKEY_CURRENT_USER, key, kMuteHiddenOnlyValue, &type, &value));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    ASSERT_EQ(value.size(), 4u);
+    EXPECT_EQ(value[0], 1);
+    std::string fileAfter = ReadSettingFile();
+    ASSERT_EQ(fileAfter.size(), 540u);
+    EXPECT_EQ(fileAfter[524], 1); // muteVolume
+    fileAfter[524] = fileBefore[524];
+    EXPECT_EQ(fileAfter, fileBefore);
+
+    // Read back at the next start, ticked, and the fallback told at once.
+    Program().home.settingFile.SetMuteHiddenOnly(false);
+    Program().home.settingFile.LoadRegistryChoices();
+    EXPECT_TRUE(Program().home.settingFile.MuteHiddenOnly());
+    CMainDlg again(Program().Dialog());
+    ModalDriver second;
+    second.Do([&] {
+        COptionDlg& page = again.OptionPage();
+        EXPECT_TRUE(Checked(page, IDC_OPT_MUTE_HIDDEN_ONLY));
+        EXPECT_EQ(page.GetDlgItemText(IDC_OPT_MUTE_FALLBACK), kMsgMuteSessionsFallback);
+        ::SendMessageW(page.GetDlgItem(IDC_OPT_MUTE_HIDDEN_ONLY), BM_CLICK, 0, 0);
+        ::PostMessageW(again.GetDlgItem(IDCANCEL), BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(second.Run(again), IDCANCEL);
+    Program().home.settingFile.LoadRegistryChoices();
+    EXPECT_FALSE(Program().home.settingFile.MuteHiddenOnly());
 }
 
 TEST_F(MainDialogTest, ScreensaverOptionAsksOnlyWhenNoneIsChosen)
@@ -181,6 +262,29 @@ TEST_F(MainDialogTest, ScreensaverOptionAsksOnlyWhenNoneIsChosen)
         });
     driver.Run(dialog);
     COptionDlg::SetOpenScreensaverSettingsFunction(nullptr);
+}
+
+TEST(ScreensaverSettings, OpensThePageByNameAndTheOlderNumberWhereThatFails)
+{
+    static std::vector<std::wstring> opened;
+    static INT_PTR answer = 42;
+    opened.clear();
+    COptionDlg::SetShellExecuteFunction(
+        [](HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, INT show) -> HINSTANCE {
+            EXPECT_EQ(std::wstring(verb), L"open");
+            EXPECT_EQ(std::wstring(directory), L"C:\\covelin\\");
+            EXPECT_EQ(show, SW_SHOWNORMAL);
+            opened.push_back(std::wstring(file) + L" " + parameters);
+            return reinterpret_cast<HINSTANCE>(answer);
+        });
+    COptionDlg::OpenScreensaverSettings(L"C:\\covelin\\");
+    EXPECT_EQ(opened, std::vector<std::wstring>{L"control.exe desk.cpl,,@screensaver"});
+    answer = SE_ERR_FNF;
+    COptionDlg::OpenScreensaverSettings(L"C:\\covelin\\");
+    EXPECT_EQ(opened,
+              (std::vector<std::wstring>{L"control.exe desk.cpl,,@screensaver", L"control.exe desk.cpl,,@screensaver",
+                                         L"rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1"}));
+    COptionDlg::SetShellExecuteFunction(nullptr);
 }
 
 TEST_F(MainDialogTest, RedNotesLinksAndCaptionsDrawInTheirOwnColoursAndFonts)

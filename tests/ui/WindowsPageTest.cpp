@@ -442,7 +442,7 @@ EngineOperations QuickToggleOperations()
         return RestoreHidden(hidden);
     };
     ops.setVolumeMute = [](VolumeMute&, bool) {};
-    ops.hideNotificationArea = [](bool, const OwnTrayIcon&) {};
+    ops.hideNotificationArea = [](bool, const OwnTrayIcon&) { return true; };
     ops.postToDialog = [](HWND, UINT) {};
     return ops;
 }

@@ -36,6 +36,9 @@
 #define IDC_OPT_RESOLUTION        1018
 #define IDC_OPT_DISPLAY_MODE      1021
 #define IDC_OPT_NOTE              1042
+#define IDC_OPT_NOTIFY_REASON     1050
+#define IDC_OPT_MUTE_HIDDEN_ONLY  1051
+#define IDC_OPT_MUTE_FALLBACK     1052
 // Settings page
 #define IDC_SET_SHOW_DIALOG_KEY   1011
 #define IDC_SET_TOGGLE_KEY        1012
