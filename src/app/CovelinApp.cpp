@@ -14,6 +14,7 @@
 #include "engine/HiddenWindowGuard.h"
 #include "engine/SessionGuard.h"
 #include "framework/FileSystem.h"
+#include "framework/Log.h"
 #include "framework/Thread.h"
 #include "settings/SettingFile.h"
 #include "system/OwnProcess.h"
@@ -70,9 +71,9 @@ CCovelinApp::~CCovelinApp()
     instanceChannel_.Stop();
 }
 
-int CCovelinApp::IsAnotherInstanceRunning()
+bool CCovelinApp::IsAnotherInstanceRunning()
 {
-    return CreateInstancePipe() == InstanceClaim::HeldByAnother ? 1 : 0;
+    return CreateInstancePipe() == InstanceClaim::HeldByAnother;
 }
 
 InstanceClaim CCovelinApp::CreateInstancePipe()
@@ -94,6 +95,7 @@ BOOL CCovelinApp::InitInstance()
     m_hInstance = GetModuleHandleW(nullptr);
 
     if (IsAnotherInstanceRunning()) {
+        Log::Line(L"Another Covelin runs in this session: this one ends");
         AfxMessageBox(kMsgAnotherInstance, MB_OK | MB_ICONINFORMATION);
         return FALSE;
     }
@@ -101,7 +103,8 @@ BOOL CCovelinApp::InitInstance()
     // Commands from later starts are carried out here, on the main thread,
     // through whichever loop runs it (a message box's too). Without a pipe
     // the run goes on, unreachable.
-    instanceChannel_.Start(pipeHandle.get(), AnswerInstanceCommand);
+    if (pipeHandle && !instanceChannel_.Start(pipeHandle.get(), AnswerInstanceCommand))
+        Log::Line(L"Commands from the command line cannot reach this Covelin");
 
     // Windows that an instance which died while hiding them left invisible
     // come back before anything else can keep the user waiting. Only past
@@ -110,7 +113,7 @@ BOOL CCovelinApp::InitInstance()
     StartHiddenWindowGuard(TheEngine());
 
     if (!settingFile.Load(defaultSettings)) {
-        settingFile.Save();
+        static_cast<void>(settingFile.Save()); // a failure is in the log
         AfxMessageBox(kMsgLoadSettingsFailed, MB_OK | MB_ICONWARNING);
     }
 
@@ -133,7 +136,8 @@ BOOL CCovelinApp::InitInstance()
             AddTrayIcon();
             CreateSessionGuardWindow(TheEngine());
         });
-        dialog.DoModal();
+        if (dialog.DoModal() == -1)
+            Log::Failure(L"Showing the main dialog");
 
         StartExitWatchdog();
         theTrayIcon.Remove(settingFile.Data()->trayIcon);

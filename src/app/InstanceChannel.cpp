@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "framework/Handles.h"
+#include "framework/Log.h"
 #include "framework/Thread.h"
 
 namespace {
@@ -127,8 +128,10 @@ InstanceClaim ClaimInstancePipe(const std::wstring& name, HANDLE* pipe)
     // A first instance of a name that exists: Windows says "access denied",
     // Wine "pipe busy".
     const DWORD error = GetLastError();
-    return error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY ? InstanceClaim::HeldByAnother
-                                                                    : InstanceClaim::Failed;
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY)
+        return InstanceClaim::HeldByAnother;
+    Log::Failure(L"Creating the instance pipe " + name, error);
+    return InstanceClaim::Failed;
 }
 
 // ---- the server ----------------------------------------------------------------------
@@ -150,16 +153,22 @@ bool InstanceChannelServer::Start(HANDLE pipe, Handler handler)
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = instance;
     wc.lpszClassName = kWindowClass;
-    if (!RegisterClassW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    if (!RegisterClassW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        Log::Failure(L"Registering the instance channel's window class");
         return false;
+    }
     // Message-only: never shown, never enumerated, never catalogued.
     window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    if (!window_)
+        Log::Failure(L"Creating the instance channel's window");
     stopEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     ioEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     replyEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (window_ && stopEvent_.get() && ioEvent_.get() && replyEvent_.get()) {
         SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         listener_ = AfxBeginThread(ListenerThread, this);
+        if (!listener_)
+            Log::Failure(L"Starting the instance channel's listener");
     }
     if (!listener_) {
         Stop();

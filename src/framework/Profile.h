@@ -21,5 +21,6 @@ std::wstring ProfileReadString(const wchar_t* section, const wchar_t* entry, con
 
 // Writes `value` as text (REG_SZ with its terminating zero), creating the
 // keys as needed. `value` null deletes the entry (fails when there was none);
-// `entry` null deletes the whole section. 1 on success, 0 on failure.
-int ProfileWriteString(const wchar_t* section, const wchar_t* entry, const wchar_t* value);
+// `entry` null deletes the whole section. False on failure, with the
+// registry's error as the thread's last error.
+[[nodiscard]] bool ProfileWriteString(const wchar_t* section, const wchar_t* entry, const wchar_t* value);

@@ -25,25 +25,30 @@ public:
     // The live record; callers keep the pointer and read fields when needed.
     SettingData* Data() { return &data_; }
 
-    // 1 when a 540-byte file was read into the live record; otherwise the
-    // live record becomes `defaults` and 0 is returned. A missing file is
-    // created empty on the way (and then fails on its size).
-    int Load(const SettingData& defaults);
+    // True when a 540-byte file was read into the live record; otherwise the
+    // live record becomes `defaults`. A missing file is created empty on the
+    // way (and then fails on its size).
+    [[nodiscard]] bool Load(const SettingData& defaults);
 
-    // 1 when the whole record was written. The record goes to a new file
+    // True when the whole record was written. The record goes to a new file
     // beside the old one, which it then replaces: a save that fails leaves
-    // the old file as it was.
-    int Save();
+    // the old file as it was. A folder that takes no new file (made
+    // read-only by an administrator who left the file itself writable) gets
+    // the record written over the old file in place instead.
+    [[nodiscard]] bool Save();
 
-    // 1 when a new empty file could be created at the path.
-    int CreateEmpty();
+    // True when a new empty file could be created at the path.
+    [[nodiscard]] bool CreateEmpty();
 
     void SetWriter(Writer writer);
     void SetHeldFileWait(DWORD ms) { heldFileWaitMs_ = ms; }
     DWORD HeldFileWait() const { return heldFileWaitMs_; }
 
 private:
-    bool WriteRecordTo(const std::wstring& path);
+    // How a write of the record to one file ended; the error, when it did
+    // not, in `error`.
+    enum class WriteOutcome { Written, NotCreated, Failed };
+    WriteOutcome WriteRecordTo(const std::wstring& path, DWORD disposition, DWORD* error);
 
     std::wstring path_;
     SettingData data_{};

@@ -19,6 +19,26 @@ private:
     std::wstring path_;
 };
 
+// While it lives, `dir` takes no new file (nor loses one) while the files in
+// it stay writable: a folder an administrator locked down. Wine running as
+// root ignores a folder's DACL and read-only attribute alike, so the folder
+// is made immutable on the Linux side (chattr +i, which binds root too).
+// Ready() is false where that cannot be done (not under Wine, no such
+// flag on the file system).
+class FolderTakingNoNewFile {
+public:
+    explicit FolderTakingNoNewFile(std::wstring dir);
+    ~FolderTakingNoNewFile();
+    FolderTakingNoNewFile(const FolderTakingNoNewFile&) = delete;
+    FolderTakingNoNewFile& operator=(const FolderTakingNoNewFile&) = delete;
+    bool Ready() const { return ready_; }
+
+private:
+    bool Lock(bool locked);
+    std::wstring dir_;
+    bool ready_ = false;
+};
+
 // Whole-file helpers for tests that check bytes on disk.
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 bool ReadBytes(const std::wstring& path, std::string* bytes);
