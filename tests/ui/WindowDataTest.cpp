@@ -176,11 +176,15 @@ TEST_F(OtherProgramsWindows, PageStaysInStepWhileTheyOpenCloseRetitleAndAnswerBa
         case 0:
             other.OpenWindow();
             break;
-        case 1:
-            // Any of them but the first, whose end ends the program.
-            PostMessageW(other.Window(1 + random.Below(static_cast<uint32_t>(other.Windows().size() - 1))), WM_CLOSE, 0,
-                         0);
+        case 1: {
+            // Any of them but the first, whose end ends the program. Its
+            // program closes it when it gets round to it: had that been after
+            // the sync below, a chosen window would be gone by the check.
+            const HWND closing = other.Window(1 + random.Below(static_cast<uint32_t>(other.Windows().size() - 1)));
+            PostMessageW(closing, WM_CLOSE, 0, 0);
+            EXPECT_TRUE(WaitUntil([closing] { return !IsWindow(closing); }, 5000));
             break;
+        }
         case 2:
             if (rows > 0)
                 DoubleClickRow(page, page.allList, static_cast<int>(random.Below(static_cast<uint32_t>(rows))));
