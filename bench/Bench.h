@@ -8,6 +8,8 @@
 
 #include "support/WindowHost.h"
 
+struct Catalogues;
+
 // The benchmark program's sections. A section is a function that measures
 // one thing and prints its figures; a file in bench/ adds one with
 //
@@ -25,6 +27,10 @@ struct Section {
 };
 
 std::vector<Section>& Sections();
+
+// The catalogues the sections rebuild and hide from, as the application
+// object owns them in the program.
+Catalogues& TheCatalogues();
 
 struct Registrar {
     Registrar(const char* name, const char* summary, SectionFn run) { Sections().push_back({name, summary, run}); }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "catalogue/WindowCatalogue.h"
+#include "catalogue/Catalogues.h"
 #include "hiding/Hiding.h"
 
 BENCH_SECTION("hide-restore-journal", "hide + restore of 100 windows, with and without the journal")
@@ -22,7 +22,7 @@ BENCH_SECTION("hide-restore-journal", "hide + restore of 100 windows, with and w
     HiddenWindows hidden;
     auto hideAndRestore = [&] {
         {
-            std::lock_guard<CCriticalSection> catalogue(windowLock);
+            std::lock_guard<CCriticalSection> catalogue(bench::TheCatalogues().windowLock);
             HideChosenWindows(targets, hidden);
         }
         RestoreHidden(hidden);

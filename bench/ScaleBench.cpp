@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "catalogue/WindowCatalogue.h"
+#include "catalogue/Catalogues.h"
 #include "hiding/Hiding.h"
 #include "system/OwnProcess.h"
 #include "ui/WindowsDlg.h"
@@ -24,8 +24,8 @@ const char* const kCurveNames[kCurves] = {"catalogue rebuild / EnumWindows", "pa
 
 void RefreshCatalogue()
 {
-    std::lock_guard<CCriticalSection> guard(windowLock);
-    windowCatalogue.Refresh();
+    std::lock_guard<CCriticalSection> guard(bench::TheCatalogues().windowLock);
+    bench::TheCatalogues().windowCatalogue.Refresh();
 }
 
 void PumpMessages()
@@ -152,13 +152,14 @@ Ratios MeasureAt(int count)
     auto [enumFloor, rebuild] = bench::TimeAlternately(RunsAt(count, 120), bareEnum, RefreshCatalogue);
     std::snprintf(label, sizeof(label), "%d: bare EnumWindows", count);
     bench::Report(label, enumFloor);
-    std::snprintf(label, sizeof(label), "%d: windowCatalogue.Refresh()", count);
+    std::snprintf(label, sizeof(label), "%d: bench::TheCatalogues().windowCatalogue.Refresh()", count);
     bench::Report(label, rebuild);
     ratios[0] = bench::Median(rebuild) / bench::Median(enumFloor);
 
     {
         PageHost pageHost;
-        CWindowsDlg page;
+        HideChoices choices;
+        CWindowsDlg page{bench::TheCatalogues(), choices};
         RefreshCatalogue();
         const auto opened = bench::TimeRuns(
             1, [&] { pageHost.Open(page); }, 0);
@@ -198,8 +199,8 @@ Ratios MeasureAt(int count)
             std::printf("  (the page lists %d rows for %zu windows)\n", page.allList.GetItemCount(), live.size());
     }
     {
-        std::lock_guard<CCriticalSection> guard(windowLock);
-        windowCatalogue.RemoveAll();
+        std::lock_guard<CCriticalSection> guard(bench::TheCatalogues().windowLock);
+        bench::TheCatalogues().windowCatalogue.RemoveAll();
     }
 
     Settle(live);
@@ -215,7 +216,7 @@ Ratios MeasureAt(int count)
         [&] { bench::BareShowHideLoop(live); },
         [&] {
             {
-                std::lock_guard<CCriticalSection> catalogue(windowLock);
+                std::lock_guard<CCriticalSection> catalogue(bench::TheCatalogues().windowLock);
                 HideChosenWindows(targets, hiddenWindows);
             }
             RestoreHidden(hiddenWindows);

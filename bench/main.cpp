@@ -14,8 +14,7 @@
 #include <mutex>
 #include <string>
 
-#include "catalogue/ProcessCatalogue.h"
-#include "catalogue/WindowCatalogue.h"
+#include "catalogue/Catalogues.h"
 #include "hiding/Hiding.h"
 
 namespace bench {
@@ -24,6 +23,12 @@ std::vector<Section>& Sections()
 {
     static std::vector<Section> sections;
     return sections;
+}
+
+Catalogues& TheCatalogues()
+{
+    static Catalogues catalogues;
+    return catalogues;
 }
 
 namespace {
@@ -183,16 +188,16 @@ BENCH_SECTION("window-catalogue", "one window-catalogue rebuild with 300 windows
     auto [bare, ours] = bench::TimeAlternately(
         200, [&] { bench::BareEnumWindows(seen); },
         [&] {
-            std::lock_guard<CCriticalSection> guard(windowLock);
-            listed = windowCatalogue.Refresh();
+            std::lock_guard<CCriticalSection> guard(bench::TheCatalogues().windowLock);
+            listed = bench::TheCatalogues().windowCatalogue.Refresh();
         });
     std::printf("  windows catalogued: %d\n", listed);
     bench::Report("bare EnumWindows", bare);
-    bench::Report("windowCatalogue.Refresh() (steady state)", ours);
+    bench::Report("bench::TheCatalogues().windowCatalogue.Refresh() (steady state)", ours);
     bench::Ratio("rebuild / EnumWindows (medians)", bench::Median(ours), bench::Median(bare), 2.0);
     bench::Ratio("rebuild / EnumWindows (minima)", bench::Minimum(ours), bench::Minimum(bare), 2.0);
-    std::lock_guard<CCriticalSection> guard(windowLock);
-    windowCatalogue.RemoveAll();
+    std::lock_guard<CCriticalSection> guard(bench::TheCatalogues().windowLock);
+    bench::TheCatalogues().windowCatalogue.RemoveAll();
 }
 
 BENCH_SECTION("window-calls", "cost of single window-manager calls on 300 windows of another process")
@@ -244,20 +249,20 @@ BENCH_SECTION("process-catalogue", "one process-catalogue rebuild with 60 proces
     int listed = 0;
     auto cold = bench::TimeRuns(20, [&] {
         ForgetResolvedProcesses();
-        std::lock_guard<CCriticalSection> guard(processLock);
-        listed = processCatalogue.Refresh();
+        std::lock_guard<CCriticalSection> guard(bench::TheCatalogues().processLock);
+        listed = bench::TheCatalogues().processCatalogue.Refresh();
     });
     int warmListed = 0;
     auto warm = bench::TimeRuns(100, [&] {
-        std::lock_guard<CCriticalSection> guard(processLock);
-        warmListed = processCatalogue.Refresh();
+        std::lock_guard<CCriticalSection> guard(bench::TheCatalogues().processLock);
+        warmListed = bench::TheCatalogues().processCatalogue.Refresh();
     });
     std::printf("  processes catalogued: cold %d, warm %d\n", listed, warmListed);
     bench::Report("cold rebuild (nothing remembered)", cold);
     bench::Report("warm rebuild (steady state)", warm);
     bench::Ratio("warm / cold", bench::Median(warm), bench::Median(cold), 0.2);
-    std::lock_guard<CCriticalSection> guard(processLock);
-    processCatalogue.RemoveAll();
+    std::lock_guard<CCriticalSection> guard(bench::TheCatalogues().processLock);
+    bench::TheCatalogues().processCatalogue.RemoveAll();
 }
 
 void bench::BareShowHideLoop(const std::vector<HWND>& windows)
@@ -285,7 +290,7 @@ BENCH_SECTION("hide-restore", "hide + restore of 100 windows of another process"
     int hidden = 0, shown = 0;
     auto [bare, chosen] = bench::TimeAlternately(15, bareLoop, [&] {
         {
-            std::lock_guard<CCriticalSection> catalogue(windowLock);
+            std::lock_guard<CCriticalSection> catalogue(bench::TheCatalogues().windowLock);
             hidden = HideChosenWindows(targets, hiddenWindows);
         }
         shown = RestoreHidden(hiddenWindows);
@@ -293,14 +298,15 @@ BENCH_SECTION("hide-restore", "hide + restore of 100 windows of another process"
     std::printf("  chosen windows: %d hidden, %d shown per run\n", hidden, shown);
 
     {
-        std::lock_guard<CCriticalSection> guard(windowLock);
-        windowCatalogue.Refresh();
+        std::lock_guard<CCriticalSection> guard(bench::TheCatalogues().windowLock);
+        bench::TheCatalogues().windowCatalogue.Refresh();
     }
     EngineTargets byProcessTargets;
+    byProcessTargets.catalogues = &bench::TheCatalogues();
     byProcessTargets.processes.push_back(host.ProcessId());
     auto [bare2, byProcess] = bench::TimeAlternately(15, bareLoop, [&] {
         {
-            std::lock_guard<CCriticalSection> catalogue(windowLock);
+            std::lock_guard<CCriticalSection> catalogue(bench::TheCatalogues().windowLock);
             hidden = HideProcessWindows(byProcessTargets, hiddenWindows);
         }
         shown = RestoreHidden(hiddenWindows);
@@ -312,8 +318,8 @@ BENCH_SECTION("hide-restore", "hide + restore of 100 windows of another process"
     bench::Report("HideProcessWindows + RestoreHidden", byProcess);
     bench::Ratio("chosen windows / bare", bench::Median(chosen), bench::Median(bare), 1.3);
     bench::Ratio("process windows / bare", bench::Median(byProcess), bench::Median(bare2), 1.3);
-    std::lock_guard<CCriticalSection> guard(windowLock);
-    windowCatalogue.RemoveAll();
+    std::lock_guard<CCriticalSection> guard(bench::TheCatalogues().windowLock);
+    bench::TheCatalogues().windowCatalogue.RemoveAll();
 }
 
 int main(int argc, char** argv)

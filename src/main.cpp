@@ -13,10 +13,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     if (given.which != CommandLineSwitch::None)
         return RunCommandLineSwitch(given.which);
 
-    // A local rather than a global: the application object then comes to life
-    // after every process-wide object it sets up (the settings file, the
-    // catalogues, the hide sets, the tray icon), whatever order the linker
-    // gives the globals, and goes before them.
+    // The application object owns everything the run works on (the
+    // settings, the catalogues, the hide sets, the tray icon); a local, so
+    // that all of it comes and goes in the order the object lays down.
     CCovelinApp app;
     const int exitCode = AfxWinMain();
     Log::Line(app.WorkersEnded() ? L"Covelin ends" : L"Covelin ends at once: a worker did not stop in time");

@@ -60,7 +60,7 @@ bool Rearm(soak::SoakWorld& world)
 {
     world.engine.RequestStop();
     return world.engine.WaitEnded(GetTickCount64() + kStepTimeoutMs) &&
-           world.engine.Start(MakeDefaultSettings(), CaptureTargets(), nullptr);
+           world.engine.Start(MakeDefaultSettings(), CaptureTargets(world.choices, &world.catalogues), nullptr);
 }
 
 // Counted with the engine at rest between two runs and the pages in step,
@@ -85,7 +85,8 @@ int main()
     bool stalled = false;
     {
         soak::SoakWorld world(kHosts, kWindowsPerHost);
-        if (!world.Ready() || !world.engine.Start(MakeDefaultSettings(), CaptureTargets(), nullptr)) {
+        if (!world.Ready() ||
+            !world.engine.Start(MakeDefaultSettings(), CaptureTargets(world.choices, &world.catalogues), nullptr)) {
             std::fprintf(stderr, "soak: could not set up the windows, the pages or the engine\n");
             return 2;
         }

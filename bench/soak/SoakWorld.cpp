@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "catalogue/HideSets.h"
-#include "catalogue/Refreshers.h"
 #include "hiding/Hiding.h"
 #include "system/OwnProcess.h"
 #include "ui/res/resource.h"
@@ -69,7 +68,7 @@ EngineOperations QuickOperations()
     ops.lockWorkStation = []() -> BOOL { return TRUE; };
     ops.startScreensaver = [] {};
     ops.applyStoredDisplayMode = []() -> LONG { return DISP_CHANGE_SUCCESSFUL; };
-    ops.hideNotificationArea = [](bool) {};
+    ops.hideNotificationArea = [](bool, const OwnTrayIcon&) {};
     ops.postToDialog = [](HWND, UINT) {};
     return ops;
 }
@@ -86,8 +85,8 @@ SoakWorld::SoakWorld(int hosts, int windowsPerHost)
     engine.operations = QuickOperations();
     engine.Journal().Open(journalDir_.File(L"hidden.dat"));
 
-    windowRefresher_ = windowRefresher.Start();
-    processRefresher_ = processRefresher.Start();
+    windowRefresher_ = catalogues.windowRefresher.Start();
+    processRefresher_ = catalogues.processRefresher.Start();
     pageHost_.Attach(MakePageHost());
     SyncPages();
     windowsPage_.Create(IDD_WINDOWS_PAGE, &pageHost_);
@@ -103,17 +102,18 @@ SoakWorld::~SoakWorld()
     engine.RequestStop();
     engine.WaitEnded(GetTickCount64() + 5000);
     engine.RestoreEverything(false);
-    RequestRefreshersStop();
-    PumpUntil([] { return windowRefresher.done.load() != 0 && processRefresher.done.load() != 0; }, 5000);
+    catalogues.RequestRefreshersStop();
+    PumpUntil(
+        [this] { return catalogues.windowRefresher.done.load() != 0 && catalogues.processRefresher.done.load() != 0; },
+        5000);
     delete windowRefresher_;
     delete processRefresher_;
     if (pageHost_.m_hWnd != nullptr)
         DestroyWindow(pageHost_.Detach());
-    hideWindowSet.RemoveAll();
-    hideProcessSet.RemoveAll();
-    hideFileSet.RemoveAll();
-    delete topWindow;
-    topWindow = nullptr;
+    choices.hideWindowSet.RemoveAll();
+    choices.hideProcessSet.RemoveAll();
+    choices.hideFileSet.RemoveAll();
+    choices.topWindow.reset();
 }
 
 bool SoakWorld::Ready() const
@@ -152,12 +152,12 @@ void SoakWorld::CloseAndOpenWindow(int index, unsigned pick)
 void SoakWorld::SyncPages()
 {
     {
-        std::lock_guard<CCriticalSection> lock(windowLock);
-        windowCatalogue.Refresh();
+        std::lock_guard<CCriticalSection> lock(catalogues.windowLock);
+        catalogues.windowCatalogue.Refresh();
     }
     {
-        std::lock_guard<CCriticalSection> lock(processLock);
-        processCatalogue.Refresh();
+        std::lock_guard<CCriticalSection> lock(catalogues.processLock);
+        catalogues.processCatalogue.Refresh();
     }
     if (windowsPage_.m_hWnd != nullptr)
         windowsPage_.SyncWithCatalogue();
@@ -184,7 +184,9 @@ void SoakWorld::ChangeWindowChoices(int round)
     CWindowsDlg& page = windowsPage_;
     const std::vector<HWND> ours = HostWindows();
     auto isHostWindow = [&](HWND window) { return std::find(ours.begin(), ours.end(), window) != ours.end(); };
-    auto isTop = [](HWND window) { return topWindow != nullptr && topWindow->GetHandle() == window; };
+    auto isTop = [this](HWND window) {
+        return choices.topWindow != nullptr && choices.topWindow->GetHandle() == window;
+    };
     switch (round % 4) {
     case 0:
         ClickButton(page, IDC_REVERSE_SELECT);
@@ -194,7 +196,7 @@ void SoakWorld::ChangeWindowChoices(int round)
         int added = 0;
         for (int row = round % 3; row < page.rowHandles.GetSize() && added < 8; row += 2) {
             const HWND window = page.rowHandles[row];
-            if (isHostWindow(window) && !isTop(window) && hideWindowSet.Find(window) < 0) {
+            if (isHostWindow(window) && !isTop(window) && choices.hideWindowSet.Find(window) < 0) {
                 DoubleClickRow(page, page.allList, row);
                 ++added;
             }
@@ -205,7 +207,7 @@ void SoakWorld::ChangeWindowChoices(int round)
         // A window that is not chosen becomes the top window.
         int chosenRow = -1;
         for (int row = round % 5; row < page.rowHandles.GetSize() && chosenRow < 0; ++row) {
-            if (isHostWindow(page.rowHandles[row]) && hideWindowSet.Find(page.rowHandles[row]) < 0)
+            if (isHostWindow(page.rowHandles[row]) && choices.hideWindowSet.Find(page.rowHandles[row]) < 0)
                 chosenRow = row;
         }
         SelectOnly(page.allList, chosenRow);
@@ -228,7 +230,7 @@ void SoakWorld::ChangeProcessChoices(int round)
     }
     const unsigned long processId = hosts_[static_cast<size_t>(round / 3) % hosts_.size()]->ProcessId();
     const int row = page.rowPids.Find(processId);
-    if (row >= 0 && hideProcessSet.Find(processId) < 0)
+    if (row >= 0 && choices.hideProcessSet.Find(processId) < 0)
         DoubleClickRow(page, page.allList, row);
 }
 
@@ -236,10 +238,10 @@ void SoakWorld::ChangeChoices(int round)
 {
     ChangeWindowChoices(round);
     ChangeProcessChoices(round);
-    if (round % 5 == 0 && hideFileSet.FindPath(hostProgram_) < 0)
-        hideFileSet.AddPath(hostProgram_);
+    if (round % 5 == 0 && choices.hideFileSet.FindPath(hostProgram_) < 0)
+        choices.hideFileSet.AddPath(hostProgram_);
     else if (round % 5 == 2)
-        hideFileSet.RemoveAll();
+        choices.hideFileSet.RemoveAll();
 }
 
 } // namespace soak

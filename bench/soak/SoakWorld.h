@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/Catalogues.h"
+#include "catalogue/HideSets.h"
 #include "engine/Engine.h"
 #include "framework/Thread.h"
 #include "support/ScratchDir.h"
@@ -70,6 +72,10 @@ public:
     void SyncPages();
 
     CEngine engine;
+    // What the application object would own: the catalogues the pages and
+    // the engine look at, and the choices the pages make.
+    Catalogues catalogues;
+    HideChoices choices;
 
 private:
     void DoubleClickRow(CDialog& page, CListCtrl& list, int row);
@@ -80,8 +86,8 @@ private:
     std::wstring hostProgram_;
     testsupport::ScratchDir journalDir_;
     CWnd pageHost_;
-    CWindowsDlg windowsPage_;
-    CProcessDlg processPage_;
+    CWindowsDlg windowsPage_{catalogues, choices};
+    CProcessDlg processPage_{catalogues, choices};
     CWinThread* windowRefresher_ = nullptr;
     CWinThread* processRefresher_ = nullptr;
 };

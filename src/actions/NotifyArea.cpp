@@ -1,7 +1,6 @@
 #include "actions/NotifyArea.h"
 
 #include "actions/TrayIconPort.h"
-#include "settings/SettingFile.h"
 
 namespace {
 
@@ -71,16 +70,15 @@ int Height(const RECT& rect)
 
 // Takes our own icon out and puts it in again so that the shell lays the
 // area out anew; the icon ends as hideOwnIcon wants it while armed.
-void ReAddOwnTrayIcon()
+void ReAddOwnTrayIcon(const OwnTrayIcon& own)
 {
     TrayIconPort* trayIcon = notifyTrayIcon;
     if (trayIcon == nullptr)
         return;
-    const SettingData* settings = settingFile.Data();
-    const int index = settings->trayIcon;
+    const int index = own.trayIcon;
     wchar_t tooltip[kTooltipUnits] = {};
     LoadStringW(GetModuleHandleW(nullptr), kTrayNameStringBase + static_cast<UINT>(index), tooltip, kTooltipUnits);
-    if (settings->hideOwnIcon) {
+    if (own.hideOwnIcon) {
         trayIcon->Update(index, 0, tooltip);
         trayIcon->Update(index, 1, tooltip);
     } else {
@@ -122,7 +120,7 @@ HWND FindTrayClock()
     return FirstChild(NotifyAreaOf(FindTaskbar()), L"TrayClockWClass");
 }
 
-void HideNotificationArea(bool hide)
+void HideNotificationArea(bool hide, const OwnTrayIcon& own)
 {
     // A shell built otherwise (another shell, another version) is left
     // entirely alone: without the whole chain we cannot tell which windows
@@ -158,7 +156,7 @@ void HideNotificationArea(bool hide)
     EnumChildWindows(area, &SetContentVisibility, reinterpret_cast<LPARAM>(&visibility));
 
     if (!hide) {
-        ReAddOwnTrayIcon();
+        ReAddOwnTrayIcon(own);
         return;
     }
     if (vertical) {

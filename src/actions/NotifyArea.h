@@ -9,7 +9,15 @@
 // icon pager, icon toolbar, clock) cannot be found nothing at all is done.
 // Windows of other threads are changed asynchronously, so a hung shell
 // cannot hold up the engine.
-void HideNotificationArea(bool hide);
+//
+// `own` is our tray icon as the run that hid the area shows it: the re-add
+// puts it back that way, from the run's own copy of the settings rather
+// than the live record that the Settings page may be changing meanwhile.
+struct OwnTrayIcon {
+    int trayIcon = 0;         // the image, 0 to 8
+    bool hideOwnIcon = false; // taken out of the area while armed
+};
+void HideNotificationArea(bool hide, const OwnTrayIcon& own = {});
 
 // The icon toolbar: taskbar > "TrayNotifyWnd" > "SysPager" > "ToolbarWindow32".
 HWND FindNotifyToolbar();

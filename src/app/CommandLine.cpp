@@ -148,17 +148,17 @@ int RunCommandLineSwitch(CommandLineSwitch which)
     return kExitDone;
 }
 
-InstanceReply AnswerInstanceCommand(InstanceCommand command)
+InstanceReply AnswerInstanceCommand(CTrayIcon& tray, InstanceCommand command)
 {
     switch (command) {
     case InstanceCommand::Toggle:
-        return theTrayIcon.OnCommand(CTrayIcon::kCommandHideRestore) ? InstanceReply::Done : InstanceReply::NotArmed;
+        return tray.OnCommand(CTrayIcon::kCommandHideRestore) ? InstanceReply::Done : InstanceReply::NotArmed;
     case InstanceCommand::Show:
-        if (!theTrayIcon.OnCommand(CTrayIcon::kCommandSetting))
+        if (!tray.OnCommand(CTrayIcon::kCommandSetting))
             BringDialogForward();
         return InstanceReply::Done;
     case InstanceCommand::Exit:
-        theTrayIcon.OnCommand(CTrayIcon::kCommandRestoreExit);
+        tray.OnCommand(CTrayIcon::kCommandRestoreExit);
         return InstanceReply::Done;
     }
     return InstanceReply::Done;

@@ -54,6 +54,8 @@ void StartLog(const ParsedCommandLine& given);
 // the wait for its end). Returns the exit code.
 int RunCommandLineSwitch(CommandLineSwitch which);
 
+class CTrayIcon;
+
 // The running instance's side, on its main thread: one command carried out
-// as the tray menu's.
-InstanceReply AnswerInstanceCommand(InstanceCommand command);
+// as `tray`'s menu would.
+InstanceReply AnswerInstanceCommand(CTrayIcon& tray, InstanceCommand command);

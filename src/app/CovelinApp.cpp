@@ -3,13 +3,8 @@
 #include <commctrl.h>
 
 #include "app/CommandLine.h"
-#include "app/TrayIcon.h"
 #include "catalogue/Executable.h"
 #include "catalogue/FileList.h"
-#include "catalogue/HideSets.h"
-#include "catalogue/ProcessCatalogue.h"
-#include "catalogue/Refreshers.h"
-#include "catalogue/WindowCatalogue.h"
 #include "engine/Engine.h"
 #include "engine/HiddenWindowGuard.h"
 #include "engine/SessionGuard.h"
@@ -60,10 +55,9 @@ CCovelinApp::CCovelinApp() : CWinApp(nullptr)
     if (m_pszAppName.empty())
         m_pszAppName = kAppName;
 
-    ownExecutablePath = ReadOwnExecutablePath();
-
-    // moduleDirectory, defaultSettings and the path of "setting.dat".
-    InitialiseSettingsLocation();
+    // Our own path, moduleDirectory, home.defaultSettings and the path of
+    // "setting.dat".
+    home.Locate();
 }
 
 CCovelinApp::~CCovelinApp()
@@ -103,32 +97,34 @@ BOOL CCovelinApp::InitInstance()
     // Commands from later starts are carried out here, on the main thread,
     // through whichever loop runs it (a message box's too). Without a pipe
     // the run goes on, unreachable.
-    if (pipeHandle && !instanceChannel_.Start(pipeHandle.get(), AnswerInstanceCommand))
+    if (pipeHandle && !instanceChannel_.Start(pipeHandle.get(), [this](InstanceCommand command) {
+            return AnswerInstanceCommand(theTrayIcon, command);
+        }))
         Log::Line(L"Commands from the command line cannot reach this Covelin");
 
     // Windows that an instance which died while hiding them left invisible
     // come back before anything else can keep the user waiting. Only past
     // the single-instance test: a running instance's hidden windows are
     // hidden on purpose.
-    StartHiddenWindowGuard(TheEngine());
+    StartHiddenWindowGuard(TheEngine(), home.moduleDirectory);
 
-    if (!settingFile.Load(defaultSettings)) {
-        static_cast<void>(settingFile.Save()); // a failure is in the log
+    if (!home.settingFile.Load(home.defaultSettings)) {
+        static_cast<void>(home.settingFile.Save()); // a failure is in the log
         AfxMessageBox(kMsgLoadSettingsFailed, MB_OK | MB_ICONWARNING);
     }
 
-    LoadFileList();
+    LoadFileList(choices.hideFileSet, home.ownExecutablePath);
 
     // Until the tray icon exists, the dialog's updates of it do nothing.
     SetDialogTrayIcon(&theTrayIcon);
 
     // Each Start... clears its worker's flags before the thread exists, so a
     // stop asked for at any moment from here on is never lost.
-    windowRefresher_ = windowRefresher.Start();
-    processRefresher_ = processRefresher.Start();
+    windowRefresher_ = catalogues.windowRefresher.Start();
+    processRefresher_ = catalogues.processRefresher.Start();
 
     {
-        CMainDlg dialog(&TheEngine());
+        CMainDlg dialog(DialogState{TheEngine(), home, catalogues, choices});
         m_pMainWnd = &dialog;
         // Nothing on screen needs these; the dialog runs them once it is
         // drawn, or when Start comes first.
@@ -140,7 +136,7 @@ BOOL CCovelinApp::InitInstance()
             Log::Failure(L"Showing the main dialog");
 
         StartExitWatchdog();
-        theTrayIcon.Remove(settingFile.Data()->trayIcon);
+        theTrayIcon.Remove(home.settingFile.Data()->trayIcon);
         StopWorkers();
         // However the dialog ended, nothing stays hidden and no side action
         // stays in force once we are gone.
@@ -156,7 +152,7 @@ void CCovelinApp::AddTrayIcon()
 {
     if (!theTrayIcon.Create())
         AfxMessageBox(kMsgTrayIconFailed, MB_OK | MB_ICONWARNING);
-    const int trayIcon = settingFile.Data()->trayIcon;
+    const int trayIcon = home.settingFile.Data()->trayIcon;
     // 20 units: the name is cut to 19 characters.
     wchar_t tooltip[20] = {};
     LoadStringW(m_hInstance, IDS_TRAY_FIRST + trayIcon, tooltip, 20);
@@ -166,16 +162,18 @@ void CCovelinApp::AddTrayIcon()
 void CCovelinApp::StopWorkers()
 {
     // Sets both refreshers' stop flags and wakes them from their waits.
-    RequestRefreshersStop();
+    catalogues.RequestRefreshersStop();
     TheEngine().RequestStop();
 
     const ULONGLONG deadline = GetTickCount64() + kWorkerStopBudgetMs;
     TheEngine().WaitEnded(deadline);
-    WaitForDoneFlags(
-        {[] { return windowRefresher.done.load() != 0; }, [] { return processRefresher.done.load() != 0; }}, deadline);
+    WaitForDoneFlags({[this] { return catalogues.windowRefresher.done.load() != 0; },
+                      [this] { return catalogues.processRefresher.done.load() != 0; }},
+                     deadline);
 
     engineEnded_ = TheEngine().RunEnded();
-    const bool refreshersEnded = windowRefresher.done.load() != 0 && processRefresher.done.load() != 0;
+    const bool refreshersEnded =
+        catalogues.windowRefresher.done.load() != 0 && catalogues.processRefresher.done.load() != 0;
     workersEnded_ = engineEnded_ && refreshersEnded;
     if (refreshersEnded) {
         // Their thread objects only hold the handles now.
@@ -194,11 +192,10 @@ void CCovelinApp::StartExitWatchdog()
 int CCovelinApp::ExitInstance()
 {
     // The engine works on its own copy of the choices: they can go.
-    delete topWindow;
-    topWindow = nullptr;
+    choices.topWindow.reset();
     if (instanceAccepted_)
-        SaveFileList();
-    hideFileSet.RemoveAll();
+        SaveFileList(choices.hideFileSet);
+    choices.hideFileSet.RemoveAll();
     instanceChannel_.Stop();
     pipeHandle.reset();
     CWinApp::ExitInstance();

@@ -11,8 +11,12 @@
 #include <initializer_list>
 
 #include "app/InstanceChannel.h"
+#include "app/TrayIcon.h"
+#include "catalogue/Catalogues.h"
+#include "catalogue/HideSets.h"
 #include "framework/Handles.h"
 #include "framework/WinApp.h"
+#include "settings/SettingFile.h"
 
 class CWinThread;
 
@@ -34,6 +38,8 @@ public:
 
     // Computes the program's own path, the settings location and defaults.
     CCovelinApp();
+    CCovelinApp(const CCovelinApp&) = delete;
+    CCovelinApp& operator=(const CCovelinApp&) = delete;
     ~CCovelinApp() override;
 
     // The whole run; always FALSE, so the framework goes straight on to
@@ -56,6 +62,13 @@ public:
     // Server end of the single-instance pipe, held for the whole run; later
     // starts with a switch send their commands through it.
     UniqueHandle pipeHandle;
+
+    // What the run works on, from before start-up to after shutdown. The
+    // dialog, its pages and the engine are handed these by reference.
+    ProgramHome home;
+    Catalogues catalogues;
+    HideChoices choices;
+    CTrayIcon theTrayIcon;
 
 private:
     // Shows our icon in the notification area (the user is told if it cannot be made).

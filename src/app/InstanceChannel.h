@@ -9,6 +9,8 @@
 // (the pipe's security descriptor), never from another machine.
 #include <windows.h>
 
+#include <functional>
+
 #include <atomic>
 #include <memory>
 #include <string>
@@ -39,7 +41,7 @@ InstanceClaim ClaimInstancePipe(const std::wstring& name, HANDLE* pipe);
 // window of that thread, and its answer goes back to the client.
 class InstanceChannelServer {
 public:
-    using Handler = InstanceReply (*)(InstanceCommand command);
+    using Handler = std::function<InstanceReply(InstanceCommand command)>;
 
     // How long a connected client has to send its command.
     static constexpr DWORD kCommandWaitMs = 1000;
@@ -72,7 +74,7 @@ private:
     void OnCommandMessage(WPARAM command, LPARAM sequence);
 
     HANDLE pipe_ = nullptr;
-    Handler handler_ = nullptr;
+    Handler handler_;
     HWND window_ = nullptr;
     CWinThread* listener_ = nullptr;
     UniqueHandle stopEvent_;

@@ -12,8 +12,6 @@
 #include "ui/Texts.h"
 #include "ui/res/resource.h"
 
-CTrayIcon theTrayIcon;
-
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"wndCvTrayIcon";

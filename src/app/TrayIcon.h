@@ -115,5 +115,3 @@ private:
 
     TrayCommandTarget& Target() const { return target_ != nullptr ? *target_ : ProgramTrayTarget(); }
 };
-
-extern CTrayIcon theTrayIcon;

@@ -4,7 +4,7 @@
 #include "framework/Thread.h"
 
 CCatalogueRefresher::CCatalogueRefresher(Rebuild rebuild)
-    : rebuild_(rebuild), wake_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    : rebuild_(std::move(rebuild)), wake_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
 }
 

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 
 #include "framework/Handles.h"
 #include "framework/Thread.h"
@@ -16,7 +17,7 @@
 // Setting `stop` alone ends the thread within one period.
 class CCatalogueRefresher {
 public:
-    using Rebuild = void (*)();
+    using Rebuild = std::function<void()>;
     static constexpr DWORD kPeriodMs = 500;
 
     explicit CCatalogueRefresher(Rebuild rebuild);

@@ -17,7 +17,7 @@ std::wstring FileValueName(int index)
 
 } // namespace
 
-int LoadFileList()
+int LoadFileList(CPathSet& hideFileSet, const std::wstring& ownExecutablePath)
 {
     hideFileSet.RemoveAll();
     int read = 0;
@@ -34,14 +34,14 @@ int LoadFileList()
         // edited by hand must not break that.
         if (hideFileSet.FindPath(path) >= 0)
             continue;
-        if (IsOwnExecutablePath(path))
+        if (IsOwnExecutablePath(path, ownExecutablePath))
             continue;
         hideFileSet.AddPath(path);
     }
     return read;
 }
 
-int SaveFileList()
+int SaveFileList(const CPathSet& hideFileSet)
 {
     // The old values go first, up to the first one that is not there; values
     // after a gap were never part of the list and are left alone.

@@ -1,10 +1,5 @@
 #include "catalogue/HideSets.h"
 
-CEnArray<HWND> hideWindowSet;
-CEnArray<unsigned long> hideProcessSet;
-CPathSet hideFileSet;
-CCvWnd* topWindow = nullptr;
-
 int CPathSet::AddPath(const std::wstring& path)
 {
     return Add(new std::wstring(UpperCasePath(path)));

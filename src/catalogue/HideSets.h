@@ -1,14 +1,12 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "catalogue/EnArray.h"
 #include "catalogue/WindowCatalogue.h"
 #include "system/ProcessInfo.h"
-
-// The user's choices of what to hide. User-interface thread only: the pages
-// change them at any time, and the engine takes a copy when it is armed.
 
 // The chosen executable files: heap strings owned by the set (removing an
 // element deletes its string), full paths in upper case.
@@ -20,10 +18,15 @@ public:
     int FindPath(const std::wstring& path) const;
 };
 
-extern CEnArray<HWND> hideWindowSet;           // chosen windows
-extern CEnArray<unsigned long> hideProcessSet; // chosen process ids
-extern CPathSet hideFileSet;                   // chosen executables
+// The user's choices of what to hide, owned by the application object.
+// User-interface thread only: the pages change them at any time, and the
+// engine takes a copy when it is armed.
+struct HideChoices {
+    CEnArray<HWND> hideWindowSet;           // chosen windows
+    CEnArray<unsigned long> hideProcessSet; // chosen process ids
+    CPathSet hideFileSet;                   // chosen executables
 
-// The window that the process and file rules never hide and that is
-// brought to the front after a hide; a record of its own, or null.
-extern CCvWnd* topWindow;
+    // The window that the process and file rules never hide and that is
+    // brought to the front after a hide; a record of its own, or null.
+    std::unique_ptr<CCvWnd> topWindow;
+};

@@ -9,9 +9,6 @@
 #include "system/OwnProcess.h"
 #include "system/ProcessInfo.h"
 
-CProcessArray processCatalogue;
-CCriticalSection processLock;
-
 namespace {
 
 bool IsServiceAccount(const std::wstring& account)

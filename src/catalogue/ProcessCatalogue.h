@@ -19,9 +19,3 @@ public:
 // reads the system's process list and looks every process up afresh. For
 // measurements and tests.
 void ForgetResolvedProcesses();
-
-// Every process the user may choose, rebuilt about every 500 ms by
-// processRefresher (catalogue/Refreshers.h). Records are good only while
-// processLock is held.
-extern CProcessArray processCatalogue;
-extern CCriticalSection processLock;

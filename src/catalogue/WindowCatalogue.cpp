@@ -9,9 +9,6 @@
 #include "system/OwnProcess.h"
 #include "system/ProcessInfo.h"
 
-CCvWndArray windowCatalogue;
-CCriticalSection windowLock;
-
 namespace {
 
 // How long a window may take to hand over its icon. A hung window is given

@@ -75,9 +75,3 @@ public:
 // (met in the enumeration of top-level windows) belongs in the catalogue,
 // given the taskbar's handle.
 bool IsCataloguedWindow(HWND window, HWND taskbar);
-
-// Every window the user may choose, rebuilt about every 500 ms by
-// windowRefresher (catalogue/Refreshers.h). Records are good only while
-// windowLock is held.
-extern CCvWndArray windowCatalogue;
-extern CCriticalSection windowLock;

@@ -5,7 +5,7 @@
 #include "actions/Display.h"
 #include "actions/NotifyArea.h"
 #include "actions/Unmute.h"
-#include "catalogue/WindowCatalogue.h"
+#include "catalogue/Catalogues.h"
 #include "hiding/Hiding.h"
 
 namespace {
@@ -32,7 +32,7 @@ EngineOperations DefaultEngineOperations()
     ops.lockWorkStation = []() -> BOOL { return LockWorkStation(); };
     ops.startScreensaver = [] { StartScreensaver(); };
     ops.applyStoredDisplayMode = []() -> LONG { return ApplyStoredDisplayMode(); };
-    ops.hideNotificationArea = [](bool hide) { HideNotificationArea(hide); };
+    ops.hideNotificationArea = [](bool hide, const OwnTrayIcon& own) { HideNotificationArea(hide, own); };
     ops.postToDialog = [](HWND dialog, UINT message) {
         if (dialog != nullptr)
             PostMessageW(dialog, message, 0, 0);
@@ -121,7 +121,9 @@ void EnginePoller::HideSequence()
     {
         // The refresher must not rebuild the catalogue while it is walked.
         std::lock_guard<CCriticalSection> engineGuard(engine_.engineLock);
-        std::lock_guard<CCriticalSection> windowGuard(windowLock);
+        std::unique_lock<CCriticalSection> windowGuard;
+        if (run_.targets.catalogues != nullptr)
+            windowGuard = std::unique_lock<CCriticalSection>(run_.targets.catalogues->windowLock);
         count += ops.hideChosenWindows(run_.targets, engine_.hidden_);
         count += ops.hideProcessWindows(run_.targets, engine_.hidden_);
         count += ops.hideFileWindows(run_.targets, engine_.hidden_);
@@ -175,9 +177,11 @@ void CEngine::ApplySideActions(const SettingData& settings)
     if (settings.restoreResolution)
         operations.applyStoredDisplayMode();
     if (settings.hideNotifyArea) {
-        operations.hideNotificationArea(true);
+        const OwnTrayIcon own{settings.trayIcon, settings.hideOwnIcon != 0};
+        operations.hideNotificationArea(true, own);
         std::lock_guard<CCriticalSection> guard(engineLock);
         notifyAreaHidden_ = true;
+        notifyAreaOwnIcon_ = own;
     }
     // Whoever restores after our death must know what to undo.
     std::lock_guard<CCriticalSection> guard(engineLock);
@@ -191,10 +195,12 @@ int CEngine::RestoreEverything(bool onHelperThread)
     // whichever thread restores first.
     bool unmute = false;
     bool showNotifyArea = false;
+    OwnTrayIcon own;
     {
         std::lock_guard<CCriticalSection> guard(engineLock);
         std::swap(unmute, muteRequested_);
         std::swap(showNotifyArea, notifyAreaHidden_);
+        own = notifyAreaOwnIcon_;
     }
     if (unmute) {
         if (onHelperThread)
@@ -203,7 +209,7 @@ int CEngine::RestoreEverything(bool onHelperThread)
             operations.setVolumeMute(*volume_, false);
     }
     if (showNotifyArea)
-        operations.hideNotificationArea(false);
+        operations.hideNotificationArea(false, own);
     std::lock_guard<CCriticalSection> guard(engineLock);
     return operations.restoreHidden(hidden_);
 }

@@ -9,11 +9,13 @@
 // of the settings and the targets. What both touch (the hidden windows, the
 // journal and the side actions in force) is behind engineLock, which is held
 // only around short work that never waits on another program for long.
+// engineLock comes before the catalogues' windowLock (catalogue/Catalogues.h).
 #include <windows.h>
 
 #include <atomic>
 #include <memory>
 
+#include "actions/NotifyArea.h"
 #include "actions/Volume.h"
 #include "framework/Handles.h"
 #include "framework/Sync.h"
@@ -49,7 +51,7 @@ struct EngineOperations {
     BOOL (*lockWorkStation)();
     void (*startScreensaver)();
     LONG (*applyStoredDisplayMode)();
-    void (*hideNotificationArea)(bool hide);
+    void (*hideNotificationArea)(bool hide, const OwnTrayIcon& own);
 
     // Tells the main dialog what to do (UM_ENGINE_SHOW_DIALOG, WM_CLOSE).
     void (*postToDialog)(HWND dialog, UINT message);
@@ -173,6 +175,8 @@ private:
     HiddenWindows hidden_;
     bool muteRequested_ = false;
     bool notifyAreaHidden_ = false;
+    // Our tray icon as the run that hid the area shows it, for the re-add.
+    OwnTrayIcon notifyAreaOwnIcon_;
     // Shared with an unmute helper thread, which may outlive its caller's wait.
     std::shared_ptr<VolumeMute> volume_;
 

@@ -1,9 +1,8 @@
 #include "engine/HiddenWindowGuard.h"
 
 #include "recovery/FaultGuard.h"
-#include "settings/SettingFile.h"
 
-RecoveryReport StartHiddenWindowGuard(CEngine& engine)
+RecoveryReport StartHiddenWindowGuard(CEngine& engine, const std::wstring& moduleDirectory)
 {
     const std::wstring path = moduleDirectory.empty() ? std::wstring() : moduleDirectory + kHiddenJournalName;
     RecoveryReport report = RecoverLeftHiddenWindows(path);

@@ -10,13 +10,16 @@
 // shows what a previous instance left hidden (StartupRecovery.h); the session
 // ending (SessionGuard.h) or a fault inside Covelin (FaultGuard.h) restores
 // the windows before the process goes.
+#include <string>
+
 #include "engine/Engine.h"
 #include "recovery/StartupRecovery.h"
 
 // The guard, for start-up: recovers what a previous instance left (the
-// journal beside "setting.dat"), opens `engine`'s journal there and restores
+// journal in `moduleDirectory`, beside "setting.dat"; none when it is
+// empty), opens `engine`'s journal there and restores
 // hidden windows on an unhandled fault. The watch for the end of the session
 // (CreateSessionGuardWindow, SessionGuard.h) is the caller's to start, on the
 // thread that pumps messages, at the latest before the engine first hides:
 // until then there is nothing to restore.
-RecoveryReport StartHiddenWindowGuard(CEngine& engine);
+RecoveryReport StartHiddenWindowGuard(CEngine& engine, const std::wstring& moduleDirectory);

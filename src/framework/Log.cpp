@@ -107,13 +107,14 @@ void Line(const std::wstring& text)
     wchar_t stamp[64] = {};
     swprintf(stamp, 64, L"%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu] ", now.wYear, now.wMonth, now.wDay, now.wHour,
              now.wMinute, now.wSecond, now.wMilliseconds, GetCurrentThreadId());
-    const std::wstring line = L"Covelin " + std::wstring(stamp) + text + L"\r\n";
-    OutputDebugStringW(line.c_str());
+    // The debugger output gets the line as it stands: a debugger prints its
+    // own time and process.
+    OutputDebugStringW((text + L"\n").c_str());
 
     LogSink& sink = Sink();
     std::lock_guard<std::mutex> guard(sink.lock);
     if (!sink.path.empty())
-        AppendToFile(sink.path, sink.capBytes, ToUtf8(line.substr(8))); // the file needs no program name
+        AppendToFile(sink.path, sink.capBytes, ToUtf8(std::wstring(stamp) + text + L"\r\n"));
 }
 
 void Failure(const std::wstring& what, DWORD error)

@@ -20,7 +20,8 @@ inline constexpr std::size_t kDefaultCapBytes = 1024 * 1024;
 void SetFile(const std::wstring& path, std::size_t capBytes = kDefaultCapBytes);
 std::wstring File();
 
-// Writes one line: a time stamp, the thread id and `text`.
+// Writes one line: `text` to the debugger output, and with a time stamp and
+// the thread id to the file.
 void Line(const std::wstring& text);
 
 // Writes "`what`: <error text> (<error>)" for a GetLastError code (or an

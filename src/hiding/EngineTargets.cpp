@@ -2,17 +2,18 @@
 
 #include "catalogue/HideSets.h"
 
-EngineTargets CaptureTargets()
+EngineTargets CaptureTargets(const HideChoices& choices, Catalogues* catalogues)
 {
     EngineTargets targets;
-    targets.windows.assign(hideWindowSet.begin(), hideWindowSet.end());
-    for (unsigned long processId : hideProcessSet)
+    targets.windows.assign(choices.hideWindowSet.begin(), choices.hideWindowSet.end());
+    for (unsigned long processId : choices.hideProcessSet)
         targets.processes.push_back(static_cast<DWORD>(processId));
-    for (int i = 0; i < hideFileSet.GetSize(); ++i) {
-        if (const std::wstring* path = hideFileSet[i])
+    for (int i = 0; i < choices.hideFileSet.GetSize(); ++i) {
+        if (const std::wstring* path = choices.hideFileSet[i])
             targets.files.push_back(*path);
     }
-    if (topWindow != nullptr)
-        targets.topWindow = topWindow->GetHandle();
+    if (choices.topWindow != nullptr)
+        targets.topWindow = choices.topWindow->GetHandle();
+    targets.catalogues = catalogues;
     return targets;
 }

@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+struct Catalogues;
+struct HideChoices;
+
 // What one armed run hides: a copy of the pages' choices taken when the
 // engine is started. The pages keep changing their own lists on the UI
 // thread; the engine thread only ever reads this copy.
@@ -11,11 +14,16 @@ struct EngineTargets {
     std::vector<HWND> windows;       // chosen windows, in the order chosen
     std::vector<DWORD> processes;    // chosen process ids
     std::vector<std::wstring> files; // chosen executables, upper-cased paths
-    HWND topWindow = nullptr;        // never hidden by the rules, brought forward after a hide
+    HWND topWindow = nullptr;
+    // The live catalogues the process and file rules walk, under their
+    // windowLock; they belong to the application object and outlive every
+    // run. Null: those rules find no window.
+    Catalogues* catalogues = nullptr; // never hidden by the rules, brought forward after a hide
 
     bool IsTopWindow(HWND window) const { return topWindow != nullptr && window == topWindow; }
 };
 
 // Copies the pages' current choices (hideWindowSet, hideProcessSet,
-// hideFileSet, topWindow). UI thread only: that is where the choices live.
-EngineTargets CaptureTargets();
+// hideFileSet, topWindow), to be looked up in `catalogues`. UI thread only:
+// that is where the choices live.
+EngineTargets CaptureTargets(const HideChoices& choices, Catalogues* catalogues);

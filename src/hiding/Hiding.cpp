@@ -7,12 +7,12 @@
 #include <unordered_set>
 #include <vector>
 
+#include "catalogue/Catalogues.h"
 #include "catalogue/Executable.h"
-#include "catalogue/HideSets.h"
-#include "catalogue/WindowCatalogue.h"
 #include "framework/Foreground.h"
 #include "framework/Log.h"
 #include "hiding/ShowBatch.h"
+#include "system/ProcessInfo.h"
 
 namespace {
 
@@ -57,10 +57,11 @@ int HideProcessWindows(const EngineTargets& targets, HiddenWindows& hidden)
 {
     ShowBatch batch(SW_HIDE);
     int count = 0;
-    if (targets.processes.empty())
+    const CCvWndArray* catalogue = targets.catalogues ? &targets.catalogues->windowCatalogue : nullptr;
+    if (targets.processes.empty() || catalogue == nullptr)
         return 0; // nothing can match
-    for (int i = 0; i < windowCatalogue.GetSize(); ++i) {
-        HWND window = windowCatalogue[i]->GetHandle();
+    for (int i = 0; i < catalogue->GetSize(); ++i) {
+        HWND window = (*catalogue)[i]->GetHandle();
         if (targets.IsTopWindow(window) || !IsLive(window))
             continue;
         DWORD processId = 0;
@@ -78,12 +79,13 @@ int HideFileWindows(const EngineTargets& targets, HiddenWindows& hidden)
 {
     ShowBatch batch(SW_HIDE);
     int count = 0;
-    if (targets.files.empty())
+    const CCvWndArray* catalogue = targets.catalogues ? &targets.catalogues->windowCatalogue : nullptr;
+    if (targets.files.empty() || catalogue == nullptr)
         return 0; // nothing can match: spare reading every window's path
     // Windows of one process share its path: read it once per process.
     std::unordered_map<DWORD, std::wstring> pathOfProcess;
-    for (int i = 0; i < windowCatalogue.GetSize(); ++i) {
-        HWND window = windowCatalogue[i]->GetHandle();
+    for (int i = 0; i < catalogue->GetSize(); ++i) {
+        HWND window = (*catalogue)[i]->GetHandle();
         if (targets.IsTopWindow(window) || !IsLive(window))
             continue;
         DWORD processId = 0;

@@ -159,7 +159,7 @@ std::wstring RunCommandFor(const std::wstring& executablePath)
     return L"\"" + executablePath + L"\"";
 }
 
-int ApplyStartWithWindows(int on)
+int ApplyStartWithWindows(int on, const std::wstring& ownExecutablePath)
 {
     RegKey key = OpenOwnedKey(kRegRootCurrentUser, kRunKey);
     if (!key)

@@ -54,7 +54,7 @@ inline constexpr wchar_t kRunValueName[] = L"Covelin";
 
 // Writes (on) or deletes (off) the Run value; returns 1 when that worked.
 // Callers may ignore the result.
-int ApplyStartWithWindows(int on);
+int ApplyStartWithWindows(int on, const std::wstring& ownExecutablePath);
 // 1 when the Run value exists, else 0.
 int IsStartWithWindows();
 // The Run value's data for an executable path: the path in double quotes,

@@ -3,12 +3,9 @@
 #include "framework/FileSystem.h"
 #include "framework/Handles.h"
 #include "framework/Log.h"
+#include "system/OwnProcess.h"
 
 #include <cstring>
-
-SettingFile settingFile;
-SettingData defaultSettings{};
-std::wstring moduleDirectory;
 
 SettingData MakeDefaultSettings()
 {
@@ -20,8 +17,9 @@ SettingData MakeDefaultSettings()
     return defaults;
 }
 
-void InitialiseSettingsLocation()
+void ProgramHome::Locate()
 {
+    ownExecutablePath = ReadOwnExecutablePath();
     moduleDirectory = DirectoryOf(OwnModulePath());
     defaultSettings = MakeDefaultSettings();
     settingFile.SetPath(moduleDirectory + L"setting.dat");

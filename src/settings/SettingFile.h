@@ -56,11 +56,19 @@ private:
     DWORD heldFileWaitMs_ = kDefaultHeldFileWaitMs;
 };
 
-// Process-wide settings state, set up once when the application starts.
-extern SettingFile settingFile;
-extern SettingData defaultSettings;
-extern std::wstring moduleDirectory; // the executable's directory, trailing backslash kept
+// The program's home: the executable it runs from, the folder beside it
+// where its settings live, the live settings record and the defaults. The
+// application object owns one and hands it, by reference, to whoever reads
+// or writes the settings; only the user-interface thread does, and only
+// while the engine is not armed (the engine works on its run's copy).
+struct ProgramHome {
+    std::wstring ownExecutablePath; // upper-cased; empty: nothing is refused as ours
+    std::wstring moduleDirectory;   // the executable's directory, trailing backslash kept
+    SettingData defaultSettings{};
+    SettingFile settingFile;
 
-// Computes `moduleDirectory` from the running executable, fills
-// `defaultSettings` and points `settingFile` at "setting.dat" beside the exe.
-void InitialiseSettingsLocation();
+    // Reads our own executable's path, computes `moduleDirectory` from it,
+    // fills `defaultSettings` and points `settingFile` at "setting.dat"
+    // beside the exe.
+    void Locate();
+};

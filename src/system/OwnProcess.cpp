@@ -3,8 +3,6 @@
 #include "framework/FileSystem.h"
 #include "system/ProcessInfo.h"
 
-std::wstring ownExecutablePath;
-
 std::wstring ReadOwnExecutablePath()
 {
     std::wstring path;
@@ -18,7 +16,7 @@ bool IsOwnExecutableName(const wchar_t* fileName)
     return fileName != nullptr && EqualsIgnoringAsciiCase(fileName, kOwnExecutableName);
 }
 
-bool IsOwnExecutablePath(const std::wstring& path)
+bool IsOwnExecutablePath(const std::wstring& path, const std::wstring& ownExecutablePath)
 {
     return !ownExecutablePath.empty() &&
            CompareStringOrdinal(path.c_str(), -1, ownExecutablePath.c_str(), -1, TRUE) == CSTR_EQUAL;

@@ -18,10 +18,6 @@ inline constexpr wchar_t kOwnExecutableName[] = L"Covelin.exe";
 // The mark in a window's GWLP_USERDATA that says "ours".
 inline constexpr LONG_PTR OWN_WINDOW_MARK = 1984;
 
-// The program's own executable path, upper-cased; set once at start-up
-// (ReadOwnExecutablePath). Empty until then: nothing is refused as ours.
-extern std::wstring ownExecutablePath;
-
 // Our executable's path as the system reports it for our process (or, if
 // that cannot be read, as the loader does), upper-cased.
 std::wstring ReadOwnExecutablePath();
@@ -30,8 +26,10 @@ std::wstring ReadOwnExecutablePath();
 // letter case aside (EqualsIgnoringAsciiCase).
 bool IsOwnExecutableName(const wchar_t* fileName);
 
-// Whether `path` names the file that this process runs (letter case aside).
-bool IsOwnExecutablePath(const std::wstring& path);
+// Whether `path` names the file that this process runs (letter case
+// aside), given `ownExecutablePath` as ReadOwnExecutablePath read it at
+// start-up; an empty one refuses nothing.
+bool IsOwnExecutablePath(const std::wstring& path, const std::wstring& ownExecutablePath);
 
 // Marks a window of ours, and asks whether a window carries the mark.
 void MarkOwnWindow(HWND window);

@@ -26,10 +26,13 @@ HFONT CreateCaptionFont(UINT dpi, int lineHeight)
 
 } // namespace
 
-CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUT_PAGE)
+CAboutDlg::CAboutDlg(const std::wstring& moduleDirectory) : CDialog(IDD_ABOUT_PAGE)
 {
     // The picture and the caption font come with the window, at its scale:
-    // the page is made after the dialog is on screen.
+    // the page is made after the dialog is on screen. The links need only
+    // where to open.
+    for (CHyperLink& link : links_)
+        link.SetDirectory(moduleDirectory);
 }
 
 void CAboutDlg::DoDataExchange(CDataExchange* pDX)

@@ -1,5 +1,7 @@
 #pragma once
 // The About page: name, version, the large picture and the links.
+#include <string>
+
 #include "CovelinVersion.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
@@ -16,7 +18,8 @@ inline constexpr wchar_t kProductVersion[] = COVELIN_VERSION_WIDE_TEXT;
 
 class CAboutDlg : public CDialog {
 public:
-    CAboutDlg();
+    // The links open their targets in `moduleDirectory`.
+    explicit CAboutDlg(const std::wstring& moduleDirectory);
 
     BOOL OnInitDialog() override;
     // Fonts and the picture made anew for the new scale.

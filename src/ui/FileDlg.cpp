@@ -7,7 +7,8 @@
 #include "framework/FileDialog.h"
 #include "system/OwnProcess.h"
 
-CFileDlg::CFileDlg() : CDialog(IDD_FILE_PAGE)
+CFileDlg::CFileDlg(CPathSet& hideFileSet, const std::wstring& ownExecutablePath)
+    : CDialog(IDD_FILE_PAGE), hideFileSet(hideFileSet), ownExecutablePath_(ownExecutablePath)
 {
 }
 
@@ -91,7 +92,7 @@ void CFileDlg::AddFile()
             return;
         const std::wstring path = UpperCasePath(dialog.GetPathName());
         // Hiding our own windows would hide the way back: ask again.
-        if (IsOwnExecutablePath(path)) {
+        if (IsOwnExecutablePath(path, ownExecutablePath_)) {
             AfxMessageBox(kMsgOwnExecutableRefused, MB_OK | MB_ICONINFORMATION);
             continue;
         }

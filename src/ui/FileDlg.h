@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "catalogue/HideSets.h"
 #include "ui/ListPage.h"
 
@@ -6,7 +8,9 @@
 // icon and full path, and Add, Delete and Clear.
 class CFileDlg : public CDialog {
 public:
-    CFileDlg();
+    // The page edits `hideFileSet`, which outlives it, and refuses
+    // `ownExecutablePath`.
+    CFileDlg(CPathSet& hideFileSet, const std::wstring& ownExecutablePath);
 
     // Asks for a file with the open-file dialog and appends it to the set.
     void AddFile();
@@ -30,4 +34,7 @@ protected:
 private:
     // The icon of each file of the set, in order, or a blank in its place.
     void FillImages();
+
+    CPathSet& hideFileSet;
+    const std::wstring& ownExecutablePath_;
 };

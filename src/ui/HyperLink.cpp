@@ -4,7 +4,6 @@
 
 #include "framework/Dpi.h"
 #include "framework/WinApp.h"
-#include "settings/SettingFile.h"
 #include "ui/Texts.h"
 
 namespace {
@@ -105,7 +104,7 @@ void CHyperLink::OpenLink()
 {
     if (link_.empty())
         return;
-    HINSTANCE result = shellOpen(nullptr, L"open", link_.c_str(), nullptr, moduleDirectory.c_str(), SW_SHOWNORMAL);
+    HINSTANCE result = shellOpen(nullptr, L"open", link_.c_str(), nullptr, directory_.c_str(), SW_SHOWNORMAL);
     if (reinterpret_cast<INT_PTR>(result) <= 32)
         AfxMessageBox(kMsgOpenLinkFailed, MB_OK | MB_ICONERROR);
 }

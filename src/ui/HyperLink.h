@@ -15,6 +15,8 @@ public:
     // open); null changes nothing.
     void SetLink(const wchar_t* target);
     const std::wstring& Link() const { return link_; }
+    // The folder the target is opened in (the program's own).
+    void SetDirectory(const std::wstring& directory) { directory_ = directory; }
 
     // Opens the target; nothing when there is none. Failures are told to the
     // user.
@@ -41,6 +43,7 @@ private:
     COLORREF colour_;
     CBrush background_;
     std::wstring link_;
+    std::wstring directory_;
     HCURSOR cursor_;
     CFont font_;
     int fontHeight_ = 0;

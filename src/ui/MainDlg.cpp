@@ -69,7 +69,11 @@ void FitControlsIntoPage(HWND page)
 
 } // namespace
 
-CMainDlg::CMainDlg(CEngine* engine) : CDialog(IDD_COVELIN_DIALOG), engine_(engine != nullptr ? *engine : TheEngine())
+CMainDlg::CMainDlg(const DialogState& state)
+    : CDialog(IDD_COVELIN_DIALOG), windowsPage_(state.catalogues, state.choices),
+      processPage_(state.catalogues, state.choices), filePage_(state.choices.hideFileSet, state.home.ownExecutablePath),
+      optionPage_(state.home), settingPage_(state.home), aboutPage_(state.home.moduleDirectory), engine_(state.engine),
+      home_(state.home), catalogues_(state.catalogues), choices_(state.choices)
 {
     icon_ = static_cast<HICON>(
         ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
@@ -284,7 +288,7 @@ void CMainDlg::OnStart()
     // The engine works on a copy of the choices: the pages stay free to
     // change their lists while it runs.
     // Without an engine no hotkey could bring the dialog back: stay shown.
-    if (!engine_.Start(*settingFile.Data(), CaptureTargets(), m_hWnd)) {
+    if (!engine_.Start(*home_.settingFile.Data(), CaptureTargets(choices_, &catalogues_), m_hWnd)) {
         ShowWindow(SW_RESTORE);
         ::SetForegroundWindow(m_hWnd);
     }
@@ -302,7 +306,7 @@ void CMainDlg::OnCancel()
 
 void CMainDlg::OnShowWindow(BOOL show)
 {
-    const SettingData* data = settingFile.Data();
+    const SettingData* data = home_.settingFile.Data();
     if (show) {
         // Shown again: the engine has ended or is ending by itself.
         engine_.ForgetRun();

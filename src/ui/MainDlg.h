@@ -18,6 +18,18 @@
 #include "ui/res/resource.h"
 
 class CEngine;
+struct Catalogues;
+struct HideChoices;
+struct ProgramHome;
+
+// What the dialog and its pages work on. All of it belongs to the
+// application object, which outlives the dialog.
+struct DialogState {
+    CEngine& engine; // the one Start arms
+    ProgramHome& home;
+    Catalogues& catalogues;
+    HideChoices& choices;
+};
 
 class CMainDlg : public CDialog {
 public:
@@ -25,8 +37,7 @@ public:
     // Pixels at 96 DPI, scaled to the dialog's DPI: the client area's edge.
     static constexpr int kClientSize = 400;
 
-    // `engine` (TheEngine() when null) is the one Start arms.
-    explicit CMainDlg(CEngine* engine = nullptr);
+    explicit CMainDlg(const DialogState& state);
     ~CMainDlg() override;
 
     // The page of tab `index` (0 to 5), or null.
@@ -95,4 +106,7 @@ private:
     std::function<void()> afterShownWork_;
     bool afterShownDone_ = false;
     CEngine& engine_;
+    ProgramHome& home_;
+    Catalogues& catalogues_;
+    HideChoices& choices_;
 };

@@ -18,11 +18,11 @@ namespace {
 constexpr UINT UM_START_DISPLAY_MODE_READ = WM_APP + 50;
 constexpr UINT UM_DISPLAY_MODE_READ = WM_APP + 51;
 
-void RunDisplayControlPanel()
+void RunDisplayControlPanel(const wchar_t* directory)
 {
     // Page 1 of the display control panel is where the screensaver is chosen.
-    ::ShellExecuteW(nullptr, L"open", L"rundll32.exe", L"shell32.dll,Control_RunDLL desk.cpl,,1",
-                    moduleDirectory.c_str(), SW_SHOWNORMAL);
+    ::ShellExecuteW(nullptr, L"open", L"rundll32.exe", L"shell32.dll,Control_RunDLL desk.cpl,,1", directory,
+                    SW_SHOWNORMAL);
 }
 
 COptionDlg::OpenScreensaverSettingsFunction openScreensaverSettings = &RunDisplayControlPanel;
@@ -43,7 +43,7 @@ void COptionDlg::SetOpenScreensaverSettingsFunction(OpenScreensaverSettingsFunct
     openScreensaverSettings = function != nullptr ? function : &RunDisplayControlPanel;
 }
 
-COptionDlg::COptionDlg() : CDialog(IDD_OPTION_PAGE)
+COptionDlg::COptionDlg(ProgramHome& home) : CDialog(IDD_OPTION_PAGE), home_(home)
 {
 }
 
@@ -58,7 +58,7 @@ void COptionDlg::DoDataExchange(CDataExchange* pDX)
 BOOL COptionDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    SettingData* data = settingFile.Data();
+    SettingData* data = home_.settingFile.Data();
     for (int i = 0; i < 5; ++i)
         options_[i].SetCheck(*OptionField(data, i) != 0 ? BST_CHECKED : BST_UNCHECKED);
     // Read once the dialog is on screen (the request waits in the queue
@@ -82,7 +82,7 @@ void COptionDlg::ShowDisplayMode()
         displayModeLabel_.SetWindowText(text);
         return;
     }
-    settingFile.Data()->restoreResolution = 0;
+    home_.settingFile.Data()->restoreResolution = 0;
     CButton& restore = options_[4];
     restore.SetCheck(BST_UNCHECKED);
     restore.EnableWindow(FALSE);
@@ -97,7 +97,7 @@ void COptionDlg::OnScreensaverClicked()
     if (screensaver.GetCheck() != BST_CHECKED || chosen)
         return;
     if (AfxMessageBox(kMsgChooseScreensaver, MB_YESNO | MB_ICONQUESTION) == IDYES)
-        openScreensaverSettings();
+        openScreensaverSettings(home_.moduleDirectory.c_str());
     screensaver.SetCheck(BST_UNCHECKED);
 }
 
@@ -105,10 +105,10 @@ void COptionDlg::SaveOptions()
 {
     // A mode that cannot be read turns its box off before the box is saved.
     ShowDisplayMode();
-    SettingData* data = settingFile.Data();
+    SettingData* data = home_.settingFile.Data();
     for (int i = 0; i < 5; ++i)
         *OptionField(data, i) = options_[i].GetCheck() == BST_CHECKED ? 1 : 0;
-    if (!settingFile.Save())
+    if (!home_.settingFile.Save())
         AfxMessageBox(kMsgSaveOptionsFailed, MB_OK | MB_ICONWARNING);
 }
 

@@ -4,10 +4,12 @@
 #include "actions/Display.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "settings/SettingFile.h"
 
 class COptionDlg : public CDialog {
 public:
-    COptionDlg();
+    // The page reads and saves `home`'s settings; `home` outlives it.
+    explicit COptionDlg(ProgramHome& home);
 
     // Stores the five boxes into the live settings (1 ticked, 0 not) and
     // saves the file; a failed save is told to the user.
@@ -23,9 +25,9 @@ public:
     // nothing more.
     void ShowDisplayMode();
 
-    // The system's screensaver settings: runs the display control panel.
-    // Tests put a recorder here; null puts the real one back.
-    using OpenScreensaverSettingsFunction = void (*)();
+    // The system's screensaver settings: runs the display control panel
+    // in `directory`. Tests put a recorder here; null puts the real one back.
+    using OpenScreensaverSettingsFunction = void (*)(const wchar_t* directory);
     static void SetOpenScreensaverSettingsFunction(OpenScreensaverSettingsFunction function);
 
 private:
@@ -36,4 +38,5 @@ private:
     // Started at set-up, so that the dialog comes up without waiting for it.
     DisplayModeRead displayModeRead_;
     bool displayModeShown_ = false;
+    ProgramHome& home_;
 };

@@ -12,7 +12,8 @@ const CListPairDlg<unsigned long>::Layout kProcessLayout{IDC_ALL_PROCESSES, IDC_
 
 } // namespace
 
-CProcessDlg::CProcessDlg() : CListPairDlg<unsigned long>(IDD_PROCESS_PAGE, kProcessLayout, hideProcessSet)
+CProcessDlg::CProcessDlg(Catalogues& catalogues, HideChoices& choices)
+    : CListPairDlg<unsigned long>(IDD_PROCESS_PAGE, kProcessLayout, choices.hideProcessSet), catalogues_(catalogues)
 {
 }
 
@@ -24,12 +25,13 @@ int CProcessDlg::SyncWithCatalogue()
     std::vector<std::pair<unsigned long, std::wstring>> listed;
     bool changed = false;
     {
-        std::lock_guard<CCriticalSection> lock(processLock);
-        changed = CatalogueDiffers(processCatalogue, [](CProcess* record) { return record->GetProcessId(); });
+        std::lock_guard<CCriticalSection> lock(catalogues_.processLock);
+        changed =
+            CatalogueDiffers(catalogues_.processCatalogue, [](CProcess* record) { return record->GetProcessId(); });
         if (changed) {
-            listed.reserve(static_cast<size_t>(processCatalogue.GetSize()));
-            for (int i = 0; i < processCatalogue.GetSize(); ++i) {
-                CProcess* record = processCatalogue[i];
+            listed.reserve(static_cast<size_t>(catalogues_.processCatalogue.GetSize()));
+            for (int i = 0; i < catalogues_.processCatalogue.GetSize(); ++i) {
+                CProcess* record = catalogues_.processCatalogue[i];
                 const wchar_t* path = record != nullptr ? record->GetPath() : nullptr;
                 if (path != nullptr)
                     listed.emplace_back(record->GetProcessId(), path);

@@ -1,13 +1,15 @@
 #pragma once
+#include "catalogue/Catalogues.h"
 #include "catalogue/HideSets.h"
-#include "catalogue/ProcessCatalogue.h"
 #include "ui/ListPage.h"
 
 // The Processes page: every catalogued process on the left, the processes
 // whose windows are to be hidden (hideProcessSet) on the right.
 class CProcessDlg : public CListPairDlg<unsigned long> {
 public:
-    CProcessDlg();
+    // The page lists `catalogues`' processes and edits `choices`' process
+    // set; both outlive it.
+    CProcessDlg(Catalogues& catalogues, HideChoices& choices);
 
     int SyncWithCatalogue() override;
 
@@ -18,4 +20,7 @@ protected:
     CEnArray<unsigned long>& RowKeys() override { return rowPids; }
     HICON IconOfKey(unsigned long processId) override;
     bool StillPresent(unsigned long processId) override;
+
+private:
+    Catalogues& catalogues_;
 };

@@ -36,7 +36,7 @@ const HotkeyChord& ChordOrDefault(const HotkeyChord& chord, const HotkeyChord& b
 
 } // namespace
 
-CSettingDlg::CSettingDlg() : CDialog(IDD_SETTING_PAGE)
+CSettingDlg::CSettingDlg(ProgramHome& home) : CDialog(IDD_SETTING_PAGE), home_(home)
 {
 }
 
@@ -56,10 +56,10 @@ BOOL CSettingDlg::OnInitDialog()
     for (int i = 0; i < kTrayImageCount; ++i)
         trayImageBox_.InsertItem(i, LoadText(IDS_TRAY_FIRST + i, 31), i);
 
-    const SettingData* data = settingFile.Data();
+    const SettingData* data = home_.settingFile.Data();
     trayImageBox_.SetCurSel(data->trayIcon);
-    showDialogEdit_.SetChord(ChordOrDefault(data->showDialogChord, defaultSettings.showDialogChord));
-    toggleEdit_.SetChord(ChordOrDefault(data->toggleChord, defaultSettings.toggleChord));
+    showDialogEdit_.SetChord(ChordOrDefault(data->showDialogChord, home_.defaultSettings.showDialogChord));
+    toggleEdit_.SetChord(ChordOrDefault(data->toggleChord, home_.defaultSettings.toggleChord));
     CheckDlgButton(IDC_SET_HIDE_OWN_ICON, data->hideOwnIcon != 0 ? BST_CHECKED : BST_UNCHECKED);
     // Only the Run value's presence counts, not where it points.
     CheckDlgButton(IDC_SET_START_WITH_WINDOWS, IsStartWithWindows() ? BST_CHECKED : BST_UNCHECKED);
@@ -98,17 +98,18 @@ void CSettingDlg::ApplyTrayIcon()
 void CSettingDlg::ApplyStartWithWindows()
 {
     // Nothing is shown on failure: the box keeps the user's choice.
-    ::ApplyStartWithWindows(IsDlgButtonChecked(IDC_SET_START_WITH_WINDOWS) == BST_CHECKED ? 1 : 0);
+    ::ApplyStartWithWindows(IsDlgButtonChecked(IDC_SET_START_WITH_WINDOWS) == BST_CHECKED ? 1 : 0,
+                            home_.ownExecutablePath);
 }
 
 void CSettingDlg::UseDefault()
 {
-    showDialogEdit_.SetChord(defaultSettings.showDialogChord);
-    toggleEdit_.SetChord(defaultSettings.toggleChord);
-    CheckDlgButton(IDC_SET_HIDE_OWN_ICON, defaultSettings.hideOwnIcon != 0 ? BST_CHECKED : BST_UNCHECKED);
+    showDialogEdit_.SetChord(home_.defaultSettings.showDialogChord);
+    toggleEdit_.SetChord(home_.defaultSettings.toggleChord);
+    CheckDlgButton(IDC_SET_HIDE_OWN_ICON, home_.defaultSettings.hideOwnIcon != 0 ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(IDC_SET_START_WITH_WINDOWS, BST_UNCHECKED);
     ApplyStartWithWindows();
-    trayImageBox_.SetCurSel(defaultSettings.trayIcon);
+    trayImageBox_.SetCurSel(home_.defaultSettings.trayIcon);
     ApplyTrayIcon();
 }
 
@@ -120,14 +121,14 @@ int CSettingDlg::SaveSettings()
         AfxMessageBox(kMsgHotkeysEqual, MB_OK | MB_ICONINFORMATION);
         return 0;
     }
-    SettingData* data = settingFile.Data();
+    SettingData* data = home_.settingFile.Data();
     showDialogEdit_.GetChord(&data->showDialogChord);
     toggleEdit_.GetChord(&data->toggleChord);
     data->hideOwnIcon = IsDlgButtonChecked(IDC_SET_HIDE_OWN_ICON) == BST_CHECKED ? 1 : 0;
     const int selected = trayImageBox_.GetCurSel();
     if (selected >= 0 && selected < kTrayImageCount)
         data->trayIcon = selected;
-    if (!settingFile.Save())
+    if (!home_.settingFile.Save())
         AfxMessageBox(kMsgSaveSettingsFailed, MB_OK | MB_ICONWARNING);
     return 1;
 }

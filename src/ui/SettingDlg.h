@@ -4,11 +4,13 @@
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/ImageList.h"
+#include "settings/SettingFile.h"
 #include "ui/HotkeyEdit.h"
 
 class CSettingDlg : public CDialog {
 public:
-    CSettingDlg();
+    // The page reads and saves `home`'s settings; `home` outlives it.
+    explicit CSettingDlg(ProgramHome& home);
 
     // 0 when the two hotkeys read the same (the user is told; nothing is
     // stored). Otherwise the page's values go into the live settings, the
@@ -41,4 +43,5 @@ private:
     CHotkeyEdit toggleEdit_;
     CComboBoxEx trayImageBox_;
     CImageList trayImages_;
+    ProgramHome& home_;
 };

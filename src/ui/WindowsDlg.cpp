@@ -25,7 +25,9 @@ constexpr ULONGLONG kProcessIconsLifeMs = 1000;
 
 CWindowsDlg::IconQuery CWindowsDlg::iconQuery = AskWindowRecordForIcon;
 
-CWindowsDlg::CWindowsDlg() : CListPairDlg<HWND>(IDD_WINDOWS_PAGE, kWindowsLayout, hideWindowSet)
+CWindowsDlg::CWindowsDlg(Catalogues& catalogues, HideChoices& choices)
+    : CListPairDlg<HWND>(IDD_WINDOWS_PAGE, kWindowsLayout, choices.hideWindowSet), catalogues_(catalogues),
+      choices_(choices)
 {
 }
 
@@ -49,12 +51,12 @@ int CWindowsDlg::SyncWithCatalogue()
     CRowImages<HWND>::Wanted listed;
     bool changed = false;
     {
-        std::lock_guard<CCriticalSection> lock(windowLock);
-        changed = CatalogueDiffers(windowCatalogue, [](CCvWnd* record) { return record->GetHandle(); });
+        std::lock_guard<CCriticalSection> lock(catalogues_.windowLock);
+        changed = CatalogueDiffers(catalogues_.windowCatalogue, [](CCvWnd* record) { return record->GetHandle(); });
         if (changed) {
-            listed.reserve(static_cast<size_t>(windowCatalogue.GetSize()));
-            for (int i = 0; i < windowCatalogue.GetSize(); ++i) {
-                if (CCvWnd* record = windowCatalogue[i])
+            listed.reserve(static_cast<size_t>(catalogues_.windowCatalogue.GetSize()));
+            for (int i = 0; i < catalogues_.windowCatalogue.GetSize(); ++i) {
+                if (CCvWnd* record = catalogues_.windowCatalogue[i])
                     listed.emplace_back(record->GetHandle(), std::wstring());
             }
         }
@@ -74,9 +76,8 @@ int CWindowsDlg::SyncWithCatalogue()
         MergeListedRows(listed, [&known](HWND window) { return iconQuery(window, known); });
     }
     PruneHideList();
-    if (topWindow != nullptr && !IsWindow(topWindow->GetHandle())) {
-        delete topWindow;
-        topWindow = nullptr;
+    if (choices_.topWindow != nullptr && !IsWindow(choices_.topWindow->GetHandle())) {
+        choices_.topWindow.reset();
         RefreshTopWindowDisplay();
     }
     return 1;
@@ -104,7 +105,7 @@ bool CWindowsDlg::StillPresent(HWND window)
 
 bool CWindowsDlg::IsTopWindow(HWND window) const
 {
-    return topWindow != nullptr && topWindow->GetHandle() == window;
+    return choices_.topWindow != nullptr && choices_.topWindow->GetHandle() == window;
 }
 
 bool CWindowsDlg::MayHide(HWND window)
@@ -135,20 +136,18 @@ void CWindowsDlg::SetAsTopWindow()
 {
     const int row = allList.GetFirstSelectedItem();
     if (row < 0 || row >= rowHandles.GetSize()) {
-        delete topWindow;
-        topWindow = nullptr;
+        choices_.topWindow.reset();
         RefreshTopWindowDisplay();
         return;
     }
     const HWND window = rowHandles[row];
-    if (hideWindowSet.Find(window) >= 0) {
+    if (choices_.hideWindowSet.Find(window) >= 0) {
         AfxMessageBox(kMsgHiddenWindowNotTop, MB_OK | MB_ICONINFORMATION);
         return;
     }
-    delete topWindow;
-    topWindow = new (std::nothrow) CCvWnd(window);
-    if (topWindow != nullptr)
-        topWindowTitle.SetWindowText(topWindow->GetTitle());
+    choices_.topWindow.reset(new (std::nothrow) CCvWnd(window));
+    if (choices_.topWindow != nullptr)
+        topWindowTitle.SetWindowText(choices_.topWindow->GetTitle());
     RefreshTopWindowDisplay();
 }
 
@@ -162,7 +161,7 @@ RECT CWindowsDlg::ControlRect(int id) const
 
 void CWindowsDlg::RefreshTopWindowDisplay()
 {
-    if (topWindow == nullptr)
+    if (choices_.topWindow == nullptr)
         topWindowTitle.SetWindowText(L"");
     FetchTopWindowIcon();
     const RECT title = ControlRect(IDC_TOP_WINDOW_TITLE);
@@ -183,7 +182,7 @@ bool CWindowsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
 
 void CWindowsDlg::FetchTopWindowIcon()
 {
-    const HWND window = topWindow != nullptr ? topWindow->GetHandle() : nullptr;
+    const HWND window = choices_.topWindow != nullptr ? choices_.topWindow->GetHandle() : nullptr;
     if (window == topWindowIconOf_)
         return;
     ReleaseTopWindowIcon();

@@ -1,6 +1,6 @@
 #pragma once
+#include "catalogue/Catalogues.h"
 #include "catalogue/HideSets.h"
-#include "catalogue/WindowCatalogue.h"
 #include "framework/Handles.h"
 #include "ui/ListPage.h"
 
@@ -8,7 +8,9 @@
 // hidden (hideWindowSet) on the right, and the top window at the bottom.
 class CWindowsDlg : public CListPairDlg<HWND> {
 public:
-    CWindowsDlg();
+    // The page lists `catalogues`' windows and edits `choices`' window set
+    // and top window; both outlive it.
+    CWindowsDlg(Catalogues& catalogues, HideChoices& choices);
     ~CWindowsDlg() override;
     CWindowsDlg(const CWindowsDlg&) = delete;
     CWindowsDlg& operator=(const CWindowsDlg&) = delete;
@@ -55,6 +57,8 @@ private:
     // read again, since a process id may be given to a new program.
     CProcessIcons& RecentProcessIcons();
 
+    Catalogues& catalogues_;
+    HideChoices& choices_;
     HWND topWindowIconOf_ = nullptr;
     UniqueIcon topWindowIcon_;
     CProcessIcons processIcons_;

@@ -165,16 +165,8 @@ struct TrayRecorder : TrayIconPort {
 
 class NotifyAreaTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        savedSettings_ = *settingFile.Data();
-        SetNotifyAreaTrayIcon(&tray_);
-    }
-    void TearDown() override
-    {
-        SetNotifyAreaTrayIcon(nullptr);
-        *settingFile.Data() = savedSettings_;
-    }
+    void SetUp() override { SetNotifyAreaTrayIcon(&tray_); }
+    void TearDown() override { SetNotifyAreaTrayIcon(nullptr); }
 
     // Everything inside the area is hidden but the clock.
     void ExpectOnlyClockShown(const TaskbarTree& tree)
@@ -187,7 +179,6 @@ protected:
     }
 
     TrayRecorder tray_;
-    SettingData savedSettings_{};
 };
 
 } // namespace
@@ -248,19 +239,21 @@ TEST_F(NotifyAreaTest, VerticalTaskbarShrinksInHeightAtTheBottomOnEitherSide)
 
 TEST_F(NotifyAreaTest, ShowingBringsEverythingBackAndReAddsOurIcon)
 {
-    settingFile.Data()->trayIcon = 3;
+    // The run's own copy of the settings names the icon, whatever the live
+    // record says meanwhile.
+    OwnTrayIcon own{3, false};
     wchar_t expectedTooltip[20] = {};
     LoadStringW(GetModuleHandleW(nullptr), 1003, expectedTooltip, 20);
 
     for (int hideOwnIcon : {0, 1}) {
         SCOPED_TRACE(hideOwnIcon);
-        settingFile.Data()->hideOwnIcon = hideOwnIcon;
+        own.hideOwnIcon = hideOwnIcon != 0;
         tray_.calls.clear();
         TaskbarTree tree(Horizontal());
-        HideNotificationArea(true);
+        HideNotificationArea(true, own);
         const std::vector<WindowState> hidden = Snapshot({tree.area, tree.clock});
 
-        HideNotificationArea(false);
+        HideNotificationArea(false, own);
         // Everything shows, also what was hidden before; nothing moves.
         for (HWND w : tree.All())
             EXPECT_TRUE(Visible(w));

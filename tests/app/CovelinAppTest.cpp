@@ -96,21 +96,7 @@ TEST(ShutdownWait, GivesUpOnAWorkerThatNeverEnds)
 
 // ---- the application object ----------------------------------------------------------
 
-// Puts back the process-wide state the application object sets up, so that
-// other tests in this program see what they expect.
-class ApplicationObject : public ::testing::Test {
-protected:
-    void TearDown() override
-    {
-        ownExecutablePath = savedOwnPath_;
-        settingFile.SetPath(savedSettingsPath_);
-        moduleDirectory = savedDirectory_;
-    }
-
-    std::wstring savedOwnPath_ = ownExecutablePath;
-    std::wstring savedSettingsPath_ = settingFile.Path();
-    std::wstring savedDirectory_ = moduleDirectory;
-};
+class ApplicationObject : public ::testing::Test {};
 
 TEST_F(ApplicationObject, ConstructionKnowsItsOwnPathAndKeepsSettingsBesideTheExe)
 {
@@ -122,13 +108,13 @@ TEST_F(ApplicationObject, ConstructionKnowsItsOwnPathAndKeepsSettingsBesideTheEx
 
     CCovelinApp app;
     EXPECT_EQ(&app, AfxGetApp());
-    EXPECT_EQ(upper, ownExecutablePath);
-    EXPECT_EQ(directory, moduleDirectory);
-    EXPECT_EQ(directory + L"setting.dat", settingFile.Path());
+    EXPECT_EQ(upper, app.home.ownExecutablePath);
+    EXPECT_EQ(directory, app.home.moduleDirectory);
+    EXPECT_EQ(directory + L"setting.dat", app.home.settingFile.Path());
     // The profile is kept under the executable's base name.
     EXPECT_EQ(L"test_app", app.m_pszAppName);
     const SettingData defaults = MakeDefaultSettings();
-    EXPECT_EQ(0, std::memcmp(&defaultSettings, &defaults, sizeof defaults));
+    EXPECT_EQ(0, std::memcmp(&app.home.defaultSettings, &defaults, sizeof defaults));
 }
 
 // A start refused by the single-instance test goes through the exit step
@@ -144,7 +130,7 @@ TEST_F(ApplicationObject, ExitAfterARefusedStartLeavesTheStoredListAlone)
               RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &files, nullptr));
     const wchar_t stored[] = L"C:\\SOMEWHERE\\KEPT.EXE";
     RegSetValueExW(files, L"file_0", 0, REG_SZ, reinterpret_cast<const BYTE*>(stored), sizeof stored);
-    ASSERT_TRUE(hideFileSet.IsEmpty());
+    ASSERT_TRUE(app.choices.hideFileSet.IsEmpty());
 
     EXPECT_EQ(0, app.ExitInstance());
 

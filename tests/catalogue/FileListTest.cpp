@@ -14,6 +14,14 @@
 #include "support/ScratchRegistry.h"
 #include "system/OwnProcess.h"
 
+namespace {
+
+// The chosen files and our own path, as the application object holds them.
+CPathSet hideFileSet;
+std::wstring ownExecutablePath;
+
+} // namespace
+
 using testsupport::GetRawValue;
 using testsupport::RawValueExists;
 using testsupport::ScratchDir;
@@ -162,7 +170,7 @@ TEST_F(FileListTest, ThreePathsRoundTripInOrderAndUpperCase)
     hideFileSet.AddPath(a);
     hideFileSet.AddPath(b);
     hideFileSet.AddPath(c);
-    EXPECT_EQ(SaveFileList(), 3);
+    EXPECT_EQ(SaveFileList(hideFileSet), 3);
     std::wstring text;
     ASSERT_TRUE(Stored(0, &text));
     EXPECT_EQ(text, Upper(a));
@@ -174,7 +182,7 @@ TEST_F(FileListTest, ThreePathsRoundTripInOrderAndUpperCase)
 
     // A path stored in mixed case comes back upper-cased.
     Store(1, b);
-    EXPECT_EQ(LoadFileList(), 3);
+    EXPECT_EQ(LoadFileList(hideFileSet, ownExecutablePath), 3);
     EXPECT_EQ(Set(), (std::vector<std::wstring>{Upper(a), Upper(b), Upper(c)}));
 }
 
@@ -183,23 +191,23 @@ TEST_F(FileListTest, GapsAndEmptyValuesEndTheList)
     const std::wstring a = MakeFile(L"a.exe"), c = MakeFile(L"c.exe");
     Store(0, a);
     Store(2, c); // no file_1
-    EXPECT_EQ(LoadFileList(), 1);
+    EXPECT_EQ(LoadFileList(hideFileSet, ownExecutablePath), 1);
     EXPECT_EQ(Set(), (std::vector<std::wstring>{Upper(a)}));
 
     // An empty list deletes file_0 and stops at the gap: file_2 stays.
     hideFileSet.RemoveAll();
-    EXPECT_EQ(SaveFileList(), 0);
+    EXPECT_EQ(SaveFileList(hideFileSet), 0);
     EXPECT_FALSE(Stored(0));
     EXPECT_TRUE(Stored(2));
 
     Store(0, a);
     Store(1, L"");
-    EXPECT_EQ(LoadFileList(), 1);
+    EXPECT_EQ(LoadFileList(hideFileSet, ownExecutablePath), 1);
     EXPECT_EQ(Set().size(), 1u);
 
     // A missing section is an empty list; loading frees what was there.
     ASSERT_EQ(ProfileWriteString(L"Files", nullptr, nullptr), 1);
-    EXPECT_EQ(LoadFileList(), 0);
+    EXPECT_EQ(LoadFileList(hideFileSet, ownExecutablePath), 0);
     EXPECT_TRUE(Set().empty());
 }
 
@@ -209,13 +217,13 @@ TEST_F(FileListTest, MissingPathIsDroppedAndGoneAfterTheNextSave)
     Store(0, dir_.File(L"gone.exe"));
     Store(1, kept);
     Store(2, dir_.Path()); // a directory counts as something that exists
-    EXPECT_EQ(LoadFileList(), 3);
+    EXPECT_EQ(LoadFileList(hideFileSet, ownExecutablePath), 3);
     EXPECT_EQ(Set(), (std::vector<std::wstring>{Upper(kept), Upper(dir_.Path())}));
     std::wstring text;
     ASSERT_TRUE(Stored(0, &text)); // still there until the save
     EXPECT_EQ(text, dir_.File(L"gone.exe"));
 
-    EXPECT_EQ(SaveFileList(), 2);
+    EXPECT_EQ(SaveFileList(hideFileSet), 2);
     ASSERT_TRUE(Stored(0, &text));
     EXPECT_EQ(text, Upper(kept));
     ASSERT_TRUE(Stored(1, &text));
@@ -230,7 +238,7 @@ TEST_F(FileListTest, HandEditedDuplicatesAndOurOwnExecutableAreNotLoaded)
     Store(0, a);
     Store(1, Upper(a));
     Store(2, own);
-    EXPECT_EQ(LoadFileList(), 3);
+    EXPECT_EQ(LoadFileList(hideFileSet, ownExecutablePath), 3);
     EXPECT_EQ(Set(), (std::vector<std::wstring>{Upper(a)}));
 }
 
@@ -247,7 +255,7 @@ TEST_F(FileListTest, ValuesOfEveryTypeAndLengthAreOnlyReadAndEndTheListUnlessThe
         ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, section, L"file_0", value.type, value.data.data(),
                                 DWORD(value.data.size())));
         const auto before = testsupport::KeySnapshot(HKEY_CURRENT_USER, section);
-        const int read = LoadFileList();
+        const int read = LoadFileList(hideFileSet, ownExecutablePath);
         EXPECT_TRUE(testsupport::KeySnapshot(HKEY_CURRENT_USER, section) == before) << value.Describe();
         // Text of up to 64 KB (as the registry gives it back) that names
         // nothing is read and dropped; anything else ends the list at once.
@@ -280,7 +288,7 @@ TEST_F(FileListTest, AThousandValuesInAnyCaseWithDuplicatesMissingFilesAndGaps)
     const std::wstring section = SectionPath(L"Files");
     const auto before = testsupport::KeySnapshot(HKEY_CURRENT_USER, section);
 
-    EXPECT_EQ(LoadFileList(), 1000);
+    EXPECT_EQ(LoadFileList(hideFileSet, ownExecutablePath), 1000);
     std::vector<std::wstring> expected;
     for (const std::wstring& path : files)
         expected.push_back(Upper(path));
@@ -288,7 +296,7 @@ TEST_F(FileListTest, AThousandValuesInAnyCaseWithDuplicatesMissingFilesAndGaps)
     EXPECT_TRUE(testsupport::KeySnapshot(HKEY_CURRENT_USER, section) == before);
 
     // Exit writes the list as loaded, up to the gap; what lies beyond stays.
-    EXPECT_EQ(SaveFileList(), 10);
+    EXPECT_EQ(SaveFileList(hideFileSet), 10);
     std::wstring text;
     ASSERT_TRUE(Stored(9, &text));
     EXPECT_EQ(text, expected[9]);

@@ -9,13 +9,20 @@
 #include <mutex>
 #include <vector>
 
+#include "catalogue/Catalogues.h"
 #include "catalogue/ProcessCatalogue.h"
-#include "catalogue/Refreshers.h"
 #include "catalogue/SystemProcessList.h"
 #include "support/ScratchDir.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
 #include "system/ProcessInfo.h"
+
+namespace {
+
+// The catalogues as the application object owns them.
+Catalogues catalogues;
+
+} // namespace
 
 using testsupport::WaitUntil;
 using testsupport::WindowHost;
@@ -188,12 +195,12 @@ TEST(ProcessOwner, IsTheAccountNameAlone)
 
 TEST(ProcessRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
 {
-    CWinThread* thread = processRefresher.Start();
+    CWinThread* thread = catalogues.processRefresher.Start();
     ASSERT_NE(thread, nullptr);
     auto listed = [](unsigned long id) {
-        std::lock_guard<CCriticalSection> guard(processLock);
-        for (int i = 0; i < processCatalogue.GetSize(); ++i)
-            if (processCatalogue[i]->GetProcessId() == id)
+        std::lock_guard<CCriticalSection> guard(catalogues.processLock);
+        for (int i = 0; i < catalogues.processCatalogue.GetSize(); ++i)
+            if (catalogues.processCatalogue[i]->GetProcessId() == id)
                 return true;
         return false;
     };
@@ -204,23 +211,23 @@ TEST(ProcessRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
     EXPECT_TRUE(WaitUntil([&] { return !listed(host.ProcessId()); }, 3000));
 
     const ULONGLONG start = GetTickCount64();
-    processRefresher.stop = 1;
-    EXPECT_TRUE(WaitUntil([] { return processRefresher.done.load() == 1; }, 3000));
+    catalogues.processRefresher.stop = 1;
+    EXPECT_TRUE(WaitUntil([] { return catalogues.processRefresher.done.load() == 1; }, 3000));
     EXPECT_LT(GetTickCount64() - start, 1000u);
     EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 3000), WAIT_OBJECT_0);
     delete thread;
 
     // Stopped right after the start, repeatedly.
     for (int round = 0; round < 5; ++round) {
-        thread = processRefresher.Start();
+        thread = catalogues.processRefresher.Start();
         ASSERT_NE(thread, nullptr);
-        processRefresher.stop = 1;
-        EXPECT_TRUE(WaitUntil([] { return processRefresher.done.load() == 1; }, 3000)) << round;
+        catalogues.processRefresher.stop = 1;
+        EXPECT_TRUE(WaitUntil([] { return catalogues.processRefresher.done.load() == 1; }, 3000)) << round;
         EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 3000), WAIT_OBJECT_0);
         delete thread;
     }
-    std::lock_guard<CCriticalSection> guard(processLock);
-    processCatalogue.RemoveAll();
+    std::lock_guard<CCriticalSection> guard(catalogues.processLock);
+    catalogues.processCatalogue.RemoveAll();
 }
 
 } // namespace

@@ -8,11 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/Catalogues.h"
 #include "catalogue/ProcessCatalogue.h"
-#include "catalogue/Refreshers.h"
 #include "catalogue/WindowCatalogue.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
+
+namespace {
+
+// The catalogues as the application object owns them.
+Catalogues catalogues;
+
+} // namespace
 
 using testsupport::TestWindow;
 using testsupport::WaitUntil;
@@ -24,18 +31,18 @@ const std::vector<std::string> kNoWindows;
 
 bool WindowListed(HWND window)
 {
-    std::lock_guard<CCriticalSection> guard(windowLock);
-    for (int i = 0; i < windowCatalogue.GetSize(); ++i)
-        if (windowCatalogue[i]->GetHandle() == window)
+    std::lock_guard<CCriticalSection> guard(catalogues.windowLock);
+    for (int i = 0; i < catalogues.windowCatalogue.GetSize(); ++i)
+        if (catalogues.windowCatalogue[i]->GetHandle() == window)
             return true;
     return false;
 }
 
 bool ProcessListed(unsigned long id)
 {
-    std::lock_guard<CCriticalSection> guard(processLock);
-    for (int i = 0; i < processCatalogue.GetSize(); ++i)
-        if (processCatalogue[i]->GetProcessId() == id)
+    std::lock_guard<CCriticalSection> guard(catalogues.processLock);
+    for (int i = 0; i < catalogues.processCatalogue.GetSize(); ++i)
+        if (catalogues.processCatalogue[i]->GetProcessId() == id)
             return true;
     return false;
 }
@@ -55,7 +62,7 @@ bool Has(const std::vector<unsigned long>& ids, unsigned long id)
 
 bool BothEnded()
 {
-    return windowRefresher.done.load() == 1 && processRefresher.done.load() == 1;
+    return catalogues.windowRefresher.done.load() == 1 && catalogues.processRefresher.done.load() == 1;
 }
 
 // CPU time a thread has used, in milliseconds.
@@ -71,22 +78,22 @@ double CpuMs(HANDLE thread)
 }
 
 struct Refreshers {
-    std::unique_ptr<CWinThread> window{windowRefresher.Start()};
-    std::unique_ptr<CWinThread> process{processRefresher.Start()};
+    std::unique_ptr<CWinThread> window{catalogues.windowRefresher.Start()};
+    std::unique_ptr<CWinThread> process{catalogues.processRefresher.Start()};
 
     ~Refreshers()
     {
-        RequestRefreshersStop();
+        catalogues.RequestRefreshersStop();
         WaitUntil(BothEnded, 5000);
         for (CWinThread* thread : {window.get(), process.get()})
             if (thread)
                 WaitForSingleObject(thread->m_hThread, 5000);
         {
-            std::lock_guard<CCriticalSection> guard(windowLock);
-            windowCatalogue.RemoveAll();
+            std::lock_guard<CCriticalSection> guard(catalogues.windowLock);
+            catalogues.windowCatalogue.RemoveAll();
         }
-        std::lock_guard<CCriticalSection> guard(processLock);
-        processCatalogue.RemoveAll();
+        std::lock_guard<CCriticalSection> guard(catalogues.processLock);
+        catalogues.processCatalogue.RemoveAll();
     }
 };
 
@@ -106,9 +113,9 @@ TEST(RefresherStop, AStopRequestEndsBothRefreshersWithoutWaitingOutTheirPeriod)
     ASSERT_TRUE(WaitUntil([&] { return WindowListed(window); }, 3000));
 
     const ULONGLONG start = GetTickCount64();
-    RequestRefreshersStop();
-    EXPECT_EQ(windowRefresher.stop.load(), 1);
-    EXPECT_EQ(processRefresher.stop.load(), 1);
+    catalogues.RequestRefreshersStop();
+    EXPECT_EQ(catalogues.windowRefresher.stop.load(), 1);
+    EXPECT_EQ(catalogues.processRefresher.stop.load(), 1);
     ASSERT_TRUE(WaitUntil(BothEnded, 3000));
     EXPECT_LT(GetTickCount64() - start, 250u);
 }
@@ -131,8 +138,8 @@ TEST(RefresherStop, RestartedRefreshersWaitTheirPeriodAgain)
     Sleep(1000); // two more periods
     EXPECT_LT(CpuMs(second.window->m_hThread) - window0, 150.0);
     EXPECT_LT(CpuMs(second.process->m_hThread) - process0, 150.0);
-    EXPECT_EQ(windowRefresher.done.load(), 0);
-    EXPECT_EQ(processRefresher.done.load(), 0);
+    EXPECT_EQ(catalogues.windowRefresher.done.load(), 0);
+    EXPECT_EQ(catalogues.processRefresher.done.load(), 0);
 }
 
 // Rebuilds with nothing changed hand out the list read before; each start

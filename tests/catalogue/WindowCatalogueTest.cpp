@@ -4,13 +4,20 @@
 #include <mutex>
 #include <vector>
 
+#include "catalogue/Catalogues.h"
 #include "catalogue/Executable.h"
-#include "catalogue/Refreshers.h"
 #include "catalogue/WindowCatalogue.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
 #include "system/OwnProcess.h"
 #include "system/ProcessInfo.h"
+
+namespace {
+
+// The catalogues as the application object owns them.
+Catalogues catalogues;
+
+} // namespace
 
 using testsupport::TestWindow;
 using testsupport::WaitUntil;
@@ -292,21 +299,21 @@ TEST(WindowRecord, AskingAHungWindowForItsIconDoesNotBlock)
 TEST(WindowRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
 {
     TestWindow early(L"CvPlain", L"early");
-    CWinThread* thread = windowRefresher.Start();
+    CWinThread* thread = catalogues.windowRefresher.Start();
     ASSERT_NE(thread, nullptr);
-    EXPECT_EQ(windowRefresher.done.load(), 0);
-    EXPECT_EQ(windowRefresher.Start(), nullptr); // one thread per refresher
+    EXPECT_EQ(catalogues.windowRefresher.done.load(), 0);
+    EXPECT_EQ(catalogues.windowRefresher.Start(), nullptr); // one thread per refresher
     auto listed = [](HWND window) {
-        std::lock_guard<CCriticalSection> guard(windowLock);
-        return Lists(windowCatalogue, window);
+        std::lock_guard<CCriticalSection> guard(catalogues.windowLock);
+        return Lists(catalogues.windowCatalogue, window);
     };
     EXPECT_TRUE(WaitUntil([&] { return listed(early); }, 3000));
     TestWindow late(L"CvPlain", L"late");
     EXPECT_TRUE(WaitUntil([&] { return listed(late); }, 3000));
 
     const ULONGLONG start = GetTickCount64();
-    windowRefresher.stop = 1;
-    EXPECT_TRUE(WaitUntil([] { return windowRefresher.done.load() == 1; }, 3000));
+    catalogues.windowRefresher.stop = 1;
+    EXPECT_TRUE(WaitUntil([] { return catalogues.windowRefresher.done.load() == 1; }, 3000));
     EXPECT_LT(GetTickCount64() - start, 1000u);
     EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 3000), WAIT_OBJECT_0);
     delete thread;
@@ -315,15 +322,15 @@ TEST(WindowRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
 TEST(WindowRefresher, AStopAskedRightAfterTheStartIsNotLost)
 {
     for (int round = 0; round < 5; ++round) {
-        CWinThread* thread = windowRefresher.Start();
+        CWinThread* thread = catalogues.windowRefresher.Start();
         ASSERT_NE(thread, nullptr);
-        windowRefresher.stop = 1; // quite possibly before the thread has run
-        EXPECT_TRUE(WaitUntil([] { return windowRefresher.done.load() == 1; }, 3000)) << round;
+        catalogues.windowRefresher.stop = 1; // quite possibly before the thread has run
+        EXPECT_TRUE(WaitUntil([] { return catalogues.windowRefresher.done.load() == 1; }, 3000)) << round;
         EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 3000), WAIT_OBJECT_0);
         delete thread;
     }
-    std::lock_guard<CCriticalSection> guard(windowLock);
-    windowCatalogue.RemoveAll();
+    std::lock_guard<CCriticalSection> guard(catalogues.windowLock);
+    catalogues.windowCatalogue.RemoveAll();
 }
 
 } // namespace

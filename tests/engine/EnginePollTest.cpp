@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/WindowCatalogue.h"
+#include "catalogue/Catalogues.h"
 #include "support/Wait.h"
 
 // The engine driven poll by poll with a clock, a keyboard and a world that
@@ -46,6 +46,9 @@ void PostFromAnotherThread(EngineRun& run, UINT message)
     EXPECT_TRUE(posted);
 }
 
+// The catalogues whose windowLock the hides are expected under.
+Catalogues catalogues;
+
 bool HeldHere(CCriticalSection* section)
 {
     return section != nullptr &&
@@ -54,7 +57,8 @@ bool HeldHere(CCriticalSection* section)
 
 void Log(const std::string& what)
 {
-    const std::string locks = std::string(HeldHere(engineLockSeen) ? "E" : "") + (HeldHere(&windowLock) ? "W" : "");
+    const std::string locks =
+        std::string(HeldHere(engineLockSeen) ? "E" : "") + (HeldHere(&catalogues.windowLock) ? "W" : "");
     std::lock_guard<std::mutex> guard(eventsLock);
     events.push_back(locks.empty() ? what : what + "[" + locks + "]");
 }
@@ -96,7 +100,7 @@ EngineOperations FakeOperations()
     ops.lockWorkStation = []() -> BOOL { return Log("lock"), TRUE; };
     ops.startScreensaver = [] { Log("screensaver"); };
     ops.applyStoredDisplayMode = []() -> LONG { return Log("displayMode"), 0; };
-    ops.hideNotificationArea = [](bool hide) { Log(hide ? "hideNotify" : "showNotify"); };
+    ops.hideNotificationArea = [](bool hide, const OwnTrayIcon&) { Log(hide ? "hideNotify" : "showNotify"); };
     ops.postToDialog = [](HWND, UINT message) {
         Log(message == UM_ENGINE_SHOW_DIALOG ? "dlg.show" : message == WM_CLOSE ? "dlg.close" : "dlg.other");
     };
@@ -126,6 +130,7 @@ protected:
     {
         engine.operations = FakeOperations();
         engineLockSeen = &engine.engineLock;
+        run.targets.catalogues = &catalogues;
         events.clear();
         heldKeys.clear();
         now = 100000;

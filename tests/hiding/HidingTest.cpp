@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/Catalogues.h"
 #include "catalogue/HideSets.h"
-#include "catalogue/WindowCatalogue.h"
 #include "hiding/EngineTargets.h"
 #include "hiding/Hiding.h"
 #include "support/Wait.h"
@@ -62,37 +62,39 @@ protected:
 
     void Clear()
     {
-        hideWindowSet.RemoveAll();
-        hideProcessSet.RemoveAll();
-        hideFileSet.RemoveAll();
+        choices.hideWindowSet.RemoveAll();
+        choices.hideProcessSet.RemoveAll();
+        choices.hideFileSet.RemoveAll();
         hidden.hiddenStack.RemoveAll();
-        delete topWindow;
-        topWindow = nullptr;
-        std::lock_guard<CCriticalSection> guard(windowLock);
-        windowCatalogue.RemoveAll();
+        choices.topWindow.reset();
+        std::lock_guard<CCriticalSection> guard(catalogues.windowLock);
+        catalogues.windowCatalogue.RemoveAll();
     }
 
     // The three hides as the engine runs them, on the copy of the pages'
     // choices it takes when armed; returns their total.
     int HideAll()
     {
-        const EngineTargets targets = CaptureTargets();
-        std::lock_guard<CCriticalSection> windows(windowLock);
+        const EngineTargets targets = CaptureTargets(choices, &catalogues);
+        std::lock_guard<CCriticalSection> windows(catalogues.windowLock);
         return HideChosenWindows(targets, hidden) + HideProcessWindows(targets, hidden) +
                HideFileWindows(targets, hidden);
     }
-    int BringTopWindow() { return ::BringTopWindow(CaptureTargets()); }
+    int BringTopWindow() { return ::BringTopWindow(CaptureTargets(choices, &catalogues)); }
     int RestoreHidden() { return ::RestoreHidden(hidden); }
 
     static void Rebuild()
     {
-        std::lock_guard<CCriticalSection> guard(windowLock);
-        windowCatalogue.Refresh();
+        std::lock_guard<CCriticalSection> guard(catalogues.windowLock);
+        catalogues.windowCatalogue.Refresh();
     }
 
     std::vector<HWND> Stack() const { return std::vector<HWND>(hidden.hiddenStack.begin(), hidden.hiddenStack.end()); }
 
     HiddenWindows hidden;
+    // What the application object would own.
+    static inline Catalogues catalogues;
+    HideChoices choices;
 };
 
 TEST_F(Hiding, NothingChosenHidesNothingAndOnlyBringsTheTopWindowForward)
@@ -105,7 +107,7 @@ TEST_F(Hiding, NothingChosenHidesNothingAndOnlyBringsTheTopWindowForward)
     EXPECT_EQ(BringTopWindow(), 0);
 
     SetForegroundWindow(other);
-    topWindow = new CCvWnd(top);
+    choices.topWindow = std::make_unique<CCvWnd>(top);
     DebugOutput debug;
     EXPECT_EQ(BringTopWindow(), 1);
     EXPECT_EQ(GetForegroundWindow(), top.Handle());
@@ -124,7 +126,7 @@ TEST_F(Hiding, ChosenWindowsAreHiddenInOrderAndClosedOnesSkipped)
     TestWindow invisible(L"CvHideTest", L"invisible", WS_OVERLAPPEDWINDOW);
     TestWindow b(L"CvHideTest", L"b");
     for (HWND window : {b.Handle(), closed.Handle(), invisible.Handle(), a.Handle()})
-        hideWindowSet.Add(window);
+        choices.hideWindowSet.Add(window);
     closed.Destroy();
 
     EXPECT_EQ(HideAll(), 3);
@@ -150,10 +152,10 @@ TEST_F(Hiding, WindowsOfChosenProcessesAreHiddenExceptTheTopWindow)
     WindowHost bystander({"CvHostPlain|not chosen"});
     ASSERT_TRUE(host.Ready() && bystander.Ready());
     Rebuild();
-    hideProcessSet.Add(host.ProcessId());
-    topWindow = new CCvWnd(host.Window(2));
+    choices.hideProcessSet.Add(host.ProcessId());
+    choices.topWindow = std::make_unique<CCvWnd>(host.Window(2));
     // Chosen by hand as well: hidden once by each rule, pushed twice.
-    hideWindowSet.Add(host.Window(1));
+    choices.hideWindowSet.Add(host.Window(1));
 
     const int count = HideAll();
     {
@@ -187,14 +189,14 @@ TEST_F(Hiding, WindowsOfChosenFilesMatchWhateverTheLetterCase)
     std::wstring path = testsupport::HelperProgramPath(L"window_host.exe");
     for (wchar_t& c : path)
         c = static_cast<wchar_t>(towlower(c));
-    hideFileSet.AddPath(path);
-    hideFileSet.AddPath(L"C:\\SOMEWHERE\\ELSE.EXE");
-    topWindow = new CCvWnd(other.Window(0)); // same file, but the top window
+    choices.hideFileSet.AddPath(path);
+    choices.hideFileSet.AddPath(L"C:\\SOMEWHERE\\ELSE.EXE");
+    choices.topWindow = std::make_unique<CCvWnd>(other.Window(0)); // same file, but the top window
 
     // Pushed in the order of the catalogue.
     std::vector<HWND> expected;
-    for (int i = 0; i < windowCatalogue.GetSize(); ++i) {
-        HWND window = windowCatalogue[i]->GetHandle();
+    for (int i = 0; i < catalogues.windowCatalogue.GetSize(); ++i) {
+        HWND window = catalogues.windowCatalogue[i]->GetHandle();
         if (window == host.Window(0) || window == host.Window(1))
             expected.push_back(window);
     }
@@ -213,8 +215,8 @@ TEST_F(Hiding, AWindowOpenedSinceTheLastRebuildIsLeftToTheNext)
     Rebuild();
     WindowHost newer({"CvHostPlain|new"});
     ASSERT_TRUE(newer.Ready());
-    hideProcessSet.Add(host.ProcessId());
-    hideProcessSet.Add(newer.ProcessId());
+    choices.hideProcessSet.Add(host.ProcessId());
+    choices.hideProcessSet.Add(newer.ProcessId());
     EXPECT_EQ(HideAll(), 1);
     EXPECT_TRUE(HasVisibleStyle(newer.Window(0)));
     RestoreHidden();
@@ -224,8 +226,8 @@ TEST_F(Hiding, ClosedWindowsAreDroppedByTheRestore)
 {
     WindowHost host({"CvHostPlain|stays", "CvHostPlain|goes"});
     ASSERT_TRUE(host.Ready());
-    hideWindowSet.Add(host.Window(0));
-    hideWindowSet.Add(host.Window(1));
+    choices.hideWindowSet.Add(host.Window(0));
+    choices.hideWindowSet.Add(host.Window(1));
     EXPECT_EQ(HideAll(), 2);
     PostMessageW(host.Window(1), WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(host.Window(1)); }));
@@ -241,9 +243,9 @@ TEST_F(Hiding, AHungWindowDoesNotHoldUpHideOrRestore)
     WindowHost host({"CvHostPlain|hung", "CvHostPlain|hung too"});
     TestWindow mine(L"CvHideTest", L"responsive");
     ASSERT_TRUE(host.Ready());
-    hideWindowSet.Add(host.Window(0));
-    hideWindowSet.Add(mine);
-    hideWindowSet.Add(host.Window(1));
+    choices.hideWindowSet.Add(host.Window(0));
+    choices.hideWindowSet.Add(mine);
+    choices.hideWindowSet.Add(host.Window(1));
 
     // Just stopped: the system does not call it hung yet.
     host.Hang(3000);
@@ -274,7 +276,7 @@ TEST_F(Hiding, AHungTopWindowDoesNotHoldUpTheEngine)
 {
     WindowHost host({"CvHostPlain|hung top|m"});
     ASSERT_TRUE(host.Ready());
-    topWindow = new CCvWnd(host.Window(0));
+    choices.topWindow = std::make_unique<CCvWnd>(host.Window(0));
     host.Hang(3000);
     ASSERT_TRUE(WaitUntil([&] { return !host.Responds(50); }, 3000));
     const ULONGLONG start = GetTickCount64();

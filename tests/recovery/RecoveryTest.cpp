@@ -410,7 +410,7 @@ protected:
             else
                 volume.SetVolumeMute(false);
         };
-        ops.hideNotificationArea = [](bool) {};
+        ops.hideNotificationArea = [](bool, const OwnTrayIcon&) {};
         engine.operations = ops;
         InstallFaultGuard(engine.Journal());
     }

@@ -219,11 +219,11 @@ class StartWithWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        savedPath_ = ownExecutablePath;
         ownExecutablePath = L"C:\\PROGRAM FILES\\TESSARY\\COVELIN.EXE";
         testsupport::DeleteRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName);
     }
-    void TearDown() override { ownExecutablePath = savedPath_; }
+    // Our own path as the application object holds it.
+    std::wstring ownExecutablePath;
 
     bool Stored(DWORD* type, std::vector<BYTE>* data)
     {
@@ -231,7 +231,6 @@ protected:
     }
 
     RegValueGuard guard_{HKEY_CURRENT_USER, kRunKey, kRunValueName};
-    std::wstring savedPath_;
 };
 
 } // namespace
@@ -239,10 +238,10 @@ protected:
 TEST_F(StartWithWindowsTest, OnWritesTheQuotedPathOffDeletesIt)
 {
     EXPECT_EQ(IsStartWithWindows(), 0);
-    EXPECT_EQ(ApplyStartWithWindows(0), 1); // absent: succeeds, changes nothing
+    EXPECT_EQ(ApplyStartWithWindows(0, ownExecutablePath), 1); // absent: succeeds, changes nothing
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
 
-    EXPECT_EQ(ApplyStartWithWindows(1), 1);
+    EXPECT_EQ(ApplyStartWithWindows(1, ownExecutablePath), 1);
     DWORD type = 0;
     std::vector<BYTE> data;
     ASSERT_TRUE(Stored(&type, &data));
@@ -251,7 +250,7 @@ TEST_F(StartWithWindowsTest, OnWritesTheQuotedPathOffDeletesIt)
     EXPECT_EQ(data, TextBytes(L"\"C:\\PROGRAM FILES\\TESSARY\\COVELIN.EXE\""));
     EXPECT_EQ(IsStartWithWindows(), 1);
 
-    EXPECT_EQ(ApplyStartWithWindows(0), 1);
+    EXPECT_EQ(ApplyStartWithWindows(0, ownExecutablePath), 1);
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
     EXPECT_EQ(IsStartWithWindows(), 0);
 }
@@ -261,7 +260,7 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
     // An old unquoted value still reads as on, and turning on replaces it.
     ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L"C:\\OLD PLACE\\COVELIN.EXE"));
     EXPECT_EQ(IsStartWithWindows(), 1);
-    EXPECT_EQ(ApplyStartWithWindows(1), 1);
+    EXPECT_EQ(ApplyStartWithWindows(1, ownExecutablePath), 1);
     DWORD type = 0;
     std::vector<BYTE> data;
     ASSERT_TRUE(Stored(&type, &data));
@@ -269,7 +268,7 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
 
     // Expandable text counts as text: overwritten, and plain text after.
     ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L"%ProgramFiles%\\c.exe", REG_EXPAND_SZ));
-    EXPECT_EQ(ApplyStartWithWindows(1), 1);
+    EXPECT_EQ(ApplyStartWithWindows(1, ownExecutablePath), 1);
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 
@@ -277,12 +276,12 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
     const DWORD one = 1;
     ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_DWORD, &one, 4));
     EXPECT_EQ(IsStartWithWindows(), 1);
-    EXPECT_EQ(ApplyStartWithWindows(1), 0);
+    EXPECT_EQ(ApplyStartWithWindows(1, ownExecutablePath), 0);
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(ApplyStartWithWindows(0), 1);
+    EXPECT_EQ(ApplyStartWithWindows(0, ownExecutablePath), 1);
     EXPECT_EQ(IsStartWithWindows(), 0);
-    EXPECT_EQ(ApplyStartWithWindows(1), 1);
+    EXPECT_EQ(ApplyStartWithWindows(1, ownExecutablePath), 1);
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 }
@@ -290,7 +289,7 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
 TEST_F(StartWithWindowsTest, NothingIsWrittenWithoutOurOwnPath)
 {
     ownExecutablePath.clear();
-    EXPECT_EQ(ApplyStartWithWindows(1), 0);
+    EXPECT_EQ(ApplyStartWithWindows(1, ownExecutablePath), 0);
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
 }
 
@@ -357,7 +356,7 @@ TEST_F(StartWithWindowsTest, AnyValueOfOurNameCountsAsOnIsOnlyReadAndOnlyTextIsR
         // Ticking the box again replaces text with our command and leaves
         // any other kind of value as it is.
         const bool text = RegKindOfType(value.type) == kRegKindText;
-        EXPECT_EQ(ApplyStartWithWindows(1), text ? 1 : 0) << value.Describe();
+        EXPECT_EQ(ApplyStartWithWindows(1, ownExecutablePath), text ? 1 : 0) << value.Describe();
         ASSERT_TRUE(Stored(&after.type, &after.data));
         EXPECT_TRUE(text ? after.data == TextBytes(RunCommandFor(ownExecutablePath)) : after == before)
             << value.Describe();

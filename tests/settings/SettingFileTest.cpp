@@ -1,6 +1,7 @@
 #include "settings/SettingFile.h"
 #include "framework/FileSystem.h"
 #include "support/ScratchDir.h"
+#include "system/ProcessInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -211,16 +212,18 @@ TEST(SettingsLocation, FollowsTheExecutableNotTheCurrentDirectory)
     wchar_t previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
     SetCurrentDirectoryW(dir.Path().c_str());
-    InitialiseSettingsLocation();
+    ProgramHome home;
+    home.Locate();
     SetCurrentDirectoryW(previous);
 
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring exeDir(exe);
     exeDir.resize(exeDir.find_last_of(L'\\') + 1);
-    EXPECT_EQ(moduleDirectory, exeDir);
-    EXPECT_EQ(settingFile.Path(), exeDir + L"setting.dat");
-    EXPECT_EQ(Bytes(defaultSettings), Bytes(MakeDefaultSettings()));
+    EXPECT_EQ(home.moduleDirectory, exeDir);
+    EXPECT_EQ(home.settingFile.Path(), exeDir + L"setting.dat");
+    EXPECT_EQ(Bytes(home.defaultSettings), Bytes(MakeDefaultSettings()));
+    EXPECT_EQ(home.ownExecutablePath, UpperCasePath(exe));
 }
 
 TEST(PathExists, TellsFilesFromDirectories)

@@ -78,18 +78,7 @@ bool ReadBytes(const std::wstring& path, std::string* bytes)
     return true;
 }
 
-FolderTakingNoNewFile::FolderTakingNoNewFile(std::wstring dir) : dir_(std::move(dir))
-{
-    ready_ = Lock(true);
-}
-
-FolderTakingNoNewFile::~FolderTakingNoNewFile()
-{
-    if (ready_)
-        Lock(false);
-}
-
-bool FolderTakingNoNewFile::Lock(bool locked)
+bool FolderTakingNoNewFile::Lock(bool locked) const
 {
     using UnixName = char*(CDECL*)(const wchar_t*);
     const auto unixName = reinterpret_cast<UnixName>(
@@ -111,12 +100,8 @@ bool FolderTakingNoNewFile::Lock(bool locked)
     const std::wstring probe = dir_ + L"probe.tmp";
     return WaitUntil(
         [&] {
-            const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-            if (file == INVALID_HANDLE_VALUE)
-                return locked;
-            CloseHandle(file);
-            DeleteFileW(probe.c_str());
-            return !locked;
+            const bool created = WriteBytes(probe, "") && DeleteFileW(probe.c_str());
+            return created != locked;
         },
         3000);
 }

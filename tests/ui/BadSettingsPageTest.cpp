@@ -13,6 +13,7 @@
 #include "ui/MainDialogFixture.h"
 #include "ui/OptionDlg.h"
 #include "ui/SettingDlg.h"
+#include "ui/TestProgram.h"
 #include "ui/res/resource.h"
 
 using namespace uitest;
@@ -75,17 +76,17 @@ TEST_F(MainDialogTest, FiftyBadRecordsAreShownAsTheyMeanAndWrittenOnlyByExit)
     size_t boxesSeen = 0;
     for (size_t r = 0; r < records.size(); ++r) {
         SCOPED_TRACE("record " + std::to_string(r));
-        ASSERT_TRUE(testsupport::WriteBytes(settingFile.Path(), records[r]));
-        ASSERT_EQ(settingFile.Load(defaultSettings), 1);
-        SettingData loaded = *settingFile.Data();
-        const HotkeyChord& showDialog = Shown(loaded.showDialogChord, defaultSettings.showDialogChord);
-        const HotkeyChord& toggle = Shown(loaded.toggleChord, defaultSettings.toggleChord);
+        ASSERT_TRUE(testsupport::WriteBytes(Program().home.settingFile.Path(), records[r]));
+        ASSERT_EQ(Program().home.settingFile.Load(Program().home.defaultSettings), 1);
+        SettingData loaded = *Program().home.settingFile.Data();
+        const HotkeyChord& showDialog = Shown(loaded.showDialogChord, Program().home.defaultSettings.showDialogChord);
+        const HotkeyChord& toggle = Shown(loaded.toggleChord, Program().home.defaultSettings.toggleChord);
 
         // The two pages that show the record, set up as the main dialog
         // sets them up.
         listpage::PageHost host;
-        CSettingDlg settings;
-        COptionDlg options;
+        CSettingDlg settings{Program().home};
+        COptionDlg options{Program().home};
         ASSERT_TRUE(host.Open(settings, IDD_SETTING_PAGE));
         ASSERT_TRUE(host.Open(options, IDD_OPTION_PAGE));
         EXPECT_EQ(settings.ShowDialogEdit().GetWindowText(), RenderText(showDialog));

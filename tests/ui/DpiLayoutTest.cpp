@@ -16,6 +16,7 @@
 #include "support/ScratchRegistry.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
+#include "ui/TestProgram.h"
 #include "ui/res/resource.h"
 
 using namespace uitest;
@@ -182,7 +183,7 @@ TEST_F(DpiLayoutChild, DISABLED_MainDialogAndPagesAtTheProcessScale)
     EXPECT_EQ(IconWidth(tray.Icon(0)), SmallIconSize(dpi));
     tray.Remove(0);
 
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver(30000);
     driver.Do([&] { ExpectScaledFrame(dialog, dpi); });
     for (int index = 0; index < CMainDlg::kPageCount; ++index) {

@@ -15,6 +15,7 @@
 #include "support/ScratchDir.h"
 #include "system/OwnProcess.h"
 #include "ui/FileDlg.h"
+#include "ui/TestProgram.h"
 
 using namespace listpage;
 
@@ -24,9 +25,9 @@ class FilePage : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        hideFileSet.RemoveAll();
-        savedOwnPath_ = ownExecutablePath;
-        ownExecutablePath = UpperCasePath(OwnModulePath());
+        Program().choices.hideFileSet.RemoveAll();
+        savedOwnPath_ = Program().home.ownExecutablePath;
+        Program().home.ownExecutablePath = UpperCasePath(OwnModulePath());
         SetFileDialogChooser([this](const FileDialogRequest& request, std::wstring& path) {
             requests.push_back(request);
             if (answers.empty())
@@ -43,8 +44,8 @@ protected:
     void TearDown() override
     {
         SetFileDialogChooser(nullptr);
-        hideFileSet.RemoveAll();
-        ownExecutablePath = savedOwnPath_;
+        Program().choices.hideFileSet.RemoveAll();
+        Program().home.ownExecutablePath = savedOwnPath_;
     }
 
     void Open() { ASSERT_TRUE(host.Open(page, IDD_FILE_PAGE)); }
@@ -67,7 +68,7 @@ protected:
     std::vector<std::wstring> SetTexts()
     {
         std::vector<std::wstring> texts;
-        for (const std::wstring* path : hideFileSet)
+        for (const std::wstring* path : Program().choices.hideFileSet)
             texts.push_back(path != nullptr ? *path : L"<null>");
         return texts;
     }
@@ -85,7 +86,7 @@ protected:
     std::deque<std::optional<std::wstring>> answers;
     std::vector<FileDialogRequest> requests;
     PageHost host;
-    CFileDlg page;
+    CFileDlg page{Program().choices.hideFileSet, Program().home.ownExecutablePath};
 
 private:
     std::wstring savedOwnPath_;
@@ -96,9 +97,9 @@ private:
 TEST_F(FilePage, ShowsTheLoadedSetWithIconsAndFullPaths)
 {
     const std::wstring tool = MakeFile(L"Tool.exe");
-    hideFileSet.AddPath(tool);
+    Program().choices.hideFileSet.AddPath(tool);
     // A file that has gone since it was chosen still pairs with its row.
-    hideFileSet.AddPath(scratch.File(L"gone.exe"));
+    Program().choices.hideFileSet.AddPath(scratch.File(L"gone.exe"));
     Open();
 
     EXPECT_EQ(RowTexts(page.fileList),
@@ -150,7 +151,7 @@ TEST_F(FilePage, AddUpperCasesAndRefusesDuplicatesInAnyCase)
 
     // A cancelled dialog changes nothing.
     ClickButton(page, IDC_ADD_FILE);
-    EXPECT_EQ(hideFileSet.GetSize(), 2);
+    EXPECT_EQ(Program().choices.hideFileSet.GetSize(), 2);
     EXPECT_EQ(boxes.Texts().size(), 1u);
 }
 
@@ -184,7 +185,7 @@ TEST_F(FilePage, DeleteTakesTheFirstSelectedRowAndMovesTheSelection)
     const std::vector<std::wstring> names{L"a.exe", L"b.exe", L"c.exe", L"d.exe"};
     for (const std::wstring& name : names)
         Add(MakeFile(name));
-    ASSERT_EQ(hideFileSet.GetSize(), 4);
+    ASSERT_EQ(Program().choices.hideFileSet.GetSize(), 4);
     const std::wstring a = UpperCasePath(scratch.File(L"a.exe"));
     const std::wstring c = UpperCasePath(scratch.File(L"c.exe"));
     const std::wstring d = UpperCasePath(scratch.File(L"d.exe"));
@@ -192,7 +193,7 @@ TEST_F(FilePage, DeleteTakesTheFirstSelectedRowAndMovesTheSelection)
     // Nothing selected: nothing happens.
     SelectRows(page.fileList, {});
     ClickButton(page, IDC_DELETE_FILE);
-    EXPECT_EQ(hideFileSet.GetSize(), 4);
+    EXPECT_EQ(Program().choices.hideFileSet.GetSize(), 4);
 
     // Three selected: only the first of them goes.
     SelectRows(page.fileList, {1, 2, 3});
@@ -213,7 +214,7 @@ TEST_F(FilePage, DeleteTakesTheFirstSelectedRowAndMovesTheSelection)
     EXPECT_EQ(SetTexts(), std::vector<std::wstring>{c});
     EXPECT_EQ(SelectedRows(page.fileList), std::vector<int>{0});
     ClickButton(page, IDC_DELETE_FILE);
-    EXPECT_TRUE(hideFileSet.IsEmpty());
+    EXPECT_TRUE(Program().choices.hideFileSet.IsEmpty());
     EXPECT_EQ(page.fileList.GetItemCount(), 0);
     EXPECT_EQ(page.images.GetImageCount(), 0);
 }
@@ -224,20 +225,20 @@ TEST_F(FilePage, ClearEmptiesListSetAndImages)
     // On an empty list: nothing to do, nothing breaks.
     ClickButton(page, IDC_CLEAR_FILES);
     EXPECT_EQ(page.fileList.GetItemCount(), 0);
-    EXPECT_TRUE(hideFileSet.IsEmpty());
+    EXPECT_TRUE(Program().choices.hideFileSet.IsEmpty());
 
     Add(MakeFile(L"one.exe"));
     Add(MakeFile(L"two.com"));
     ASSERT_EQ(page.fileList.GetItemCount(), 2);
     ClickButton(page, IDC_CLEAR_FILES);
     EXPECT_EQ(page.fileList.GetItemCount(), 0);
-    EXPECT_TRUE(hideFileSet.IsEmpty());
+    EXPECT_TRUE(Program().choices.hideFileSet.IsEmpty());
     EXPECT_EQ(page.images.GetImageCount(), 0);
 
     // Afterwards the page adds from a clean slate.
     Add(MakeFile(L"three.exe"));
     ExpectPaired();
-    EXPECT_EQ(hideFileSet.GetSize(), 1);
+    EXPECT_EQ(Program().choices.hideFileSet.GetSize(), 1);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include "catalogue/WindowCatalogue.h"
 #include "support/Wait.h"
 #include "system/OwnProcess.h"
+#include "ui/TestProgram.h"
 
 namespace listpage {
 
@@ -191,21 +192,22 @@ bool DenyQueryAccess(DWORD processId)
 
 void RefreshWindowCatalogue()
 {
-    std::lock_guard<CCriticalSection> lock(windowLock);
-    windowCatalogue.Refresh();
+    std::lock_guard<CCriticalSection> lock(Program().catalogues.windowLock);
+    Program().catalogues.windowCatalogue.Refresh();
 }
 
 void RefreshProcessCatalogue()
 {
-    std::lock_guard<CCriticalSection> lock(processLock);
-    processCatalogue.Refresh();
+    std::lock_guard<CCriticalSection> lock(Program().catalogues.processLock);
+    Program().catalogues.processCatalogue.Refresh();
 }
 
 bool WindowIsCatalogued(HWND window)
 {
-    std::lock_guard<CCriticalSection> lock(windowLock);
-    for (int i = 0; i < windowCatalogue.GetSize(); ++i)
-        if (windowCatalogue[i] != nullptr && windowCatalogue[i]->GetHandle() == window)
+    std::lock_guard<CCriticalSection> lock(Program().catalogues.windowLock);
+    for (int i = 0; i < Program().catalogues.windowCatalogue.GetSize(); ++i)
+        if (Program().catalogues.windowCatalogue[i] != nullptr &&
+            Program().catalogues.windowCatalogue[i]->GetHandle() == window)
             return true;
     return false;
 }

@@ -9,6 +9,7 @@
 #include "framework/WinApp.h"
 #include "support/Wait.h"
 #include "system/OwnProcess.h"
+#include "ui/TestProgram.h"
 #include "ui/Texts.h"
 #include "ui/TrayTarget.h"
 
@@ -21,7 +22,7 @@ CWinApp testApplication(kAppName);
 std::string ReadSettingFile()
 {
     std::string bytes;
-    if (!testsupport::ReadBytes(settingFile.Path(), &bytes))
+    if (!testsupport::ReadBytes(Program().home.settingFile.Path(), &bytes))
         return std::string();
     return bytes;
 }
@@ -54,19 +55,19 @@ void HoldKeys(std::initializer_list<unsigned> codes)
 
 void MainDialogTest::SetUp()
 {
-    savedPath_ = settingFile.Path();
-    savedData_ = *settingFile.Data();
-    defaultSettings = MakeDefaultSettings();
-    settingFile.SetPath(scratch_.File(L"setting.dat"));
-    *settingFile.Data() = defaultSettings;
+    savedPath_ = Program().home.settingFile.Path();
+    savedData_ = *Program().home.settingFile.Data();
+    Program().home.defaultSettings = MakeDefaultSettings();
+    Program().home.settingFile.SetPath(scratch_.File(L"setting.dat"));
+    *Program().home.settingFile.Data() = Program().home.defaultSettings;
     SetDialogTrayIcon(&tray_);
-    if (ownExecutablePath.empty()) {
+    if (Program().home.ownExecutablePath.empty()) {
         // What the application object computes at start: our own path in
         // upper case.
         wchar_t path[MAX_PATH] = {};
         ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-        ownExecutablePath = path;
-        for (wchar_t& c : ownExecutablePath)
+        Program().home.ownExecutablePath = path;
+        for (wchar_t& c : Program().home.ownExecutablePath)
             c = static_cast<wchar_t>(::towupper(c));
     }
     runValue_ = std::make_unique<testsupport::RegValueGuard>(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin");
@@ -87,8 +88,8 @@ void MainDialogTest::TearDown()
     SetDisplayModeReader(nullptr);
     screensaverValue_.reset();
     runValue_.reset();
-    settingFile.SetPath(savedPath_);
-    *settingFile.Data() = savedData_;
+    Program().home.settingFile.SetPath(savedPath_);
+    *Program().home.settingFile.Data() = savedData_;
 }
 
 void MainDialogTest::SetScreensaverActive(const wchar_t* value)

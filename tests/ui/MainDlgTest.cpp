@@ -10,6 +10,7 @@
 #include "system/OwnProcess.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
+#include "ui/TestProgram.h"
 #include "ui/Texts.h"
 #include "ui/res/resource.h"
 
@@ -61,7 +62,7 @@ void Disarm(CMainDlg& dialog)
 
 TEST_F(MainDialogTest, LayoutIsFixedInPixelsAndStartsOnTheWindowsPage)
 {
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
     driver.Do([&] {
         const RECT client = ClientRectOf(dialog.m_hWnd);
@@ -108,7 +109,7 @@ TEST_F(MainDialogTest, LayoutIsFixedInPixelsAndStartsOnTheWindowsPage)
 
 TEST_F(MainDialogTest, ClickingTabsShowsExactlyOnePage)
 {
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
     for (int index : {3, 5, 0, 4, 4, 1, 2}) {
         driver
@@ -129,7 +130,7 @@ TEST_F(MainDialogTest, ClickingTabsShowsExactlyOnePage)
 
 TEST_F(MainDialogTest, EqualHotkeysKeepTheDialogAsItIsForStartCloseAndExit)
 {
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     MessageBoxAnswerer answerer(IDOK);
     ModalDriver driver;
     driver
@@ -173,9 +174,9 @@ TEST_F(MainDialogTest, EqualHotkeysKeepTheDialogAsItIsForStartCloseAndExit)
 
 TEST_F(MainDialogTest, CloseBoxAltF4AndEnterArmInsteadOfClosing)
 {
-    settingFile.Data()->hideOwnIcon = 1;
-    settingFile.Data()->trayIcon = 6;
-    CMainDlg dialog;
+    Program().home.settingFile.Data()->hideOwnIcon = 1;
+    Program().home.settingFile.Data()->trayIcon = 6;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
     driver
         .Do([&] {
@@ -217,8 +218,8 @@ TEST_F(MainDialogTest, CloseBoxAltF4AndEnterArmInsteadOfClosing)
 TEST_F(MainDialogTest, FailedSavesAreReportedButStartStillArms)
 {
     // A path in a folder that does not exist cannot be written.
-    settingFile.SetPath(scratch_.File(L"missing\\setting.dat"));
-    CMainDlg dialog;
+    Program().home.settingFile.SetPath(scratch_.File(L"missing\\setting.dat"));
+    CMainDlg dialog(Program().Dialog());
     MessageBoxAnswerer answerer(IDOK);
     ModalDriver driver;
     driver.Do([&] { ::PostMessageW(dialog.GetDlgItem(IDC_START), BM_CLICK, 0, 0); })
@@ -238,18 +239,18 @@ TEST_F(MainDialogTest, FailedSavesAreReportedButStartStillArms)
 // it first, and save exactly what the pages hold; Exit needs no tray icon.
 TEST_F(MainDialogTest, StartOrExitBeforeTheDeferredSetUpSaveAndArmAsEver)
 {
-    settingFile.Data()->hideOwnIcon = 1;
-    settingFile.Data()->trayIcon = 6;
-    settingFile.Data()->muteVolume = 1;
-    settingFile.Data()->toggleChord = Chord({VK_CONTROL, VK_SHIFT, 'K'});
+    Program().home.settingFile.Data()->hideOwnIcon = 1;
+    Program().home.settingFile.Data()->trayIcon = 6;
+    Program().home.settingFile.Data()->muteVolume = 1;
+    Program().home.settingFile.Data()->toggleChord = Chord({VK_CONTROL, VK_SHIFT, 'K'});
     SetDisplayModeReader([](D3DDISPLAYMODE& mode) { return mode.Width = 800, mode.Height = 600, true; });
-    const SettingData chosen = *settingFile.Data();
+    const SettingData chosen = *Program().home.settingFile.Data();
     // A page missing at the save would refuse its hotkeys with a message.
     MessageBoxAnswerer answerer(IDOK);
     for (const bool start : {true, false}) {
-        ::DeleteFileW(settingFile.Path().c_str());
+        ::DeleteFileW(Program().home.settingFile.Path().c_str());
         int deferredRuns = 0;
-        CMainDlg dialog;
+        CMainDlg dialog(Program().Dialog());
         dialog.SetAfterShownWork([&] { ++deferredRuns; });
         // Without a modal loop the dialog's own message waits unread.
         ASSERT_TRUE(dialog.Create(IDD_COVELIN_DIALOG, nullptr));

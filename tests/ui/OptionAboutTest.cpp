@@ -5,6 +5,7 @@
 #include "actions/Display.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
+#include "ui/TestProgram.h"
 #include "ui/Texts.h"
 #include "ui/res/resource.h"
 
@@ -13,7 +14,7 @@ using namespace uitest;
 namespace {
 
 int screensaverSettingsOpened = 0;
-void RecordScreensaverSettings()
+void RecordScreensaverSettings(const wchar_t*)
 {
     ++screensaverSettingsOpened;
 }
@@ -66,13 +67,13 @@ Colours AskColours(CDialog& page, int id)
 
 TEST_F(MainDialogTest, OptionsRoundTripThroughTheRecord)
 {
-    SettingData* data = settingFile.Data();
+    SettingData* data = Program().home.settingFile.Data();
     data->hideNotifyArea = 0;
     data->muteVolume = 7;
     data->lockComputer = 0;
     data->startScreensaver = -1;
     data->restoreResolution = 1;
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
     driver.WaitFor([&] { return !dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE).empty(); }, "the mode");
     driver.Do([&] {
@@ -109,10 +110,10 @@ TEST_F(MainDialogTest, OptionsRoundTripThroughTheRecord)
 
 TEST_F(MainDialogTest, AnUnreadableDisplayModeTurnsTheRestoreOffForTheRun)
 {
-    settingFile.Data()->restoreResolution = 1;
+    Program().home.settingFile.Data()->restoreResolution = 1;
     SetDisplayModeReader([](D3DDISPLAYMODE&) { return false; });
     {
-        CMainDlg dialog;
+        CMainDlg dialog(Program().Dialog());
         ModalDriver driver;
         driver.WaitFor([&] { return !dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE).empty(); }, "the mode");
         driver.Do([&] {
@@ -128,9 +129,9 @@ TEST_F(MainDialogTest, AnUnreadableDisplayModeTurnsTheRestoreOffForTheRun)
     }
 
     // Left before a slow read has ended: the box is still saved as off.
-    settingFile.Data()->restoreResolution = 1;
+    Program().home.settingFile.Data()->restoreResolution = 1;
     SetDisplayModeReader([](D3DDISPLAYMODE&) { return ::Sleep(300), false; });
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
     driver.Do([&] {
         EXPECT_TRUE(dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE).empty());
@@ -144,7 +145,7 @@ TEST_F(MainDialogTest, ScreensaverOptionAsksOnlyWhenNoneIsChosen)
 {
     COptionDlg::SetOpenScreensaverSettingsFunction(&RecordScreensaverSettings);
     screensaverSettingsOpened = 0;
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     auto answerer = std::make_unique<MessageBoxAnswerer>(IDYES);
     ModalDriver driver;
     HWND box = nullptr;
@@ -184,7 +185,7 @@ TEST_F(MainDialogTest, ScreensaverOptionAsksOnlyWhenNoneIsChosen)
 
 TEST_F(MainDialogTest, RedNotesLinksAndCaptionsDrawInTheirOwnColoursAndFonts)
 {
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
     driver.Do([&] {
         const Colours note = AskColours(dialog.OptionPage(), IDC_OPT_NOTE);
@@ -221,7 +222,7 @@ TEST_F(MainDialogTest, AboutPageLinksOpenThroughTheShell)
     CHyperLink::SetShellOpenFunction(&RecordShellOpen);
     shellCalls.clear();
     shellAnswer = 42;
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     MessageBoxAnswerer answerer(IDOK);
     CHyperLink unset;
     ModalDriver driver;
@@ -242,7 +243,7 @@ TEST_F(MainDialogTest, AboutPageLinksOpenThroughTheShell)
         .Do([&] {
             EXPECT_EQ(shellCalls[0].verb, L"open");
             EXPECT_EQ(shellCalls[0].target, kWebSiteAddress);
-            EXPECT_EQ(shellCalls[0].directory, moduleDirectory);
+            EXPECT_EQ(shellCalls[0].directory, Program().home.moduleDirectory);
             EXPECT_EQ(shellCalls[0].show, SW_SHOWNORMAL);
             EXPECT_EQ(shellCalls[1].target, kSupportAddress);
             EXPECT_EQ(answerer.Count(), 0u);

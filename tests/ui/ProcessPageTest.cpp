@@ -9,6 +9,7 @@
 #include "support/Wait.h"
 #include "support/WindowHost.h"
 #include "ui/ProcessDlg.h"
+#include "ui/TestProgram.h"
 
 using namespace listpage;
 using testsupport::WindowHost;
@@ -17,8 +18,8 @@ namespace {
 
 class ProcessPage : public ::testing::Test {
 protected:
-    void SetUp() override { hideProcessSet.RemoveAll(); }
-    void TearDown() override { hideProcessSet.RemoveAll(); }
+    void SetUp() override { Program().choices.hideProcessSet.RemoveAll(); }
+    void TearDown() override { Program().choices.hideProcessSet.RemoveAll(); }
 
     void Open()
     {
@@ -28,10 +29,13 @@ protected:
 
     int RowOf(DWORD processId) { return page.rowPids.Find(processId); }
 
-    std::vector<unsigned long> HideSetIds() { return {hideProcessSet.begin(), hideProcessSet.end()}; }
+    std::vector<unsigned long> HideSetIds()
+    {
+        return {Program().choices.hideProcessSet.begin(), Program().choices.hideProcessSet.end()};
+    }
 
     PageHost host;
-    CProcessDlg page;
+    CProcessDlg page{Program().catalogues, Program().choices};
 };
 
 } // namespace
@@ -100,7 +104,7 @@ TEST_F(ProcessPage, ReverseSelectTakesEveryListedProcessAndClearEmpties)
     EXPECT_EQ(RowTexts(page.hideList), RowTexts(page.allList));
 
     ClickButton(page, IDC_REVERSE_SELECT);
-    EXPECT_TRUE(hideProcessSet.IsEmpty());
+    EXPECT_TRUE(Program().choices.hideProcessSet.IsEmpty());
     EXPECT_EQ(page.imagesHide.GetImageCount(), 0);
 
     // An entry that is no longer a row of the left list is dropped.
@@ -108,12 +112,12 @@ TEST_F(ProcessPage, ReverseSelectTakesEveryListedProcessAndClearEmpties)
     child.Terminate();
     RefreshProcessCatalogue();
     page.SyncWithCatalogue();
-    EXPECT_TRUE(hideProcessSet.IsEmpty());
+    EXPECT_TRUE(Program().choices.hideProcessSet.IsEmpty());
 
     DoubleClickRow(page, page.allList, RowOf(GetCurrentProcessId()));
     ASSERT_EQ(page.hideList.GetItemCount(), 1);
     ClickButton(page, IDC_CLEAR_HIDE_LIST);
-    EXPECT_TRUE(hideProcessSet.IsEmpty());
+    EXPECT_TRUE(Program().choices.hideProcessSet.IsEmpty());
     EXPECT_EQ(page.hideList.GetItemCount(), 0);
     EXPECT_EQ(page.imagesHide.GetImageCount(), 0);
 }

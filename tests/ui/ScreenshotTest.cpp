@@ -14,6 +14,7 @@
 #include "support/Wait.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
+#include "ui/TestProgram.h"
 
 using namespace listpage;
 using namespace uitest;
@@ -79,11 +80,10 @@ class ListPageScreenshot : public MainDialogTest {
 protected:
     void TearDown() override
     {
-        hideWindowSet.RemoveAll();
-        hideProcessSet.RemoveAll();
-        hideFileSet.RemoveAll();
-        delete topWindow;
-        topWindow = nullptr;
+        Program().choices.hideWindowSet.RemoveAll();
+        Program().choices.hideProcessSet.RemoveAll();
+        Program().choices.hideFileSet.RemoveAll();
+        Program().choices.topWindow.reset();
         MainDialogTest::TearDown();
     }
 };
@@ -98,9 +98,9 @@ TEST_F(MainDialogTest, ScreenshotOfEachPage)
     ::CreateDirectoryW(folder.c_str(), nullptr);
     const wchar_t* names[] = {L"1-windows", L"2-processes", L"3-executable-files",
                               L"4-options", L"5-settings",  L"6-about"};
-    settingFile.Data()->muteVolume = 1;
-    settingFile.Data()->hideOwnIcon = 1;
-    CMainDlg dialog;
+    Program().home.settingFile.Data()->muteVolume = 1;
+    Program().home.settingFile.Data()->hideOwnIcon = 1;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver(30000);
     for (int index = 0; index < CMainDlg::kPageCount; ++index) {
         driver
@@ -145,14 +145,14 @@ TEST_F(ListPageScreenshot, PagesWithContent)
     ColouredWindow report(L"Quarterly report - Draft", RGB(40, 110, 200));
 
     // The executable file list as start-up would have loaded it.
-    hideFileSet.AddPath(notepad.Path());
-    hideFileSet.AddPath(mines.Path());
-    hideFileSet.AddPath(scratch_.File(L"notes.txt"));
+    Program().choices.hideFileSet.AddPath(notepad.Path());
+    Program().choices.hideFileSet.AddPath(mines.Path());
+    Program().choices.hideFileSet.AddPath(scratch_.File(L"notes.txt"));
     testsupport::WriteBytes(scratch_.File(L"notes.txt"), "notes");
 
     RefreshWindowCatalogue();
     RefreshProcessCatalogue();
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver(60000);
     auto showTab = [&](int index) {
         driver

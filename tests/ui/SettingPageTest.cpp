@@ -8,6 +8,7 @@
 #include "system/OwnProcess.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
+#include "ui/TestProgram.h"
 #include "ui/Texts.h"
 #include "ui/res/resource.h"
 
@@ -72,7 +73,7 @@ bool Checked(CDialog& page, int id)
 
 TEST_F(MainDialogTest, HotkeyFieldCapturesTheHeldKeysOnAKeyPress)
 {
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
     CHotkeyEdit* edit = nullptr;
     driver
@@ -125,7 +126,7 @@ TEST_F(MainDialogTest, HotkeyFieldCapturesTheHeldKeysOnAKeyPress)
 
 TEST_F(MainDialogTest, RightClickInHotkeyFieldShowsRButtonAndNoMenu)
 {
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
     CHotkeyEdit* edit = nullptr;
     contextMenuAsked = false;
@@ -164,12 +165,12 @@ TEST_F(MainDialogTest, RightClickInHotkeyFieldShowsRButtonAndNoMenu)
 
 TEST_F(MainDialogTest, SettingsPageShowsTheRecordAndSavesItOnExit)
 {
-    SettingData* data = settingFile.Data();
+    SettingData* data = Program().home.settingFile.Data();
     data->showDialogChord = Chord({VK_MENU, VK_F5});
     data->toggleChord = Chord({VK_CONTROL, VK_ADD});
     data->hideOwnIcon = 9; // any non-zero value ticks the box
     data->trayIcon = 2;
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
     driver.Do([&] {
         CSettingDlg& page = dialog.SettingPage();
@@ -187,7 +188,7 @@ TEST_F(MainDialogTest, SettingsPageShowsTheRecordAndSavesItOnExit)
         tray_.calls.clear();
         SelectTrayImage(page, 3);
         EXPECT_EQ(tray_.calls, (std::vector<TrayCall>{{3, 0, L"Disk", true}}));
-        EXPECT_EQ(settingFile.Data()->trayIcon, 2);
+        EXPECT_EQ(Program().home.settingFile.Data()->trayIcon, 2);
         ClickButton(page, IDC_SET_HIDE_OWN_ICON);
         // Escape acts as Exit (from anywhere but a hotkey field, which
         // would take it as its new chord).
@@ -207,12 +208,12 @@ TEST_F(MainDialogTest, StartWithWindowsFollowsTheBoxAndUseDefaultResetsEverythin
 {
     // A Run value pointing elsewhere still counts as "on".
     ASSERT_TRUE(testsupport::SetRawText(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin", L"C:\\elsewhere\\other.exe"));
-    SettingData* data = settingFile.Data();
+    SettingData* data = Program().home.settingFile.Data();
     data->showDialogChord = Chord({VK_MENU, 'Z'});
     data->toggleChord = Chord({VK_MENU, 'X'});
     data->hideOwnIcon = 1;
     data->trayIcon = 7;
-    CMainDlg dialog;
+    CMainDlg dialog(Program().Dialog());
     ModalDriver driver;
     driver
         .Do([&] {
@@ -225,7 +226,7 @@ TEST_F(MainDialogTest, StartWithWindowsFollowsTheBoxAndUseDefaultResetsEverythin
             std::vector<BYTE> stored;
             ASSERT_TRUE(testsupport::GetRawValue(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin", &type, &stored));
             EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-            EXPECT_EQ(stored, testsupport::TextBytes(RunCommandFor(ownExecutablePath)));
+            EXPECT_EQ(stored, testsupport::TextBytes(RunCommandFor(Program().home.ownExecutablePath)));
 
             tray_.calls.clear();
             ClickButton(page, IDC_SET_USE_DEFAULT);
@@ -237,7 +238,7 @@ TEST_F(MainDialogTest, StartWithWindowsFollowsTheBoxAndUseDefaultResetsEverythin
             EXPECT_EQ(::SendMessageW(page.GetDlgItem(IDC_SET_TRAY_IMAGE), CB_GETCURSEL, 0, 0), 0);
             EXPECT_EQ(tray_.calls, (std::vector<TrayCall>{{0, 0, L"Covelin", true}}));
             // Nothing reaches the record before Start.
-            EXPECT_EQ(settingFile.Data()->trayIcon, 7);
+            EXPECT_EQ(Program().home.settingFile.Data()->trayIcon, 7);
             EXPECT_EQ(ReadSettingFile(), "");
             ::PostMessageW(dialog.GetDlgItem(IDC_START), BM_CLICK, 0, 0);
         })
@@ -248,8 +249,8 @@ TEST_F(MainDialogTest, StartWithWindowsFollowsTheBoxAndUseDefaultResetsEverythin
         });
     driver.Run(dialog);
     const SettingData saved = SettingsOnDisk();
-    EXPECT_EQ(std::memcmp(&saved.showDialogChord, &defaultSettings.showDialogChord, 256), 0);
-    EXPECT_EQ(std::memcmp(&saved.toggleChord, &defaultSettings.toggleChord, 256), 0);
+    EXPECT_EQ(std::memcmp(&saved.showDialogChord, &Program().home.defaultSettings.showDialogChord, 256), 0);
+    EXPECT_EQ(std::memcmp(&saved.toggleChord, &Program().home.defaultSettings.toggleChord, 256), 0);
     EXPECT_EQ(saved.hideOwnIcon, 0);
     EXPECT_EQ(saved.trayIcon, 0);
 }

@@ -15,6 +15,7 @@
 #include "support/Fuzz.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
+#include "ui/TestProgram.h"
 #include "ui/WindowsDlg.h"
 
 using namespace listpage;
@@ -72,11 +73,11 @@ protected:
     {
         EXPECT_EQ(page.rowHandles.GetSize(), page.allList.GetItemCount());
         EXPECT_EQ(page.imagesAll.GetImageCount(), page.allList.GetItemCount());
-        EXPECT_EQ(hideWindowSet.GetSize(), page.hideList.GetItemCount());
+        EXPECT_EQ(Program().choices.hideWindowSet.GetSize(), page.hideList.GetItemCount());
         EXPECT_EQ(page.imagesHide.GetImageCount(), page.hideList.GetItemCount());
-        for (HWND chosen : hideWindowSet) {
+        for (HWND chosen : Program().choices.hideWindowSet) {
             EXPECT_TRUE(IsWindow(chosen));
-            EXPECT_TRUE(topWindow == nullptr || topWindow->GetHandle() != chosen);
+            EXPECT_TRUE(Program().choices.topWindow == nullptr || Program().choices.topWindow->GetHandle() != chosen);
         }
     }
 };
@@ -127,21 +128,21 @@ TEST_F(OtherProgramsWindows, AreListedChosenHiddenAndShownAgainWhateverTheyHandO
         if (window != longTitle && RowOf(window) >= 0)
             DoubleClickRow(page, page.allList, RowOf(window));
     }
-    const int chosen = hideWindowSet.GetSize();
+    const int chosen = Program().choices.hideWindowSet.GetSize();
     ASSERT_EQ(chosen, 5); // plain, empty, retitled, late, bad icon
     SelectRows(page.allList, {RowOf(longTitle)});
     ClickButton(page, IDC_SET_TOP_WINDOW);
     EXPECT_EQ(page.topWindowTitle.GetWindowText(), std::wstring(255, L'L'));
 
     // Two of them go between the choice and the hide.
-    const EngineTargets targets = CaptureTargets();
+    const EngineTargets targets = CaptureTargets(Program().choices, &Program().catalogues);
     badIconWindow.Destroy();
     SendMessageW(late, WM_CLOSE, 0, 0);
     ASSERT_FALSE(IsWindow(late));
     HiddenWindows hidden;
     int hiddenCount = 0;
     {
-        std::lock_guard<CCriticalSection> lock(windowLock);
+        std::lock_guard<CCriticalSection> lock(Program().catalogues.windowLock);
         hiddenCount = HideChosenWindows(targets, hidden);
     }
     EXPECT_EQ(hiddenCount, chosen - 2);
@@ -150,7 +151,7 @@ TEST_F(OtherProgramsWindows, AreListedChosenHiddenAndShownAgainWhateverTheyHandO
         EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_TRUE(IsWindowVisible(longTitle));
     Sync();
-    EXPECT_EQ(hideWindowSet.GetSize(), chosen - 2) << "hidden windows stay chosen, closed ones go";
+    EXPECT_EQ(Program().choices.hideWindowSet.GetSize(), chosen - 2) << "hidden windows stay chosen, closed ones go";
     ExpectInStep();
 
     EXPECT_EQ(RestoreHidden(hidden), hiddenCount);

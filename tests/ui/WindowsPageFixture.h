@@ -5,6 +5,7 @@
 
 #include "ListPageSupport.h"
 #include "catalogue/HideSets.h"
+#include "ui/TestProgram.h"
 #include "ui/WindowsDlg.h"
 #include "ui/res/resource.h"
 
@@ -17,9 +18,8 @@ protected:
 
     static void ResetChoices()
     {
-        hideWindowSet.RemoveAll();
-        delete topWindow;
-        topWindow = nullptr;
+        Program().choices.hideWindowSet.RemoveAll();
+        Program().choices.topWindow.reset();
     }
 
     void Open()
@@ -32,7 +32,7 @@ protected:
     int RowOf(HWND window) { return page.rowHandles.Find(window); }
 
     PageHost host;
-    CWindowsDlg page;
+    CWindowsDlg page{Program().catalogues, Program().choices};
 };
 
 } // namespace listpage

@@ -9,6 +9,7 @@
 
 #include "ListPageSupport.h"
 #include "WindowsPageFixture.h"
+#include "ui/TestProgram.h"
 #include "ui/WindowsDlg.h"
 
 using namespace listpage;
@@ -67,10 +68,10 @@ protected:
         // The catalogue's order (less windows that yield no icon).
         std::vector<HWND> catalogued;
         {
-            std::lock_guard<CCriticalSection> lock(windowLock);
-            for (int i = 0; i < windowCatalogue.GetSize(); ++i)
-                if (RowOf(windowCatalogue[i]->GetHandle()) >= 0)
-                    catalogued.push_back(windowCatalogue[i]->GetHandle());
+            std::lock_guard<CCriticalSection> lock(Program().catalogues.windowLock);
+            for (int i = 0; i < Program().catalogues.windowCatalogue.GetSize(); ++i)
+                if (RowOf(Program().catalogues.windowCatalogue[i]->GetHandle()) >= 0)
+                    catalogued.push_back(Program().catalogues.windowCatalogue[i]->GetHandle());
         }
         EXPECT_EQ(std::vector<HWND>(page.rowHandles.begin(), page.rowHandles.end()), catalogued);
     }

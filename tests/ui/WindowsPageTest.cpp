@@ -15,6 +15,7 @@
 #include "hiding/Hiding.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
+#include "ui/TestProgram.h"
 #include "ui/WindowsDlg.h"
 
 using namespace listpage;
@@ -36,7 +37,7 @@ std::wstring TitleOf(HWND window)
 
 std::vector<HWND> HideSetHandles()
 {
-    return std::vector<HWND>(hideWindowSet.begin(), hideWindowSet.end());
+    return std::vector<HWND>(Program().choices.hideWindowSet.begin(), Program().choices.hideWindowSet.end());
 }
 
 // The page's own question, counted.
@@ -164,9 +165,9 @@ TEST_F(WindowsPage, HungWindowsNeverKeepTheCatalogueLocked)
     std::thread hider([&] {
         while (!opened.load()) {
             const ULONGLONG asked = GetTickCount64();
-            windowLock.Lock();
+            Program().catalogues.windowLock.Lock();
             longestWait = std::max(longestWait.load(), GetTickCount64() - asked);
-            windowLock.Unlock();
+            Program().catalogues.windowLock.Unlock();
             Sleep(5); // leaves the page its turn at the lock
         }
     });
@@ -196,7 +197,7 @@ TEST_F(WindowsPage, DoubleClicksAddAndRefuseInTheirOrder)
     RefuseRowInserts(page.hideList.m_hWnd, true);
     AddToHideList(red.Handle());
     RefuseRowInserts(page.hideList.m_hWnd, false);
-    EXPECT_TRUE(hideWindowSet.IsEmpty());
+    EXPECT_TRUE(Program().choices.hideWindowSet.IsEmpty());
 
     std::vector<std::wstring> messages;
     AddToHideList(red.Handle());
@@ -214,7 +215,7 @@ TEST_F(WindowsPage, DoubleClicksAddAndRefuseInTheirOrder)
     // The top window: refused with its own message.
     SelectRows(page.allList, {RowOf(green.Handle())});
     ClickButton(page, IDC_SET_TOP_WINDOW);
-    ASSERT_NE(topWindow, nullptr);
+    ASSERT_NE(Program().choices.topWindow, nullptr);
     AddToHideList(green.Handle());
     EXPECT_EQ(HideSetHandles(), std::vector<HWND>{red.Handle()});
     messages.push_back(kMsgWindowIsTopWindow);
@@ -222,11 +223,10 @@ TEST_F(WindowsPage, DoubleClicksAddAndRefuseInTheirOrder)
 
     // A window that is both (which the page never lets happen) meets the
     // hide-set test first.
-    CCvWnd* savedTop = topWindow;
-    topWindow = new CCvWnd(red.Handle());
+    std::unique_ptr<CCvWnd> savedTop = std::move(Program().choices.topWindow);
+    Program().choices.topWindow = std::make_unique<CCvWnd>(red.Handle());
     AddToHideList(red.Handle());
-    delete topWindow;
-    topWindow = savedTop;
+    Program().choices.topWindow = std::move(savedTop);
     messages.push_back(kMsgWindowAlreadyHidden);
     EXPECT_EQ(boxes.Texts(), messages);
 
@@ -274,7 +274,7 @@ TEST_F(WindowsPage, RemovingFromTheHideListMovesTheSelection)
 
     // The only row: nothing is left to select.
     DoubleClickRow(page, page.hideList, 0);
-    EXPECT_TRUE(hideWindowSet.IsEmpty());
+    EXPECT_TRUE(Program().choices.hideWindowSet.IsEmpty());
     EXPECT_EQ(page.hideList.GetItemCount(), 0);
     EXPECT_EQ(page.imagesHide.GetImageCount(), 0);
 }
@@ -287,7 +287,7 @@ TEST_F(WindowsPage, ReverseSelectTwiceReturnsToEmptyAndClearEmpties)
     Open();
     SelectRows(page.allList, {RowOf(green.Handle())});
     ClickButton(page, IDC_SET_TOP_WINDOW);
-    ASSERT_NE(topWindow, nullptr);
+    ASSERT_NE(Program().choices.topWindow, nullptr);
 
     // Every listed window but the top window, in the left list's order.
     ClickButton(page, IDC_REVERSE_SELECT);
@@ -299,31 +299,32 @@ TEST_F(WindowsPage, ReverseSelectTwiceReturnsToEmptyAndClearEmpties)
     ASSERT_EQ(page.hideList.GetItemCount(), static_cast<int>(expected.size()));
     for (int row = 0; row < page.hideList.GetItemCount(); ++row) {
         EXPECT_EQ(page.hideList.GetItemImage(row), row);
-        EXPECT_EQ(page.hideList.GetItemText(row, 1), page.allList.GetItemText(RowOf(hideWindowSet[row]), 1));
+        EXPECT_EQ(page.hideList.GetItemText(row, 1),
+                  page.allList.GetItemText(RowOf(Program().choices.hideWindowSet[row]), 1));
     }
-    EXPECT_EQ(HideImageColourOfRow(hideWindowSet.Find(red.Handle())), kRed);
-    EXPECT_EQ(HideImageColourOfRow(hideWindowSet.Find(blue.Handle())), kBlue);
+    EXPECT_EQ(HideImageColourOfRow(Program().choices.hideWindowSet.Find(red.Handle())), kRed);
+    EXPECT_EQ(HideImageColourOfRow(Program().choices.hideWindowSet.Find(blue.Handle())), kBlue);
 
     // Once more: the set was everything, so it becomes nothing.
     ClickButton(page, IDC_REVERSE_SELECT);
-    EXPECT_TRUE(hideWindowSet.IsEmpty());
+    EXPECT_TRUE(Program().choices.hideWindowSet.IsEmpty());
     EXPECT_EQ(page.hideList.GetItemCount(), 0);
     EXPECT_EQ(page.imagesHide.GetImageCount(), 0);
 
     // With part of the list chosen, the choice is inverted.
     AddToHideList(red.Handle());
     ClickButton(page, IDC_REVERSE_SELECT);
-    EXPECT_EQ(hideWindowSet.Find(red.Handle()), -1);
-    EXPECT_GE(hideWindowSet.Find(blue.Handle()), 0);
-    EXPECT_EQ(hideWindowSet.Find(green.Handle()), -1);
+    EXPECT_EQ(Program().choices.hideWindowSet.Find(red.Handle()), -1);
+    EXPECT_GE(Program().choices.hideWindowSet.Find(blue.Handle()), 0);
+    EXPECT_EQ(Program().choices.hideWindowSet.Find(green.Handle()), -1);
 
     // Clear empties the hide list and leaves the top window alone.
     ClickButton(page, IDC_CLEAR_HIDE_LIST);
-    EXPECT_TRUE(hideWindowSet.IsEmpty());
+    EXPECT_TRUE(Program().choices.hideWindowSet.IsEmpty());
     EXPECT_EQ(page.hideList.GetItemCount(), 0);
     EXPECT_EQ(page.imagesHide.GetImageCount(), 0);
-    ASSERT_NE(topWindow, nullptr);
-    EXPECT_EQ(topWindow->GetHandle(), green.Handle());
+    ASSERT_NE(Program().choices.topWindow, nullptr);
+    EXPECT_EQ(Program().choices.topWindow->GetHandle(), green.Handle());
     // Clearing an empty list changes nothing.
     ClickButton(page, IDC_CLEAR_HIDE_LIST);
     EXPECT_EQ(page.hideList.GetItemCount(), 0);
@@ -339,8 +340,8 @@ TEST_F(WindowsPage, SetAsTopWindowShowsRefusesAndClears)
 
     SelectRows(page.allList, {RowOf(yellow.Handle())});
     ClickButton(page, IDC_SET_TOP_WINDOW);
-    ASSERT_NE(topWindow, nullptr);
-    EXPECT_EQ(topWindow->GetHandle(), yellow.Handle());
+    ASSERT_NE(Program().choices.topWindow, nullptr);
+    EXPECT_EQ(Program().choices.topWindow->GetHandle(), yellow.Handle());
     EXPECT_EQ(page.GetDlgItemText(IDC_TOP_WINDOW_TITLE), yellowTitle);
 
     // The icon is painted where the invisible marker control sits.
@@ -366,13 +367,13 @@ TEST_F(WindowsPage, SetAsTopWindowShowsRefusesAndClears)
     SelectRows(page.allList, {RowOf(blue.Handle())});
     ClickButton(page, IDC_SET_TOP_WINDOW);
     EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{kMsgHiddenWindowNotTop});
-    ASSERT_NE(topWindow, nullptr);
-    EXPECT_EQ(topWindow->GetHandle(), yellow.Handle());
+    ASSERT_NE(Program().choices.topWindow, nullptr);
+    EXPECT_EQ(Program().choices.topWindow->GetHandle(), yellow.Handle());
 
     // Nothing selected: the top window is cleared, title and icon with it.
     SelectRows(page.allList, {});
     ClickButton(page, IDC_SET_TOP_WINDOW);
-    EXPECT_EQ(topWindow, nullptr);
+    EXPECT_EQ(Program().choices.topWindow, nullptr);
     EXPECT_EQ(page.GetDlgItemText(IDC_TOP_WINDOW_TITLE), L"");
     EXPECT_NE(pixelAtIcon(), kYellow);
 }
@@ -390,7 +391,7 @@ TEST_F(WindowsPage, ClosedWindowsArePrunedAndImagesRenumbered)
         AddToHideList(window);
     SelectRows(page.allList, {RowOf(yellow.Handle())});
     ClickButton(page, IDC_SET_TOP_WINDOW);
-    ASSERT_NE(topWindow, nullptr);
+    ASSERT_NE(Program().choices.topWindow, nullptr);
     const HWND greenHandle = green.Handle();
 
     // Two neighbours in the hide list and the top window close.
@@ -399,7 +400,7 @@ TEST_F(WindowsPage, ClosedWindowsArePrunedAndImagesRenumbered)
     yellow.Destroy();
     RefreshWindowCatalogue();
     // The page is visible: its timer picks the change up within a tick or two.
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return topWindow == nullptr; }, 4000));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Program().choices.topWindow == nullptr; }, 4000));
     EXPECT_EQ(HideSetHandles(), (std::vector<HWND>{red.Handle(), violet.Handle()}));
     EXPECT_EQ(RowTexts(page.hideList), (std::vector<std::wstring>{TitleOf(red.Handle()), TitleOf(violet.Handle())}));
     EXPECT_EQ(RowImages(page.hideList), (std::vector<int>{0, 1}));
@@ -441,7 +442,7 @@ EngineOperations QuickToggleOperations()
         return RestoreHidden(hidden);
     };
     ops.setVolumeMute = [](VolumeMute&, bool) {};
-    ops.hideNotificationArea = [](bool) {};
+    ops.hideNotificationArea = [](bool, const OwnTrayIcon&) {};
     ops.postToDialog = [](HWND, UINT) {};
     return ops;
 }
@@ -460,7 +461,7 @@ TEST_F(WindowsPage, ChoicesChangeFreelyWhileTheEngineHidesAndRestoresAThousandTi
     engine.operations = QuickToggleOperations();
     toggles = 0;
     SettingData settings = MakeDefaultSettings();
-    ASSERT_TRUE(engine.Start(settings, CaptureTargets(), nullptr));
+    ASSERT_TRUE(engine.Start(settings, CaptureTargets(Program().choices, &Program().catalogues), nullptr));
     // The page's buttons, as a user would press them, while the engine works
     // (in an order that never calls for a message box); every 100 restores
     // the engine is armed again on the choices of the moment.
@@ -487,7 +488,7 @@ TEST_F(WindowsPage, ChoicesChangeFreelyWhileTheEngineHidesAndRestoresAThousandTi
         if (toggles.load() >= nextRestart) {
             nextRestart += 100;
             engine.RequestStop();
-            ASSERT_TRUE(engine.Start(settings, CaptureTargets(), nullptr));
+            ASSERT_TRUE(engine.Start(settings, CaptureTargets(Program().choices, &Program().catalogues), nullptr));
         }
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))

@@ -1,0 +1,39 @@
+#pragma once
+// The live catalogues of windows and processes, their locks and the two
+// threads that keep them current. The application object owns one and
+// hands it to the pages and the engine.
+//
+// Lock order, the program's only nesting of locks: the engine's engineLock
+// (engine/Engine.h) before windowLock. processLock is never held together
+// with another lock. Records of a catalogue are good only while its lock is
+// held.
+#include "catalogue/CatalogueRefresher.h"
+#include "catalogue/ProcessCatalogue.h"
+#include "catalogue/WindowCatalogue.h"
+#include "framework/Sync.h"
+
+struct Catalogues {
+    Catalogues();
+    Catalogues(const Catalogues&) = delete;
+    Catalogues& operator=(const Catalogues&) = delete;
+
+    // Every window the user may choose.
+    CCvWndArray windowCatalogue;
+    CCriticalSection windowLock;
+    // Every process the user may choose.
+    CProcessArray processCatalogue;
+    CCriticalSection processLock;
+
+    // Rebuild windowCatalogue under windowLock, and processCatalogue under
+    // processLock, about every 500 ms (see CCatalogueRefresher).
+    CCatalogueRefresher windowRefresher;
+    CCatalogueRefresher processRefresher;
+
+    // One rebuild on the calling thread, under the catalogue's lock.
+    void RefreshWindows();
+    void RefreshProcesses();
+
+    // Shutdown's stop request for both refreshers: the window refresher
+    // first, each woken so that neither waits out its period.
+    void RequestRefreshersStop();
+};

@@ -1,0 +1,19 @@
+#pragma once
+// What the application object owns, once for the whole ui test program: the
+// pages and dialogs under test are handed these, as the running program
+// hands them its own.
+#include "catalogue/Catalogues.h"
+#include "catalogue/HideSets.h"
+#include "settings/SettingFile.h"
+#include "ui/MainDlg.h"
+
+struct TestProgram {
+    ProgramHome home;
+    Catalogues catalogues;
+    HideChoices choices;
+
+    // For a main dialog on these and the program's engine.
+    DialogState Dialog();
+};
+
+TestProgram& Program();
