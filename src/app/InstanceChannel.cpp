@@ -141,7 +141,7 @@ InstanceChannelServer::~InstanceChannelServer()
     Stop();
 }
 
-bool InstanceChannelServer::Start(HANDLE pipe, Handler handler)
+bool InstanceChannelServer::Start(HANDLE pipe, const Handler& handler)
 {
     if (listener_ || !pipe || !handler)
         return false;

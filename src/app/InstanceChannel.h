@@ -56,7 +56,7 @@ public:
     // Listens on `pipe`, the server end from ClaimInstancePipe; the caller
     // keeps it open until after Stop. The calling thread must keep pumping
     // messages for commands to be carried out.
-    bool Start(HANDLE pipe, Handler handler);
+    bool Start(HANDLE pipe, const Handler& handler);
     // Ends the listener and destroys the window; on the thread that called
     // Start. Nothing is handled afterwards.
     void Stop();

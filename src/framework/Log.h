@@ -16,7 +16,7 @@ namespace Log {
 // The file every later line is appended to as well; empty: none (the
 // default, so no file is ever made unless asked for). `capBytes`: when the
 // file would grow past it, its older half is dropped first.
-inline constexpr std::size_t kDefaultCapBytes = 1024 * 1024;
+inline constexpr std::size_t kDefaultCapBytes = std::size_t{1024} * 1024;
 void SetFile(const std::wstring& path, std::size_t capBytes = kDefaultCapBytes);
 std::wstring File();
 
