@@ -229,7 +229,7 @@ BENCH_SECTION("window-calls", "cost of single window-manager calls on 300 window
     bench::Report("300 window records made and freed", bench::TimeRuns(30, [&] {
                       CCvWndArray records;
                       for (HWND window : windows)
-                          records.Add(new CCvWnd(window, CCvWnd::Seen{}));
+                          records.Add(std::make_unique<CCvWnd>(window, CCvWnd::Seen{}));
                   }));
     each("GetWindowThreadProcessId x300",
          [](HWND w) { return static_cast<LONG_PTR>(GetWindowThreadProcessId(w, nullptr)); });

@@ -106,8 +106,8 @@ SoakWorld::~SoakWorld()
     PumpUntil(
         [this] { return catalogues.windowRefresher.done.load() != 0 && catalogues.processRefresher.done.load() != 0; },
         5000);
-    delete windowRefresher_;
-    delete processRefresher_;
+    windowRefresher_.Close();
+    processRefresher_.Close();
     if (pageHost_.m_hWnd != nullptr)
         DestroyWindow(pageHost_.Detach());
     choices.hideWindowSet.RemoveAll();

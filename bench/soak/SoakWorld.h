@@ -88,8 +88,8 @@ private:
     CWnd pageHost_;
     CWindowsDlg windowsPage_{catalogues, choices};
     CProcessDlg processPage_{catalogues, choices};
-    CWinThread* windowRefresher_ = nullptr;
-    CWinThread* processRefresher_ = nullptr;
+    CWinThread windowRefresher_;
+    CWinThread processRefresher_;
 };
 
 } // namespace soak

@@ -60,19 +60,10 @@ constexpr DWORD kReadTimeoutMs = 10000;
 
 } // namespace
 
-DWORD WINAPI DisplayModeRead::ThreadMain(LPVOID parameter)
-{
-    const std::unique_ptr<std::shared_ptr<Result>> owned(static_cast<std::shared_ptr<Result>*>(parameter));
-    Result& result = **owned;
-    result.captured = CaptureDisplayMode(result.mode);
-    PostMessageW(result.window, result.message, 0, 0);
-    return 0;
-}
-
 DisplayModeRead::~DisplayModeRead()
 {
     if (thread_)
-        WaitForSingleObject(thread_.get(), kReadTimeoutMs);
+        static_cast<void>(thread_.Wait(kReadTimeoutMs));
 }
 
 bool DisplayModeRead::Start(HWND window, UINT message)
@@ -82,20 +73,20 @@ bool DisplayModeRead::Start(HWND window, UINT message)
     result_ = std::make_shared<Result>();
     result_->window = window;
     result_->message = message;
-    auto parameter = std::make_unique<std::shared_ptr<Result>>(result_);
-    thread_.reset(CreateThread(nullptr, 0, ThreadMain, parameter.get(), 0, nullptr));
-    if (!thread_)
-        return false;
-    static_cast<void>(parameter.release()); // the thread owns it now
-    return true;
+    // The thread keeps its own reference to the result: a reader that
+    // stopped waiting may go before it ends.
+    return thread_.Start([result = result_] {
+        result->captured = CaptureDisplayMode(result->mode);
+        PostMessageW(result->window, result->message, 0, 0);
+    });
 }
 
 bool DisplayModeRead::Take(D3DDISPLAYMODE& mode)
 {
     if (!thread_)
         return false;
-    const bool ended = WaitForSingleObject(thread_.get(), kReadTimeoutMs) == WAIT_OBJECT_0;
-    thread_.reset();
+    const bool ended = thread_.Wait(kReadTimeoutMs);
+    thread_.Close();
     // The thread's end makes its writes visible here.
     const bool captured = ended && result_->captured;
     if (captured)

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "framework/Handles.h"
+#include "framework/Thread.h"
 
 // The display mode in force when the Options page was set up (zero until
 // then, and after a failed capture). Never written to disk.
@@ -48,10 +49,9 @@ public:
 
 private:
     struct Result;
-    static DWORD WINAPI ThreadMain(LPVOID parameter);
 
     std::shared_ptr<Result> result_;
-    UniqueHandle thread_;
+    CWinThread thread_;
 };
 
 // Switches the display to the width, height and refresh rate of

@@ -9,6 +9,7 @@
 #include "framework/Controls.h"
 #include "framework/FileSystem.h"
 #include "framework/Foreground.h"
+#include "framework/Handles.h"
 #include "framework/Log.h"
 #include "framework/WinApp.h"
 #include "recovery/JournalFormat.h"
@@ -58,10 +59,7 @@ std::vector<std::wstring> ProcessArguments()
 {
     std::vector<std::wstring> arguments;
     int count = 0;
-    struct LocalFreer {
-        void operator()(LPWSTR* p) const { LocalFree(p); }
-    };
-    std::unique_ptr<LPWSTR, LocalFreer> argv(CommandLineToArgvW(GetCommandLineW(), &count));
+    const UniqueLocal<LPWSTR*> argv(CommandLineToArgvW(GetCommandLineW(), &count));
     if (!argv)
         return arguments;
     for (int i = 1; i < count; ++i)

@@ -33,19 +33,6 @@ bool WaitForDoneFlags(std::initializer_list<std::function<bool()>> doneFlags, UL
     return true;
 }
 
-namespace {
-
-DWORD WINAPI ExitWatchdog(LPVOID)
-{
-    Sleep(CCovelinApp::kExitWatchdogMs);
-    // Still here: something in the shutdown is blocked on another program.
-    // Nothing is left to save that the normal path has not saved by now.
-    TerminateProcess(GetCurrentProcess(), 0);
-    return 0;
-}
-
-} // namespace
-
 // ---- the application object -------------------------------------------------------
 
 CCovelinApp::CCovelinApp() : CWinApp(nullptr)
@@ -130,7 +117,7 @@ BOOL CCovelinApp::InitInstance()
         // drawn, or when Start comes first.
         dialog.SetAfterShownWork([this] {
             AddTrayIcon();
-            CreateSessionGuardWindow(TheEngine());
+            sessionGuard_.Create(TheEngine());
         });
         if (dialog.DoModal() == -1)
             Log::Failure(L"Showing the main dialog");
@@ -141,7 +128,7 @@ BOOL CCovelinApp::InitInstance()
         // However the dialog ended, nothing stays hidden and no side action
         // stays in force once we are gone.
         TheEngine().RestoreEverything(true);
-        DestroySessionGuardWindow();
+        sessionGuard_.Destroy();
 
         m_pMainWnd = nullptr;
     }
@@ -177,16 +164,21 @@ void CCovelinApp::StopWorkers()
     workersEnded_ = engineEnded_ && refreshersEnded;
     if (refreshersEnded) {
         // Their thread objects only hold the handles now.
-        delete windowRefresher_;
-        delete processRefresher_;
-        windowRefresher_ = processRefresher_ = nullptr;
+        windowRefresher_.Close();
+        processRefresher_.Close();
     }
 }
 
 void CCovelinApp::StartExitWatchdog()
 {
     // Nobody waits for it: the handle goes at once, the thread runs on.
-    UniqueHandle watchdog(CreateThread(nullptr, 0, ExitWatchdog, nullptr, 0, nullptr));
+    CWinThread watchdog;
+    static_cast<void>(watchdog.Start([] {
+        Sleep(kExitWatchdogMs);
+        // Still here: something in the shutdown is blocked on another program.
+        // Nothing is left to save that the normal path has not saved by now.
+        TerminateProcess(GetCurrentProcess(), 0);
+    }));
 }
 
 int CCovelinApp::ExitInstance()

@@ -14,11 +14,11 @@
 #include "app/TrayIcon.h"
 #include "catalogue/Catalogues.h"
 #include "catalogue/HideSets.h"
+#include "engine/SessionGuard.h"
 #include "framework/Handles.h"
+#include "framework/Thread.h"
 #include "framework/WinApp.h"
 #include "settings/SettingFile.h"
-
-class CWinThread;
 
 // Shutdown waits for each worker's done flag in turn, testing every 100 ms.
 // A worker that is blocked for good must not keep the process alive, so the
@@ -81,7 +81,9 @@ private:
     bool instanceAccepted_ = false;
     bool workersEnded_ = true;
     bool engineEnded_ = true;
-    CWinThread* windowRefresher_ = nullptr;
-    CWinThread* processRefresher_ = nullptr;
+    CWinThread windowRefresher_;
+    CWinThread processRefresher_;
     InstanceChannelServer instanceChannel_;
+    // Restores the hidden windows when the session ends.
+    CSessionGuard sessionGuard_;
 };

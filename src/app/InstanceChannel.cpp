@@ -148,28 +148,15 @@ bool InstanceChannelServer::Start(HANDLE pipe, const Handler& handler)
     pipe_ = pipe;
     handler_ = handler;
 
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kWindowClass;
-    if (!RegisterClassW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        Log::Failure(L"Registering the instance channel's window class");
-        return false;
-    }
     // Message-only: never shown, never enumerated, never catalogued.
-    window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
-    if (!window_)
+    const bool windowMade = window_.Create(kWindowClass, 0, 0, HWND_MESSAGE);
+    if (!windowMade)
         Log::Failure(L"Creating the instance channel's window");
     stopEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     ioEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     replyEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (window_ && stopEvent_.get() && ioEvent_.get() && replyEvent_.get()) {
-        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        listener_ = AfxBeginThread(ListenerThread, this);
-        if (!listener_)
-            Log::Failure(L"Starting the instance channel's listener");
-    }
+    if (windowMade && stopEvent_.get() && ioEvent_.get() && replyEvent_.get() && !listener_.Start([this] { Listen(); }))
+        Log::Failure(L"Starting the instance channel's listener");
     if (!listener_) {
         Stop();
         return false;
@@ -184,28 +171,18 @@ void InstanceChannelServer::Stop()
     if (listener_) {
         SetEvent(stopEvent_.get());
         // Every wait of the listener also waits for the stop event.
-        if (WaitForSingleObject(listener_->m_hThread, kStopWaitMs) != WAIT_OBJECT_0) {
+        if (!listener_.Wait(kStopWaitMs)) {
             // Still inside the system with our events and window: leave
             // them all to the end of the process rather than free them under it.
             abandoned_ = true;
             return;
         }
-        delete listener_;
-        listener_ = nullptr;
+        listener_.Close();
     }
-    if (window_) {
-        DestroyWindow(window_);
-        window_ = nullptr;
-    }
+    window_.Destroy();
     for (UniqueHandle* event : {&stopEvent_, &ioEvent_, &replyEvent_})
         event->reset();
     pending_ = 0;
-}
-
-UINT InstanceChannelServer::ListenerThread(LPVOID self)
-{
-    static_cast<InstanceChannelServer*>(self)->Listen();
-    return 0;
 }
 
 void InstanceChannelServer::Listen()
@@ -279,7 +256,7 @@ bool InstanceChannelServer::AskHandler(InstanceCommand command, InstanceReply* r
     const LONG sequence = sequence_;
     ResetEvent(replyEvent_.get());
     pending_ = sequence;
-    if (!PostMessageW(window_, kCommandMessage, static_cast<WPARAM>(command), sequence)) {
+    if (!PostMessageW(window_.Window(), kCommandMessage, static_cast<WPARAM>(command), sequence)) {
         pending_ = 0;
         return false;
     }
@@ -305,14 +282,13 @@ void InstanceChannelServer::OnCommandMessage(WPARAM command, LPARAM sequence)
     SetEvent(replyEvent_.get());
 }
 
-LRESULT CALLBACK InstanceChannelServer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT InstanceChannelServer::CommandWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = reinterpret_cast<InstanceChannelServer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == kCommandMessage && self && self->window_ == window) {
-        self->OnCommandMessage(wParam, lParam);
+    if (message == kCommandMessage) {
+        server_.OnCommandMessage(wParam, lParam);
         return 0;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    return CMessageWindow::WindowProc(message, wParam, lParam);
 }
 
 // ---- the client ----------------------------------------------------------------------

@@ -16,8 +16,8 @@
 #include <string>
 
 #include "framework/Handles.h"
-
-class CWinThread;
+#include "framework/MessageWindow.h"
+#include "framework/Thread.h"
 
 // What a later start may ask of the running instance.
 enum class InstanceCommand : DWORD { Toggle = 1, Show = 2, Exit = 3 };
@@ -62,8 +62,19 @@ public:
     void Stop();
 
 private:
-    static UINT ListenerThread(LPVOID self);
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // The window through which the listener hands commands to the thread
+    // that called Start.
+    class CommandWindow : public CMessageWindow {
+    public:
+        explicit CommandWindow(InstanceChannelServer& server) : server_(server) {}
+
+    protected:
+        LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    private:
+        InstanceChannelServer& server_;
+    };
+
     void Listen();
     bool WaitForClient();
     void ServeClient();
@@ -75,8 +86,8 @@ private:
 
     HANDLE pipe_ = nullptr;
     Handler handler_;
-    HWND window_ = nullptr;
-    CWinThread* listener_ = nullptr;
+    CommandWindow window_{*this};
+    CWinThread listener_;
     UniqueHandle stopEvent_;
     UniqueHandle ioEvent_;
     UniqueHandle replyEvent_;

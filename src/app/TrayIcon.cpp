@@ -111,34 +111,17 @@ int CTrayIcon::CreateHiddenWindow()
 {
     if (window_)
         return 0;
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW wc{};
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = TrayWndProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    wc.lpszClassName = kWindowClass;
-    if (!RegisterClassW(&wc)) {
-        Log::Failure(L"Registering the tray icon's window class");
-        return 0;
-    }
-
     // A real top-level window (never shown), not a message-only one: only
     // top-level windows hear the shell's "TaskbarCreated" broadcast.
-    window_.reset(CreateWindowExW(0, kWindowClass, L"", WS_POPUP | WS_MINIMIZE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
-                                  nullptr, nullptr, instance, nullptr));
-    if (!window_) {
+    if (!window_.Create(kWindowClass, WS_POPUP | WS_MINIMIZE)) {
         Log::Failure(L"Creating the tray icon's window");
-        UnregisterClassW(kWindowClass, instance);
         return 0;
     }
-    SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
     taskbarCreatedMessage_ = RegisterWindowMessageW(L"TaskbarCreated");
     // An elevated program would not hear the broadcast from a normal shell.
     if (taskbarCreatedMessage_)
-        ChangeWindowMessageFilterEx(window_.get(), taskbarCreatedMessage_, MSGFLT_ALLOW, nullptr);
+        ChangeWindowMessageFilterEx(window_.Window(), taskbarCreatedMessage_, MSGFLT_ALLOW, nullptr);
     return 1;
 }
 
@@ -174,7 +157,7 @@ int CTrayIcon::Update(int index, int remove, const wchar_t* tooltip)
 
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;
-    data.hWnd = window_.get();
+    data.hWnd = window_.Window();
     data.uID = kIconId;
     data.uFlags = NIF_MESSAGE | NIF_ICON;
     data.uCallbackMessage = UM_TRAY_NOTIFY;
@@ -213,7 +196,7 @@ void CTrayIcon::ReAddAfterShellRestart()
         return;
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;
-    data.hWnd = window_.get();
+    data.hWnd = window_.Window();
     data.uID = kIconId;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = UM_TRAY_NOTIFY;
@@ -258,8 +241,8 @@ int CTrayIcon::DestroyHiddenWindow()
 {
     if (!window_)
         return 0;
-    window_.reset();
-    return UnregisterClassW(kWindowClass, GetModuleHandleW(nullptr)) ? 1 : 0;
+    window_.Destroy();
+    return 1;
 }
 
 int CTrayIcon::ClearIcons()
@@ -291,15 +274,15 @@ void CTrayIcon::ShowContextMenu(POINT at)
     if (!popup_)
         return;
     PrepareMenu();
-    SetForegroundWindow(window_.get());
+    SetForegroundWindow(window_.Window());
     if (menuTracker_ != nullptr)
-        menuTracker_(popup_, kMenuTrackFlags, at.x, at.y, window_.get());
+        menuTracker_(popup_, kMenuTrackFlags, at.x, at.y, window_.Window());
     else
-        TrackPopupMenu(popup_, kMenuTrackFlags, at.x, at.y, 0, window_.get(), nullptr);
+        TrackPopupMenu(popup_, kMenuTrackFlags, at.x, at.y, 0, window_.Window(), nullptr);
     // A message of its own after the menu lets the window notice that it
     // lost the foreground: otherwise a click elsewhere leaves the next menu
     // open, or a second right-click closes it at once.
-    PostMessageW(window_.get(), WM_NULL, 0, 0);
+    PostMessageW(window_.Window(), WM_NULL, 0, 0);
 }
 
 bool CTrayIcon::OnCommand(UINT command)
@@ -330,7 +313,7 @@ LRESULT CTrayIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         GetCursorPos(&cursor);
         switch (static_cast<UINT>(lParam)) {
         case WM_LBUTTONDBLCLK:
-            SendMessageW(window_.get(), WM_COMMAND, kCommandSetting, 0);
+            SendMessageW(window_.Window(), WM_COMMAND, kCommandSetting, 0);
             break;
         case WM_RBUTTONUP:
             ShowContextMenu(cursor);
@@ -354,13 +337,5 @@ LRESULT CTrayIcon::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         Target().CloseDialog();
         return 0;
     }
-    return DefWindowProcW(window_.get(), message, wParam, lParam);
-}
-
-LRESULT CALLBACK CTrayIcon::TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* self = reinterpret_cast<CTrayIcon*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self || self->window_.get() != window)
-        return DefWindowProcW(window, message, wParam, lParam);
-    return self->HandleMessage(message, wParam, lParam);
+    return DefWindowProcW(window_.Window(), message, wParam, lParam);
 }

@@ -5,6 +5,7 @@
 
 #include "actions/TrayIconPort.h"
 #include "framework/Handles.h"
+#include "framework/MessageWindow.h"
 
 // The tray icon's callback message.
 inline constexpr UINT UM_TRAY_NOTIFY = WM_USER + 1; // 1025
@@ -75,16 +76,29 @@ public:
     using MenuTracker = BOOL (*)(HMENU menu, UINT flags, int x, int y, HWND owner);
     void SetMenuTracker(MenuTracker tracker) { menuTracker_ = tracker; }
 
-    HWND Window() const { return window_.get(); }
+    HWND Window() const { return window_.Window(); }
     HMENU Popup() const { return popup_; }
     // Tray image `index` (0 to 8) as loaded, or null.
     HICON Icon(int index) const { return index >= 0 && index < 9 ? icons_[index] : nullptr; }
     bool IsCreated() const { return created_ != 0; }
     bool IsShown() const { return shown_ != 0; }
 
-    static LRESULT CALLBACK TrayWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
 private:
+    // The hidden window: its messages are the icon's.
+    class TrayWindow : public CMessageWindow {
+    public:
+        explicit TrayWindow(CTrayIcon& icon) : icon_(icon) {}
+
+    protected:
+        LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+        {
+            return icon_.HandleMessage(message, wParam, lParam);
+        }
+
+    private:
+        CTrayIcon& icon_;
+    };
+
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void ShowContextMenu(POINT at);
     void ReAddAfterShellRestart();
@@ -95,7 +109,7 @@ private:
     int DestroyHiddenWindow();
     int ClearIcons();
 
-    UniqueWindow window_;
+    TrayWindow window_{*this};
     int reserved1_ = 0;
     HICON icons_[9] = {};
     int created_ = 0;

@@ -8,17 +8,17 @@ CCatalogueRefresher::CCatalogueRefresher(Rebuild rebuild)
 {
 }
 
-CWinThread* CCatalogueRefresher::Start()
+CWinThread CCatalogueRefresher::Start()
 {
     if (done.load() == 0)
-        return nullptr;
+        return {};
     stop = 0;
     done = 0;
     // A wake left over from the last stop would cut the first period short.
     if (wake_)
         ResetEvent(wake_.get());
-    CWinThread* thread = AfxBeginThread(&CCatalogueRefresher::ThreadProc, this);
-    if (!thread) {
+    CWinThread thread;
+    if (!thread.Start([this] { Run(); })) {
         Log::Failure(L"Starting a catalogue refresher");
         done = 1;
     }
@@ -30,12 +30,6 @@ void CCatalogueRefresher::RequestStop()
     stop = 1;
     if (wake_)
         SetEvent(wake_.get());
-}
-
-UINT CCatalogueRefresher::ThreadProc(LPVOID self)
-{
-    static_cast<CCatalogueRefresher*>(self)->Run();
-    return 0;
 }
 
 void CCatalogueRefresher::Run()

@@ -26,10 +26,10 @@ public:
 
     // Clears `stop` and `done`, then starts the thread, so that a stop
     // asked for at any time after this call is never lost. Returns the
-    // thread object (the caller owns it), or null - with `done` back at 1 -
+    // thread (the caller owns it), or an empty one - with `done` back at 1 -
     // when the thread cannot be made. While a thread of this refresher still
-    // runs, no second one is started (null, flags untouched).
-    CWinThread* Start();
+    // runs, no second one is started (empty, flags untouched).
+    [[nodiscard]] CWinThread Start();
 
     // Sets `stop` and wakes the thread from its wait.
     void RequestStop();
@@ -38,7 +38,6 @@ public:
     std::atomic<int> done{1};
 
 private:
-    static UINT ThreadProc(LPVOID self);
     void Run();
     void WaitPeriod();
 

@@ -28,7 +28,7 @@ int LoadFileList(CPathSet& hideFileSet, const std::wstring& ownExecutablePath)
         ++read;
         // A file that has gone since the last run is dropped here; its value
         // disappears from the registry at the next save.
-        if (!PathExists(path, 0))
+        if (!PathExists(path, false))
             continue;
         // The list never holds a path twice nor our own executable; values
         // edited by hand must not break that.

@@ -2,7 +2,7 @@
 
 int CPathSet::AddPath(const std::wstring& path)
 {
-    return Add(new std::wstring(UpperCasePath(path)));
+    return Add(std::make_unique<std::wstring>(UpperCasePath(path)));
 }
 
 int CPathSet::FindPath(const std::wstring& path) const

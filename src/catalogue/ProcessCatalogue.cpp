@@ -112,7 +112,7 @@ int CProcessArray::Refresh()
                 memory.decisions.erase(found);
         }
         if (keep)
-            Add(new CProcess(entry.id, path.c_str()));
+            Add(std::make_unique<CProcess>(entry.id, path.c_str()));
     }
 
     // Forget the processes that have ended.

@@ -203,7 +203,7 @@ BOOL CALLBACK AddCataloguedWindow(HWND window, LPARAM param)
         facts.markReadAt = now;
     }
     if (!facts.marked)
-        context->array->Add(new CCvWnd(window, CCvWnd::Seen{}));
+        context->array->Add(std::make_unique<CCvWnd>(window, CCvWnd::Seen{}));
     return TRUE;
 }
 

@@ -19,7 +19,7 @@
 // journal in `moduleDirectory`, beside "setting.dat"; none when it is
 // empty), opens `engine`'s journal there and restores
 // hidden windows on an unhandled fault. The watch for the end of the session
-// (CreateSessionGuardWindow, SessionGuard.h) is the caller's to start, on the
+// (CSessionGuard, SessionGuard.h) is the caller's to start, on the
 // thread that pumps messages, at the latest before the engine first hides:
 // until then there is nothing to restore.
 RecoveryReport StartHiddenWindowGuard(CEngine& engine, const std::wstring& moduleDirectory);

@@ -1,19 +1,37 @@
 #include "engine/SessionGuard.h"
 
-namespace {
+CSessionGuard::~CSessionGuard()
+{
+    Destroy();
+}
 
-HWND sessionGuardWindow = nullptr;
-CEngine* guardedEngine = nullptr;
+HWND CSessionGuard::Create(CEngine& engine)
+{
+    engine_ = &engine;
+    if (Window() != nullptr)
+        return Window();
+    // A real top-level window, never shown: the system asks every top-level
+    // window about the end of the session (a message-only window is not asked).
+    if (!CMessageWindow::Create(kSessionGuardClass, WS_POPUP, WS_EX_TOOLWINDOW))
+        return nullptr;
+    return Window();
+}
 
-void RestoreForSessionEnd()
+void CSessionGuard::Destroy()
+{
+    CMessageWindow::Destroy();
+    engine_ = nullptr;
+}
+
+void CSessionGuard::RestoreForSessionEnd()
 {
     // The audio interfaces would join this thread to a COM apartment: the
     // unmute runs on a helper thread.
-    if (guardedEngine != nullptr)
-        guardedEngine->RestoreEverything(true);
+    if (engine_ != nullptr)
+        engine_->RestoreEverything(true);
 }
 
-LRESULT CALLBACK SessionGuardProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CSessionGuard::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_QUERYENDSESSION:
@@ -30,37 +48,6 @@ LRESULT CALLBACK SessionGuardProc(HWND window, UINT message, WPARAM wParam, LPAR
         // which ends the program; this window stays until then.
         return 0;
     default:
-        return DefWindowProcW(window, message, wParam, lParam);
+        return CMessageWindow::WindowProc(message, wParam, lParam);
     }
-}
-
-} // namespace
-
-HWND CreateSessionGuardWindow(CEngine& engine)
-{
-    guardedEngine = &engine;
-    if (sessionGuardWindow != nullptr)
-        return sessionGuardWindow;
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = SessionGuardProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kSessionGuardClass;
-    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        return nullptr;
-    // A real top-level window, never shown: the system asks every top-level
-    // window about the end of the session (a message-only window is not asked).
-    sessionGuardWindow = CreateWindowExW(WS_EX_TOOLWINDOW, kSessionGuardClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                         nullptr, instance, nullptr);
-    return sessionGuardWindow;
-}
-
-void DestroySessionGuardWindow()
-{
-    if (sessionGuardWindow != nullptr) {
-        DestroyWindow(sessionGuardWindow);
-        sessionGuardWindow = nullptr;
-    }
-    guardedEngine = nullptr;
 }

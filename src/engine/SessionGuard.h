@@ -6,11 +6,28 @@
 #include <windows.h>
 
 #include "engine/Engine.h"
+#include "framework/MessageWindow.h"
 
 // The watcher's window class.
 inline constexpr wchar_t kSessionGuardClass[] = L"CovelinSessionGuard";
 
-// A hidden top-level window of the calling thread (which must pump
-// messages) that restores through `engine`. Returns the window, or null.
-HWND CreateSessionGuardWindow(CEngine& engine);
-void DestroySessionGuardWindow();
+// A hidden top-level window of the thread that creates it (which must pump
+// messages) that restores through the engine it was given.
+class CSessionGuard : public CMessageWindow {
+public:
+    CSessionGuard() = default;
+    ~CSessionGuard() override;
+
+    // Makes the window (once; a later call only changes the engine).
+    // Returns the window, or null.
+    HWND Create(CEngine& engine);
+    void Destroy();
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void RestoreForSessionEnd();
+
+    CEngine* engine_ = nullptr;
+};

@@ -14,16 +14,12 @@ public:
 
 // The growable array every list of the program is built on. Elements are
 // stored by value; an array of pointers does not own what they point to
-// unless a derived class says so (see CCvWndArray, CProcessArray).
-//
-// RemoveAll and RemoveAt are virtual so that an owning array frees its
-// records whichever static type it is used through. An owning array must
-// call its own RemoveAll from its destructor.
+// (an owning array is COwningArray, catalogue/EnArray.h).
 template <class TYPE, class ARG_TYPE = const TYPE&>
 class CArray {
 public:
     CArray() = default;
-    virtual ~CArray() = default;
+    ~CArray() = default;
     CArray(const CArray&) = delete;
     CArray& operator=(const CArray&) = delete;
 
@@ -65,7 +61,7 @@ public:
 
     // Removes the run [index, min(index + count, size)); a start outside
     // the array or a count below 1 removes nothing.
-    virtual void RemoveAt(int index, int count = 1)
+    void RemoveAt(int index, int count = 1)
     {
         if (index < 0 || index >= GetSize() || count <= 0)
             return;
@@ -73,7 +69,7 @@ public:
         items_.erase(items_.begin() + index, items_.begin() + last);
     }
 
-    virtual void RemoveAll() { items_.clear(); }
+    void RemoveAll() { items_.clear(); }
 
     // Replaces the content with a copy of `other` (element by element).
     void Copy(const CArray& other)

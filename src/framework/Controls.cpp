@@ -39,12 +39,12 @@ CWnd* CWnd::FromHandlePermanent(HWND hWnd)
     return reinterpret_cast<CWnd*>(::GetPropW(hWnd, kObjectProperty));
 }
 
-BOOL CWnd::Attach(HWND hWnd)
+bool CWnd::Attach(HWND hWnd)
 {
     if (hWnd == nullptr || m_hWnd != nullptr)
-        return FALSE;
+        return false;
     m_hWnd = hWnd;
-    return TRUE;
+    return true;
 }
 
 HWND CWnd::Detach()
@@ -56,26 +56,26 @@ HWND CWnd::Detach()
     return hWnd;
 }
 
-BOOL CWnd::SubclassWindow(HWND hWnd)
+bool CWnd::SubclassWindow(HWND hWnd)
 {
     if (hWnd == nullptr || !::IsWindow(hWnd) || m_hWnd != nullptr)
-        return FALSE;
+        return false;
     // A window belongs to at most one wrapper.
     if (FromHandlePermanent(hWnd) != nullptr)
-        return FALSE;
+        return false;
     BindHandle(hWnd);
     oldProc_ = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)));
     if (oldProc_ == nullptr) {
         UnbindHandle();
         m_hWnd = nullptr;
-        return FALSE;
+        return false;
     }
     PreSubclassWindow();
-    return TRUE;
+    return true;
 }
 
-BOOL CWnd::SubclassDlgItem(int id, HWND parent)
+bool CWnd::SubclassDlgItem(int id, HWND parent)
 {
     return SubclassWindow(::GetDlgItem(parent, id));
 }
@@ -176,10 +176,10 @@ void CWnd::ScreenToClient(RECT* rect) const
     ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(rect), 2);
 }
 
-BOOL CWnd::DestroyWindow()
+bool CWnd::DestroyWindow()
 {
     if (m_hWnd == nullptr)
-        return FALSE;
+        return false;
     return ::DestroyWindow(m_hWnd);
 }
 

@@ -26,13 +26,13 @@ public:
     operator HWND() const { return m_hWnd; }
 
     // Refers to a window without taking over its messages.
-    BOOL Attach(HWND hWnd);
+    bool Attach(HWND hWnd);
     HWND Detach();
 
     // Takes over the window's messages: they go to WindowProc, which offers
     // them to OnMessage and passes the rest to the window's own procedure.
-    BOOL SubclassWindow(HWND hWnd);
-    BOOL SubclassDlgItem(int id, HWND parent);
+    bool SubclassWindow(HWND hWnd);
+    bool SubclassDlgItem(int id, HWND parent);
     HWND UnsubclassWindow();
 
     // The object that subclassed or created `hWnd` with this framework, or
@@ -110,7 +110,7 @@ public:
         return (HICON)SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, (LPARAM)icon);
     }
     LONG_PTR GetStyle() const { return ::GetWindowLongPtrW(m_hWnd, GWL_STYLE); }
-    BOOL DestroyWindow();
+    bool DestroyWindow();
 
 protected:
     // Called after the window got WM_NCDESTROY and the object let go of it.
@@ -158,7 +158,7 @@ public:
     int GetCurSel() const { return (int)SendMessage(TCM_GETCURSEL); }
     int SetCurSel(int index) { return (int)SendMessage(TCM_SETCURSEL, index); }
     int GetItemCount() const { return (int)SendMessage(TCM_GETITEMCOUNT); }
-    BOOL GetItemRect(int index, RECT* rect) const { return (BOOL)SendMessage(TCM_GETITEMRECT, index, (LPARAM)rect); }
+    bool GetItemRect(int index, RECT* rect) const { return SendMessage(TCM_GETITEMRECT, index, (LPARAM)rect) != 0; }
 };
 
 class CComboBoxEx : public CWnd {

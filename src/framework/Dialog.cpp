@@ -60,8 +60,15 @@ CDialog::CDialog(UINT templateId, CWnd* parent) : templateId_(templateId), paren
 
 CDialog::~CDialog()
 {
-    if (m_hWnd != nullptr && ::IsWindow(m_hWnd))
-        ::DestroyWindow(m_hWnd);
+    // The derived parts are gone: the window's last messages must not
+    // reach them, so the object lets go of the window before destroying it.
+    const HWND hWnd = m_hWnd;
+    if (hWnd == nullptr)
+        return;
+    UnbindHandle();
+    m_hWnd = nullptr;
+    if (::IsWindow(hWnd))
+        ::DestroyWindow(hWnd);
 }
 
 INT_PTR CDialog::DoModal()
@@ -163,10 +170,10 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg)
     return ::IsDialogMessageW(m_hWnd, pMsg);
 }
 
-BOOL CDialog::Create(UINT templateId, CWnd* parent)
+bool CDialog::Create(UINT templateId, CWnd* parent)
 {
     if (m_hWnd != nullptr)
-        return FALSE;
+        return false;
     EnsureCommonControls();
     templateId_ = templateId;
     parent_ = parent;
@@ -175,16 +182,16 @@ BOOL CDialog::Create(UINT templateId, CWnd* parent)
                                      parent != nullptr ? parent->m_hWnd : nullptr, &CDialog::DialogProc,
                                      reinterpret_cast<LPARAM>(this));
     if (hWnd == nullptr)
-        return FALSE;
+        return false;
     if ((::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_CHILD) != 0)
         ::SetWindowLongPtrW(hWnd, GWL_EXSTYLE, ::GetWindowLongPtrW(hWnd, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
-    return TRUE;
+    return true;
 }
 
-BOOL CDialog::CreateIndirect(const DLGTEMPLATE* dialogTemplate, CWnd* parent)
+bool CDialog::CreateIndirect(const DLGTEMPLATE* dialogTemplate, CWnd* parent)
 {
     if (m_hWnd != nullptr || dialogTemplate == nullptr)
-        return FALSE;
+        return false;
     EnsureCommonControls();
     parent_ = parent;
     modal_ = false;
@@ -192,10 +199,10 @@ BOOL CDialog::CreateIndirect(const DLGTEMPLATE* dialogTemplate, CWnd* parent)
         ::CreateDialogIndirectParamW(ResourceInstance(), dialogTemplate, parent != nullptr ? parent->m_hWnd : nullptr,
                                      &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     if (hWnd == nullptr)
-        return FALSE;
+        return false;
     if ((::GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_CHILD) != 0)
         ::SetWindowLongPtrW(hWnd, GWL_EXSTYLE, ::GetWindowLongPtrW(hWnd, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
-    return TRUE;
+    return true;
 }
 
 void CDialog::EndDialog(int result)
@@ -211,24 +218,24 @@ void CDialog::EndDialog(int result)
     DestroyWindow();
 }
 
-BOOL CDialog::UpdateData(BOOL saveAndValidate)
+bool CDialog::UpdateData(bool saveAndValidate)
 {
     if (m_hWnd == nullptr)
-        return FALSE;
+        return false;
     CDataExchange dx(this, saveAndValidate);
     DoDataExchange(&dx);
-    return TRUE;
+    return true;
 }
 
 BOOL CDialog::OnInitDialog()
 {
-    UpdateData(FALSE);
+    UpdateData(false);
     return TRUE;
 }
 
 void CDialog::OnOK()
 {
-    if (!UpdateData(TRUE))
+    if (!UpdateData(true))
         return;
     EndDialog(IDOK);
 }

@@ -20,9 +20,9 @@ class CDialog;
 // box states. `m_bSaveAndValidate` is true when reading from the controls.
 class CDataExchange {
 public:
-    CDataExchange(CDialog* dialog, BOOL saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+    CDataExchange(CDialog* dialog, bool saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
     CDialog* m_pDlgWnd;
-    BOOL m_bSaveAndValidate;
+    bool m_bSaveAndValidate;
 };
 
 // Subclasses control `id` of the dialog with `control` the first time.
@@ -47,20 +47,20 @@ public:
     // Creates the dialog modeless: a child page when the template has the
     // child style. The page becomes a control parent so that Tab moves
     // through its controls as part of the parent dialog.
-    BOOL Create(UINT templateId, CWnd* parent = nullptr);
-    BOOL CreateIndirect(const DLGTEMPLATE* dialogTemplate, CWnd* parent = nullptr);
+    bool Create(UINT templateId, CWnd* parent = nullptr);
+    bool CreateIndirect(const DLGTEMPLATE* dialogTemplate, CWnd* parent = nullptr);
 
     // Ends the modal loop with `result` (destroys a modeless dialog).
     void EndDialog(int result);
     bool IsModal() const { return modal_; }
 
-    // DoDataExchange runs with the direction given; FALSE fills the controls.
-    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+    // DoDataExchange runs with the direction given; false fills the controls.
+    bool UpdateData(bool saveAndValidate = true);
 
-    // Creates the bindings (UpdateData(FALSE)); TRUE lets the dialog
+    // Creates the bindings (UpdateData(false)); TRUE lets the dialog
     // manager put the focus on the first control.
     virtual BOOL OnInitDialog();
-    virtual void OnOK();     // UpdateData(TRUE), then EndDialog(IDOK)
+    virtual void OnOK();     // UpdateData(true), then EndDialog(IDOK)
     virtual void OnCancel(); // EndDialog(IDCANCEL)
     virtual void DoDataExchange(CDataExchange* pDX);
     // WM_COMMAND; the default maps IDOK and IDCANCEL. TRUE when handled.

@@ -105,7 +105,7 @@ int SystemMetricForDpi(int index, UINT dpi)
     return ::MulDiv(::GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(SystemDpi()));
 }
 
-BOOL AdjustWindowRectForDpi(RECT* rect, DWORD style, BOOL hasMenu, DWORD exStyle, UINT dpi)
+bool AdjustWindowRectForDpi(RECT* rect, DWORD style, BOOL hasMenu, DWORD exStyle, UINT dpi)
 {
     if (auto adjustWindowRectExForDpi = Functions().adjustWindowRectExForDpi)
         return adjustWindowRectExForDpi(rect, style, hasMenu, exStyle, dpi);

@@ -43,7 +43,7 @@ inline int LargeIconSize(UINT dpi)
 
 // Widens `rect`, a client rectangle, to the window rectangle that holds it
 // with the frame drawn at `dpi`. FALSE when the system refused.
-BOOL AdjustWindowRectForDpi(RECT* rect, DWORD style, BOOL hasMenu, DWORD exStyle, UINT dpi);
+bool AdjustWindowRectForDpi(RECT* rect, DWORD style, BOOL hasMenu, DWORD exStyle, UINT dpi);
 
 // A dialog that sizes and places its controls itself at a DPI change: the
 // system then only gives its controls the font for the new scale. Nothing

@@ -2,14 +2,14 @@
 
 #include <windows.h>
 
-int PathExists(const std::wstring& path, int directoryOnly)
+bool PathExists(const std::wstring& path, bool directoryOnly)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return 0;
+        return false;
     if (directoryOnly)
-        return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
-    return 1;
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return true;
 }
 
 std::wstring OwnModulePath()

@@ -1,10 +1,9 @@
 #pragma once
 #include <string>
 
-// 1 when something exists at `path` (with `directoryOnly` non-zero: only when
-// it is a directory), else 0. A path whose attributes cannot be read counts
-// as absent.
-int PathExists(const std::wstring& path, int directoryOnly);
+// Whether something exists at `path` (with `directoryOnly`: only when it is
+// a directory). A path whose attributes cannot be read counts as absent.
+[[nodiscard]] bool PathExists(const std::wstring& path, bool directoryOnly);
 
 // The full path of the running executable (empty when it cannot be read).
 std::wstring OwnModulePath();

@@ -15,12 +15,12 @@ public:
     Handle GetSafeHandle() const { return handle_.get(); }
     void Attach(Handle handle) { handle_.reset(handle); }
     Handle Detach() { return handle_.release(); }
-    BOOL DeleteObject()
+    bool DeleteObject()
     {
         if (!handle_)
-            return FALSE;
+            return false;
         handle_.reset();
-        return TRUE;
+        return true;
     }
 
 protected:
@@ -29,34 +29,34 @@ protected:
 
 class CFont : public CGdiObjectT<HFONT> {
 public:
-    BOOL CreateFontIndirect(const LOGFONTW& font)
+    bool CreateFontIndirect(const LOGFONTW& font)
     {
         Attach(::CreateFontIndirectW(&font));
-        return handle_ ? TRUE : FALSE;
+        return static_cast<bool>(handle_);
     }
-    BOOL CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic, BYTE underline,
+    bool CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic, BYTE underline,
                     BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision, BYTE quality,
                     BYTE pitchAndFamily, const wchar_t* face)
     {
         Attach(::CreateFontW(height, width, escapement, orientation, weight, italic, underline, strikeOut, charSet,
                              outPrecision, clipPrecision, quality, pitchAndFamily, face));
-        return handle_ ? TRUE : FALSE;
+        return static_cast<bool>(handle_);
     }
 };
 
 class CBrush : public CGdiObjectT<HBRUSH> {
 public:
-    BOOL CreateSolidBrush(COLORREF colour)
+    bool CreateSolidBrush(COLORREF colour)
     {
         Attach(::CreateSolidBrush(colour));
-        return handle_ ? TRUE : FALSE;
+        return static_cast<bool>(handle_);
     }
     // A brush that paints nothing (the background shows through).
-    BOOL CreateHollowBrush()
+    bool CreateHollowBrush()
     {
         LOGBRUSH brush{BS_NULL, 0, 0};
         Attach(::CreateBrushIndirect(&brush));
-        return handle_ ? TRUE : FALSE;
+        return static_cast<bool>(handle_);
     }
 };
 

@@ -12,6 +12,7 @@
 //   UniqueGdiObject  GDI objects (DeleteObject); UniqueGdi<HFONT> etc. keep
 //                    the handle's own type
 //   UniqueModule     libraries loaded for a moment (FreeLibrary)
+//   UniqueLocal<T*>  memory the system allocated for us (LocalFree)
 //   ComPtr<T>        one reference to a COM interface
 //   RegKey           an open registry key with its value operations
 #include <windows.h>
@@ -89,6 +90,16 @@ inline void DeleteGdiObject(HGDIOBJ object)
     ::DeleteObject(object);
 }
 
+// Memory a system call allocated for the caller to free (FormatMessage's
+// buffer, CommandLineToArgvW's array), kept as the pointer type it is read as.
+template <class Pointer>
+struct LocalMemory {
+    using Handle = Pointer;
+    static constexpr Handle kEmpty = nullptr;
+    static bool IsEmpty(Handle memory) { return memory == nullptr; }
+    static void Release(Handle memory) { ::LocalFree(memory); }
+};
+
 } // namespace handle_traits
 
 using UniqueHandle = UniqueOwner<handle_traits::Kernel>;
@@ -99,6 +110,8 @@ using UniqueModule = UniqueOwner<handle_traits::NullEmpty<HMODULE, &::FreeLibrar
 template <class H = HGDIOBJ>
 using UniqueGdi = UniqueOwner<handle_traits::NullEmpty<H, &handle_traits::DeleteGdiObject>>;
 using UniqueGdiObject = UniqueGdi<>;
+template <class Pointer>
+using UniqueLocal = UniqueOwner<handle_traits::LocalMemory<Pointer>>;
 
 // One reference to a COM interface, released with the pointer.
 template <class T>

@@ -7,20 +7,20 @@ CImageList::~CImageList()
     DeleteImageList();
 }
 
-BOOL CImageList::Create(int cx, int cy, UINT flags, int initial, int grow)
+bool CImageList::Create(int cx, int cy, UINT flags, int initial, int grow)
 {
     DeleteImageList();
     m_hImageList = ImageList_Create(cx, cy, flags, initial, grow);
     return m_hImageList != nullptr;
 }
 
-BOOL CImageList::DeleteImageList()
+bool CImageList::DeleteImageList()
 {
     if (!m_hImageList)
-        return FALSE;
+        return false;
     ImageList_Destroy(m_hImageList);
     m_hImageList = nullptr;
-    return TRUE;
+    return true;
 }
 
 int CImageList::Add(HICON icon)
@@ -51,30 +51,30 @@ int CImageList::AddBlank()
     return index;
 }
 
-BOOL CImageList::Remove(int index)
+bool CImageList::Remove(int index)
 {
     // ImageList_Remove takes -1 as "remove all"; a bad index from a caller
     // must never empty the list.
     if (!m_hImageList || index < 0 || index >= GetImageCount())
-        return FALSE;
+        return false;
     return ImageList_Remove(m_hImageList, index);
 }
 
-BOOL CImageList::RemoveAll()
+bool CImageList::RemoveAll()
 {
     if (!m_hImageList)
-        return FALSE;
+        return false;
     return ImageList_RemoveAll(m_hImageList);
 }
 
-BOOL CImageList::Replace(int index, HICON icon)
+bool CImageList::Replace(int index, HICON icon)
 {
     if (!m_hImageList || !icon || index < 0 || index >= GetImageCount())
-        return FALSE;
+        return false;
     return ImageList_ReplaceIcon(m_hImageList, index, icon) == index;
 }
 
-BOOL CImageList::CopyImage(int to, int from)
+bool CImageList::CopyImage(int to, int from)
 {
     if (to == from)
         return to >= 0 && to < GetImageCount();
@@ -82,18 +82,18 @@ BOOL CImageList::CopyImage(int to, int from)
     // image's alpha channel everywhere.
     HICON icon = ExtractIcon(from);
     if (!icon)
-        return FALSE;
+        return false;
     const BOOL replaced = Replace(to, icon);
     DestroyIcon(icon);
     return replaced;
 }
 
-BOOL CImageList::Truncate(int count)
+bool CImageList::Truncate(int count)
 {
     if (!m_hImageList || count < 0)
-        return FALSE;
+        return false;
     if (count >= GetImageCount())
-        return TRUE;
+        return true;
     return ImageList_SetImageCount(m_hImageList, static_cast<UINT>(count));
 }
 

@@ -15,8 +15,8 @@ public:
 
     // Creates the list; a list already held is destroyed first. Non-zero on
     // success.
-    BOOL Create(int cx, int cy, UINT flags, int initial, int grow);
-    BOOL DeleteImageList();
+    bool Create(int cx, int cy, UINT flags, int initial, int grow);
+    bool DeleteImageList();
 
     // Copies the icon into the list; the caller keeps (and releases) the
     // icon. Returns the new image's index, or -1.
@@ -24,17 +24,17 @@ public:
     // Appends a fully transparent image; returns its index, or -1.
     int AddBlank();
     // Removes image `index`; the images after it move down by one.
-    BOOL Remove(int index);
+    bool Remove(int index);
     // Removes every image.
-    BOOL RemoveAll();
+    bool RemoveAll();
     // Puts a copy of `icon` in place of image `index` (the caller keeps the
     // icon); the other images keep their places.
-    BOOL Replace(int index, HICON icon);
+    bool Replace(int index, HICON icon);
     // Puts a copy of image `from` in place of image `to`.
-    BOOL CopyImage(int to, int from);
+    bool CopyImage(int to, int from);
     // Keeps the first `count` images and drops the rest at once (removing
     // them one by one copies the whole list each time).
-    BOOL Truncate(int count);
+    bool Truncate(int count);
     int GetImageCount() const;
     // A new icon drawn from image `index` (the caller destroys it), or null.
     HICON ExtractIcon(int index) const;

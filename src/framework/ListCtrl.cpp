@@ -83,12 +83,12 @@ int CListCtrl::InsertItem(int item, const wchar_t* text, int image)
     return InsertItem(LVIF_TEXT | LVIF_IMAGE, item, text, 0, 0, image, 0);
 }
 
-BOOL CListCtrl::SetItemText(int item, int subItem, const wchar_t* text)
+bool CListCtrl::SetItemText(int item, int subItem, const wchar_t* text)
 {
     LVITEMW row{};
     row.iSubItem = subItem;
     row.pszText = const_cast<wchar_t*>(text ? text : L"");
-    return static_cast<BOOL>(::SendMessageW(m_hWnd, LVM_SETITEMTEXTW, item, reinterpret_cast<LPARAM>(&row)));
+    return ::SendMessageW(m_hWnd, LVM_SETITEMTEXTW, item, reinterpret_cast<LPARAM>(&row)) != 0;
 }
 
 std::wstring CListCtrl::GetItemText(int item, int subItem) const
@@ -110,13 +110,13 @@ std::wstring CListCtrl::GetItemText(int item, int subItem) const
     }
 }
 
-BOOL CListCtrl::SetItemImage(int item, int image)
+bool CListCtrl::SetItemImage(int item, int image)
 {
     LVITEMW row{};
     row.mask = LVIF_IMAGE;
     row.iItem = item;
     row.iImage = image;
-    return static_cast<BOOL>(::SendMessageW(m_hWnd, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&row)));
+    return ::SendMessageW(m_hWnd, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&row)) != 0;
 }
 
 int CListCtrl::GetItemImage(int item) const
@@ -129,12 +129,12 @@ int CListCtrl::GetItemImage(int item) const
     return row.iImage;
 }
 
-BOOL CListCtrl::DeleteItem(int item)
+bool CListCtrl::DeleteItem(int item)
 {
     return ListView_DeleteItem(m_hWnd, item);
 }
 
-BOOL CListCtrl::DeleteAllItems()
+bool CListCtrl::DeleteAllItems()
 {
     return ListView_DeleteAllItems(m_hWnd);
 }
@@ -164,12 +164,12 @@ UINT CListCtrl::GetSelectedCount() const
     return ListView_GetSelectedCount(m_hWnd);
 }
 
-BOOL CListCtrl::SetItemState(int item, UINT state, UINT stateMask)
+bool CListCtrl::SetItemState(int item, UINT state, UINT stateMask)
 {
     LVITEMW row{};
     row.state = state;
     row.stateMask = stateMask;
-    return static_cast<BOOL>(::SendMessageW(m_hWnd, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&row)));
+    return ::SendMessageW(m_hWnd, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&row)) != 0;
 }
 
 UINT CListCtrl::GetItemState(int item, UINT stateMask) const
@@ -177,9 +177,9 @@ UINT CListCtrl::GetItemState(int item, UINT stateMask) const
     return ListView_GetItemState(m_hWnd, item, stateMask);
 }
 
-BOOL CListCtrl::GetItemRect(int item, RECT* rect, UINT code) const
+bool CListCtrl::GetItemRect(int item, RECT* rect, UINT code) const
 {
     if (!rect)
-        return FALSE;
+        return false;
     return ListView_GetItemRect(m_hWnd, item, rect, code);
 }

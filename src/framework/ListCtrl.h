@@ -33,13 +33,13 @@ public:
     // Rows. InsertItem returns the index the control gives the new row, or -1.
     int InsertItem(UINT mask, int item, const wchar_t* text, UINT state, UINT stateMask, int image, LPARAM param);
     int InsertItem(int item, const wchar_t* text, int image);
-    BOOL SetItemText(int item, int subItem, const wchar_t* text);
+    bool SetItemText(int item, int subItem, const wchar_t* text);
     std::wstring GetItemText(int item, int subItem) const;
-    BOOL SetItemImage(int item, int image);
+    bool SetItemImage(int item, int image);
     // The image index of a row, or -1 when there is no such row.
     int GetItemImage(int item) const;
-    BOOL DeleteItem(int item);
-    BOOL DeleteAllItems();
+    bool DeleteItem(int item);
+    bool DeleteAllItems();
     int GetItemCount() const;
 
     // Selection. The selection mark is the row most recently selected.
@@ -48,9 +48,9 @@ public:
     int GetNextItem(int item, int flags) const;
     int GetFirstSelectedItem() const { return GetNextItem(-1, LVNI_SELECTED); }
     UINT GetSelectedCount() const;
-    BOOL SetItemState(int item, UINT state, UINT stateMask);
+    bool SetItemState(int item, UINT state, UINT stateMask);
     UINT GetItemState(int item, UINT stateMask) const;
 
     // `code` is LVIR_BOUNDS, LVIR_ICON, LVIR_LABEL or LVIR_SELECTBOUNDS.
-    BOOL GetItemRect(int item, RECT* rect, UINT code) const;
+    bool GetItemRect(int item, RECT* rect, UINT code) const;
 };

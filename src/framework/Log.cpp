@@ -126,12 +126,11 @@ void Failure(const std::wstring& what, DWORD error)
 
 std::wstring ErrorText(DWORD error)
 {
-    wchar_t* buffer = nullptr;
+    UniqueLocal<wchar_t*> buffer;
     const DWORD length =
         FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : L"unknown error";
-    LocalFree(buffer);
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
+    std::wstring text = length > 0 && buffer ? std::wstring(buffer.get(), length) : L"unknown error";
     while (!text.empty() &&
            (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
         text.pop_back();

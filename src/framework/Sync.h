@@ -11,15 +11,15 @@ public:
     CCriticalSection(const CCriticalSection&) = delete;
     CCriticalSection& operator=(const CCriticalSection&) = delete;
 
-    BOOL Lock()
+    bool Lock()
     {
         EnterCriticalSection(&section_);
-        return TRUE;
+        return true;
     }
-    BOOL Unlock()
+    bool Unlock()
     {
         LeaveCriticalSection(&section_);
-        return TRUE;
+        return true;
     }
 
     void lock() { EnterCriticalSection(&section_); }

@@ -2,69 +2,62 @@
 
 #include <process.h>
 
+#include <memory>
+#include <utility>
+
 namespace {
 
 unsigned __stdcall ThreadEntry(void* arg)
 {
-    auto* thread = static_cast<CWinThread*>(arg);
-    // Everything is read before the procedure runs: without auto-delete the
-    // owner may delete the object as soon as the procedure has signalled
-    // its end (a done flag), before this function returns.
-    const bool autoDelete = thread->m_bAutoDelete != FALSE;
-    UINT code = thread->m_pfnThreadProc(thread->m_pThreadParams);
-    if (autoDelete)
-        delete thread;
-    return code;
+    // The thread owns its body: whoever started it may have let go of it.
+    const std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(arg));
+    (*body)();
+    return 0;
 }
 
 } // namespace
 
-CWinThread::~CWinThread()
+CWinThread::CWinThread(CWinThread&& other) noexcept
+    : handle_(std::move(other.handle_)), id_(std::exchange(other.id_, 0))
 {
-    if (m_hThread)
-        CloseHandle(m_hThread);
 }
 
-BOOL CWinThread::PostThreadMessage(UINT message, WPARAM wParam, LPARAM lParam)
+CWinThread& CWinThread::operator=(CWinThread&& other) noexcept
 {
-    return m_nThreadID != 0 && ::PostThreadMessageW(m_nThreadID, message, wParam, lParam);
-}
-
-DWORD CWinThread::ResumeThread()
-{
-    return m_hThread ? ::ResumeThread(m_hThread) : static_cast<DWORD>(-1);
-}
-
-DWORD CWinThread::SuspendThread()
-{
-    return m_hThread ? ::SuspendThread(m_hThread) : static_cast<DWORD>(-1);
-}
-
-BOOL CWinThread::SetThreadPriority(int priority)
-{
-    return m_hThread && ::SetThreadPriority(m_hThread, priority);
-}
-
-CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT stackSize, DWORD createFlags,
-                           LPSECURITY_ATTRIBUTES security)
-{
-    if (!proc)
-        return nullptr;
-    auto* thread = new CWinThread(proc, param);
-    // Always start suspended: the handle and id must be stored before the
-    // procedure can run (and, with auto-delete, delete the object).
-    unsigned id = 0;
-    auto handle =
-        reinterpret_cast<HANDLE>(_beginthreadex(security, stackSize, ThreadEntry, thread, CREATE_SUSPENDED, &id));
-    if (!handle) {
-        delete thread;
-        return nullptr;
+    if (this != &other) {
+        handle_ = std::move(other.handle_);
+        id_ = std::exchange(other.id_, 0);
     }
-    thread->m_hThread = handle;
-    thread->m_nThreadID = id;
-    if (priority != THREAD_PRIORITY_NORMAL)
-        ::SetThreadPriority(handle, priority);
-    if (!(createFlags & CREATE_SUSPENDED))
-        ::ResumeThread(handle);
-    return thread;
+    return *this;
+}
+
+bool CWinThread::Start(std::function<void()> body)
+{
+    if (handle_ || !body)
+        return false;
+    auto owned = std::make_unique<std::function<void()>>(std::move(body));
+    unsigned id = 0;
+    const auto handle = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadEntry, owned.get(), 0, &id));
+    if (handle == nullptr)
+        return false;
+    static_cast<void>(owned.release()); // the thread's now
+    handle_.reset(handle);
+    id_ = id;
+    return true;
+}
+
+bool CWinThread::Wait(DWORD timeoutMs) const
+{
+    return handle_ && ::WaitForSingleObject(handle_.get(), timeoutMs) == WAIT_OBJECT_0;
+}
+
+bool CWinThread::PostThreadMessage(UINT message, WPARAM wParam, LPARAM lParam) const
+{
+    return id_ != 0 && ::PostThreadMessageW(id_, message, wParam, lParam) != FALSE;
+}
+
+void CWinThread::Close()
+{
+    handle_.reset();
+    id_ = 0;
 }

@@ -1,40 +1,44 @@
 #pragma once
+// The one way the program starts a thread of its own.
 #include <windows.h>
 
-// The procedure of a worker thread: takes the parameter given to
-// AfxBeginThread, returns the thread's exit code.
-typedef UINT (*AFX_THREADPROC)(LPVOID);
+#include <functional>
 
-// A worker thread. The object belongs to whoever started the thread: it is
-// never deleted behind the owner's back (unless the owner sets
-// m_bAutoDelete before the thread runs, i.e. with CREATE_SUSPENDED), so a
-// pointer to it stays good after the thread has ended. Deleting the object
-// closes the thread handle; it does not stop the thread.
+#include "framework/Handles.h"
+
+// A worker thread, owned by whoever started it: the object holds the
+// thread's handle and closes it when it goes away or is moved over. Closing
+// the handle does not stop the thread: it runs `body` to its end, which owns
+// whatever it captured, so the object may go before the thread does.
 class CWinThread {
 public:
-    CWinThread(AFX_THREADPROC proc, LPVOID param) : m_pfnThreadProc(proc), m_pThreadParams(param) {}
-    virtual ~CWinThread();
+    CWinThread() = default;
+    ~CWinThread() = default;
+    CWinThread(CWinThread&& other) noexcept;
+    CWinThread& operator=(CWinThread&& other) noexcept;
     CWinThread(const CWinThread&) = delete;
     CWinThread& operator=(const CWinThread&) = delete;
 
-    // Posts a message to the thread's queue. Fails (0) until the thread has
-    // made its queue, e.g. by a first PeekMessage.
-    BOOL PostThreadMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Runs `body` on a new thread. False, with nothing started, when this
+    // object already holds a thread or the system cannot make one.
+    [[nodiscard]] bool Start(std::function<void()> body);
 
-    DWORD ResumeThread();
-    DWORD SuspendThread();
-    BOOL SetThreadPriority(int priority);
+    // True while the object holds a thread (running or ended).
+    explicit operator bool() const { return static_cast<bool>(handle_); }
+    HANDLE Handle() const { return handle_.get(); }
+    DWORD Id() const { return id_; }
 
-    HANDLE m_hThread = nullptr;
-    DWORD m_nThreadID = 0;
-    BOOL m_bAutoDelete = FALSE;
+    // Waits at most `timeoutMs` for the thread to end; true when it has.
+    [[nodiscard]] bool Wait(DWORD timeoutMs) const;
 
-    AFX_THREADPROC m_pfnThreadProc;
-    LPVOID m_pThreadParams;
+    // Posts a message to the thread's queue. False until the thread has made
+    // its queue (e.g. by a first PeekMessage), or when it holds no thread.
+    bool PostThreadMessage(UINT message, WPARAM wParam, LPARAM lParam) const;
+
+    // Lets go of the thread: the handle is closed, the thread runs on.
+    void Close();
+
+private:
+    UniqueHandle handle_;
+    DWORD id_ = 0;
 };
-
-// Starts `proc(param)` on a new thread. Returns null if the thread cannot
-// be created. With CREATE_SUSPENDED in `createFlags` the thread waits for
-// ResumeThread.
-CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority = THREAD_PRIORITY_NORMAL, UINT stackSize = 0,
-                           DWORD createFlags = 0, LPSECURITY_ATTRIBUTES security = nullptr);

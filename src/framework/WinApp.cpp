@@ -62,7 +62,7 @@ std::wstring CWinApp::GetProfileString(const wchar_t* section, const wchar_t* en
     return ProfileReadString(section, entry, defaultValue);
 }
 
-BOOL CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* value)
+bool CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* value)
 {
     return ProfileWriteString(section, entry, value) != 0;
 }

@@ -25,7 +25,7 @@ public:
     // Keeps the profile under Software\<company>\<application name>.
     void SetRegistryKey(const wchar_t* company);
     std::wstring GetProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* defaultValue = L"");
-    BOOL WriteProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* value);
+    bool WriteProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* value);
 
     // Icon resource `id` of the program at the system's large icon size.
     HICON LoadIcon(UINT id) const;

@@ -47,31 +47,31 @@ constexpr NamedKey kNamedKeys[] = {
 
 } // namespace
 
-int KeyName(unsigned code, std::wstring& out)
+bool KeyName(unsigned code, std::wstring& out)
 {
     if (code >= '0' && code <= '9') {
         out.assign(1, static_cast<wchar_t>(code));
-        return 1;
+        return true;
     }
     if (code >= 'A' && code <= 'Z') {
         out.assign(1, static_cast<wchar_t>(code));
-        return 1;
+        return true;
     }
     if (code >= 96 && code <= 105) {
         out = L"NUM" + std::to_wstring(code - 96);
-        return 1;
+        return true;
     }
     if (code >= 112 && code <= 135) {
         out = L"F" + std::to_wstring(code - 111);
-        return 1;
+        return true;
     }
     for (const NamedKey& key : kNamedKeys) {
         if (key.code == code) {
             out = key.name;
-            return 1;
+            return true;
         }
     }
-    return 0;
+    return false;
 }
 
 std::wstring RenderText(const HotkeyChord& chord)

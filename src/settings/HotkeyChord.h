@@ -24,8 +24,8 @@ using KeyStateSource = SHORT(WINAPI*)(int virtualKey);
 // from a damaged settings file, and must not fire on its own.
 int ChordIsDown(const HotkeyChord& chord, KeyStateSource keyState = GetAsyncKeyState);
 
-// 1 and the key's name in `out` when the virtual-key code has a name, else 0.
-int KeyName(unsigned code, std::wstring& out);
+// True, with the key's name in `out`, when the virtual-key code has a name.
+[[nodiscard]] bool KeyName(unsigned code, std::wstring& out);
 
 // The chord's named keys in ascending code order joined by "+", e.g.
 // "SHIFT+CTRL+A". Keys without a name are left out of the text.

@@ -80,78 +80,76 @@ HKEY OpenRegKey(int rootIndex, const wchar_t* subKey)
     return OpenOwnedKey(rootIndex, subKey).release();
 }
 
-int ReadRegValue(HKEY key, const wchar_t* name, int& kind, void* data, DWORD& size)
+bool ReadRegValue(HKEY key, const wchar_t* name, int& kind, void* data, DWORD& size)
 {
     if (key == nullptr || name == nullptr)
-        return 0;
+        return false;
     DWORD storedType = 0;
     DWORD storedSize = 0;
     if (RegQueryValueExW(key, name, nullptr, &storedType, nullptr, &storedSize) != ERROR_SUCCESS)
-        return 0;
+        return false;
     if (data == nullptr) {
         kind = RegKindOfType(storedType);
         size = storedSize;
-        return 1;
+        return true;
     }
     if (RegKindOfType(storedType) != kind || storedSize != size)
-        return 0;
+        return false;
     // The system writes at most `size` bytes; a value that grew since the
     // first question gives ERROR_MORE_DATA and the read fails.
     DWORD readType = 0;
     DWORD readSize = size;
     if (RegQueryValueExW(key, name, nullptr, &readType, static_cast<BYTE*>(data), &readSize) != ERROR_SUCCESS)
-        return 0;
-    return RegKindOfType(readType) == kind && readSize == size ? 1 : 0;
+        return false;
+    return RegKindOfType(readType) == kind && readSize == size;
 }
 
-int OverwriteRegValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size)
+bool OverwriteRegValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size)
 {
     if (key == nullptr || name == nullptr || data == nullptr || size == 0)
-        return 0;
+        return false;
     if (!IsWritableKind(kind))
-        return 0;
+        return false;
     int storedKind = kRegKindOther;
     DWORD storedSize = 0;
     if (!ReadRegValue(key, name, storedKind, nullptr, storedSize))
-        return 0;
+        return false;
     if (storedKind != kind)
-        return 0;
-    return RegSetValueExW(key, name, 0, RegTypeOfKind(kind), static_cast<const BYTE*>(data), size) == ERROR_SUCCESS ? 1
-                                                                                                                    : 0;
+        return false;
+    return RegSetValueExW(key, name, 0, RegTypeOfKind(kind), static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
 }
 
-int WriteRegValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size)
+bool WriteRegValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size)
 {
     if (key == nullptr || name == nullptr || data == nullptr || size == 0)
-        return 0;
+        return false;
     // Only numbers and text are ever written; a made-up type code would turn
     // a value into something no reader understands.
     if (!IsWritableKind(kind))
-        return 0;
+        return false;
     int storedKind = kRegKindOther;
     DWORD storedSize = 0;
     if (ReadRegValue(key, name, storedKind, nullptr, storedSize)) {
         if (storedKind != kind)
-            return 0;
+            return false;
         return OverwriteRegValue(key, name, kind, data, size);
     }
-    return RegSetValueExW(key, name, 0, RegTypeOfKind(kind), static_cast<const BYTE*>(data), size) == ERROR_SUCCESS ? 1
-                                                                                                                    : 0;
+    return RegSetValueExW(key, name, 0, RegTypeOfKind(kind), static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
 }
 
-int DeleteRegValue(HKEY key, const wchar_t* name)
+bool DeleteRegValue(HKEY key, const wchar_t* name)
 {
     if (key == nullptr || name == nullptr)
-        return 0;
+        return false;
     LONG result = RegDeleteValueW(key, name);
-    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ? 1 : 0;
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
-int CloseRegKey(HKEY key)
+bool CloseRegKey(HKEY key)
 {
     if (key == nullptr)
-        return 0;
-    return RegKey(key).Close() == ERROR_SUCCESS ? 1 : 0;
+        return false;
+    return RegKey(key).Close() == ERROR_SUCCESS;
 }
 
 std::wstring RunCommandFor(const std::wstring& executablePath)
@@ -159,12 +157,12 @@ std::wstring RunCommandFor(const std::wstring& executablePath)
     return L"\"" + executablePath + L"\"";
 }
 
-int ApplyStartWithWindows(int on, const std::wstring& ownExecutablePath)
+bool ApplyStartWithWindows(bool on, const std::wstring& ownExecutablePath)
 {
     RegKey key = OpenOwnedKey(kRegRootCurrentUser, kRunKey);
     if (!key)
-        return 0;
-    int result = 0;
+        return false;
+    bool result = false;
     if (on) {
         // Without our own path there is nothing sensible to start.
         if (!ownExecutablePath.empty()) {
@@ -178,22 +176,22 @@ int ApplyStartWithWindows(int on, const std::wstring& ownExecutablePath)
     return result;
 }
 
-int IsStartWithWindows()
+bool IsStartWithWindows()
 {
     RegKey key = OpenOwnedKey(kRegRootCurrentUser, kRunKey);
     if (!key)
-        return 0;
+        return false;
     int kind = kRegKindOther;
     DWORD size = 0;
     return ReadRegValue(key.get(), kRunValueName, kind, nullptr, size);
 }
 
-int IsScreensaverChosen()
+bool IsScreensaverChosen()
 {
     RegKey key = OpenOwnedKey(kRegRootCurrentUser, L"Control Panel\\Desktop");
     if (!key)
-        return 0;
-    int chosen = 0;
+        return false;
+    bool chosen = false;
     int kind = kRegKindOther;
     DWORD size = 0;
     if (ReadRegValue(key.get(), L"ScreenSaveActive", kind, nullptr, size) && kind == kRegKindText &&
@@ -202,7 +200,7 @@ int IsScreensaverChosen()
         // unit, so text stored without its terminator still ends here.
         std::vector<wchar_t> text((size + 1) / sizeof(wchar_t) + 1, L'\0');
         if (ReadRegValue(key.get(), L"ScreenSaveActive", kind, text.data(), size))
-            chosen = std::wstring(text.data()) != L"0" ? 1 : 0;
+            chosen = std::wstring(text.data()) != L"0";
     }
     return chosen;
 }

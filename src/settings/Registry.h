@@ -5,7 +5,7 @@
 
 // Thin registry access for the program's own values. A value is read or
 // overwritten only when it has the kind (and, for reads with a buffer, the
-// exact size) that the caller expects. Results: 1 success, 0 failure. A null
+// exact size) that the caller expects. Results: true on success. A null
 // key or value name fails at once without touching the registry.
 
 // The program's small code for registry types.
@@ -27,19 +27,19 @@ HKEY OpenRegKey(int rootIndex, const wchar_t* subKey);
 // and only when the stored kind equals `kind` and the stored size equals
 // `size`; `kind` and `size` are left alone. Text read this way is not
 // guaranteed to end with a zero: the caller's buffer holds what is stored.
-int ReadRegValue(HKEY key, const wchar_t* name, int& kind, void* data, DWORD& size);
+[[nodiscard]] bool ReadRegValue(HKEY key, const wchar_t* name, int& kind, void* data, DWORD& size);
 
 // Creates the value with the type of `kind`, or overwrites it when it exists
 // with the same kind; a value of another kind is left alone (fails).
-int WriteRegValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size);
+[[nodiscard]] bool WriteRegValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size);
 
 // Overwrites an existing value of the same kind; fails otherwise.
-int OverwriteRegValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size);
+[[nodiscard]] bool OverwriteRegValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size);
 
 // Deletes the value; succeeds also when there was none.
-int DeleteRegValue(HKEY key, const wchar_t* name);
+[[nodiscard]] bool DeleteRegValue(HKEY key, const wchar_t* name);
 
-int CloseRegKey(HKEY key);
+bool CloseRegKey(HKEY key);
 
 // The registry type written for `kind` (REG_DWORD, REG_SZ, else -1).
 DWORD RegTypeOfKind(int kind);
@@ -52,11 +52,11 @@ int RegKindOfType(DWORD type);
 inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t kRunValueName[] = L"Covelin";
 
-// Writes (on) or deletes (off) the Run value; returns 1 when that worked.
+// Writes (on) or deletes (off) the Run value; true when that worked.
 // Callers may ignore the result.
-int ApplyStartWithWindows(int on, const std::wstring& ownExecutablePath);
-// 1 when the Run value exists, else 0.
-int IsStartWithWindows();
+bool ApplyStartWithWindows(bool on, const std::wstring& ownExecutablePath);
+// Whether the Run value exists.
+[[nodiscard]] bool IsStartWithWindows();
 // The Run value's data for an executable path: the path in double quotes,
 // so that a path with spaces cannot start another program.
 std::wstring RunCommandFor(const std::wstring& executablePath);
@@ -65,4 +65,4 @@ std::wstring RunCommandFor(const std::wstring& executablePath);
 // the current user's "Control Panel\Desktop" is text other than "0". A
 // missing key or value, a value of another type, or an oversized one counts
 // as not chosen.
-int IsScreensaverChosen();
+[[nodiscard]] bool IsScreensaverChosen();

@@ -85,7 +85,7 @@ bool SettingFile::Load(const SettingData& defaults)
 {
     DWORD error = ERROR_SUCCESS;
     DWORD size = 0;
-    if (!PathExists(path_, 0) && !CreateEmpty())
+    if (!PathExists(path_, false) && !CreateEmpty())
         error = GetLastError();
     if (error == ERROR_SUCCESS) {
         error = RetryWhileHeld(heldFileWaitMs_, [this, &size]() -> DWORD {

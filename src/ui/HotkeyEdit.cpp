@@ -15,12 +15,12 @@ void CHotkeyEdit::SetChord(const HotkeyChord& chord)
         SetWindowText(text_);
 }
 
-int CHotkeyEdit::GetChord(HotkeyChord* out) const
+bool CHotkeyEdit::GetChord(HotkeyChord* out) const
 {
     if (out == nullptr)
-        return 0;
+        return false;
     std::memcpy(out->keys, chord_.keys, sizeof(chord_.keys));
-    return 1;
+    return true;
 }
 
 void CHotkeyEdit::RenderText()
@@ -28,7 +28,7 @@ void CHotkeyEdit::RenderText()
     text_ = ::RenderText(chord_);
 }
 
-int CHotkeyEdit::KeyName(unsigned code, std::wstring& out)
+bool CHotkeyEdit::KeyName(unsigned code, std::wstring& out)
 {
     return ::KeyName(code, out);
 }

@@ -13,13 +13,13 @@ public:
 
     // Copies the chord in and shows its text.
     void SetChord(const HotkeyChord& chord);
-    // 0 when `out` is null; otherwise copies the chord out and returns 1.
-    int GetChord(HotkeyChord* out) const;
+    // False when `out` is null; otherwise copies the chord out.
+    bool GetChord(HotkeyChord* out) const;
     // Rebuilds the text from the chord.
     void RenderText();
     const std::wstring& Text() const { return text_; }
 
-    static int KeyName(unsigned code, std::wstring& out);
+    [[nodiscard]] static bool KeyName(unsigned code, std::wstring& out);
 
     // Captures on WM_KEYDOWN, WM_LBUTTONDOWN and WM_RBUTTONDOWN. Key presses
     // are kept from the dialog, except Tab; the button presses go on. Swallows

@@ -24,12 +24,10 @@ HFONT CreateArialOfHeight(int height, int weight, BOOL italic, BOOL underline)
 // round up from the height asked for.
 int LineHeightOf(HFONT font)
 {
-    HDC screen = ::GetDC(nullptr);
-    HGDIOBJ previous = ::SelectObject(screen, font);
+    const CClientDC screen(nullptr);
+    const CSelectObject selected(screen, font);
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(screen, &metrics);
-    ::SelectObject(screen, previous);
-    ::ReleaseDC(nullptr, screen);
     return metrics.tmHeight;
 }
 

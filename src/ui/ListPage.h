@@ -83,8 +83,8 @@ public:
     }
 
     // Brings the all list in step with the catalogue and drops from the hide
-    // set what is no longer there. Returns 1.
-    virtual int SyncWithCatalogue() = 0;
+    // set what is no longer there.
+    virtual void SyncWithCatalogue() = 0;
 
     // Double click on the all list: puts the marked row into the hide set.
     // False when the double click fell below the last row and was ignored.

@@ -79,12 +79,6 @@ CMainDlg::CMainDlg(const DialogState& state)
         ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
 }
 
-CMainDlg::~CMainDlg()
-{
-    if (m_hWnd != nullptr && ::IsWindow(m_hWnd))
-        ::DestroyWindow(m_hWnd);
-}
-
 CDialog* CMainDlg::GetPage(int index)
 {
     switch (index) {

@@ -38,7 +38,6 @@ public:
     static constexpr int kClientSize = 400;
 
     explicit CMainDlg(const DialogState& state);
-    ~CMainDlg() override;
 
     // The page of tab `index` (0 to 5), or null.
     CDialog* GetPage(int index);

@@ -92,7 +92,7 @@ void COptionDlg::ShowDisplayMode()
 void COptionDlg::OnScreensaverClicked()
 {
     // Asked at every click, so a screensaver chosen meanwhile counts at once.
-    const bool chosen = IsScreensaverChosen() != 0;
+    const bool chosen = IsScreensaverChosen();
     CButton& screensaver = options_[3];
     if (screensaver.GetCheck() != BST_CHECKED || chosen)
         return;

@@ -17,7 +17,7 @@ CProcessDlg::CProcessDlg(Catalogues& catalogues, HideChoices& choices)
 {
 }
 
-int CProcessDlg::SyncWithCatalogue()
+void CProcessDlg::SyncWithCatalogue()
 {
     // Records of the catalogue live only while its lock is held: copy the
     // ids and paths under it, and read the icons from the files after, so
@@ -47,7 +47,6 @@ int CProcessDlg::SyncWithCatalogue()
         }
     }
     PruneHideList();
-    return 1;
 }
 
 HICON CProcessDlg::IconOfKey(unsigned long processId)

@@ -11,7 +11,7 @@ public:
     // set; both outlive it.
     CProcessDlg(Catalogues& catalogues, HideChoices& choices);
 
-    int SyncWithCatalogue() override;
+    void SyncWithCatalogue() override;
 
     // The process id of each row of the left list.
     CEnArray<unsigned long> rowPids;

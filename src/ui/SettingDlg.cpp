@@ -98,8 +98,7 @@ void CSettingDlg::ApplyTrayIcon()
 void CSettingDlg::ApplyStartWithWindows()
 {
     // Nothing is shown on failure: the box keeps the user's choice.
-    ::ApplyStartWithWindows(IsDlgButtonChecked(IDC_SET_START_WITH_WINDOWS) == BST_CHECKED ? 1 : 0,
-                            home_.ownExecutablePath);
+    ::ApplyStartWithWindows(IsDlgButtonChecked(IDC_SET_START_WITH_WINDOWS) == BST_CHECKED, home_.ownExecutablePath);
 }
 
 void CSettingDlg::UseDefault()
@@ -113,24 +112,24 @@ void CSettingDlg::UseDefault()
     ApplyTrayIcon();
 }
 
-int CSettingDlg::SaveSettings()
+bool CSettingDlg::SaveSettings()
 {
     // The texts are compared, not the chords: chords that differ only in
     // keys without a name look the same to the user.
     if (showDialogEdit_.GetWindowText() == toggleEdit_.GetWindowText()) {
         AfxMessageBox(kMsgHotkeysEqual, MB_OK | MB_ICONINFORMATION);
-        return 0;
+        return false;
     }
     SettingData* data = home_.settingFile.Data();
     showDialogEdit_.GetChord(&data->showDialogChord);
     toggleEdit_.GetChord(&data->toggleChord);
-    data->hideOwnIcon = IsDlgButtonChecked(IDC_SET_HIDE_OWN_ICON) == BST_CHECKED ? 1 : 0;
+    data->hideOwnIcon = IsDlgButtonChecked(IDC_SET_HIDE_OWN_ICON) == BST_CHECKED;
     const int selected = trayImageBox_.GetCurSel();
     if (selected >= 0 && selected < kTrayImageCount)
         data->trayIcon = selected;
     if (!home_.settingFile.Save())
         AfxMessageBox(kMsgSaveSettingsFailed, MB_OK | MB_ICONWARNING);
-    return 1;
+    return true;
 }
 
 bool CSettingDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)

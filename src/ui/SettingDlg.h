@@ -12,10 +12,10 @@ public:
     // The page reads and saves `home`'s settings; `home` outlives it.
     explicit CSettingDlg(ProgramHome& home);
 
-    // 0 when the two hotkeys read the same (the user is told; nothing is
+    // False when the two hotkeys read the same (the user is told; nothing is
     // stored). Otherwise the page's values go into the live settings, the
-    // file is saved (a failure is told to the user) and 1 is returned.
-    int SaveSettings();
+    // file is saved (a failure is told to the user) and true is returned.
+    [[nodiscard]] bool SaveSettings();
 
     // Shows the selected tray image, with its name as tooltip, at once.
     void ApplyTrayIcon();

@@ -42,7 +42,7 @@ void CWindowsDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_TOP_WINDOW_TITLE, topWindowTitle);
 }
 
-int CWindowsDlg::SyncWithCatalogue()
+void CWindowsDlg::SyncWithCatalogue()
 {
     // Records of the catalogue live only while its lock is held: copy the
     // handles under it, and read the titles and ask for the icons after. A
@@ -80,7 +80,6 @@ int CWindowsDlg::SyncWithCatalogue()
         choices_.topWindow.reset();
         RefreshTopWindowDisplay();
     }
-    return 1;
 }
 
 HICON CWindowsDlg::IconOfKey(HWND window)

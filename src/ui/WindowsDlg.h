@@ -21,7 +21,7 @@ public:
     using IconQuery = HICON (*)(HWND window, CProcessIcons& known);
     static IconQuery iconQuery;
 
-    int SyncWithCatalogue() override;
+    void SyncWithCatalogue() override;
     // Makes the first selected window of the left list the top window; with
     // nothing selected, clears the top window.
     void SetAsTopWindow();

@@ -183,9 +183,9 @@ TEST_F(TrayIconTest, RemoveWithoutAShownIconReleasesEverything)
     EXPECT_EQ(tray.Update(0, 1, nullptr), 1); // nothing to take out
 
     EXPECT_EQ(tray.Remove(0), 1);
+    // The window class stays registered for the process (the framework
+    // registers each class once); the window is what Create made.
     EXPECT_FALSE(IsWindow(window));
-    WNDCLASSW info{};
-    EXPECT_FALSE(GetClassInfoW(GetModuleHandleW(nullptr), L"wndCvTrayIcon", &info));
     EXPECT_EQ(tray.Update(0, 0, L"Covelin"), 0);
     EXPECT_EQ(tray.Remove(0), 0);
     EXPECT_EQ(tray.Create(), 1);
@@ -203,8 +203,6 @@ TEST(TrayIconLifetime, TheDestructorReleasesWhatRemoveWouldHave)
     }
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(ShellHasIcon(window));
-    WNDCLASSW info{};
-    EXPECT_FALSE(GetClassInfoW(GetModuleHandleW(nullptr), L"wndCvTrayIcon", &info));
 }
 
 TEST_F(TrayIconTest, ComesBackWhenTheShellRestartsUnlessTakenOut)

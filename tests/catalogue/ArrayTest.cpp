@@ -79,7 +79,7 @@ TEST(OwningArrays, RemoveAtFollowsTheBoundsRules)
 {
     CCvWndArray windows;
     for (int i = 0; i < 4; ++i)
-        windows.Add(new CCvWnd(nullptr));
+        windows.Add(std::make_unique<CCvWnd>(nullptr));
     CCvWnd* last = windows[3];
     windows.RemoveAt(-1, 1);
     windows.RemoveAt(4, 1);
@@ -92,8 +92,8 @@ TEST(OwningArrays, RemoveAtFollowsTheBoundsRules)
     EXPECT_EQ(windows.GetSize(), 1);
 
     CProcessArray processes;
-    processes.Add(new CProcess(1));
-    processes.Add(new CProcess(2, L"C:\\a\\b.exe"));
+    processes.Add(std::make_unique<CProcess>(1));
+    processes.Add(std::make_unique<CProcess>(2, L"C:\\a\\b.exe"));
     processes.RemoveAt(0);
     ASSERT_EQ(processes.GetSize(), 1);
     EXPECT_EQ(processes[0]->GetProcessId(), 2u);

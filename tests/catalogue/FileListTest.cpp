@@ -56,7 +56,7 @@ TEST_F(ProfileTest, KeyPathAndApplicationName)
     EXPECT_EQ(ProfileKeyPath(), L"Software\\Tessary\\test_catalogue");
     ProfileSetKey(nullptr);
     EXPECT_EQ(ProfileKeyPath(), L"");
-    EXPECT_EQ(ProfileWriteString(L"Files", L"file_0", L"x"), 0);
+    EXPECT_FALSE(ProfileWriteString(L"Files", L"file_0", L"x"));
     EXPECT_EQ(ProfileReadString(L"Files", L"file_0", L"dflt"), L"dflt");
 }
 
@@ -65,7 +65,7 @@ TEST_F(ProfileTest, WritesTextReadsItBackAndDeletes)
     EXPECT_EQ(ProfileReadString(L"Files", L"file_0", L"dflt"), L"dflt");
     EXPECT_FALSE(testsupport::KeyExists(HKEY_CURRENT_USER, SectionPath(L"Files"))); // reading creates nothing
 
-    ASSERT_EQ(ProfileWriteString(L"Files", L"file_0", L"C:\\A.EXE"), 1);
+    ASSERT_TRUE(ProfileWriteString(L"Files", L"file_0", L"C:\\A.EXE"));
     DWORD type = 0;
     std::vector<BYTE> data;
     ASSERT_TRUE(GetRawValue(HKEY_CURRENT_USER, SectionPath(L"Files"), L"file_0", &type, &data));
@@ -74,14 +74,14 @@ TEST_F(ProfileTest, WritesTextReadsItBackAndDeletes)
     EXPECT_EQ(ProfileReadString(L"Files", L"file_0"), L"C:\\A.EXE");
 
     // No value: the entry goes; deleting what is not there fails.
-    EXPECT_EQ(ProfileWriteString(L"Files", L"file_0", nullptr), 1);
+    EXPECT_TRUE(ProfileWriteString(L"Files", L"file_0", nullptr));
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, SectionPath(L"Files"), L"file_0"));
-    EXPECT_EQ(ProfileWriteString(L"Files", L"file_0", nullptr), 0);
-    EXPECT_EQ(ProfileWriteString(L"Other", L"file_0", nullptr), 0);
+    EXPECT_FALSE(ProfileWriteString(L"Files", L"file_0", nullptr));
+    EXPECT_FALSE(ProfileWriteString(L"Other", L"file_0", nullptr));
 
     // No entry: the whole section goes.
-    ASSERT_EQ(ProfileWriteString(L"Files", L"file_1", L"y"), 1);
-    EXPECT_EQ(ProfileWriteString(L"Files", nullptr, nullptr), 1);
+    ASSERT_TRUE(ProfileWriteString(L"Files", L"file_1", L"y"));
+    EXPECT_TRUE(ProfileWriteString(L"Files", nullptr, nullptr));
     EXPECT_FALSE(testsupport::KeyExists(HKEY_CURRENT_USER, SectionPath(L"Files")));
 }
 
@@ -206,7 +206,7 @@ TEST_F(FileListTest, GapsAndEmptyValuesEndTheList)
     EXPECT_EQ(Set().size(), 1u);
 
     // A missing section is an empty list; loading frees what was there.
-    ASSERT_EQ(ProfileWriteString(L"Files", nullptr, nullptr), 1);
+    ASSERT_TRUE(ProfileWriteString(L"Files", nullptr, nullptr));
     EXPECT_EQ(LoadFileList(hideFileSet, ownExecutablePath), 0);
     EXPECT_TRUE(Set().empty());
 }

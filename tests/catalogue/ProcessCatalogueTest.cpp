@@ -195,8 +195,8 @@ TEST(ProcessOwner, IsTheAccountNameAlone)
 
 TEST(ProcessRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
 {
-    CWinThread* thread = catalogues.processRefresher.Start();
-    ASSERT_NE(thread, nullptr);
+    CWinThread thread = catalogues.processRefresher.Start();
+    ASSERT_TRUE(thread);
     auto listed = [](unsigned long id) {
         std::lock_guard<CCriticalSection> guard(catalogues.processLock);
         for (int i = 0; i < catalogues.processCatalogue.GetSize(); ++i)
@@ -214,17 +214,15 @@ TEST(ProcessRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
     catalogues.processRefresher.stop = 1;
     EXPECT_TRUE(WaitUntil([] { return catalogues.processRefresher.done.load() == 1; }, 3000));
     EXPECT_LT(GetTickCount64() - start, 1000u);
-    EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 3000), WAIT_OBJECT_0);
-    delete thread;
+    EXPECT_TRUE(thread.Wait(3000));
 
     // Stopped right after the start, repeatedly.
     for (int round = 0; round < 5; ++round) {
         thread = catalogues.processRefresher.Start();
-        ASSERT_NE(thread, nullptr);
+        ASSERT_TRUE(thread);
         catalogues.processRefresher.stop = 1;
         EXPECT_TRUE(WaitUntil([] { return catalogues.processRefresher.done.load() == 1; }, 3000)) << round;
-        EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 3000), WAIT_OBJECT_0);
-        delete thread;
+        EXPECT_TRUE(thread.Wait(3000));
     }
     std::lock_guard<CCriticalSection> guard(catalogues.processLock);
     catalogues.processCatalogue.RemoveAll();

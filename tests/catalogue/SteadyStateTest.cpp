@@ -78,16 +78,15 @@ double CpuMs(HANDLE thread)
 }
 
 struct Refreshers {
-    std::unique_ptr<CWinThread> window{catalogues.windowRefresher.Start()};
-    std::unique_ptr<CWinThread> process{catalogues.processRefresher.Start()};
+    CWinThread window{catalogues.windowRefresher.Start()};
+    CWinThread process{catalogues.processRefresher.Start()};
 
     ~Refreshers()
     {
         catalogues.RequestRefreshersStop();
         WaitUntil(BothEnded, 5000);
-        for (CWinThread* thread : {window.get(), process.get()})
-            if (thread)
-                WaitForSingleObject(thread->m_hThread, 5000);
+        for (const CWinThread* thread : {&window, &process})
+            static_cast<void>(thread->Wait(5000));
         {
             std::lock_guard<CCriticalSection> guard(catalogues.windowLock);
             catalogues.windowCatalogue.RemoveAll();
@@ -131,13 +130,13 @@ TEST(RefresherStop, RestartedRefreshersWaitTheirPeriodAgain)
     // without pause and burn a processor.
     Refreshers second;
     ASSERT_TRUE(second.window && second.process);
-    const double window0 = CpuMs(second.window->m_hThread);
-    const double process0 = CpuMs(second.process->m_hThread);
+    const double window0 = CpuMs(second.window.Handle());
+    const double process0 = CpuMs(second.process.Handle());
     TestWindow window(L"CvPlain", L"restart test");
     EXPECT_TRUE(WaitUntil([&] { return WindowListed(window); }, 3000));
     Sleep(1000); // two more periods
-    EXPECT_LT(CpuMs(second.window->m_hThread) - window0, 150.0);
-    EXPECT_LT(CpuMs(second.process->m_hThread) - process0, 150.0);
+    EXPECT_LT(CpuMs(second.window.Handle()) - window0, 150.0);
+    EXPECT_LT(CpuMs(second.process.Handle()) - process0, 150.0);
     EXPECT_EQ(catalogues.windowRefresher.done.load(), 0);
     EXPECT_EQ(catalogues.processRefresher.done.load(), 0);
 }

@@ -299,10 +299,10 @@ TEST(WindowRecord, AskingAHungWindowForItsIconDoesNotBlock)
 TEST(WindowRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
 {
     TestWindow early(L"CvPlain", L"early");
-    CWinThread* thread = catalogues.windowRefresher.Start();
-    ASSERT_NE(thread, nullptr);
+    CWinThread thread = catalogues.windowRefresher.Start();
+    ASSERT_TRUE(thread);
     EXPECT_EQ(catalogues.windowRefresher.done.load(), 0);
-    EXPECT_EQ(catalogues.windowRefresher.Start(), nullptr); // one thread per refresher
+    EXPECT_FALSE(catalogues.windowRefresher.Start()); // one thread per refresher
     auto listed = [](HWND window) {
         std::lock_guard<CCriticalSection> guard(catalogues.windowLock);
         return Lists(catalogues.windowCatalogue, window);
@@ -315,19 +315,17 @@ TEST(WindowRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
     catalogues.windowRefresher.stop = 1;
     EXPECT_TRUE(WaitUntil([] { return catalogues.windowRefresher.done.load() == 1; }, 3000));
     EXPECT_LT(GetTickCount64() - start, 1000u);
-    EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 3000), WAIT_OBJECT_0);
-    delete thread;
+    EXPECT_TRUE(thread.Wait(3000));
 }
 
 TEST(WindowRefresher, AStopAskedRightAfterTheStartIsNotLost)
 {
     for (int round = 0; round < 5; ++round) {
-        CWinThread* thread = catalogues.windowRefresher.Start();
-        ASSERT_NE(thread, nullptr);
+        CWinThread thread = catalogues.windowRefresher.Start();
+        ASSERT_TRUE(thread);
         catalogues.windowRefresher.stop = 1; // quite possibly before the thread has run
         EXPECT_TRUE(WaitUntil([] { return catalogues.windowRefresher.done.load() == 1; }, 3000)) << round;
-        EXPECT_EQ(WaitForSingleObject(thread->m_hThread, 3000), WAIT_OBJECT_0);
-        delete thread;
+        EXPECT_TRUE(thread.Wait(3000));
     }
     std::lock_guard<CCriticalSection> guard(catalogues.windowLock);
     catalogues.windowCatalogue.RemoveAll();

@@ -419,7 +419,7 @@ protected:
         engine.RestoreEverything(false);
         engine.operations = DefaultEngineOperations();
         engine.Journal().Open(L"");
-        DestroySessionGuardWindow();
+        sessionGuard.Destroy();
         Recovery::TearDown();
     }
 
@@ -438,6 +438,7 @@ protected:
     // The program's own engine: the fault guard keeps its journal for good.
     CEngine& engine = TheEngine();
     EngineRun run;
+    CSessionGuard sessionGuard;
 };
 
 TEST_F(GuardedEngine, HideIsJournalledAndTheSessionEndOrAFaultBringsItBack)
@@ -460,7 +461,7 @@ TEST_F(GuardedEngine, HideIsJournalledAndTheSessionEndOrAFaultBringsItBack)
 
     // The session ends: everything comes back before the answer, and the
     // session is not held up.
-    HWND guard = CreateSessionGuardWindow(engine);
+    HWND guard = sessionGuard.Create(engine);
     ASSERT_NE(nullptr, guard);
     EXPECT_EQ(TRUE, SendMessageW(guard, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
     EXPECT_TRUE(AllShown());

@@ -45,7 +45,7 @@ TEST(KeyName, NamesFromTheTableAndTheRanges)
     };
     for (const auto& [code, expected] : cases) {
         std::wstring name;
-        EXPECT_EQ(KeyName(code, name), 1) << code;
+        EXPECT_TRUE(KeyName(code, name)) << code;
         EXPECT_EQ(name, expected) << code;
     }
 }
@@ -55,7 +55,7 @@ TEST(KeyName, GapsHaveNoName)
     for (unsigned code : {0u,   7u,   10u,  11u,  14u,  15u,  22u,  26u,  58u,  64u,  94u,
                           136u, 143u, 146u, 160u, 165u, 185u, 193u, 218u, 223u, 226u, 255u}) {
         std::wstring name = L"unchanged";
-        EXPECT_EQ(KeyName(code, name), 0) << code;
+        EXPECT_FALSE(KeyName(code, name)) << code;
         EXPECT_EQ(name, L"unchanged") << code;
     }
 }

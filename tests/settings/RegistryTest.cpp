@@ -33,7 +33,7 @@ protected:
     void TearDown() override
     {
         if (key_) {
-            EXPECT_EQ(CloseRegKey(key_), 1);
+            EXPECT_TRUE(CloseRegKey(key_));
         }
     }
 
@@ -80,8 +80,8 @@ TEST(RegistryOpen, OnlyTheFiveRootsAndExistingKeys)
 
     HKEY software = OpenRegKey(3, L"Software");
     ASSERT_NE(software, nullptr);
-    EXPECT_EQ(CloseRegKey(software), 1);
-    EXPECT_EQ(CloseRegKey(nullptr), 0);
+    EXPECT_TRUE(CloseRegKey(software));
+    EXPECT_FALSE(CloseRegKey(nullptr));
 }
 
 TEST_F(RegistryTest, ReadsKindAndSizeThenExactlyThatMuch)
@@ -91,12 +91,12 @@ TEST_F(RegistryTest, ReadsKindAndSizeThenExactlyThatMuch)
 
     int kind = 99;
     DWORD size = 0;
-    ASSERT_EQ(ReadRegValue(key_, L"Text", kind, nullptr, size), 1);
+    ASSERT_TRUE(ReadRegValue(key_, L"Text", kind, nullptr, size));
     EXPECT_EQ(kind, kRegKindText);
     EXPECT_EQ(size, (text.size() + 1) * 2);
 
     std::vector<wchar_t> buffer(text.size() + 1, L'#');
-    ASSERT_EQ(ReadRegValue(key_, L"Text", kind, buffer.data(), size), 1);
+    ASSERT_TRUE(ReadRegValue(key_, L"Text", kind, buffer.data(), size));
     EXPECT_EQ(std::wstring(buffer.data()), text);
 
     // One byte more or less than stored: nothing is read, and the data form
@@ -105,7 +105,7 @@ TEST_F(RegistryTest, ReadsKindAndSizeThenExactlyThatMuch)
         std::vector<BYTE> sentinel(size + 8, 0xCD);
         int askKind = kRegKindText;
         DWORD askSize = wrong;
-        EXPECT_EQ(ReadRegValue(key_, L"Text", askKind, sentinel.data(), askSize), 0) << wrong;
+        EXPECT_FALSE(ReadRegValue(key_, L"Text", askKind, sentinel.data(), askSize)) << wrong;
         EXPECT_EQ(askSize, wrong);
         EXPECT_EQ(askKind, kRegKindText);
         EXPECT_EQ(sentinel, std::vector<BYTE>(size + 8, 0xCD)) << wrong;
@@ -114,12 +114,12 @@ TEST_F(RegistryTest, ReadsKindAndSizeThenExactlyThatMuch)
     // The right size but another kind.
     std::vector<BYTE> sentinel(size, 0xCD);
     int number = kRegKindNumber;
-    EXPECT_EQ(ReadRegValue(key_, L"Text", number, sentinel.data(), size), 0);
+    EXPECT_FALSE(ReadRegValue(key_, L"Text", number, sentinel.data(), size));
     EXPECT_EQ(sentinel, std::vector<BYTE>(size, 0xCD));
 
-    EXPECT_EQ(ReadRegValue(key_, L"Absent", kind, nullptr, size), 0);
-    EXPECT_EQ(ReadRegValue(nullptr, L"Text", kind, nullptr, size), 0);
-    EXPECT_EQ(ReadRegValue(key_, nullptr, kind, nullptr, size), 0);
+    EXPECT_FALSE(ReadRegValue(key_, L"Absent", kind, nullptr, size));
+    EXPECT_FALSE(ReadRegValue(nullptr, L"Text", kind, nullptr, size));
+    EXPECT_FALSE(ReadRegValue(key_, nullptr, kind, nullptr, size));
 }
 
 TEST_F(RegistryTest, KindsOfStoredTypes)
@@ -140,7 +140,7 @@ TEST_F(RegistryTest, KindsOfStoredTypes)
         ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, scratch_.Path(), c.name, c.type, bytes, c.size));
         int kind = 99;
         DWORD size = 0;
-        ASSERT_EQ(ReadRegValue(key_, c.name, kind, nullptr, size), 1) << c.type;
+        ASSERT_TRUE(ReadRegValue(key_, c.name, kind, nullptr, size)) << c.type;
         EXPECT_EQ(kind, c.kind) << c.type;
         EXPECT_EQ(size, c.size) << c.type;
     }
@@ -156,38 +156,38 @@ TEST_F(RegistryTest, WritesCreateOrOverwriteOnlyTheSameKind)
     const std::vector<BYTE> number = DwordBytes(42);
 
     // Created with the type of its kind.
-    ASSERT_EQ(WriteRegValue(key_, L"Text", kRegKindText, first.data(), DWORD(first.size())), 1);
+    ASSERT_TRUE(WriteRegValue(key_, L"Text", kRegKindText, first.data(), DWORD(first.size())));
     EXPECT_EQ(StoredType(L"Text"), static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(StoredData(L"Text"), first);
-    ASSERT_EQ(WriteRegValue(key_, L"Number", kRegKindNumber, number.data(), 4), 1);
+    ASSERT_TRUE(WriteRegValue(key_, L"Number", kRegKindNumber, number.data(), 4));
     EXPECT_EQ(StoredType(L"Number"), static_cast<DWORD>(REG_DWORD));
 
     // Same kind: overwritten, whatever the new size.
-    ASSERT_EQ(WriteRegValue(key_, L"Text", kRegKindText, second.data(), DWORD(second.size())), 1);
+    ASSERT_TRUE(WriteRegValue(key_, L"Text", kRegKindText, second.data(), DWORD(second.size())));
     EXPECT_EQ(StoredData(L"Text"), second);
 
     // Another kind: left as it is.
-    EXPECT_EQ(WriteRegValue(key_, L"Number", kRegKindText, first.data(), DWORD(first.size())), 0);
+    EXPECT_FALSE(WriteRegValue(key_, L"Number", kRegKindText, first.data(), DWORD(first.size())));
     EXPECT_EQ(StoredType(L"Number"), static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(StoredData(L"Number"), number);
-    EXPECT_EQ(OverwriteRegValue(key_, L"Number", kRegKindText, first.data(), DWORD(first.size())), 0);
+    EXPECT_FALSE(OverwriteRegValue(key_, L"Number", kRegKindText, first.data(), DWORD(first.size())));
     EXPECT_EQ(StoredData(L"Number"), number);
 
     // Overwrite never creates.
-    EXPECT_EQ(OverwriteRegValue(key_, L"New", kRegKindText, first.data(), DWORD(first.size())), 0);
+    EXPECT_FALSE(OverwriteRegValue(key_, L"New", kRegKindText, first.data(), DWORD(first.size())));
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch_.Path(), L"New"));
 
     // Kinds other than number and text are never written, nor are empty or
     // missing arguments.
     const BYTE binary[3] = {1, 2, 3};
     ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, scratch_.Path(), L"Binary", REG_BINARY, binary, 3));
-    EXPECT_EQ(WriteRegValue(key_, L"Binary", kRegKindOther, binary, 3), 0);
+    EXPECT_FALSE(WriteRegValue(key_, L"Binary", kRegKindOther, binary, 3));
     EXPECT_EQ(StoredType(L"Binary"), static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(WriteRegValue(key_, L"Other", kRegKindOther, binary, 3), 0);
-    EXPECT_EQ(WriteRegValue(key_, L"Empty", kRegKindText, first.data(), 0), 0);
-    EXPECT_EQ(WriteRegValue(key_, L"Null", kRegKindText, nullptr, 4), 0);
-    EXPECT_EQ(WriteRegValue(key_, nullptr, kRegKindText, first.data(), DWORD(first.size())), 0);
-    EXPECT_EQ(WriteRegValue(nullptr, L"Text", kRegKindText, first.data(), DWORD(first.size())), 0);
+    EXPECT_FALSE(WriteRegValue(key_, L"Other", kRegKindOther, binary, 3));
+    EXPECT_FALSE(WriteRegValue(key_, L"Empty", kRegKindText, first.data(), 0));
+    EXPECT_FALSE(WriteRegValue(key_, L"Null", kRegKindText, nullptr, 4));
+    EXPECT_FALSE(WriteRegValue(key_, nullptr, kRegKindText, first.data(), DWORD(first.size())));
+    EXPECT_FALSE(WriteRegValue(nullptr, L"Text", kRegKindText, first.data(), DWORD(first.size())));
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch_.Path(), L"Other"));
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch_.Path(), L"Empty"));
 }
@@ -196,7 +196,7 @@ TEST_F(RegistryTest, ExpandableTextIsOverwrittenAsPlainText)
 {
     ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, scratch_.Path(), L"Path", L"%SystemRoot%\\x.exe", REG_EXPAND_SZ));
     const std::vector<BYTE> text = TextBytes(L"C:\\X.EXE");
-    ASSERT_EQ(WriteRegValue(key_, L"Path", kRegKindText, text.data(), DWORD(text.size())), 1);
+    ASSERT_TRUE(WriteRegValue(key_, L"Path", kRegKindText, text.data(), DWORD(text.size())));
     EXPECT_EQ(StoredType(L"Path"), static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(StoredData(L"Path"), text);
 }
@@ -204,11 +204,11 @@ TEST_F(RegistryTest, ExpandableTextIsOverwrittenAsPlainText)
 TEST_F(RegistryTest, DeleteSucceedsWhetherOrNotTheValueExists)
 {
     ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, scratch_.Path(), L"Gone", L"x"));
-    EXPECT_EQ(DeleteRegValue(key_, L"Gone"), 1);
+    EXPECT_TRUE(DeleteRegValue(key_, L"Gone"));
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch_.Path(), L"Gone"));
-    EXPECT_EQ(DeleteRegValue(key_, L"Gone"), 1);
-    EXPECT_EQ(DeleteRegValue(nullptr, L"Gone"), 0);
-    EXPECT_EQ(DeleteRegValue(key_, nullptr), 0);
+    EXPECT_TRUE(DeleteRegValue(key_, L"Gone"));
+    EXPECT_FALSE(DeleteRegValue(nullptr, L"Gone"));
+    EXPECT_FALSE(DeleteRegValue(key_, nullptr));
 }
 
 namespace {
@@ -237,30 +237,30 @@ protected:
 
 TEST_F(StartWithWindowsTest, OnWritesTheQuotedPathOffDeletesIt)
 {
-    EXPECT_EQ(IsStartWithWindows(), 0);
-    EXPECT_EQ(ApplyStartWithWindows(0, ownExecutablePath), 1); // absent: succeeds, changes nothing
+    EXPECT_FALSE(IsStartWithWindows());
+    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath)); // absent: succeeds, changes nothing
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
 
-    EXPECT_EQ(ApplyStartWithWindows(1, ownExecutablePath), 1);
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
     DWORD type = 0;
     std::vector<BYTE> data;
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     // Quoted, so that Windows cannot take "C:\PROGRAM" for the program.
     EXPECT_EQ(data, TextBytes(L"\"C:\\PROGRAM FILES\\TESSARY\\COVELIN.EXE\""));
-    EXPECT_EQ(IsStartWithWindows(), 1);
+    EXPECT_TRUE(IsStartWithWindows());
 
-    EXPECT_EQ(ApplyStartWithWindows(0, ownExecutablePath), 1);
+    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath));
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
-    EXPECT_EQ(IsStartWithWindows(), 0);
+    EXPECT_FALSE(IsStartWithWindows());
 }
 
 TEST_F(StartWithWindowsTest, PresenceAloneDecides)
 {
     // An old unquoted value still reads as on, and turning on replaces it.
     ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L"C:\\OLD PLACE\\COVELIN.EXE"));
-    EXPECT_EQ(IsStartWithWindows(), 1);
-    EXPECT_EQ(ApplyStartWithWindows(1, ownExecutablePath), 1);
+    EXPECT_TRUE(IsStartWithWindows());
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
     DWORD type = 0;
     std::vector<BYTE> data;
     ASSERT_TRUE(Stored(&type, &data));
@@ -268,20 +268,20 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
 
     // Expandable text counts as text: overwritten, and plain text after.
     ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L"%ProgramFiles%\\c.exe", REG_EXPAND_SZ));
-    EXPECT_EQ(ApplyStartWithWindows(1, ownExecutablePath), 1);
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 
     // A number: on, cannot be turned on again, but off then on writes text.
     const DWORD one = 1;
     ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_DWORD, &one, 4));
-    EXPECT_EQ(IsStartWithWindows(), 1);
-    EXPECT_EQ(ApplyStartWithWindows(1, ownExecutablePath), 0);
+    EXPECT_TRUE(IsStartWithWindows());
+    EXPECT_FALSE(ApplyStartWithWindows(true, ownExecutablePath));
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(ApplyStartWithWindows(0, ownExecutablePath), 1);
-    EXPECT_EQ(IsStartWithWindows(), 0);
-    EXPECT_EQ(ApplyStartWithWindows(1, ownExecutablePath), 1);
+    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath));
+    EXPECT_FALSE(IsStartWithWindows());
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 }
@@ -289,7 +289,7 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
 TEST_F(StartWithWindowsTest, NothingIsWrittenWithoutOurOwnPath)
 {
     ownExecutablePath.clear();
-    EXPECT_EQ(ApplyStartWithWindows(1, ownExecutablePath), 0);
+    EXPECT_FALSE(ApplyStartWithWindows(true, ownExecutablePath));
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
 }
 
@@ -302,39 +302,39 @@ TEST(ScreensaverSetting, ReadsOnlyWhatIsStoredAndNeverPastIt)
     };
 
     store(REG_SZ, L"1", 4);
-    EXPECT_EQ(IsScreensaverChosen(), 1);
+    EXPECT_TRUE(IsScreensaverChosen());
     store(REG_SZ, L"0", 4);
-    EXPECT_EQ(IsScreensaverChosen(), 0);
+    EXPECT_FALSE(IsScreensaverChosen());
     store(REG_EXPAND_SZ, L"1", 4);
-    EXPECT_EQ(IsScreensaverChosen(), 1);
+    EXPECT_TRUE(IsScreensaverChosen());
 
     // Stored without the terminating zero, and with an odd byte count.
     store(REG_SZ, L"0", 2);
-    EXPECT_EQ(IsScreensaverChosen(), 0);
+    EXPECT_FALSE(IsScreensaverChosen());
     store(REG_SZ, L"1", 2);
-    EXPECT_EQ(IsScreensaverChosen(), 1);
+    EXPECT_TRUE(IsScreensaverChosen());
     const BYTE oddZero[3] = {'0', 0, 0};
     store(REG_SZ, oddZero, 3);
-    EXPECT_EQ(IsScreensaverChosen(), 0);
+    EXPECT_FALSE(IsScreensaverChosen());
     const BYTE oddMore[3] = {'0', 0, 'x'}; // "0x": something other than "0"
     store(REG_SZ, oddMore, 3);
-    EXPECT_EQ(IsScreensaverChosen(), 1);
+    EXPECT_TRUE(IsScreensaverChosen());
     const BYTE single[1] = {'1'};
     store(REG_SZ, single, 1);
-    EXPECT_EQ(IsScreensaverChosen(), 1);
+    EXPECT_TRUE(IsScreensaverChosen());
 
     // Not text, or far too large to be a setting: not chosen.
     const DWORD one = 1;
     store(REG_DWORD, &one, 4);
-    EXPECT_EQ(IsScreensaverChosen(), 0);
+    EXPECT_FALSE(IsScreensaverChosen());
     store(REG_BINARY, "1\0", 2);
-    EXPECT_EQ(IsScreensaverChosen(), 0);
+    EXPECT_FALSE(IsScreensaverChosen());
     std::vector<wchar_t> huge(512 * 1024, L'1');
     store(REG_SZ, huge.data(), DWORD(huge.size() * sizeof(wchar_t)));
-    EXPECT_EQ(IsScreensaverChosen(), 0);
+    EXPECT_FALSE(IsScreensaverChosen());
 
     testsupport::DeleteRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive");
-    EXPECT_EQ(IsScreensaverChosen(), 0);
+    EXPECT_FALSE(IsScreensaverChosen());
 }
 
 // ---- values as anything may have left them -------------------------------------------
@@ -350,13 +350,13 @@ TEST_F(StartWithWindowsTest, AnyValueOfOurNameCountsAsOnIsOnlyReadAndOnlyTextIsR
         // without its terminating zero back with one.
         StoredValue before{}, after{};
         ASSERT_TRUE(Stored(&before.type, &before.data));
-        EXPECT_EQ(IsStartWithWindows(), 1) << value.Describe();
+        EXPECT_TRUE(IsStartWithWindows()) << value.Describe();
         ASSERT_TRUE(Stored(&after.type, &after.data));
         EXPECT_TRUE(after == before) << value.Describe() << " changed by reading it";
         // Ticking the box again replaces text with our command and leaves
         // any other kind of value as it is.
         const bool text = RegKindOfType(value.type) == kRegKindText;
-        EXPECT_EQ(ApplyStartWithWindows(1, ownExecutablePath), text ? 1 : 0) << value.Describe();
+        EXPECT_EQ(ApplyStartWithWindows(true, ownExecutablePath), text) << value.Describe();
         ASSERT_TRUE(Stored(&after.type, &after.data));
         EXPECT_TRUE(text ? after.data == TextBytes(RunCommandFor(ownExecutablePath)) : after == before)
             << value.Describe();
@@ -366,9 +366,9 @@ TEST_F(StartWithWindowsTest, AnyValueOfOurNameCountsAsOnIsOnlyReadAndOnlyTextIsR
     testsupport::RegKeySetAside runKey(HKEY_CURRENT_USER, kRunKey);
     for (int i = 0; i < 1000; ++i)
         ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, L"Program " + std::to_wstring(i), L"C:\\P.EXE"));
-    EXPECT_EQ(IsStartWithWindows(), 0);
+    EXPECT_FALSE(IsStartWithWindows());
     ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L""));
-    EXPECT_EQ(IsStartWithWindows(), 1);
+    EXPECT_TRUE(IsStartWithWindows());
 }
 
 TEST(ScreensaverSettingFuzz, AnyStoredValueReadsAsChosenOnlyWhenItIsShortTextOtherThanZero)
@@ -394,7 +394,7 @@ TEST(ScreensaverSettingFuzz, AnyStoredValueReadsAsChosenOnlyWhenItIsShortTextOth
             text += unit;
         }
         const bool chosen = RegKindOfType(value.type) == kRegKindText && before.data.size() <= 4096 && text != L"0";
-        EXPECT_EQ(IsScreensaverChosen(), chosen ? 1 : 0) << value.Describe();
+        EXPECT_EQ(IsScreensaverChosen(), chosen) << value.Describe();
         ASSERT_TRUE(GetRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", &after.type, &after.data));
         EXPECT_TRUE(after == before) << value.Describe() << " changed by reading it";
     }

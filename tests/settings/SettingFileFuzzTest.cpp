@@ -96,16 +96,16 @@ TEST(SettingFileFuzz, EverySizeUpTo1100BytesLoadsOnlyAt540AndTheLoadNeverWrites)
     for (size_t size = 0; size <= 1100; ++size) {
         const std::string stored = random.Bytes(size);
         ASSERT_TRUE(WriteBytes(file.Path(), stored));
-        const int loaded = file.Load(defaults);
+        const bool loaded = file.Load(defaults);
         std::string after;
         ASSERT_TRUE(ReadBytes(file.Path(), &after));
         EXPECT_TRUE(after == stored) << size << " bytes rewritten by the load";
         if (size != sizeof(SettingData)) {
-            EXPECT_EQ(loaded, 0) << size;
+            EXPECT_FALSE(loaded) << size;
             EXPECT_TRUE(Bytes(*file.Data()) == Bytes(defaults)) << size << " bytes: not the defaults";
             continue;
         }
-        EXPECT_EQ(loaded, 1);
+        EXPECT_TRUE(loaded);
         EXPECT_TRUE(Bytes(*file.Data()).substr(4) == stored.substr(4));
     }
 }
@@ -121,7 +121,7 @@ TEST(SettingFileFuzz, TenThousandRandomRecordsLoadWithHotkeysAndTrayImageTheProg
     for (int i = 0; i < 10000; ++i) {
         const std::string stored = testsupport::RandomSettingRecord(random);
         ASSERT_TRUE(OverwriteRecord(file.Path(), stored));
-        ASSERT_EQ(file.Load(MakeDefaultSettings()), 1) << "record " << i;
+        ASSERT_TRUE(file.Load(MakeDefaultSettings())) << "record " << i;
         const SettingData& data = *file.Data();
         int32_t storedTray = 0;
         std::memcpy(&storedTray, stored.data(), 4);

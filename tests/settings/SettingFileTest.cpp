@@ -59,18 +59,18 @@ TEST(SettingFile, FirstRunCreatesTheFileFailsAndTheFollowingSaveWritesDefaults)
     SettingFile file(dir.File(L"setting.dat"));
     const SettingData defaults = MakeDefaultSettings();
 
-    EXPECT_EQ(file.Load(defaults), 0);
+    EXPECT_FALSE(file.Load(defaults));
     std::string onDisk;
     ASSERT_TRUE(ReadBytes(file.Path(), &onDisk)) << "the load creates the file";
     EXPECT_EQ(onDisk.size(), 0u);
     EXPECT_EQ(Bytes(*file.Data()), Bytes(defaults));
 
-    EXPECT_EQ(file.Save(), 1);
+    EXPECT_TRUE(file.Save());
     ASSERT_TRUE(ReadBytes(file.Path(), &onDisk));
     EXPECT_EQ(onDisk, Bytes(defaults));
 
     SettingFile again(file.Path());
-    EXPECT_EQ(again.Load(SettingData{}), 1);
+    EXPECT_TRUE(again.Load(SettingData{}));
     EXPECT_EQ(Bytes(*again.Data()), Bytes(defaults));
 }
 
@@ -83,11 +83,11 @@ TEST(SettingFile, OnlyExactly540BytesLoad)
         std::string content = PatternRecord();
         content.resize(size, 'x');
         ASSERT_TRUE(WriteBytes(file.Path(), content));
-        EXPECT_EQ(file.Load(defaults), 0) << size << " bytes";
+        EXPECT_FALSE(file.Load(defaults)) << size << " bytes";
         EXPECT_EQ(Bytes(*file.Data()), Bytes(defaults)) << size << " bytes";
 
         // The save after a failed load cuts the file to one default record.
-        EXPECT_EQ(file.Save(), 1);
+        EXPECT_TRUE(file.Save());
         std::string onDisk;
         ASSERT_TRUE(ReadBytes(file.Path(), &onDisk));
         EXPECT_EQ(onDisk, Bytes(defaults)) << size << " bytes";
@@ -101,12 +101,12 @@ TEST(SettingFile, ValidFileLoadsUnchangedAndSavesBackByteIdentical)
     const std::string record = PatternRecord();
     ASSERT_TRUE(WriteBytes(file.Path(), record));
 
-    EXPECT_EQ(file.Load(MakeDefaultSettings()), 1);
+    EXPECT_TRUE(file.Load(MakeDefaultSettings()));
     EXPECT_EQ(Bytes(*file.Data()), record);
     EXPECT_EQ(file.Data()->trayIcon, 7);
 
     ASSERT_TRUE(WriteBytes(file.Path(), std::string(700, 'z')));
-    EXPECT_EQ(file.Save(), 1);
+    EXPECT_TRUE(file.Save());
     std::string onDisk;
     ASSERT_TRUE(ReadBytes(file.Path(), &onDisk));
     EXPECT_EQ(onDisk, record) << "a longer file is overwritten and cut to 540 bytes";
@@ -120,7 +120,7 @@ TEST(SettingFile, TrayIconOutOfRangeInAForeignFileReadsAsZero)
         std::string record = PatternRecord();
         std::memcpy(record.data(), &foreign, 4);
         ASSERT_TRUE(WriteBytes(file.Path(), record));
-        EXPECT_EQ(file.Load(MakeDefaultSettings()), 1);
+        EXPECT_TRUE(file.Load(MakeDefaultSettings()));
         EXPECT_EQ(file.Data()->trayIcon, 0) << foreign;
         EXPECT_EQ(Bytes(*file.Data()).substr(4), record.substr(4)) << "the rest stays as stored";
     }
@@ -132,9 +132,9 @@ TEST(SettingFile, DirectoryNamedLikeTheFileFailsLoadAndSave)
     SettingFile file(dir.File(L"setting.dat"));
     ASSERT_TRUE(CreateDirectoryW(file.Path().c_str(), nullptr));
     const SettingData defaults = MakeDefaultSettings();
-    EXPECT_EQ(file.Load(defaults), 0);
+    EXPECT_FALSE(file.Load(defaults));
     EXPECT_EQ(Bytes(*file.Data()), Bytes(defaults));
-    EXPECT_EQ(file.Save(), 0);
+    EXPECT_FALSE(file.Save());
 }
 
 TEST(SettingFile, AFileHeldForAMomentIsWaitedForAndAFailedSaveLeavesItWhole)
@@ -143,24 +143,24 @@ TEST(SettingFile, AFileHeldForAMomentIsWaitedForAndAFailedSaveLeavesItWhole)
     SettingFile file(dir.File(L"setting.dat"));
     ASSERT_TRUE(WriteBytes(file.Path(), PatternRecord()));
     HoldFor(file.Path(), 1000);
-    EXPECT_EQ(file.Load(SettingData{}), 1);
+    EXPECT_TRUE(file.Load(SettingData{}));
     EXPECT_EQ(Bytes(*file.Data()), PatternRecord());
     HoldFor(file.Path(), 1000);
-    EXPECT_EQ(file.Save(), 1);
+    EXPECT_TRUE(file.Save());
 
     file.SetHeldFileWait(200);
     HANDLE held = CreateFileW(file.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     const SettingData defaults = MakeDefaultSettings();
-    EXPECT_EQ(file.Load(defaults), 0);
+    EXPECT_FALSE(file.Load(defaults));
     EXPECT_EQ(Bytes(*file.Data()), Bytes(defaults));
-    EXPECT_EQ(file.Save(), 0);
+    EXPECT_FALSE(file.Save());
     CloseHandle(held);
     file.SetWriter([](HANDLE target, const void* data, DWORD size, DWORD* written) -> BOOL {
         WriteFile(target, data, size / 2, written, nullptr); // the disk is full halfway
         return FALSE;
     });
-    EXPECT_EQ(file.Save(), 0);
+    EXPECT_FALSE(file.Save());
 
     std::string onDisk;
     ASSERT_TRUE(ReadBytes(file.Path(), &onDisk));
@@ -191,10 +191,10 @@ TEST(SettingFile, MissingDirectoryFailsEveryAccessButKeepsTheRecord)
     ScratchDir dir;
     SettingFile file(dir.File(L"no-such-dir\\setting.dat"));
     const SettingData defaults = MakeDefaultSettings();
-    EXPECT_EQ(file.Load(defaults), 0);
-    EXPECT_EQ(file.CreateEmpty(), 0);
+    EXPECT_FALSE(file.Load(defaults));
+    EXPECT_FALSE(file.CreateEmpty());
     file.Data()->muteVolume = 1;
-    EXPECT_EQ(file.Save(), 0);
+    EXPECT_FALSE(file.Save());
     EXPECT_EQ(file.Data()->muteVolume, 1);
 }
 
@@ -202,8 +202,8 @@ TEST(SettingFile, CreateEmptyRefusesAnExistingFile)
 {
     ScratchDir dir;
     SettingFile file(dir.File(L"setting.dat"));
-    EXPECT_EQ(file.CreateEmpty(), 1);
-    EXPECT_EQ(file.CreateEmpty(), 0);
+    EXPECT_TRUE(file.CreateEmpty());
+    EXPECT_FALSE(file.CreateEmpty());
 }
 
 TEST(SettingsLocation, FollowsTheExecutableNotTheCurrentDirectory)
@@ -230,8 +230,8 @@ TEST(PathExists, TellsFilesFromDirectories)
 {
     ScratchDir dir;
     ASSERT_TRUE(WriteBytes(dir.File(L"f"), "x"));
-    EXPECT_EQ(PathExists(dir.File(L"f"), 0), 1);
-    EXPECT_EQ(PathExists(dir.File(L"f"), 1), 0);
-    EXPECT_EQ(PathExists(dir.Path(), 1), 1);
-    EXPECT_EQ(PathExists(dir.File(L"missing"), 0), 0);
+    EXPECT_TRUE(PathExists(dir.File(L"f"), false));
+    EXPECT_FALSE(PathExists(dir.File(L"f"), true));
+    EXPECT_TRUE(PathExists(dir.Path(), true));
+    EXPECT_FALSE(PathExists(dir.File(L"missing"), false));
 }

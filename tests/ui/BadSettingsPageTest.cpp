@@ -77,7 +77,7 @@ TEST_F(MainDialogTest, FiftyBadRecordsAreShownAsTheyMeanAndWrittenOnlyByExit)
     for (size_t r = 0; r < records.size(); ++r) {
         SCOPED_TRACE("record " + std::to_string(r));
         ASSERT_TRUE(testsupport::WriteBytes(Program().home.settingFile.Path(), records[r]));
-        ASSERT_EQ(Program().home.settingFile.Load(Program().home.defaultSettings), 1);
+        ASSERT_TRUE(Program().home.settingFile.Load(Program().home.defaultSettings));
         SettingData loaded = *Program().home.settingFile.Data();
         const HotkeyChord& showDialog = Shown(loaded.showDialogChord, Program().home.defaultSettings.showDialogChord);
         const HotkeyChord& toggle = Shown(loaded.toggleChord, Program().home.defaultSettings.toggleChord);
@@ -107,7 +107,7 @@ TEST_F(MainDialogTest, FiftyBadRecordsAreShownAsTheyMeanAndWrittenOnlyByExit)
         // Exit: the Settings page saves first; hotkeys that read the same
         // keep everything as it was.
         const bool sameTexts = RenderText(showDialog) == RenderText(toggle);
-        EXPECT_EQ(settings.SaveSettings(), sameTexts ? 0 : 1);
+        EXPECT_EQ(settings.SaveSettings(), !sameTexts);
         if (sameTexts) {
             EXPECT_EQ(boxes.Count(), ++boxesSeen);
             EXPECT_TRUE(ReadSettingFile() == records[r]);
