@@ -104,6 +104,10 @@ FunctionEnd
 Section "Uninstall"
   ; Nothing may stay hidden once Covelin is gone.
   Call un.EndRunningCovelin
+  ; A Covelin that died while hiding windows left them to its next start,
+  ; which will not come: they are shown now, before their journal goes.
+  IfFileExists "$INSTDIR\Covelin.exe" 0 +2
+  ExecWait '"$INSTDIR\Covelin.exe" /recover'
   Delete "$INSTDIR\Covelin.exe"
   Delete "$INSTDIR\README.md"
   Delete "$INSTDIR\LICENSE"

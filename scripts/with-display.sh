@@ -14,9 +14,20 @@ if [ -n "${DISPLAY:-}" ] && [ -z "$private" ]; then
   exec "$@"
 fi
 
+# One such run at a time per prefix. Runs on displays of their own still
+# share the prefix's one wineserver, and so one Wine desktop: its key state
+# (a key one run holds is down for the other), its foreground and focus,
+# and its end (the cleanup below ends the wineserver under the other run):
+# a test run that overlaps the screenshots' run fails where alone it passes.
+exec 9>"$WINEPREFIX.run.lock"
+if ! flock -n 9; then
+  echo "with-display: waiting for another run on $WINEPREFIX to end" >&2
+  flock 9
+fi
+
 fifo=$(mktemp -u /tmp/covelin-xvfb.XXXXXX)
 mkfifo "$fifo"
-Xvfb -displayfd 8 -screen 0 1280x1024x24 -nolisten tcp 8>"$fifo" >/dev/null 2>&1 &
+Xvfb -displayfd 8 -screen 0 1280x1024x24 -nolisten tcp 8>"$fifo" 9>&- >/dev/null 2>&1 &
 xvfb=$!
 num=
 read -r -t 15 num <"$fifo"
@@ -35,4 +46,5 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-"$@"
+# The lock is this script's: a wineserver started below must not keep it.
+"$@" 9>&-

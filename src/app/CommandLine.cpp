@@ -4,11 +4,16 @@
 
 #include <memory>
 
+#include "CovelinVersion.h"
 #include "app/TrayIcon.h"
 #include "framework/Controls.h"
+#include "framework/FileSystem.h"
 #include "framework/Foreground.h"
 #include "framework/Handles.h"
+#include "framework/Log.h"
 #include "framework/WinApp.h"
+#include "recovery/JournalFormat.h"
+#include "recovery/StartupRecovery.h"
 #include "ui/Texts.h"
 
 namespace {
@@ -30,6 +35,24 @@ void BringDialogForward()
     BringToForeground(dialog);
 }
 
+// /recover: what start-up does for the windows a dead instance left hidden,
+// alone, without a dialog. The pipe is held meanwhile, so that no instance
+// starts halfway through and finds its journal gone.
+int RecoverWhatADeadInstanceLeft()
+{
+    UniqueHandle pipe;
+    const InstanceClaim claim = ClaimInstancePipe(InstancePipeName(), pipe.put());
+    if (claim == InstanceClaim::HeldByAnother) {
+        Log::Line(L"/recover: a Covelin runs in this session; its hidden windows are left to it");
+        return kExitInstanceRuns;
+    }
+    // Failed: nothing tells whether an instance runs (the log has why).
+    // Windows left hidden for good are the worse outcome, so the recovery
+    // goes ahead; it says in the log what it found and did.
+    RecoverLeftHiddenWindows(DirectoryOf(OwnModulePath()) + kHiddenJournalName);
+    return kExitDone;
+}
+
 } // namespace
 
 std::vector<std::wstring> ProcessArguments()
@@ -44,32 +67,46 @@ std::vector<std::wstring> ProcessArguments()
     return arguments;
 }
 
-CommandLineSwitch ParseCommandLine(const std::vector<std::wstring>& arguments)
+ParsedCommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
 {
-    if (arguments.empty())
-        return CommandLineSwitch::None;
-    if (arguments.size() > 1)
-        return CommandLineSwitch::Unknown;
+    ParsedCommandLine given;
+    for (const std::wstring& argument : arguments) {
+        size_t prefix = 0;
+        if (argument.starts_with(L"--"))
+            prefix = 2;
+        else if (argument.starts_with(L'-') || argument.starts_with(L'/'))
+            prefix = 1;
+        const std::wstring name = argument.substr(prefix);
+        if (prefix != 0 && SameText(name, L"log") && !given.log) {
+            given.log = true;
+            continue;
+        }
+        CommandLineSwitch which = CommandLineSwitch::Unknown;
+        if (prefix != 0 && given.which == CommandLineSwitch::None) {
+            if (SameText(name, L"toggle"))
+                which = CommandLineSwitch::Toggle;
+            else if (SameText(name, L"show"))
+                which = CommandLineSwitch::Show;
+            else if (SameText(name, L"exit"))
+                which = CommandLineSwitch::Exit;
+            else if (SameText(name, L"recover"))
+                which = CommandLineSwitch::Recover;
+            else if (name == L"?")
+                which = CommandLineSwitch::Help;
+        }
+        given.which = which;
+        if (which == CommandLineSwitch::Unknown)
+            break;
+    }
+    return given;
+}
 
-    const std::wstring& argument = arguments.front();
-    size_t prefix = 0;
-    if (argument.starts_with(L"--"))
-        prefix = 2;
-    else if (argument.starts_with(L'-') || argument.starts_with(L'/'))
-        prefix = 1;
-    else
-        return CommandLineSwitch::Unknown;
-
-    const std::wstring name = argument.substr(prefix);
-    if (SameText(name, L"toggle"))
-        return CommandLineSwitch::Toggle;
-    if (SameText(name, L"show"))
-        return CommandLineSwitch::Show;
-    if (SameText(name, L"exit"))
-        return CommandLineSwitch::Exit;
-    if (name == L"?")
-        return CommandLineSwitch::Help;
-    return CommandLineSwitch::Unknown;
+void StartLog(const ParsedCommandLine& given)
+{
+    if (given.log)
+        Log::SetFile(DirectoryOf(OwnModulePath()) + kLogFileName);
+    Log::Line(L"Covelin " COVELIN_VERSION_WIDE_TEXT L" started, process " + std::to_wstring(GetCurrentProcessId()) +
+              L": " + GetCommandLineW());
 }
 
 int RunCommandLineSwitch(CommandLineSwitch which)
@@ -84,6 +121,8 @@ int RunCommandLineSwitch(CommandLineSwitch which)
     case CommandLineSwitch::Exit:
         command = InstanceCommand::Exit;
         break;
+    case CommandLineSwitch::Recover:
+        return RecoverWhatADeadInstanceLeft();
     default:
         MessageBoxW(nullptr, kMsgCommandLineUsage, kAppName, MB_OK | MB_ICONINFORMATION);
         return which == CommandLineSwitch::Help ? kExitDone : kExitUnknownSwitch;
@@ -92,13 +131,17 @@ int RunCommandLineSwitch(CommandLineSwitch which)
     const InstanceAnswer answer = SendInstanceCommand(InstancePipeName(), command, kCommandAnswerMs);
     if (answer.outcome == InstanceAnswer::Outcome::NoInstance)
         return kExitNoInstance;
-    if (answer.outcome != InstanceAnswer::Outcome::Answered)
+    if (answer.outcome != InstanceAnswer::Outcome::Answered) {
+        Log::Line(L"The running Covelin did not answer within " + std::to_wstring(kCommandAnswerMs) + L" ms");
         return kExitNoAnswer;
+    }
     if (answer.reply == InstanceReply::NotArmed)
         return kExitNotArmed;
     if (command == InstanceCommand::Exit && answer.process &&
-        WaitForSingleObject(answer.process.get(), kExitWaitMs) != WAIT_OBJECT_0)
+        WaitForSingleObject(answer.process.get(), kExitWaitMs) != WAIT_OBJECT_0) {
+        Log::Line(L"The running Covelin did not end within " + std::to_wstring(kExitWaitMs) + L" ms of /exit");
         return kExitNoAnswer;
+    }
     // A process that could not be opened had ended already.
     return kExitDone;
 }

@@ -3,6 +3,9 @@
 // it carries one command to the instance already running in this session
 // (the tray menu's commands, for mouse and keyboard software, macro pads,
 // the Task Scheduler and scripts) and tells the outcome by its exit code.
+// Two are not commands: /recover shows what a Covelin that died left hidden
+// (for the uninstaller, which must not delete the only record of it), and
+// /log makes the process it is given to keep its log in a file.
 #include <windows.h>
 
 #include <string>
@@ -10,11 +13,20 @@
 
 #include "app/InstanceChannel.h"
 
-enum class CommandLineSwitch { None, Toggle, Show, Exit, Help, Unknown };
+enum class CommandLineSwitch { None, Toggle, Show, Exit, Recover, Help, Unknown };
+
+struct ParsedCommandLine {
+    CommandLineSwitch which = CommandLineSwitch::None;
+    bool log = false; // "/log": this process's log lines go to Covelin.log as well
+};
+
+// The log file of a start with /log, beside "setting.dat".
+inline constexpr wchar_t kLogFileName[] = L"Covelin.log";
 
 // Exit codes of a start with a switch.
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitNoInstance = 1;    // no Covelin runs in this session
+inline constexpr int kExitInstanceRuns = 1;  // /recover: a Covelin runs, and its hidden windows are its own
 inline constexpr int kExitUnknownSwitch = 2; // after the usage box
 inline constexpr int kExitNotArmed = 3;      // /toggle while the dialog is on screen
 inline constexpr int kExitNoAnswer = 4;      // it runs, but did not answer (or end) in time
@@ -28,13 +40,18 @@ inline constexpr DWORD kExitWaitMs = 10000;
 std::vector<std::wstring> ProcessArguments();
 
 // "/toggle", "-toggle" or "--toggle", in any case, and the same for show,
-// exit and "?". No argument is None; anything else, or more than one, is
-// Unknown.
-CommandLineSwitch ParseCommandLine(const std::vector<std::wstring>& arguments);
+// exit, recover, log and "?". "/log" may come once, before or after one
+// other switch; no other switch is None. Anything else, or a second
+// switch, is Unknown.
+ParsedCommandLine ParseCommandLine(const std::vector<std::wstring>& arguments);
 
-// Carries out a switch other than None from this process: the usage box, or
-// the command sent to the running instance (and for Exit, the wait for its
-// end). Returns the exit code.
+// With /log, names the log file beside the executable; then writes the
+// log's first line (version, process and command line) either way.
+void StartLog(const ParsedCommandLine& given);
+
+// Carries out a switch other than None from this process: the usage box,
+// the recovery, or the command sent to the running instance (and for Exit,
+// the wait for its end). Returns the exit code.
 int RunCommandLineSwitch(CommandLineSwitch which);
 
 class CTrayIcon;

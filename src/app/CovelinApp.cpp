@@ -9,6 +9,7 @@
 #include "engine/HiddenWindowGuard.h"
 #include "engine/SessionGuard.h"
 #include "framework/FileSystem.h"
+#include "framework/Log.h"
 #include "framework/Thread.h"
 #include "settings/SettingFile.h"
 #include "system/OwnProcess.h"
@@ -51,9 +52,9 @@ CCovelinApp::~CCovelinApp()
     instanceChannel_.Stop();
 }
 
-int CCovelinApp::IsAnotherInstanceRunning()
+bool CCovelinApp::IsAnotherInstanceRunning()
 {
-    return CreateInstancePipe() == InstanceClaim::HeldByAnother ? 1 : 0;
+    return CreateInstancePipe() == InstanceClaim::HeldByAnother;
 }
 
 InstanceClaim CCovelinApp::CreateInstancePipe()
@@ -75,6 +76,7 @@ BOOL CCovelinApp::InitInstance()
     m_hInstance = GetModuleHandleW(nullptr);
 
     if (IsAnotherInstanceRunning()) {
+        Log::Line(L"Another Covelin runs in this session: this one ends");
         AfxMessageBox(kMsgAnotherInstance, MB_OK | MB_ICONINFORMATION);
         return FALSE;
     }
@@ -82,8 +84,10 @@ BOOL CCovelinApp::InitInstance()
     // Commands from later starts are carried out here, on the main thread,
     // through whichever loop runs it (a message box's too). Without a pipe
     // the run goes on, unreachable.
-    instanceChannel_.Start(pipeHandle.get(),
-                           [this](InstanceCommand command) { return AnswerInstanceCommand(theTrayIcon, command); });
+    if (pipeHandle && !instanceChannel_.Start(pipeHandle.get(), [this](InstanceCommand command) {
+            return AnswerInstanceCommand(theTrayIcon, command);
+        }))
+        Log::Line(L"Commands from the command line cannot reach this Covelin");
 
     // Windows that an instance which died while hiding them left invisible
     // come back before anything else can keep the user waiting. Only past
@@ -92,7 +96,7 @@ BOOL CCovelinApp::InitInstance()
     StartHiddenWindowGuard(TheEngine(), home.moduleDirectory);
 
     if (!home.settingFile.Load(home.defaultSettings)) {
-        static_cast<void>(home.settingFile.Save()); // the user is told of the load, not of this
+        static_cast<void>(home.settingFile.Save()); // a failure is in the log
         AfxMessageBox(kMsgLoadSettingsFailed, MB_OK | MB_ICONWARNING);
     }
     home.settingFile.LoadRegistryChoices();
@@ -119,7 +123,8 @@ BOOL CCovelinApp::InitInstance()
             AddTrayIcon();
             sessionGuard_.Create(TheEngine());
         });
-        dialog.DoModal();
+        if (dialog.DoModal() == -1)
+            Log::Failure(L"Showing the main dialog");
 
         StartExitWatchdog();
         theTrayIcon.Remove(home.settingFile.Data()->trayIcon);

@@ -49,10 +49,10 @@ public:
     // The exit step; 0 is the process exit code.
     int ExitInstance() override;
 
-    // Takes this session's instance pipe; 1 when another instance has it.
-    // Taking it and testing for it are one step, so two starts at the same
-    // moment cannot both pass.
-    int IsAnotherInstanceRunning();
+    // Takes this session's instance pipe; true when another instance has
+    // it. Taking it and testing for it are one step, so two starts at the
+    // same moment cannot both pass.
+    [[nodiscard]] bool IsAnotherInstanceRunning();
     InstanceClaim CreateInstancePipe();
 
     // False when a worker was still running when shutdown stopped waiting:

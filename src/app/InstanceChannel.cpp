@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "framework/Handles.h"
+#include "framework/Log.h"
 #include "framework/Thread.h"
 
 namespace {
@@ -127,8 +128,10 @@ InstanceClaim ClaimInstancePipe(const std::wstring& name, HANDLE* pipe)
     // A first instance of a name that exists: Windows says "access denied",
     // Wine "pipe busy".
     const DWORD error = GetLastError();
-    return error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY ? InstanceClaim::HeldByAnother
-                                                                    : InstanceClaim::Failed;
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY)
+        return InstanceClaim::HeldByAnother;
+    Log::Failure(L"Creating the instance pipe " + name, error);
+    return InstanceClaim::Failed;
 }
 
 // ---- the server ----------------------------------------------------------------------
@@ -147,11 +150,13 @@ bool InstanceChannelServer::Start(HANDLE pipe, const Handler& handler)
 
     // Message-only: never shown, never enumerated, never catalogued.
     const bool windowMade = window_.Create(kWindowClass, 0, 0, HWND_MESSAGE);
+    if (!windowMade)
+        Log::Failure(L"Creating the instance channel's window");
     stopEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     ioEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     replyEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (windowMade && stopEvent_.get() && ioEvent_.get() && replyEvent_.get())
-        static_cast<void>(listener_.Start([this] { Listen(); }));
+    if (windowMade && stopEvent_.get() && ioEvent_.get() && replyEvent_.get() && !listener_.Start([this] { Listen(); }))
+        Log::Failure(L"Starting the instance channel's listener");
     if (!listener_) {
         Stop();
         return false;

@@ -8,6 +8,7 @@
 #include "engine/Engine.h"
 #include "framework/Controls.h"
 #include "framework/Dpi.h"
+#include "framework/Log.h"
 #include "framework/WinApp.h"
 #include "ui/Texts.h"
 #include "ui/res/resource.h"
@@ -113,8 +114,10 @@ int CTrayIcon::CreateHiddenWindow()
         return 0;
     // A real top-level window (never shown), not a message-only one: only
     // top-level windows hear the shell's "TaskbarCreated" broadcast.
-    if (!window_.Create(kWindowClass, WS_POPUP | WS_MINIMIZE))
+    if (!window_.Create(kWindowClass, WS_POPUP | WS_MINIMIZE)) {
+        Log::Failure(L"Creating the tray icon's window");
         return 0;
+    }
 
     taskbarCreatedMessage_ = RegisterWindowMessageW(L"TaskbarCreated");
     // An elevated program would not hear the broadcast from a normal shell.
@@ -128,8 +131,10 @@ int CTrayIcon::LoadContextMenu()
     if (popup_ || menu_)
         return 0;
     menu_.reset(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
-    if (!menu_)
+    if (!menu_) {
+        Log::Failure(L"Loading the tray menu");
         return 0;
+    }
     popup_ = GetSubMenu(menu_.get(), 0);
     if (!popup_) {
         menu_.reset();
@@ -171,7 +176,10 @@ int CTrayIcon::Update(int index, int remove, const wchar_t* tooltip)
         return 1;
     }
     const bool adding = !shown_;
-    Shell_NotifyIconW(adding ? NIM_ADD : NIM_MODIFY, &data);
+    // The shell's refusal changes nothing here (shown follows what was
+    // asked), but a user without an icon needs to be able to tell us why.
+    if (!Shell_NotifyIconW(adding ? NIM_ADD : NIM_MODIFY, &data))
+        Log::Failure(adding ? L"Adding the tray icon" : L"Changing the tray icon");
     shown_ = 1;
     shownIndex_ = index;
     // A change without a text keeps the shell's text; an add without one has none.
@@ -230,8 +238,8 @@ void CTrayIcon::ReAddAfterShellRestart()
     lstrcpynW(data.szTip, shownTooltip_.c_str(), ARRAYSIZE(data.szTip));
     // The broadcast also comes when the shell merely lays out the taskbar
     // anew and kept our icon; then the add is refused and a change will do.
-    if (!Shell_NotifyIconW(NIM_ADD, &data))
-        Shell_NotifyIconW(NIM_MODIFY, &data);
+    if (!Shell_NotifyIconW(NIM_ADD, &data) && !Shell_NotifyIconW(NIM_MODIFY, &data))
+        Log::Failure(L"Adding the tray icon again after the shell restarted");
 }
 
 int CTrayIcon::Remove(int index)

@@ -1,5 +1,6 @@
 #include "catalogue/CatalogueRefresher.h"
 
+#include "framework/Log.h"
 #include "framework/Thread.h"
 
 CCatalogueRefresher::CCatalogueRefresher(Rebuild rebuild)
@@ -17,8 +18,10 @@ CWinThread CCatalogueRefresher::Start()
     if (wake_)
         ResetEvent(wake_.get());
     CWinThread thread;
-    if (!thread.Start([this] { Run(); }))
+    if (!thread.Start([this] { Run(); })) {
+        Log::Failure(L"Starting a catalogue refresher");
         done = 1;
+    }
     return thread;
 }
 

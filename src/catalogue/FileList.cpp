@@ -4,6 +4,7 @@
 
 #include "catalogue/HideSets.h"
 #include "framework/FileSystem.h"
+#include "framework/Log.h"
 #include "framework/Profile.h"
 #include "system/OwnProcess.h"
 
@@ -56,6 +57,8 @@ int SaveFileList(const CPathSet& hideFileSet)
             continue;
         if (ProfileWriteString(kFileListSection, FileValueName(written).c_str(), path->c_str()))
             ++written;
+        else
+            Log::Failure(L"Saving the file list: " + FileValueName(written) + L" = " + *path);
     }
     return written;
 }

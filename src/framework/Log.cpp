@@ -60,8 +60,16 @@ void DropOlderHalf(HANDLE file, LONGLONG size)
 
 void AppendToFile(const std::wstring& path, std::size_t capBytes, const std::string& line)
 {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Another Covelin started with /log (a command to the running one) may
+    // be writing its line: it is done within moments.
+    UniqueHandle file;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        file.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file || GetLastError() != ERROR_SHARING_VIOLATION)
+            break;
+        Sleep(5);
+    }
     if (!file)
         return; // nowhere to say so but the debugger output, which has the line already
     LARGE_INTEGER size{};

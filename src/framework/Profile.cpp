@@ -68,24 +68,33 @@ std::wstring ProfileReadString(const wchar_t* section, const wchar_t* entry, con
     return result;
 }
 
+namespace {
+
+bool Succeeded(LSTATUS status)
+{
+    if (status != ERROR_SUCCESS)
+        SetLastError(static_cast<DWORD>(status));
+    return status == ERROR_SUCCESS;
+}
+
+} // namespace
+
 bool ProfileWriteString(const wchar_t* section, const wchar_t* entry, const wchar_t* value)
 {
     std::wstring path = SectionPath(section);
     if (path.empty())
-        return false;
+        return Succeeded(ERROR_INVALID_FUNCTION); // no profile until a company is set
     if (entry == nullptr) {
         // Removes the section key itself along with everything in it.
-        return RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()) == ERROR_SUCCESS;
+        return Succeeded(RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()));
     }
     RegKey key;
     if (value == nullptr) {
-        if (key.Open(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS)
-            return false;
-        return key.DeleteValue(entry) == ERROR_SUCCESS;
+        const LSTATUS opened = key.Open(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE);
+        return Succeeded(opened != ERROR_SUCCESS ? opened : key.DeleteValue(entry));
     }
-    if (key.Create(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS)
-        return false;
-    return key.WriteString(entry, value) == ERROR_SUCCESS;
+    const LSTATUS created = key.Create(HKEY_CURRENT_USER, path.c_str(), KEY_SET_VALUE);
+    return Succeeded(created != ERROR_SUCCESS ? created : key.WriteString(entry, value));
 }
 
 DWORD ProfileReadNumber(const wchar_t* entry, DWORD defaultValue)

@@ -23,8 +23,9 @@ std::wstring ProfileReadString(const wchar_t* section, const wchar_t* entry, con
 
 // Writes `value` as text (REG_SZ with its terminating zero), creating the
 // keys as needed. `value` null deletes the entry (fails when there was none);
-// `entry` null deletes the whole section. True on success.
-bool ProfileWriteString(const wchar_t* section, const wchar_t* entry, const wchar_t* value);
+// `entry` null deletes the whole section. False on failure, with the
+// registry's error as the thread's last error.
+[[nodiscard]] bool ProfileWriteString(const wchar_t* section, const wchar_t* entry, const wchar_t* value);
 
 // A number (REG_DWORD) `entry` directly under the application's key, or
 // `defaultValue` when it is missing, is not a number, or the profile is off.

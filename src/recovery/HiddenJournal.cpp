@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/Handles.h"
+#include "framework/Log.h"
 #include "recovery/HiddenMark.h"
 
 HiddenJournal::HiddenJournal() : token_(0)
@@ -125,14 +126,17 @@ bool HiddenJournal::Save()
     {
         const UniqueHandle file(
             CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
+        if (!file) {
+            Log::Failure(L"Creating the journal " + temporary);
             return false;
+        }
         DWORD written = 0;
         complete = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                    written == bytes.size();
     } // closed before it is moved over the journal
     if (!complete ||
         !MoveFileExW(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        Log::Failure(L"Writing the journal " + path_);
         DeleteFileW(temporary.c_str());
         return false; // still dirty: the next Save tries again
     }

@@ -6,6 +6,7 @@
 #include "actions/NotifyArea.h"
 #include "actions/Unmute.h"
 #include "framework/Handles.h"
+#include "framework/Log.h"
 #include "recovery/HiddenMark.h"
 #include "recovery/JournalFormat.h"
 
@@ -135,7 +136,19 @@ RecoveryReport RecoverLeftHiddenWindows(const std::wstring& journalPath)
         }
     }
 
-    if (report.journalFound && !report.journalLater)
-        DeleteFileW(journalPath.c_str());
+    if (report.journalFound && !report.journalLater && !DeleteFileW(journalPath.c_str()))
+        Log::Failure(L"Removing the journal " + journalPath);
+    if (report.journalFound || report.windowsShown > 0)
+        Log::Line(L"Recovery after a Covelin that ended while hiding: journal " +
+                  std::wstring(!report.journalFound  ? L"absent"
+                               : report.journalLater ? L"of a later version, left alone"
+                               : report.journalValid ? L"read"
+                                                     : L"damaged") +
+                  L", " + std::to_wstring(report.windowsShown) + L" window(s) shown (" +
+                  std::to_wstring(report.orphansShown) + L" by their mark alone), " +
+                  std::to_wstring(report.alreadyVisible) + L" already visible, " +
+                  std::to_wstring(report.windowsSkipped) + L" gone or not ours" +
+                  (report.unmuted ? L", volume unmuted" : L"") +
+                  (report.notifyAreaShown ? L", notification area shown" : L""));
     return report;
 }

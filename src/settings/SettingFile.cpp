@@ -2,6 +2,7 @@
 
 #include "framework/FileSystem.h"
 #include "framework/Handles.h"
+#include "framework/Log.h"
 #include "framework/Profile.h"
 #include "system/OwnProcess.h"
 
@@ -77,26 +78,34 @@ void SettingFile::SetWriter(Writer writer)
 
 bool SettingFile::CreateEmpty()
 {
-    UniqueHandle file(OpenExclusive(path_, GENERIC_WRITE, CREATE_NEW));
+    const UniqueHandle file(OpenExclusive(path_, GENERIC_WRITE, CREATE_NEW));
     return static_cast<bool>(file);
 }
 
 bool SettingFile::Load(const SettingData& defaults)
 {
-    bool ok = PathExists(path_, false) || CreateEmpty();
-    if (ok) {
-        const DWORD error = RetryWhileHeld(heldFileWaitMs_, [this]() -> DWORD {
+    DWORD error = ERROR_SUCCESS;
+    DWORD size = 0;
+    if (!PathExists(path_, false) && !CreateEmpty())
+        error = GetLastError();
+    if (error == ERROR_SUCCESS) {
+        error = RetryWhileHeld(heldFileWaitMs_, [this, &size]() -> DWORD {
             const UniqueHandle file(OpenExclusive(path_, GENERIC_READ, OPEN_EXISTING));
             if (!file)
                 return GetLastError();
-            if (GetFileSize(file.get(), nullptr) != sizeof(SettingData))
+            size = GetFileSize(file.get(), nullptr);
+            if (size != sizeof(SettingData))
                 return ERROR_BAD_LENGTH;
             DWORD read = 0;
             return ReadFile(file.get(), &data_, sizeof(SettingData), &read, nullptr) ? ERROR_SUCCESS : GetLastError();
         });
-        ok = error == ERROR_SUCCESS;
     }
-    if (!ok) {
+    if (error == ERROR_BAD_LENGTH)
+        Log::Line(L"Loading the settings from " + path_ + L": the file holds " + std::to_wstring(size) +
+                  L" bytes, not " + std::to_wstring(sizeof(SettingData)));
+    else if (error != ERROR_SUCCESS)
+        Log::Failure(L"Loading the settings from " + path_, error);
+    if (error != ERROR_SUCCESS) {
         std::memcpy(&data_, &defaults, sizeof(SettingData));
         return false;
     }
@@ -107,29 +116,40 @@ bool SettingFile::Load(const SettingData& defaults)
     return true;
 }
 
-bool SettingFile::WriteRecordTo(const std::wstring& path)
+SettingFile::WriteOutcome SettingFile::WriteRecordTo(const std::wstring& path, DWORD disposition, DWORD* error)
 {
     UniqueHandle file;
-    RetryWhileHeld(heldFileWaitMs_, [&]() -> DWORD {
-        file.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    *error = RetryWhileHeld(heldFileWaitMs_, [&]() -> DWORD {
+        file.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
         return file ? ERROR_SUCCESS : GetLastError();
     });
     if (!file)
-        return false;
+        return WriteOutcome::NotCreated;
     const Writer write = writer_ != nullptr ? writer_ : WriteWithWriteFile;
     DWORD written = 0;
     // On the disk before it replaces the old record: a crash right after the
-    // replacement must not leave an empty file in its place.
-    return write(file.get(), &data_, sizeof(SettingData), &written) && written == sizeof(SettingData) &&
-           FlushFileBuffers(file.get());
+    // replacement must not leave an empty file in its place. Written in
+    // place over a longer file, what follows the record goes.
+    const bool whole = write(file.get(), &data_, sizeof(SettingData), &written) && written == sizeof(SettingData) &&
+                       (disposition != OPEN_EXISTING || SetEndOfFile(file.get())) && FlushFileBuffers(file.get());
+    *error = whole ? ERROR_SUCCESS : GetLastError();
+    if (!whole && *error == ERROR_SUCCESS)
+        *error = ERROR_WRITE_FAULT; // a short write says nothing more
+    return whole ? WriteOutcome::Written : WriteOutcome::Failed;
 }
 
 bool SettingFile::Save()
 {
     // The old file stays whole until the new one holds the whole record.
     const std::wstring fresh = path_ + L".tmp";
-    DWORD error = WriteRecordTo(fresh) ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
-    if (error == ERROR_SUCCESS) {
+    DWORD error = ERROR_SUCCESS;
+    const WriteOutcome outcome = WriteRecordTo(fresh, CREATE_ALWAYS, &error);
+    if (outcome == WriteOutcome::NotCreated) {
+        // The folder takes no new file. The old file may still take a write:
+        // the record then goes over it in place, as it is all we can do.
+        Log::Failure(L"Creating " + fresh + L", so the settings are written in place", error);
+        WriteRecordTo(path_, OPEN_EXISTING, &error);
+    } else if (outcome == WriteOutcome::Written) {
         error = RetryWhileHeld(heldFileWaitMs_, [&]() -> DWORD {
             if (MoveFileExW(fresh.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
                 return ERROR_SUCCESS;
@@ -137,8 +157,10 @@ bool SettingFile::Save()
             return refused == ERROR_ACCESS_DENIED && IsHeld(path_) ? ERROR_SHARING_VIOLATION : refused;
         });
     }
-    if (error != ERROR_SUCCESS)
+    if (outcome != WriteOutcome::NotCreated && error != ERROR_SUCCESS)
         DeleteFileW(fresh.c_str());
+    if (error != ERROR_SUCCESS)
+        Log::Failure(L"Saving the settings to " + path_, error);
     return error == ERROR_SUCCESS;
 }
 

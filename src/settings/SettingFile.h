@@ -26,13 +26,15 @@ public:
     SettingData* Data() { return &data_; }
 
     // True when a 540-byte file was read into the live record; otherwise the
-    // live record becomes `defaults` and false is returned. A missing file is
-    // created empty on the way (and then fails on its size).
+    // live record becomes `defaults`. A missing file is created empty on the
+    // way (and then fails on its size).
     [[nodiscard]] bool Load(const SettingData& defaults);
 
     // True when the whole record was written. The record goes to a new file
     // beside the old one, which it then replaces: a save that fails leaves
-    // the old file as it was.
+    // the old file as it was. A folder that takes no new file (made
+    // read-only by an administrator who left the file itself writable) gets
+    // the record written over the old file in place instead.
     [[nodiscard]] bool Save();
 
     // True when a new empty file could be created at the path.
@@ -53,7 +55,10 @@ public:
     DWORD HeldFileWait() const { return heldFileWaitMs_; }
 
 private:
-    bool WriteRecordTo(const std::wstring& path);
+    // How a write of the record to one file ended; the error, when it did
+    // not, in `error`.
+    enum class WriteOutcome { Written, NotCreated, Failed };
+    WriteOutcome WriteRecordTo(const std::wstring& path, DWORD disposition, DWORD* error);
 
     std::wstring path_;
     SettingData data_{};

@@ -58,14 +58,17 @@ inline constexpr wchar_t kMsgTrayIconFailed[] =
 
 // Command line: the usage box, for /? and for a switch it does not know
 inline constexpr wchar_t kMsgCommandLineUsage[] =
-    L"Covelin.exe [/toggle | /show | /exit | /?]\n"
+    L"Covelin.exe [/toggle | /show | /exit | /recover | /?] [/log]\n"
     L"\n"
     L"/toggle\tHides the chosen windows, or shows them again, while Covelin waits in the notification area.\n"
     L"/show\tShows what is hidden, then the Covelin dialog.\n"
     L"/exit\tShows what is hidden, saves the settings and ends Covelin.\n"
+    L"/recover\tShows the windows that a Covelin which ended unexpectedly left hidden. Only while no Covelin runs.\n"
+    L"/log\tThis start also writes its log (what ran, and every failure) to Covelin.log beside Covelin.exe, at "
+    L"most 1 MB. Alone, it starts Covelin.\n"
     L"/?\tShows this help.\n"
     L"\n"
     L"A switch acts on the Covelin running in this session. It may also be written -toggle or --toggle.\n"
     L"\n"
-    L"Exit codes: 0 done, 1 Covelin is not running, 2 unknown switch, 3 /toggle while Covelin is not started, "
-    L"4 Covelin did not answer or end in time.";
+    L"Exit codes: 0 done, 1 Covelin is not running (for /recover: Covelin is running, nothing changed), 2 unknown "
+    L"switch, 3 /toggle while Covelin is not started, 4 Covelin did not answer or end in time.";

@@ -59,13 +59,15 @@ TEST(ShutdownWait, ReturnsAtOnceWhenEveryWorkerHasEnded)
 TEST(ShutdownWait, WaitsForEachWorkerInTurn)
 {
     std::atomic<int> first{0}, second{0};
+    // The clock starts before the worker: on a busy machine the worker may
+    // be well into its sleeps before this thread runs again.
+    const ULONGLONG start = GetTickCount64();
     std::thread worker([&] {
         Sleep(150);
         first = 1;
         Sleep(150);
         second = 1;
     });
-    const ULONGLONG start = GetTickCount64();
     const bool ended =
         WaitForDoneFlags({[&] { return first.load() != 0; }, [&] { return second.load() != 0; }}, start + 5000);
     const ULONGLONG waited = GetTickCount64() - start;

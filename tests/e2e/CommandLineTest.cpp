@@ -43,20 +43,47 @@ TEST_F(CommandLine, WithoutAnInstanceSwitchesChangeNothingAndTheUsageBoxListsThe
         EXPECT_EQ(1u, Run(args)) << Narrow(args);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(install.Settings().c_str())) << "a switch ran Covelin";
 
-    const std::pair<const wchar_t*, DWORD> usage[] = {{L"/?", 0}, {L"--?", 0}, {L"/hide", 2}, {L"/show /exit", 2}};
+    const std::pair<const wchar_t*, DWORD> usage[] = {
+        {L"/?", 0}, {L"--? /log", 0}, {L"/hide", 2}, {L"/show /exit", 2}, {L"/log -LOG", 2}};
     for (const auto& [args, expected] : usage) {
         SCOPED_TRACE(Narrow(args));
         Process process;
         ASSERT_TRUE(process.Start(install.Exe(), args));
         HWND box = WaitForMessageBox(process.Id());
         ASSERT_NE(nullptr, box);
-        for (const wchar_t* name : {L"/toggle", L"/show", L"/exit", L"/?"})
+        for (const wchar_t* name : {L"/toggle", L"/show", L"/exit", L"/recover", L"/log", L"/?"})
             EXPECT_NE(std::wstring::npos, MessageBoxText(box).find(name)) << Narrow(MessageBoxText(box));
         ASSERT_TRUE(DismissMessageBox(box));
         DWORD code = 1234;
         ASSERT_TRUE(process.WaitExit(kExitMs, &code));
         EXPECT_EQ(expected, code);
     }
+}
+
+TEST_F(CommandLine, LogKeepsCovelinLogBesideTheExeAndAPlainStartMakesNone)
+{
+    ASSERT_TRUE(install.WriteSettings(DefaultSettings()));
+    const std::wstring log = install.Dir() + L"Covelin.log";
+    testsupport::ScratchDir elsewhere; // the working directory is not where it goes
+    Process plain, logged;
+    HWND dialog = StartToDialog(plain, elsewhere.Path());
+    ASSERT_NE(nullptr, dialog);
+    ExitExpectingZero(plain, dialog);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(log.c_str())) << "a plain start made a log";
+
+    dialog = StartToDialog(logged, elsewhere.Path(), L"/log");
+    ASSERT_NE(nullptr, dialog);
+    ExitExpectingZero(logged, dialog);
+    std::string lines;
+    ASSERT_TRUE(testsupport::ReadBytes(log, &lines)) << "no Covelin.log beside Covelin.exe";
+    const std::string first = lines.substr(0, lines.find('\n'));
+    EXPECT_NE(std::string::npos, first.find("] Covelin " + Narrow(COVELIN_VERSION) + " started")) << first;
+    EXPECT_EQ(first.size() - 5, first.rfind("/log\r")) << "the first line names the command line: " << first;
+
+    // A switch with /log keeps its own lines there too.
+    EXPECT_EQ(1u, Run(L"/exit /log"));
+    ASSERT_TRUE(testsupport::ReadBytes(log, &lines));
+    EXPECT_NE(std::string::npos, lines.find("/exit /log\r\n")) << lines;
 }
 
 TEST_F(CommandLine, SwitchesActOnTheRunningInstanceAsTheTrayMenuDoesAndNothingElseReachesIt)

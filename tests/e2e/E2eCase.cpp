@@ -44,9 +44,9 @@ CovelinCase::CovelinCase()
     testsupport::DeleteRawValue(HKEY_CURRENT_USER, kRunKey, kRunValue);
 }
 
-HWND CovelinCase::StartToDialog(Process& covelin, const std::wstring& workDir)
+HWND CovelinCase::StartToDialog(Process& covelin, const std::wstring& workDir, const std::wstring& args)
 {
-    if (!covelin.Start(install.Exe(), L"", workDir)) {
+    if (!covelin.Start(install.Exe(), args, workDir)) {
         ADD_FAILURE() << "Covelin.exe did not start";
         return nullptr;
     }

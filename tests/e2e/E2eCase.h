@@ -17,9 +17,9 @@ protected:
     CovelinCase();
     void SetUp() override { ASSERT_TRUE(install.ok()) << "could not copy the programs into a scratch directory"; }
 
-    // Starts Covelin and waits for its main dialog; a message box on the way
-    // fails the case with its text.
-    HWND StartToDialog(Process& covelin, const std::wstring& workDir = L"");
+    // Starts Covelin (with `args`) and waits for its main dialog; a message
+    // box on the way fails the case with its text.
+    HWND StartToDialog(Process& covelin, const std::wstring& workDir = L"", const std::wstring& args = L"");
     // Presses Exit and expects the program to end with exit code 0.
     void ExitExpectingZero(Process& covelin, HWND dialog);
     // Presses Start and waits until the dialog has gone (the engine is armed).

@@ -127,5 +127,23 @@ TEST_F(Installer, InstallsUpgradesAndUninstallsWithoutATraceWhileCovelinHidesWin
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kProfileKey));
 }
 
+// Covelin died while hiding windows and is uninstalled before it starts
+// again: the uninstaller shows them before it deletes their journal.
+TEST_F(Installer, UninstallingAfterACrashShowsWhatTheDeadCovelinHid)
+{
+    ASSERT_EQ(0u, Setup(L"/S"));
+    ASSERT_TRUE(testsupport::WriteBytes(Dir() + L"\\setting.dat", DefaultSettings()));
+    target = StartTarget(2);
+    ASSERT_TRUE(target);
+    windows = target->Windows();
+    Process covelin;
+    StartInstalledAndHide(covelin);
+    ASSERT_TRUE(WaitUntil([&] { return exists(Dir() + L"\\hidden.dat"); }, kActMs));
+    covelin.Kill();
+    ASSERT_TRUE(Uninstall()) << "the uninstaller did not finish";
+    EXPECT_TRUE(WaitUntil([&] { return AllVisible(windows); }, kActMs)) << "windows stayed hidden";
+    EXPECT_FALSE(exists(Dir()));
+}
+
 } // namespace
 } // namespace e2e

@@ -68,6 +68,21 @@ TEST_F(Recovery, KilledWhileHidingThenStartedAgainShowsTheWindows)
     EXPECT_EQ(DefaultSettings(), install.ReadSettings());
 }
 
+// What the uninstaller runs once Covelin is gone: no start, no dialog.
+TEST_F(Recovery, RecoverSwitchShowsWhatADeadCovelinLeftAndLeavesARunningOnesAlone)
+{
+    Process covelin;
+    ASSERT_TRUE(StartAndHide(covelin, targets));
+    EXPECT_EQ(1u, RunToEnd(install.Exe(), L"/recover"));
+    EXPECT_FALSE(WaitUntil([&] { return !NoneVisible(targets) || !JournalExists(); }, 500));
+    covelin.Kill();
+
+    EXPECT_EQ(0u, RunToEnd(install.Exe(), L"/recover"));
+    EXPECT_TRUE(WaitUntil([&] { return AllVisible(targets); }, kActMs)) << "the hidden windows did not come back";
+    EXPECT_FALSE(JournalExists());
+    EXPECT_EQ(DefaultSettings(), install.ReadSettings()) << "/recover is no start of Covelin";
+}
+
 TEST_F(Recovery, TwoHidesWorthOfWindowsAcrossTwoDeaths)
 {
     auto second = StartTarget(2);

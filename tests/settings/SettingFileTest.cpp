@@ -31,6 +31,17 @@ std::string PatternRecord()
     return bytes;
 }
 
+// Held by another program (a backup tool, a virus scanner) for `ms`.
+void HoldFor(const std::wstring& path, DWORD ms)
+{
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread([held, ms] {
+        Sleep(ms);
+        CloseHandle(held);
+    }).detach();
+}
+
 } // namespace
 
 TEST(DefaultSettings, AreZeroButTheFourChordKeys)
@@ -131,19 +142,10 @@ TEST(SettingFile, AFileHeldForAMomentIsWaitedForAndAFailedSaveLeavesItWhole)
     ScratchDir dir;
     SettingFile file(dir.File(L"setting.dat"));
     ASSERT_TRUE(WriteBytes(file.Path(), PatternRecord()));
-    // Held for a second by another program (a backup tool, a virus scanner).
-    const auto hold = [&file](DWORD ms) {
-        HANDLE held = CreateFileW(file.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        EXPECT_NE(held, INVALID_HANDLE_VALUE);
-        std::thread([held, ms] {
-            Sleep(ms);
-            CloseHandle(held);
-        }).detach();
-    };
-    hold(1000);
+    HoldFor(file.Path(), 1000);
     EXPECT_TRUE(file.Load(SettingData{}));
     EXPECT_EQ(Bytes(*file.Data()), PatternRecord());
-    hold(1000);
+    HoldFor(file.Path(), 1000);
     EXPECT_TRUE(file.Save());
 
     file.SetHeldFileWait(200);
@@ -163,6 +165,25 @@ TEST(SettingFile, AFileHeldForAMomentIsWaitedForAndAFailedSaveLeavesItWhole)
     std::string onDisk;
     ASSERT_TRUE(ReadBytes(file.Path(), &onDisk));
     EXPECT_EQ(onDisk, PatternRecord()) << "a failed save leaves the file alone";
+}
+
+// A folder locked down by an administrator who left the file writable: no
+// new file to replace it with, so the record goes over it in place.
+TEST(SettingFile, AFolderThatTakesNoNewFileHasTheRecordWrittenInPlace)
+{
+    ScratchDir dir;
+    SettingFile file(dir.File(L"setting.dat"));
+    ASSERT_TRUE(WriteBytes(file.Path(), std::string(700, 'z')));
+    testsupport::FolderTakingNoNewFile locked(dir.Path());
+    if (!locked.Ready())
+        GTEST_SKIP() << "no folder here can be made to refuse new files";
+    std::memcpy(file.Data(), PatternRecord().data(), sizeof(SettingData));
+    HoldFor(file.Path(), 500); // and waited for while it is held, as a replacement is
+    EXPECT_TRUE(file.Save());
+    std::string onDisk;
+    ASSERT_TRUE(ReadBytes(file.Path(), &onDisk));
+    EXPECT_EQ(onDisk, PatternRecord()) << "the longer file is cut to the record";
+    EXPECT_EQ(PathExists(file.Path() + L".tmp", 0), 0);
 }
 
 TEST(SettingFile, MissingDirectoryFailsEveryAccessButKeepsTheRecord)

@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <string>
+
+#include "support/Wait.h"
 
 namespace testsupport {
 
@@ -73,6 +76,34 @@ bool ReadBytes(const std::wstring& path, std::string* bytes)
         bytes->append(buffer, got);
     CloseHandle(file);
     return true;
+}
+
+bool FolderTakingNoNewFile::Lock(bool locked) const
+{
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(dir_.c_str()) : nullptr;
+    if (!name)
+        return false;
+    std::string command = std::string("chattr ") + (locked ? "+i \"" : "-i \"") + name + "\"";
+    HeapFree(GetProcessHeap(), 0, name);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA("/usr/bin/chattr", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started))
+        return false;
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    // Wine gives no exit code of a Linux program: a new file tells.
+    const std::wstring probe = dir_ + L"probe.tmp";
+    return WaitUntil(
+        [&] {
+            const bool created = WriteBytes(probe, "") && DeleteFileW(probe.c_str());
+            return created != locked;
+        },
+        3000);
 }
 
 } // namespace testsupport

@@ -19,6 +19,27 @@ private:
     std::wstring path_;
 };
 
+// While it lives, `dir` takes no new file while the files in it stay
+// writable: a folder an administrator locked down. Wine as root ignores a
+// folder's DACL and read-only attribute alike, so the folder is made
+// immutable on the Linux side (chattr +i binds root too). Ready() is false
+// where that cannot be done (not under Wine, no such flag).
+class FolderTakingNoNewFile {
+public:
+    explicit FolderTakingNoNewFile(std::wstring dir) : dir_(std::move(dir)) { ready_ = Lock(true); }
+    ~FolderTakingNoNewFile()
+    {
+        if (ready_)
+            Lock(false);
+    }
+    bool Ready() const { return ready_; }
+
+private:
+    bool Lock(bool locked) const;
+    std::wstring dir_;
+    bool ready_ = false;
+};
+
 // Whole-file helpers for tests that check bytes on disk.
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 bool ReadBytes(const std::wstring& path, std::string* bytes);

@@ -178,12 +178,12 @@ TEST_F(OtherProgramsWindows, PageStaysInStepWhileTheyOpenCloseRetitleAndAnswerBa
             other.OpenWindow();
             break;
         case 1: {
-            // Any of them but the first, whose end ends the program. Gone
-            // before the page looks: a program that closes it only after the
-            // page has pruned its choices is the next round's business.
+            // Any of them but the first, whose end ends the program. Its
+            // program closes it when it gets round to it: had that been after
+            // the sync below, a chosen window would be gone by the check.
             const HWND closing = other.Window(1 + random.Below(static_cast<uint32_t>(other.Windows().size() - 1)));
             PostMessageW(closing, WM_CLOSE, 0, 0);
-            testsupport::WaitUntil([closing] { return !IsWindow(closing); }, 2000);
+            EXPECT_TRUE(WaitUntil([closing] { return !IsWindow(closing); }, 5000));
             break;
         }
         case 2:
