@@ -332,9 +332,10 @@ TEST_F(EnginePollTest, WindowsStillInViewAreToldAndOnlyAnUntouchedHideSkipsTheSi
         found.pushesNotHidden = 1;
         (minimised ? found.minimised : found.leftInView) = 1;
         PressToggle();
-        Events hide = {"hideChosen[EW]", "hideProcess[EW]", "hideFile[EW]", "check[EW]", "bringTop", "notHidden 1"};
+        Events hide = {"rebuild[EW]", "hideChosen[EW]", "hideProcess[EW]", "hideFile[EW]",
+                       "check[EW]",   "bringTop",       "notHidden 1"};
         if (minimised)
-            hide.push_back("mute");
+            hide.push_back("mute[E]");
         EXPECT_EQ(Take(), hide);
         PressToggle();
         EXPECT_EQ(Take(),
