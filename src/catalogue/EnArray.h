@@ -65,8 +65,8 @@ public:
     {
         if (index < 0 || index >= GetSize() || count <= 0)
             return;
-        const int end = index + (count < GetSize() - index ? count : GetSize() - index);
-        items_.erase(items_.begin() + index, items_.begin() + end);
+        const int last = index + (count < GetSize() - index ? count : GetSize() - index);
+        items_.erase(items_.begin() + index, items_.begin() + last);
     }
 
     void RemoveAll() { items_.clear(); }
