@@ -152,7 +152,7 @@ Ratios MeasureAt(int count)
     auto [enumFloor, rebuild] = bench::TimeAlternately(RunsAt(count, 120), bareEnum, RefreshCatalogue);
     std::snprintf(label, sizeof(label), "%d: bare EnumWindows", count);
     bench::Report(label, enumFloor);
-    std::snprintf(label, sizeof(label), "%d: bench::TheCatalogues().windowCatalogue.Refresh()", count);
+    std::snprintf(label, sizeof(label), "%d: windowCatalogue.Refresh()", count);
     bench::Report(label, rebuild);
     ratios[0] = bench::Median(rebuild) / bench::Median(enumFloor);
 

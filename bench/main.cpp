@@ -193,7 +193,7 @@ BENCH_SECTION("window-catalogue", "one window-catalogue rebuild with 300 windows
         });
     std::printf("  windows catalogued: %d\n", listed);
     bench::Report("bare EnumWindows", bare);
-    bench::Report("bench::TheCatalogues().windowCatalogue.Refresh() (steady state)", ours);
+    bench::Report("windowCatalogue.Refresh() (steady state)", ours);
     bench::Ratio("rebuild / EnumWindows (medians)", bench::Median(ours), bench::Median(bare), 2.0);
     bench::Ratio("rebuild / EnumWindows (minima)", bench::Minimum(ours), bench::Minimum(bare), 2.0);
     std::lock_guard<CCriticalSection> guard(bench::TheCatalogues().windowLock);
