@@ -99,11 +99,15 @@ void COptionDlg::ShowDisplayMode()
         displayModeLabel_.SetWindowText(text);
         return;
     }
-    home_.settingFile.Data()->restoreResolution = 0;
-    CButton& restore = options_[kResolutionOption];
-    restore.SetCheck(BST_UNCHECKED);
-    restore.EnableWindow(FALSE);
-    displayModeLabel_.SetWindowText(kMsgDisplayNotSupported);
+    SwitchOff(kResolutionOption, displayModeLabel_, kMsgDisplayNotSupported);
+}
+
+void COptionDlg::SwitchOff(int index, CStatic& reasonLabel, const wchar_t* reason)
+{
+    *OptionField(home_.settingFile.Data(), index) = 0;
+    options_[index].SetCheck(BST_UNCHECKED);
+    options_[index].EnableWindow(FALSE);
+    reasonLabel.SetWindowText(reason);
 }
 
 void COptionDlg::ShowNotifyAreaAvailability()
@@ -115,11 +119,7 @@ void COptionDlg::ShowNotifyAreaAvailability()
         notifyReason_.SetWindowText(L"");
         return;
     }
-    home_.settingFile.Data()->hideNotifyArea = 0;
-    CButton& notify = options_[kNotifyOption];
-    notify.SetCheck(BST_UNCHECKED);
-    notify.EnableWindow(FALSE);
-    notifyReason_.SetWindowText(kMsgNotifyAreaMissing);
+    SwitchOff(kNotifyOption, notifyReason_, kMsgNotifyAreaMissing);
 }
 
 void COptionDlg::UpdateMuteChoice()

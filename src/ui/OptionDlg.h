@@ -48,6 +48,9 @@ private:
     void ShowDisplayMode();
     // Without the shell's notification area the option is switched off.
     void ShowNotifyAreaAvailability();
+    // Option `index` this system cannot carry out: unticked, stored 0,
+    // greyed out, with `reason` in `reasonLabel`.
+    void SwitchOff(int index, CStatic& reasonLabel, const wchar_t* reason);
     // The "only the hidden programs" choice: usable while the mute is on,
     // and telling where the whole volume is muted instead.
     void UpdateMuteChoice();

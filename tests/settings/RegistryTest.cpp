@@ -294,15 +294,24 @@ TEST_F(StartWithWindowsTest, NothingIsWrittenWithoutOurOwnPath)
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
 }
 
+// The user's desktop values put back afterwards, with a screensaver program
+// that is there: "ScreenSaveActive" alone decides.
+struct ScreensaverProgramThere {
+    static constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
+    RegValueGuard active{HKEY_CURRENT_USER, kDesktop, L"ScreenSaveActive"};
+    RegValueGuard program{HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE"};
+    ScreensaverProgramThere()
+    {
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        EXPECT_TRUE(SetRawText(HKEY_CURRENT_USER, kDesktop, L"SCRNSAVE.EXE", self));
+    }
+};
+
 TEST(ScreensaverSetting, ReadsOnlyWhatIsStoredAndNeverPastIt)
 {
-    const wchar_t desktop[] = L"Control Panel\\Desktop";
-    RegValueGuard guard(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive");
-    RegValueGuard program(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE");
-    // A screensaver program that is there: "ScreenSaveActive" alone decides.
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE", self));
+    const wchar_t* desktop = ScreensaverProgramThere::kDesktop;
+    ScreensaverProgramThere screensaver;
     auto store = [&](DWORD type, const void* data, DWORD size) {
         ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", type, data, size));
     };
@@ -429,13 +438,8 @@ TEST(ScreensaverSettingFuzz, AnyStoredValueReadsAsChosenOnlyWhenItIsShortTextOth
 {
     FuzzSource random(1301);
     SCOPED_TRACE(random.Describe());
-    const wchar_t desktop[] = L"Control Panel\\Desktop";
-    RegValueGuard guard(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive");
-    RegValueGuard program(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE");
-    // A screensaver program that is there: "ScreenSaveActive" alone decides.
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, desktop, L"SCRNSAVE.EXE", self));
+    const wchar_t* desktop = ScreensaverProgramThere::kDesktop;
+    ScreensaverProgramThere screensaver;
     for (const StoredValue& value : OddRegistryValues(random)) {
         ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, desktop, L"ScreenSaveActive", value.type, value.data.data(),
                                 static_cast<DWORD>(value.data.size())));

@@ -163,7 +163,7 @@ TEST_F(MainDialogTest, MutingOnlyTheHiddenProgramsIsKeptBesideTheFileAndSaysWher
     COptionDlg::SetSessionsListableFunction([] { return ++asked, false; });
     Program().home.settingFile.Data()->muteVolume = 0;
     const std::string fileBefore = [] {
-        Program().home.settingFile.Save();
+        EXPECT_TRUE(Program().home.settingFile.Save());
         return ReadSettingFile();
     }();
     CMainDlg dialog(Program().Dialog());
