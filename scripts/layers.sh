@@ -7,7 +7,7 @@ set -eu
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 python3 - <<'PY'
 import pathlib, re, sys
-order = ["framework", "system", "catalogue", "settings", "actions",
+order = ["framework", "system", "catalogue", "choices", "settings", "actions",
          "recovery", "hiding", "engine", "ui", "app"]
 rank = {room: i for i, room in enumerate(order)}
 include = re.compile(r'^\s*#\s*include\s+"([^/"]+)/')

@@ -12,7 +12,7 @@
 // The exit code is 0 when every target is met.
 #include <cstdio>
 
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "hiding/EngineTargets.h"
 #include "soak/HungWindows.h"
 #include "soak/ResourceCounts.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "hiding/Hiding.h"
 #include "system/OwnProcess.h"
 #include "ui/res/resource.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "catalogue/Catalogues.h"
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "engine/Engine.h"
 #include "framework/Thread.h"
 #include "support/ScratchDir.h"

@@ -8,12 +8,12 @@
 #include "app/TrayIcon.h"
 #include "framework/Controls.h"
 #include "framework/FileSystem.h"
-#include "framework/Foreground.h"
 #include "framework/Handles.h"
 #include "framework/Log.h"
 #include "framework/WinApp.h"
 #include "recovery/JournalFormat.h"
 #include "recovery/StartupRecovery.h"
+#include "system/Foreground.h"
 #include "ui/Texts.h"
 
 namespace {

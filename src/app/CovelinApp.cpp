@@ -4,7 +4,7 @@
 
 #include "app/CommandLine.h"
 #include "catalogue/Executable.h"
-#include "catalogue/FileList.h"
+#include "choices/FileList.h"
 #include "engine/Engine.h"
 #include "engine/HiddenWindowGuard.h"
 #include "engine/SessionGuard.h"

@@ -14,7 +14,7 @@
 #include "app/InstanceChannel.h"
 #include "app/TrayIcon.h"
 #include "catalogue/Catalogues.h"
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "engine/SessionGuard.h"
 #include "framework/Handles.h"
 #include "framework/Thread.h"

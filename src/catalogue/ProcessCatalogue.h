@@ -1,8 +1,8 @@
 #pragma once
 #include <windows.h>
 
-#include "catalogue/EnArray.h"
 #include "catalogue/ProcessRecord.h"
+#include "framework/EnArray.h"
 #include "framework/Sync.h"
 
 // An array that owns its process records: removing a record deletes it.

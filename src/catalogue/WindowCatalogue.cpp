@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "catalogue/Executable.h"
-#include "framework/Foreground.h"
+#include "system/Foreground.h"
 #include "system/OwnProcess.h"
 #include "system/ProcessInfo.h"
 #include "system/ShellWindows.h"

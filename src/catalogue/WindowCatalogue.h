@@ -4,7 +4,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "catalogue/EnArray.h"
+#include "framework/EnArray.h"
 #include "framework/Handles.h"
 #include "framework/Sync.h"
 

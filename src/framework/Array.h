@@ -14,7 +14,7 @@ public:
 
 // The growable array every list of the program is built on. Elements are
 // stored by value; an array of pointers does not own what they point to
-// (an owning array is COwningArray, catalogue/EnArray.h).
+// (an owning array is COwningArray, framework/EnArray.h).
 template <class TYPE, class ARG_TYPE = const TYPE&>
 class CArray {
 public:

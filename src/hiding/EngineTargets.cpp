@@ -1,6 +1,6 @@
 #include "hiding/EngineTargets.h"
 
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 
 EngineTargets CaptureTargets(const HideChoices& choices, Catalogues* catalogues)
 {

@@ -7,7 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "catalogue/EnArray.h"
+#include "framework/EnArray.h"
 #include "recovery/HiddenJournal.h"
 
 struct HiddenWindows {

@@ -9,10 +9,10 @@
 
 #include "catalogue/Catalogues.h"
 #include "catalogue/Executable.h"
-#include "framework/Elevation.h"
-#include "framework/Foreground.h"
 #include "framework/Log.h"
 #include "hiding/ShowBatch.h"
+#include "system/Elevation.h"
+#include "system/Foreground.h"
 #include "system/ProcessInfo.h"
 #include "system/ShellWindows.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "ui/ListPage.h"
 
 // The Executable Files page: the list of hideFileSet, each file with its

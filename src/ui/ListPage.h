@@ -12,8 +12,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "catalogue/EnArray.h"
 #include "framework/Dialog.h"
+#include "framework/EnArray.h"
 #include "framework/ImageList.h"
 #include "framework/ListCtrl.h"
 #include "framework/WinApp.h"

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/EnArray.h"
+#include "framework/EnArray.h"
 #include "framework/Handles.h"
 #include "framework/ImageList.h"
 #include "framework/ListCtrl.h"

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "framework/Elevation.h"
+#include "system/Elevation.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "framework/Dpi.h"
-#include "framework/Elevation.h"
 #include "framework/Handles.h"
+#include "system/Elevation.h"
 
 namespace {
 

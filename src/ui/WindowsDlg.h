@@ -2,7 +2,7 @@
 #include <unordered_map>
 
 #include "catalogue/Catalogues.h"
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "framework/Handles.h"
 #include "ui/ListPage.h"
 

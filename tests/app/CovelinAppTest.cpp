@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "app/CovelinApp.h"
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "framework/FileSystem.h"
 #include "framework/Profile.h"
 #include "settings/SettingFile.h"

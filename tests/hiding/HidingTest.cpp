@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "catalogue/Catalogues.h"
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "hiding/EngineTargets.h"
 #include "hiding/HiddenWatch.h"
 #include "hiding/Hiding.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "settings/Registry.h"
 #include "support/Fuzz.h"
 #include "support/ScratchDir.h"

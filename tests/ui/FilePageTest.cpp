@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ListPageSupport.h"
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "framework/FileDialog.h"
 #include "framework/FileSystem.h"
 #include "support/ScratchDir.h"

@@ -4,7 +4,7 @@
 #include <cwctype>
 
 #include "actions/Display.h"
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "engine/Engine.h"
 #include "framework/Profile.h"
 #include "framework/WinApp.h"

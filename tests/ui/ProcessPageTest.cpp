@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "ListPageSupport.h"
-#include "catalogue/HideSets.h"
-#include "framework/Elevation.h"
+#include "choices/HideSets.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
+#include "system/Elevation.h"
 #include "ui/ProcessDlg.h"
 #include "ui/TestProgram.h"
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "ListPageSupport.h"
-#include "catalogue/HideSets.h"
-#include "framework/Elevation.h"
+#include "choices/HideSets.h"
 #include "support/Screenshot.h"
 #include "support/Wait.h"
+#include "system/Elevation.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
 #include "ui/TestProgram.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "engine/Engine.h"
 #include "settings/Registry.h"
 #include "system/OwnProcess.h"

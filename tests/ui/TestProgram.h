@@ -3,7 +3,7 @@
 // pages and dialogs under test are handed these, as the running program
 // hands them its own.
 #include "catalogue/Catalogues.h"
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "settings/SettingFile.h"
 #include "ui/MainDlg.h"
 

@@ -9,7 +9,7 @@
 
 #include "ListPageSupport.h"
 #include "WindowsPageFixture.h"
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "hiding/EngineTargets.h"
 #include "hiding/Hiding.h"
 #include "support/Fuzz.h"

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ListPageSupport.h"
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "ui/TestProgram.h"
 #include "ui/WindowsDlg.h"
 #include "ui/res/resource.h"

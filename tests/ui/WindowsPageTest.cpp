@@ -10,7 +10,7 @@
 
 #include "ListPageSupport.h"
 #include "WindowsPageFixture.h"
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "engine/Engine.h"
 #include "hiding/Hiding.h"
 #include "support/Wait.h"

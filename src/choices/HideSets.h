@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "catalogue/EnArray.h"
 #include "catalogue/WindowCatalogue.h"
+#include "framework/EnArray.h"
 #include "system/ProcessInfo.h"
 
 // The chosen executable files: heap strings owned by the set (removing an

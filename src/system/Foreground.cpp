@@ -1,8 +1,8 @@
-#include "framework/Foreground.h"
+#include "system/Foreground.h"
 
 #include <atomic>
 
-#include "framework/Elevation.h"
+#include "system/Elevation.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "catalogue/FileList.h"
+#include "choices/FileList.h"
 
 #include <string>
 
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 #include "framework/FileSystem.h"
 #include "framework/Log.h"
 #include "framework/Profile.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/FileList.h"
-#include "catalogue/HideSets.h"
+#include "choices/FileList.h"
+#include "choices/HideSets.h"
 #include "framework/Profile.h"
 #include "support/Fuzz.h"
 #include "support/ScratchDir.h"
@@ -52,8 +52,8 @@ TEST_F(ProfileTest, KeyPathAndApplicationName)
     EXPECT_EQ(ProfileKeyPath(), scratch_.Path() + L"\\Covelin");
     ProfileSetKey(L"Tessary");
     // Without a name of its own the application is the executable's base name.
-    EXPECT_EQ(ProfileApplicationName(), L"test_catalogue");
-    EXPECT_EQ(ProfileKeyPath(), L"Software\\Tessary\\test_catalogue");
+    EXPECT_EQ(ProfileApplicationName(), L"test_choices");
+    EXPECT_EQ(ProfileKeyPath(), L"Software\\Tessary\\test_choices");
     ProfileSetKey(nullptr);
     EXPECT_EQ(ProfileKeyPath(), L"");
     EXPECT_FALSE(ProfileWriteString(L"Files", L"file_0", L"x"));

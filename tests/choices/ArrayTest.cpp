@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "catalogue/EnArray.h"
-#include "catalogue/HideSets.h"
 #include "catalogue/ProcessCatalogue.h"
 #include "catalogue/WindowCatalogue.h"
+#include "choices/HideSets.h"
+#include "framework/EnArray.h"
 
 namespace {
 

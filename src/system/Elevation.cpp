@@ -1,4 +1,4 @@
-#include "framework/Elevation.h"
+#include "system/Elevation.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "framework/Foreground.h"
+#include "system/Foreground.h"
 
 #include <gtest/gtest.h>
 

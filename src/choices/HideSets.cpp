@@ -1,4 +1,4 @@
-#include "catalogue/HideSets.h"
+#include "choices/HideSets.h"
 
 int CPathSet::AddPath(const std::wstring& path)
 {
