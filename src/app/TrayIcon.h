@@ -4,11 +4,9 @@
 #include <string>
 
 #include "actions/TrayIconPort.h"
+#include "engine/WindowMessages.h"
 #include "framework/Handles.h"
 #include "framework/MessageWindow.h"
-
-// The tray icon's callback message.
-inline constexpr UINT UM_TRAY_NOTIFY = WM_USER + 1; // 1025
 
 // What the tray's menu asks of the rest of the program: the main dialog and
 // the engine. The program's own unless a test puts a recorder in its place.
