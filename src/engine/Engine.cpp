@@ -146,9 +146,3 @@ bool CEngine::RunEnded() const
     }
     return true;
 }
-
-CEngine& TheEngine()
-{
-    static CEngine engine;
-    return engine;
-}

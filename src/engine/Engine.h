@@ -114,6 +114,3 @@ private:
     std::shared_ptr<EngineRun> previous_;
     bool dialogOwned_ = false;
 };
-
-// The program's engine.
-CEngine& TheEngine();

@@ -507,6 +507,13 @@ namespace engineWorld {
 DWORD now = 100000;
 }
 
+// Lives as long as the process: the fault guard keeps its journal for good.
+CEngine& GuardedEngineInstance()
+{
+    static CEngine engine;
+    return engine;
+}
+
 class GuardedEngine : public Recovery {
 protected:
     void SetUp() override
@@ -555,8 +562,7 @@ protected:
     bool AllShown() const { return Visible(0) && Visible(1) && Visible(2); }
     bool NoneShown() const { return !Visible(0) && !Visible(1) && !Visible(2); }
 
-    // The program's own engine: the fault guard keeps its journal for good.
-    CEngine& engine = TheEngine();
+    CEngine& engine = GuardedEngineInstance();
     EngineRun run;
     CSessionGuard sessionGuard;
 };
