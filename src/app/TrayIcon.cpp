@@ -78,7 +78,9 @@ bool ProgramTrayTarget::HoldsHiddenWindows()
 TrayCommandTarget& CTrayIcon::Target() const
 {
     static NoTarget none;
-    return target_ != nullptr ? *target_ : none;
+    if (target_ != nullptr)
+        return *target_;
+    return none;
 }
 
 CTrayIcon::CTrayIcon() = default;
