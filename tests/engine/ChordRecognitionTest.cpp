@@ -6,13 +6,12 @@
 #include <atomic>
 #include <deque>
 #include <set>
-#include <thread>
 #include <vector>
 
 #include "catalogue/Catalogues.h"
 #include "settings/HotkeyRegistration.h"
 #include "settings/SettingFile.h"
-#include "support/ChildRun.h"
+#include "support/HotkeyHolder.h"
 #include "support/Keyboard.h"
 #include "support/RawInput.h"
 #include "support/Wait.h"
@@ -292,9 +291,6 @@ TEST(ChordRecognition, TheRulesOfEachWayAChordIsWatched)
 
 namespace {
 
-constexpr wchar_t kHeldEvent[] = L"CovelinTestHotkeyHeld";
-constexpr wchar_t kReleaseEvent[] = L"CovelinTestHotkeyRelease";
-
 // A window in front that counts the backquotes it is handed.
 int backquotes = 0;
 
@@ -396,43 +392,22 @@ TEST(ChordRecognitionUnderWine, AChordSentInOneCallHidesAndRestoresAndNeverReach
 }
 
 // Another program holds Ctrl+`: Covelin watches it in the key stream, so it
-// still hides; the other program gets the key, not the window in front.
+// still hides; the key is not kept from the other program.
 TEST(ChordRecognitionUnderWine, AChordAnotherProcessHoldsStillWorksFromTheKeyStream)
 {
-    UniqueHandle held(CreateEventW(nullptr, TRUE, FALSE, kHeldEvent));
-    UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, kReleaseEvent));
-    std::thread holder([] {
-        testsupport::RunTestChild("ChordRecognitionUnderWine.DISABLED_HoldsCtrlGrave", L"COVELIN_HOTKEY_HOLDER", L"1");
-    });
-    const bool holding = WaitForSingleObject(held.get(), 20000) == WAIT_OBJECT_0;
-    if (holding) {
-        EXPECT_EQ(TryRegisterChord(MakeDefaultSettings().toggleChord), DWORD(ERROR_HOTKEY_ALREADY_REGISTERED));
-        testsupport::WindowHost host({"*2|CovelinChordTarget|Chord target"});
-        FrontWindow front;
-        CEngine engine;
-        EngineTargets targets;
-        targets.windows = host.Windows();
-        if (host.Ready() && front.inFront && engine.Start(MakeDefaultSettings(), targets, nullptr)) {
-            EXPECT_NE(PressUntil(host, false), 0) << "the key stream did not hide";
-            EXPECT_NE(PressUntil(host, true), 0) << "the key stream did not restore";
-        } else {
-            ADD_FAILURE() << "no window host, window in front or engine";
-        }
-        engine.RequestStop();
-        EXPECT_TRUE(engine.WaitEnded(GetTickCount64() + 5000));
-    }
-    SetEvent(release.get());
-    holder.join();
-    ASSERT_TRUE(holding) << "the other process did not hold the chord";
-}
-
-TEST(ChordRecognitionUnderWine, DISABLED_HoldsCtrlGrave)
-{
-    ASSERT_TRUE(RegisterHotKey(nullptr, 7, MOD_CONTROL | MOD_NOREPEAT, VK_OEM_3));
-    UniqueHandle held(OpenEventW(EVENT_MODIFY_STATE, FALSE, kHeldEvent));
-    UniqueHandle release(OpenEventW(SYNCHRONIZE, FALSE, kReleaseEvent));
-    ASSERT_TRUE(held && release);
-    SetEvent(held.get());
-    EXPECT_TRUE(testsupport::WaitUntil([&] { return WaitForSingleObject(release.get(), 0) == WAIT_OBJECT_0; }, 50000));
-    UnregisterHotKey(nullptr, 7);
+    testsupport::HotkeyHolder holder(MOD_CONTROL, VK_OEM_3);
+    ASSERT_TRUE(holder.Held()) << "the other process did not hold the chord";
+    EXPECT_EQ(TryRegisterChord(MakeDefaultSettings().toggleChord), DWORD(ERROR_HOTKEY_ALREADY_REGISTERED));
+    testsupport::WindowHost host({"*2|CovelinChordTarget|Chord target"});
+    ASSERT_TRUE(host.Ready());
+    FrontWindow front;
+    ASSERT_TRUE(front.inFront);
+    CEngine engine;
+    EngineTargets targets;
+    targets.windows = host.Windows();
+    ASSERT_TRUE(engine.Start(MakeDefaultSettings(), targets, nullptr));
+    EXPECT_NE(PressUntil(host, false), 0) << "the key stream did not hide";
+    EXPECT_NE(PressUntil(host, true), 0) << "the key stream did not restore";
+    engine.RequestStop();
+    EXPECT_TRUE(engine.WaitEnded(GetTickCount64() + 5000));
 }
