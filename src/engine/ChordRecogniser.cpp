@@ -127,6 +127,12 @@ HotkeyChord PhysicalChord(const HotkeyChord& chord, bool buttonsSwapped)
     return physical;
 }
 
+void CKeyStream::ClearButtons()
+{
+    for (const auto& button : kButtons)
+        down_[button.button] = false;
+}
+
 bool CKeyStream::Down(unsigned code) const
 {
     unsigned left = 0, right = 0;

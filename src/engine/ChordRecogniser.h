@@ -48,6 +48,8 @@ public:
     bool Down(unsigned code) const;
     // Forgets every key: the stream has had a gap.
     void Clear() { down_.reset(); }
+    // Forgets the mouse's buttons: their records no longer come.
+    void ClearButtons();
 
 private:
     std::bitset<256> down_;

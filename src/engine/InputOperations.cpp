@@ -23,13 +23,24 @@ CCriticalSection& RawInputLock()
     return lock;
 }
 
+std::vector<RAWINPUTDEVICE> RegisteredDevices();
+
 bool RegisterRawInput(HWND target, bool mouse)
 {
     std::lock_guard<CCriticalSection> guard(RawInputLock());
     // Sink: the input comes whichever program has the focus.
     RAWINPUTDEVICE devices[2] = {{kUsagePageGeneric, kUsageKeyboard, RIDEV_INPUTSINK, target},
                                  {kUsagePageGeneric, kUsageMouse, RIDEV_INPUTSINK, target}};
-    return RegisterRawInputDevices(devices, mouse ? 2 : 1, sizeof(RAWINPUTDEVICE)) != FALSE;
+    if (!mouse) {
+        // The mouse's own registration, if it is this window's, goes.
+        const std::vector<RAWINPUTDEVICE> registered = RegisteredDevices();
+        const bool mouseHere = std::any_of(registered.begin(), registered.end(), [&](const RAWINPUTDEVICE& device) {
+            return device.usUsage == kUsageMouse && device.hwndTarget == target;
+        });
+        devices[1] = {kUsagePageGeneric, kUsageMouse, RIDEV_REMOVE, nullptr};
+        return RegisterRawInputDevices(devices, mouseHere ? 2 : 1, sizeof(RAWINPUTDEVICE)) != FALSE;
+    }
+    return RegisterRawInputDevices(devices, 2, sizeof(RAWINPUTDEVICE)) != FALSE;
 }
 
 std::vector<RAWINPUTDEVICE> RegisteredDevices()

@@ -71,7 +71,7 @@ void CInputWait::Listen()
         if (entry.watch != ChordWatch::Stream)
             continue;
         streamChords_.push_back(&entry.watched);
-        mouse_ = mouse_ || ChordHasMouseButton(*entry.watched.chord);
+        mouseWanted_ = mouseWanted_ || ChordHasMouseButton(*entry.watched.chord);
     }
     // With every chord registered nothing watches the keys at all.
     streamWanted_ = !streamChords_.empty();
@@ -80,8 +80,7 @@ void CInputWait::Listen()
         return;
     }
     window_.reset(CreateInputWindow());
-    // The mouse's raw input only for a chord that needs it: every move of
-    // the mouse is a record.
+    mouse_ = MouseNeeded();
     listening_ = window_ && ops.registerRawInput(window_.get(), mouse_);
     if (!listening_) {
         Log::Failure(L"Raw input for the hotkeys; they are polled every 20 ms instead");
@@ -178,6 +177,31 @@ void CInputWait::TakeRecord(const RAWINPUT& input, bool& relevant)
     for (int id : fired_)
         Press(id);
     relevant = relevant || !fired_.empty();
+    const bool mouse = MouseNeeded();
+    if (mouse != mouse_ && ops_.registerRawInput(window_.get(), mouse)) {
+        mouse_ = mouse;
+        if (!mouse)
+            stream_.ClearButtons();
+    }
+}
+
+bool CInputWait::MouseNeeded() const
+{
+    if (!mouseWanted_)
+        return false;
+    for (const WatchedChord* watched : streamChords_) {
+        if (!ChordHasMouseButton(*watched->chord))
+            continue;
+        bool keysDown = true;
+        for (unsigned code = 0; code < 256 && keysDown; ++code) {
+            const bool button = code == VK_LBUTTON || code == VK_RBUTTON || code == VK_MBUTTON || code == VK_XBUTTON1 ||
+                                code == VK_XBUTTON2;
+            keysDown = button || !watched->chord->Has(code) || stream_.Down(code);
+        }
+        if (keysDown)
+            return true;
+    }
+    return false;
 }
 
 void CInputWait::Press(int id)

@@ -43,8 +43,8 @@ struct InputOperations {
     void (*unregisterHotKey)(int id);
 
     // Registers `target`, a message-only window of the run's thread, for the
-    // raw input of the keyboard, and of the mouse too when `mouse`; false
-    // when the system refuses.
+    // raw input of the keyboard, and of the mouse too when `mouse` (else the
+    // mouse's is dropped); false when the system refuses.
     bool (*registerRawInput)(HWND target, bool mouse);
     // Drops what the last registration for `target` asked for, if it is
     // still the one in force (raw input is one registration per process).
@@ -130,6 +130,10 @@ private:
     // A press of `id`, and of every watched chord within it.
     void Press(int id);
     bool Sampled(const Entry& entry) const;
+    // Whether the mouse's records matter now: a chord in the stream with a
+    // button has every key of its own down (a chord of buttons alone
+    // always). A moving mouse sends hundreds of records a second.
+    bool MouseNeeded() const;
     // At most once a check period: whether the key stream still comes.
     void CheckStream();
 
@@ -148,8 +152,9 @@ private:
     std::vector<int> fired_;
     UniqueWindow window_; // the target of the thread's raw input
     bool streamWanted_ = false;
-    bool listening_ = false; // raw input is registered, or not needed
-    bool blind_ = false;     // raw input stopped coming to us
-    bool mouse_ = false;     // the mouse's raw input is registered too
+    bool listening_ = false;   // raw input is registered, or not needed
+    bool blind_ = false;       // raw input stopped coming to us
+    bool mouseWanted_ = false; // a chord in the stream holds a button
+    bool mouse_ = false;       // the mouse's raw input is registered too
     DWORD lastCheckTick_ = 0;
 };

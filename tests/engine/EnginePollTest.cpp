@@ -587,7 +587,7 @@ TEST_F(EngineWaitTest, TheKeyStreamsPressStartsThePollsUntilTheChordIsReleasedOt
     EXPECT_EQ(Take(), Events{"wait"});
 }
 
-TEST_F(EngineWaitTest, TheMouseIsListenedToOnlyForAChordWithAButtonAndOnlyItsButtonsPress)
+TEST_F(EngineWaitTest, TheMouseIsListenedToOnlyWhileTheKeysOfAChordWithAButtonAreDown)
 {
     poller.Listen();
     EXPECT_EQ(Take(), Events{"listen"});
@@ -595,15 +595,21 @@ TEST_F(EngineWaitTest, TheMouseIsListenedToOnlyForAChordWithAButtonAndOnlyItsBut
     settings.showDialogChord = ChordOf({VK_CONTROL, VK_RBUTTON});
     EnginePoller mousePoller{engine, run};
     mousePoller.Listen();
-    EXPECT_EQ(Take(), Events{"listen+mouse"});
+    EXPECT_EQ(Take(), Events{"listen"});
+    // Ctrl down: the mouse too, and only the chord's button presses.
     Arrives({RawKey(VK_CONTROL, true), RawMouse(0), RawMouse(RI_MOUSE_MIDDLE_BUTTON_DOWN),
              RawMouse(RI_MOUSE_RIGHT_BUTTON_UP)});
     EXPECT_FALSE(PollDue(mousePoller, 1));
-    EXPECT_EQ(Waits(Take()), 1 + 1);
+    EXPECT_EQ(Take(), (Events{"wait", "listen+mouse", "wait"}));
     Arrives({RawMouse(RI_MOUSE_RIGHT_BUTTON_DOWN)});
     EXPECT_TRUE(PollDue(mousePoller));
     EXPECT_FALSE(mousePoller.Poll());
     EXPECT_EQ(Take(), (Events{"wait"} + kShowDialog));
+    // Ctrl up: the mouse no more.
+    run.engineStop = 0;
+    Arrives({RawKey(VK_CONTROL, false)});
+    EXPECT_FALSE(PollDue(mousePoller, 1));
+    EXPECT_EQ(Take(), (Events{"wait", "listen", "wait"}));
 }
 
 TEST_F(EngineWaitTest, ACommandWakesTheSleepingThreadForOnePollAndTheStopEndsIt)
