@@ -225,7 +225,7 @@ TEST(ProcessRefresher, KeepsTheCatalogueCurrentAndStopsPromptly)
         return false;
     };
     WindowHost host(kNoWindows);
-    ASSERT_TRUE(host.Ready());
+    ASSERT_TRUE(host.Ready()) << host.Failure();
     EXPECT_TRUE(WaitUntil([&] { return listed(host.ProcessId()); }, 3000));
     host.Terminate();
     EXPECT_TRUE(WaitUntil([&] { return !listed(host.ProcessId()); }, 3000));
