@@ -29,15 +29,6 @@ Catalogues& catalogues = testsupport::TestCatalogues();
 
 const std::vector<std::string> kNoWindows;
 
-bool ProcessListed(unsigned long id)
-{
-    std::lock_guard<CCriticalSection> guard(catalogues.processLock);
-    for (int i = 0; i < catalogues.processCatalogue.GetSize(); ++i)
-        if (catalogues.processCatalogue[i]->GetProcessId() == id)
-            return true;
-    return false;
-}
-
 std::vector<unsigned long> Ids(CProcessArray& array)
 {
     std::vector<unsigned long> ids;

@@ -214,11 +214,11 @@ class StartWithWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ownExecutablePath = L"C:\\PROGRAM FILES\\TESSARY\\COVELIN.EXE";
+        ownExecutablePath_ = L"C:\\PROGRAM FILES\\TESSARY\\COVELIN.EXE";
         testsupport::DeleteRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName);
     }
     // Our own path as the application object holds it.
-    std::wstring ownExecutablePath;
+    std::wstring ownExecutablePath_;
 
     bool Stored(DWORD* type, std::vector<BYTE>* data)
     {
@@ -233,10 +233,10 @@ protected:
 TEST_F(StartWithWindowsTest, OnWritesTheQuotedPathOffDeletesIt)
 {
     EXPECT_FALSE(IsStartWithWindows());
-    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath)); // absent: succeeds, changes nothing
+    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath_)); // absent: succeeds, changes nothing
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
 
-    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath_));
     DWORD type = 0;
     std::vector<BYTE> data;
     ASSERT_TRUE(Stored(&type, &data));
@@ -245,7 +245,7 @@ TEST_F(StartWithWindowsTest, OnWritesTheQuotedPathOffDeletesIt)
     EXPECT_EQ(data, TextBytes(L"\"C:\\PROGRAM FILES\\TESSARY\\COVELIN.EXE\""));
     EXPECT_TRUE(IsStartWithWindows());
 
-    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath));
+    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath_));
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
     EXPECT_FALSE(IsStartWithWindows());
 }
@@ -255,7 +255,7 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
     // An old unquoted value still reads as on, and turning on replaces it.
     ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L"C:\\OLD PLACE\\COVELIN.EXE"));
     EXPECT_TRUE(IsStartWithWindows());
-    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath_));
     DWORD type = 0;
     std::vector<BYTE> data;
     ASSERT_TRUE(Stored(&type, &data));
@@ -263,7 +263,7 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
 
     // Expandable text counts as text: overwritten, and plain text after.
     ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L"%ProgramFiles%\\c.exe", REG_EXPAND_SZ));
-    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath_));
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 
@@ -271,20 +271,20 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
     const DWORD one = 1;
     ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_DWORD, &one, 4));
     EXPECT_TRUE(IsStartWithWindows());
-    EXPECT_FALSE(ApplyStartWithWindows(true, ownExecutablePath));
+    EXPECT_FALSE(ApplyStartWithWindows(true, ownExecutablePath_));
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath));
+    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath_));
     EXPECT_FALSE(IsStartWithWindows());
-    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath_));
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 }
 
 TEST_F(StartWithWindowsTest, NothingIsWrittenWithoutOurOwnPath)
 {
-    ownExecutablePath.clear();
-    EXPECT_FALSE(ApplyStartWithWindows(true, ownExecutablePath));
+    ownExecutablePath_.clear();
+    EXPECT_FALSE(ApplyStartWithWindows(true, ownExecutablePath_));
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
 }
 
@@ -307,9 +307,9 @@ TEST_F(StartWithWindowsTest, AnyValueOfOurNameCountsAsOnIsOnlyReadAndOnlyTextIsR
         // Ticking the box again replaces text with our command and leaves
         // any other kind of value as it is.
         const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ;
-        EXPECT_EQ(ApplyStartWithWindows(true, ownExecutablePath), text) << value.Describe();
+        EXPECT_EQ(ApplyStartWithWindows(true, ownExecutablePath_), text) << value.Describe();
         ASSERT_TRUE(Stored(&after.type, &after.data));
-        EXPECT_TRUE(text ? after.data == TextBytes(RunCommandFor(ownExecutablePath)) : after == before)
+        EXPECT_TRUE(text ? after.data == TextBytes(RunCommandFor(ownExecutablePath_)) : after == before)
             << value.Describe();
     }
 
