@@ -3,7 +3,8 @@
 #include "framework/Log.h"
 #include "framework/Thread.h"
 
-CCatalogueRefresher::CCatalogueRefresher(Rebuild rebuild) : rebuild_(std::move(rebuild))
+CCatalogueRefresher::CCatalogueRefresher(Rebuild rebuild, DWORD periodMs)
+    : rebuild_(std::move(rebuild)), periodMs_(periodMs)
 {
 }
 
