@@ -37,19 +37,19 @@ namespace {
 // off again afterwards.
 class ProfileTest : public ::testing::Test {
 protected:
-    void SetUp() override { ProfileSetKey(scratch_.Company().c_str(), L"Covelin"); }
+    void SetUp() override { ProfileSetKey(scratch.Company().c_str(), L"Covelin"); }
     void TearDown() override { ProfileSetKey(nullptr); }
 
-    std::wstring SectionPath(const wchar_t* section) const { return scratch_.Path() + L"\\Covelin\\" + section; }
+    std::wstring SectionPath(const wchar_t* section) const { return scratch.Path() + L"\\Covelin\\" + section; }
 
-    ScratchRegKey scratch_;
+    ScratchRegKey scratch;
 };
 
 } // namespace
 
 TEST_F(ProfileTest, KeyPathAndApplicationName)
 {
-    EXPECT_EQ(ProfileKeyPath(), scratch_.Path() + L"\\Covelin");
+    EXPECT_EQ(ProfileKeyPath(), scratch.Path() + L"\\Covelin");
     ProfileSetKey(L"Tessary");
     // Without a name of its own the application is the executable's base name.
     EXPECT_EQ(ProfileApplicationName(), L"test_choices");
@@ -115,12 +115,12 @@ protected:
     {
         ProfileTest::SetUp();
         hideFileSet.RemoveAll();
-        savedOwnPath_ = ownExecutablePath;
+        savedOwnPath = ownExecutablePath;
     }
     void TearDown() override
     {
         hideFileSet.RemoveAll();
-        ownExecutablePath = savedOwnPath_;
+        ownExecutablePath = savedOwnPath;
         ProfileTest::TearDown();
     }
 
@@ -153,7 +153,7 @@ protected:
     }
 
     ScratchDir dir_;
-    std::wstring savedOwnPath_;
+    std::wstring savedOwnPath;
 };
 
 std::wstring Upper(std::wstring text)

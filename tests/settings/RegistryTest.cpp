@@ -25,13 +25,13 @@ class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        key_ = OpenRegKey(kRegRootCurrentUser, scratch_.Path().c_str());
-        ASSERT_NE(key_, nullptr);
+        key = OpenRegKey(kRegRootCurrentUser, scratch.Path().c_str());
+        ASSERT_NE(key, nullptr);
     }
     void TearDown() override
     {
-        if (key_) {
-            EXPECT_TRUE(CloseRegKey(key_));
+        if (key) {
+            EXPECT_TRUE(CloseRegKey(key));
         }
     }
 
@@ -39,19 +39,19 @@ protected:
     {
         DWORD type = 0;
         std::vector<BYTE> data;
-        EXPECT_TRUE(GetRawValue(HKEY_CURRENT_USER, scratch_.Path(), name, &type, &data));
+        EXPECT_TRUE(GetRawValue(HKEY_CURRENT_USER, scratch.Path(), name, &type, &data));
         return type;
     }
     std::vector<BYTE> StoredData(const wchar_t* name)
     {
         DWORD type = 0;
         std::vector<BYTE> data;
-        GetRawValue(HKEY_CURRENT_USER, scratch_.Path(), name, &type, &data);
+        GetRawValue(HKEY_CURRENT_USER, scratch.Path(), name, &type, &data);
         return data;
     }
 
-    ScratchRegKey scratch_;
-    HKEY key_ = nullptr;
+    ScratchRegKey scratch;
+    HKEY key = nullptr;
 };
 
 std::vector<BYTE> DwordBytes(DWORD value)
@@ -85,16 +85,16 @@ TEST(RegistryOpen, OnlyTheFiveRootsAndExistingKeys)
 TEST_F(RegistryTest, ReadsKindAndSizeThenExactlyThatMuch)
 {
     const std::wstring text = L"C:\\APP.EXE";
-    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, scratch_.Path(), L"Text", text));
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, scratch.Path(), L"Text", text));
 
     int kind = 99;
     DWORD size = 0;
-    ASSERT_TRUE(ReadRegValue(key_, L"Text", kind, nullptr, size));
+    ASSERT_TRUE(ReadRegValue(key, L"Text", kind, nullptr, size));
     EXPECT_EQ(kind, kRegKindText);
     EXPECT_EQ(size, (text.size() + 1) * 2);
 
     std::vector<wchar_t> buffer(text.size() + 1, L'#');
-    ASSERT_TRUE(ReadRegValue(key_, L"Text", kind, buffer.data(), size));
+    ASSERT_TRUE(ReadRegValue(key, L"Text", kind, buffer.data(), size));
     EXPECT_EQ(std::wstring(buffer.data()), text);
 
     // One byte more or less than stored: nothing is read, and the data form
@@ -103,7 +103,7 @@ TEST_F(RegistryTest, ReadsKindAndSizeThenExactlyThatMuch)
         std::vector<BYTE> sentinel(size + 8, 0xCD);
         int askKind = kRegKindText;
         DWORD askSize = wrong;
-        EXPECT_FALSE(ReadRegValue(key_, L"Text", askKind, sentinel.data(), askSize)) << wrong;
+        EXPECT_FALSE(ReadRegValue(key, L"Text", askKind, sentinel.data(), askSize)) << wrong;
         EXPECT_EQ(askSize, wrong);
         EXPECT_EQ(askKind, kRegKindText);
         EXPECT_EQ(sentinel, std::vector<BYTE>(size + 8, 0xCD)) << wrong;
@@ -112,12 +112,12 @@ TEST_F(RegistryTest, ReadsKindAndSizeThenExactlyThatMuch)
     // The right size but another kind.
     std::vector<BYTE> sentinel(size, 0xCD);
     int number = kRegKindNumber;
-    EXPECT_FALSE(ReadRegValue(key_, L"Text", number, sentinel.data(), size));
+    EXPECT_FALSE(ReadRegValue(key, L"Text", number, sentinel.data(), size));
     EXPECT_EQ(sentinel, std::vector<BYTE>(size, 0xCD));
 
-    EXPECT_FALSE(ReadRegValue(key_, L"Absent", kind, nullptr, size));
+    EXPECT_FALSE(ReadRegValue(key, L"Absent", kind, nullptr, size));
     EXPECT_FALSE(ReadRegValue(nullptr, L"Text", kind, nullptr, size));
-    EXPECT_FALSE(ReadRegValue(key_, nullptr, kind, nullptr, size));
+    EXPECT_FALSE(ReadRegValue(key, nullptr, kind, nullptr, size));
 }
 
 TEST_F(RegistryTest, KindsOfStoredTypes)
@@ -135,10 +135,10 @@ TEST_F(RegistryTest, KindsOfStoredTypes)
         {L"Qword", REG_QWORD, 8, kRegKindOther},
     };
     for (const Case& c : cases) {
-        ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, scratch_.Path(), c.name, c.type, bytes, c.size));
+        ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, scratch.Path(), c.name, c.type, bytes, c.size));
         int kind = 99;
         DWORD size = 0;
-        ASSERT_TRUE(ReadRegValue(key_, c.name, kind, nullptr, size)) << c.type;
+        ASSERT_TRUE(ReadRegValue(key, c.name, kind, nullptr, size)) << c.type;
         EXPECT_EQ(kind, c.kind) << c.type;
         EXPECT_EQ(size, c.size) << c.type;
     }
@@ -151,59 +151,59 @@ TEST_F(RegistryTest, WritesCreateOrOverwriteOnlyTheSameKind)
     const std::vector<BYTE> number = DwordBytes(42);
 
     // Created with the type of its kind.
-    ASSERT_TRUE(WriteRegValue(key_, L"Text", kRegKindText, first.data(), DWORD(first.size())));
+    ASSERT_TRUE(WriteRegValue(key, L"Text", kRegKindText, first.data(), DWORD(first.size())));
     EXPECT_EQ(StoredType(L"Text"), static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(StoredData(L"Text"), first);
-    ASSERT_TRUE(WriteRegValue(key_, L"Number", kRegKindNumber, number.data(), 4));
+    ASSERT_TRUE(WriteRegValue(key, L"Number", kRegKindNumber, number.data(), 4));
     EXPECT_EQ(StoredType(L"Number"), static_cast<DWORD>(REG_DWORD));
 
     // Same kind: overwritten, whatever the new size.
-    ASSERT_TRUE(WriteRegValue(key_, L"Text", kRegKindText, second.data(), DWORD(second.size())));
+    ASSERT_TRUE(WriteRegValue(key, L"Text", kRegKindText, second.data(), DWORD(second.size())));
     EXPECT_EQ(StoredData(L"Text"), second);
 
     // Another kind: left as it is.
-    EXPECT_FALSE(WriteRegValue(key_, L"Number", kRegKindText, first.data(), DWORD(first.size())));
+    EXPECT_FALSE(WriteRegValue(key, L"Number", kRegKindText, first.data(), DWORD(first.size())));
     EXPECT_EQ(StoredType(L"Number"), static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(StoredData(L"Number"), number);
-    EXPECT_FALSE(OverwriteRegValue(key_, L"Number", kRegKindText, first.data(), DWORD(first.size())));
+    EXPECT_FALSE(OverwriteRegValue(key, L"Number", kRegKindText, first.data(), DWORD(first.size())));
     EXPECT_EQ(StoredData(L"Number"), number);
 
     // Overwrite never creates.
-    EXPECT_FALSE(OverwriteRegValue(key_, L"New", kRegKindText, first.data(), DWORD(first.size())));
-    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch_.Path(), L"New"));
+    EXPECT_FALSE(OverwriteRegValue(key, L"New", kRegKindText, first.data(), DWORD(first.size())));
+    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch.Path(), L"New"));
 
     // Kinds other than number and text are never written, nor are empty or
     // missing arguments.
     const BYTE binary[3] = {1, 2, 3};
-    ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, scratch_.Path(), L"Binary", REG_BINARY, binary, 3));
-    EXPECT_FALSE(WriteRegValue(key_, L"Binary", kRegKindOther, binary, 3));
+    ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, scratch.Path(), L"Binary", REG_BINARY, binary, 3));
+    EXPECT_FALSE(WriteRegValue(key, L"Binary", kRegKindOther, binary, 3));
     EXPECT_EQ(StoredType(L"Binary"), static_cast<DWORD>(REG_BINARY));
-    EXPECT_FALSE(WriteRegValue(key_, L"Other", kRegKindOther, binary, 3));
-    EXPECT_FALSE(WriteRegValue(key_, L"Empty", kRegKindText, first.data(), 0));
-    EXPECT_FALSE(WriteRegValue(key_, L"Null", kRegKindText, nullptr, 4));
-    EXPECT_FALSE(WriteRegValue(key_, nullptr, kRegKindText, first.data(), DWORD(first.size())));
+    EXPECT_FALSE(WriteRegValue(key, L"Other", kRegKindOther, binary, 3));
+    EXPECT_FALSE(WriteRegValue(key, L"Empty", kRegKindText, first.data(), 0));
+    EXPECT_FALSE(WriteRegValue(key, L"Null", kRegKindText, nullptr, 4));
+    EXPECT_FALSE(WriteRegValue(key, nullptr, kRegKindText, first.data(), DWORD(first.size())));
     EXPECT_FALSE(WriteRegValue(nullptr, L"Text", kRegKindText, first.data(), DWORD(first.size())));
-    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch_.Path(), L"Other"));
-    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch_.Path(), L"Empty"));
+    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch.Path(), L"Other"));
+    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch.Path(), L"Empty"));
 }
 
 TEST_F(RegistryTest, ExpandableTextIsOverwrittenAsPlainText)
 {
-    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, scratch_.Path(), L"Path", L"%SystemRoot%\\x.exe", REG_EXPAND_SZ));
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, scratch.Path(), L"Path", L"%SystemRoot%\\x.exe", REG_EXPAND_SZ));
     const std::vector<BYTE> text = TextBytes(L"C:\\X.EXE");
-    ASSERT_TRUE(WriteRegValue(key_, L"Path", kRegKindText, text.data(), DWORD(text.size())));
+    ASSERT_TRUE(WriteRegValue(key, L"Path", kRegKindText, text.data(), DWORD(text.size())));
     EXPECT_EQ(StoredType(L"Path"), static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(StoredData(L"Path"), text);
 }
 
 TEST_F(RegistryTest, DeleteSucceedsWhetherOrNotTheValueExists)
 {
-    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, scratch_.Path(), L"Gone", L"x"));
-    EXPECT_TRUE(DeleteRegValue(key_, L"Gone"));
-    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch_.Path(), L"Gone"));
-    EXPECT_TRUE(DeleteRegValue(key_, L"Gone"));
+    ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, scratch.Path(), L"Gone", L"x"));
+    EXPECT_TRUE(DeleteRegValue(key, L"Gone"));
+    EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, scratch.Path(), L"Gone"));
+    EXPECT_TRUE(DeleteRegValue(key, L"Gone"));
     EXPECT_FALSE(DeleteRegValue(nullptr, L"Gone"));
-    EXPECT_FALSE(DeleteRegValue(key_, nullptr));
+    EXPECT_FALSE(DeleteRegValue(key, nullptr));
 }
 
 namespace {
@@ -214,18 +214,18 @@ class StartWithWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ownExecutablePath_ = L"C:\\PROGRAM FILES\\TESSARY\\COVELIN.EXE";
+        ownExecutablePath = L"C:\\PROGRAM FILES\\TESSARY\\COVELIN.EXE";
         testsupport::DeleteRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName);
     }
     // Our own path as the application object holds it.
-    std::wstring ownExecutablePath_;
+    std::wstring ownExecutablePath;
 
     bool Stored(DWORD* type, std::vector<BYTE>* data)
     {
         return GetRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, type, data);
     }
 
-    RegValueGuard guard_{HKEY_CURRENT_USER, kRunKey, kRunValueName};
+    RegValueGuard guard{HKEY_CURRENT_USER, kRunKey, kRunValueName};
 };
 
 } // namespace
@@ -233,10 +233,10 @@ protected:
 TEST_F(StartWithWindowsTest, OnWritesTheQuotedPathOffDeletesIt)
 {
     EXPECT_FALSE(IsStartWithWindows());
-    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath_)); // absent: succeeds, changes nothing
+    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath)); // absent: succeeds, changes nothing
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
 
-    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath_));
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
     DWORD type = 0;
     std::vector<BYTE> data;
     ASSERT_TRUE(Stored(&type, &data));
@@ -245,7 +245,7 @@ TEST_F(StartWithWindowsTest, OnWritesTheQuotedPathOffDeletesIt)
     EXPECT_EQ(data, TextBytes(L"\"C:\\PROGRAM FILES\\TESSARY\\COVELIN.EXE\""));
     EXPECT_TRUE(IsStartWithWindows());
 
-    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath_));
+    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath));
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
     EXPECT_FALSE(IsStartWithWindows());
 }
@@ -255,7 +255,7 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
     // An old unquoted value still reads as on, and turning on replaces it.
     ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L"C:\\OLD PLACE\\COVELIN.EXE"));
     EXPECT_TRUE(IsStartWithWindows());
-    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath_));
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
     DWORD type = 0;
     std::vector<BYTE> data;
     ASSERT_TRUE(Stored(&type, &data));
@@ -263,7 +263,7 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
 
     // Expandable text counts as text: overwritten, and plain text after.
     ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, kRunKey, kRunValueName, L"%ProgramFiles%\\c.exe", REG_EXPAND_SZ));
-    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath_));
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 
@@ -271,20 +271,20 @@ TEST_F(StartWithWindowsTest, PresenceAloneDecides)
     const DWORD one = 1;
     ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, kRunKey, kRunValueName, REG_DWORD, &one, 4));
     EXPECT_TRUE(IsStartWithWindows());
-    EXPECT_FALSE(ApplyStartWithWindows(true, ownExecutablePath_));
+    EXPECT_FALSE(ApplyStartWithWindows(true, ownExecutablePath));
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath_));
+    EXPECT_TRUE(ApplyStartWithWindows(false, ownExecutablePath));
     EXPECT_FALSE(IsStartWithWindows());
-    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath_));
+    EXPECT_TRUE(ApplyStartWithWindows(true, ownExecutablePath));
     ASSERT_TRUE(Stored(&type, &data));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 }
 
 TEST_F(StartWithWindowsTest, NothingIsWrittenWithoutOurOwnPath)
 {
-    ownExecutablePath_.clear();
-    EXPECT_FALSE(ApplyStartWithWindows(true, ownExecutablePath_));
+    ownExecutablePath.clear();
+    EXPECT_FALSE(ApplyStartWithWindows(true, ownExecutablePath));
     EXPECT_FALSE(RawValueExists(HKEY_CURRENT_USER, kRunKey, kRunValueName));
 }
 
@@ -307,9 +307,9 @@ TEST_F(StartWithWindowsTest, AnyValueOfOurNameCountsAsOnIsOnlyReadAndOnlyTextIsR
         // Ticking the box again replaces text with our command and leaves
         // any other kind of value as it is.
         const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ;
-        EXPECT_EQ(ApplyStartWithWindows(true, ownExecutablePath_), text) << value.Describe();
+        EXPECT_EQ(ApplyStartWithWindows(true, ownExecutablePath), text) << value.Describe();
         ASSERT_TRUE(Stored(&after.type, &after.data));
-        EXPECT_TRUE(text ? after.data == TextBytes(RunCommandFor(ownExecutablePath_)) : after == before)
+        EXPECT_TRUE(text ? after.data == TextBytes(RunCommandFor(ownExecutablePath)) : after == before)
             << value.Describe();
     }
 
