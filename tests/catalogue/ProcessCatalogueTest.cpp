@@ -140,7 +140,8 @@ NTSTATUS NTAPI ThousandProcesses(SYSTEM_INFORMATION_CLASS kind, PVOID buffer, UL
     if (kind != SystemProcessInformation || buffer == nullptr || size < 1000 * record)
         return static_cast<NTSTATUS>(kind != SystemProcessInformation ? 0xC0000003L : 0xC0000004L);
     for (ULONG i = 0; i < 1000; ++i) {
-        auto* info = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(static_cast<BYTE*>(buffer) + i * record);
+        auto* info =
+            reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(static_cast<BYTE*>(buffer) + static_cast<size_t>(i) * record);
         *info = SYSTEM_PROCESS_INFORMATION{};
         info->NextEntryOffset = i < 999 ? record : 0;
         info->UniqueProcessId = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(100004 + 4 * i));
