@@ -5,7 +5,6 @@
 #include <atomic>
 #include <string>
 
-
 namespace testsupport {
 
 namespace {
