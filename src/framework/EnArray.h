@@ -30,9 +30,9 @@ public:
     COwningArray(const COwningArray&) = delete;
     COwningArray& operator=(const COwningArray&) = delete;
 
-    int GetSize() const { return static_cast<int>(items.size()); }
+    int GetSize() const { return static_cast<int>(items_.size()); }
     int GetCount() const { return GetSize(); }
-    bool IsEmpty() const { return items.empty(); }
+    bool IsEmpty() const { return items_.empty(); }
     int GetUpperBound() const { return GetSize() - 1; }
 
     // As the framework array: an index outside the array is a bug and throws.
@@ -40,22 +40,22 @@ public:
     {
         if (index < 0 || index >= GetSize())
             throw CInvalidArgException();
-        return items[static_cast<size_t>(index)].get();
+        return items_[static_cast<size_t>(index)].get();
     }
     T* operator[](int index) const { return GetAt(index); }
 
     // Takes `item` over; returns the index of the new element.
     int Add(std::unique_ptr<T> item)
     {
-        items.push_back(std::move(item));
+        items_.push_back(std::move(item));
         return GetSize() - 1;
     }
 
     // Index of the element that is `item` itself, or -1.
     int Find(const T* item) const
     {
-        for (size_t i = 0; i < items.size(); ++i)
-            if (items[i].get() == item)
+        for (size_t i = 0; i < items_.size(); ++i)
+            if (items_[i].get() == item)
                 return static_cast<int>(i);
         return -1;
     }
@@ -66,10 +66,10 @@ public:
         if (index < 0 || index >= GetSize() || count <= 0)
             return;
         const int last = index + (count < GetSize() - index ? count : GetSize() - index);
-        items.erase(items.begin() + index, items.begin() + last);
+        items_.erase(items_.begin() + index, items_.begin() + last);
     }
 
-    void RemoveAll() { items.clear(); }
+    void RemoveAll() { items_.clear(); }
 
     // Range-for over the elements as pointers.
     class const_iterator {
@@ -88,9 +88,9 @@ public:
     private:
         Inner inner_;
     };
-    const_iterator begin() const { return const_iterator(items.begin()); }
-    const_iterator end() const { return const_iterator(items.end()); }
+    const_iterator begin() const { return const_iterator(items_.begin()); }
+    const_iterator end() const { return const_iterator(items_.end()); }
 
 private:
-    std::vector<std::unique_ptr<T>> items;
+    std::vector<std::unique_ptr<T>> items_;
 };
