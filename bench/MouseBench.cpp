@@ -37,7 +37,7 @@ double ThreadCpuMs(HANDLE thread)
     if (!GetThreadTimes(thread, &created, &exited, &kernel, &user))
         return -1;
     const auto ms = [](const FILETIME& time) {
-        return ((static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime) / 10000.0;
+        return static_cast<double>((static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime) / 10000.0;
     };
     return ms(kernel) + ms(user);
 }
