@@ -14,8 +14,9 @@ struct OwnTrayIcon {
 // toolbar, clock) is there. The Windows 11 taskbar has none of it.
 bool NotifyAreaAvailable();
 
-// Hides (true) or shows (false) everything in the taskbar's notification
-// area except the clock. Hiding also shrinks the area around the clock at
+// Hides (true) everything shown in the taskbar's notification area except
+// the clock, or shows (false) again what the hide hid, and only that (each
+// window hidden carries a mark until then). Hiding also shrinks the area around the clock at
 // the taskbar's far end; showing takes our own tray icon out and puts it
 // back (through NotifyAreaTrayIcon()) so that the shell lays the area out
 // again, as `own` says. When any window of the shell's chain (taskbar,

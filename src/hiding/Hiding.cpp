@@ -10,6 +10,7 @@
 #include "catalogue/Catalogues.h"
 #include "catalogue/Executable.h"
 #include "framework/Log.h"
+#include "hiding/HideClock.h"
 #include "hiding/ShowBatch.h"
 #include "system/Elevation.h"
 #include "system/Foreground.h"
@@ -225,15 +226,17 @@ HideCheck FinishHide(const EngineTargets& targets, HiddenWindows& hidden)
         return check;
 
     // Minimised instead: out of the way, though not out of the taskbar. A
-    // program with more rights than ours may drop this as well.
+    // program with more rights than ours may drop this as well (the post is
+    // then refused, or arrives and is ignored): it is tried all the same and
+    // what happens is counted. One deadline for all of them, however many.
     for (HWND window : refused)
         PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    const ULONGLONG deadline = GetTickCount64() + kMinimiseWaitMs;
+    const ULONGLONG deadline = HideNow() + kMinimiseWaitMs;
     auto settled = [](HWND window) { return !IsWindow(window) || IsIconic(window) || !IsWindowVisible(window); };
-    while (GetTickCount64() < deadline && !std::all_of(refused.begin(), refused.end(), settled)) {
+    while (HideNow() < deadline && !std::all_of(refused.begin(), refused.end(), settled)) {
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        Sleep(5);
+        HidePause(5);
     }
 
     for (HWND window : refused) {

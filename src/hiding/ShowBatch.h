@@ -17,13 +17,14 @@ public:
     void Issue(HWND window);
 
     // Waits, bounded, until the issued commands have taken effect. Returns
-    // the windows that did not respond in time (or are hung).
+    // the windows that did not respond in time, are hung, belong to a
+    // program that outranks ours or refused the command outright.
     std::vector<HWND> Settle();
 
 private:
     bool Settled(HWND window) const;
     // Moves the settled windows after `from` in front of the unsettled ones,
-    // dropping hung windows into hung_.
+    // dropping windows not worth waiting for into hung_.
     void SweepRemaining(size_t& from);
 
     int command_;

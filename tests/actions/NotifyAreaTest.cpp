@@ -266,9 +266,13 @@ TEST_F(NotifyAreaTest, ShowingBringsEverythingBackAndReAddsOurIcon)
         const std::vector<WindowState> hidden = Snapshot({tree.area, tree.clock});
 
         EXPECT_TRUE(HideNotificationArea(false, own_));
-        // Everything shows, also what was hidden before; nothing moves.
+        // Everything the hide hid shows again; what the shell had hidden
+        // before stays hidden. Nothing moves.
         for (HWND w : tree.All())
-            EXPECT_TRUE(Visible(w));
+            EXPECT_EQ(Visible(w), w != tree.wasHidden);
+        // A second show (a restore after our death) finds nothing more to show.
+        EXPECT_TRUE(HideNotificationArea(false, own_));
+        EXPECT_FALSE(Visible(tree.wasHidden));
         EXPECT_EQ(Snapshot({tree.area, tree.clock}), hidden);
 
         // Taken out and put back, ending as hideOwnIcon asks.
