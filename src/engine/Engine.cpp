@@ -451,6 +451,9 @@ void EnginePoller::RestoreAndExit()
 
 CEngine::CEngine() : operations(DefaultEngineOperations()), volume_(std::make_shared<VolumeMute>())
 {
+    // A program the watch hides later goes quiet too, when only the hidden
+    // programs are muted.
+    hidden_.programHidden = [volume = volume_](DWORD processId) { volume->AddHiddenProgram(processId); };
 }
 
 CEngine::~CEngine() = default;
@@ -476,13 +479,28 @@ void CEngine::ApplySideActions(const EngineRun& run, unsigned restoresSeen)
     // begin. Neither waits on another program for long (the shell's windows
     // are changed asynchronously).
     if (settings.muteVolume) {
-        std::lock_guard<CCriticalSection> guard(engineLock);
-        if (restores_ != restoresSeen)
-            return; // the windows are back already
+        {
+            std::lock_guard<CCriticalSection> guard(engineLock);
+            if (restores_ != restoresSeen)
+                return; // the windows are back already
+            muteRequested_ = true;
+        }
+        // The audio service may keep us waiting: never under engineLock. A
+        // restore meanwhile waits for the mute's own lock and undoes it.
         if (!run.choices.muteHiddenOnly || !operations.muteHiddenPrograms(*volume_, executables))
             operations.setVolumeMute(*volume_, true);
-        muteRequested_ = true;
-        NoteSideActions();
+        bool restoredMeanwhile = false;
+        {
+            std::lock_guard<CCriticalSection> guard(engineLock);
+            restoredMeanwhile = restores_ != restoresSeen;
+            if (!restoredMeanwhile)
+                NoteSideActions();
+        }
+        if (restoredMeanwhile) {
+            // Its unmute may have come before our mute: undone here, once more.
+            operations.setVolumeMute(*volume_, false);
+            return;
+        }
     }
 
     // The calls that may wait on the system (the lock, the screensaver, a

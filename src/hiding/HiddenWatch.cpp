@@ -22,6 +22,11 @@ namespace {
 constexpr ULONGLONG kPendingLifeMs = 3000;
 constexpr int kMaxOwnerDepth = 32;
 
+// Sent when the desktop window manager draws a cloaked window again
+// (Windows 8 and later); the system's headers declare it only for builds
+// aimed at those.
+constexpr DWORD kEventObjectUncloaked = 0x8018;
+
 // A WinEvent hook, unhooked when its owner goes.
 using UniqueWinEventHook = UniqueOwner<handle_traits::NullEmpty<HWINEVENTHOOK, &::UnhookWinEvent>>;
 
@@ -37,6 +42,7 @@ struct HiddenWatch::State {
     EngineTargets targets;
     HiddenWindows* hidden = nullptr;
     CCriticalSection* lock = nullptr;
+    std::function<void(DWORD)> programHidden;
     UniqueHandle stop;
     CWinThread thread;
     std::atomic<int> hiddenCount{0};
@@ -166,7 +172,7 @@ void HiddenWatch::State::OnEvent(DWORD event, HWND window)
         Consider(window, true);
         break;
     case EVENT_OBJECT_PARENTCHANGE:
-    case EVENT_OBJECT_UNCLOAKED: {
+    case kEventObjectUncloaked: {
         // A Store app entering its frame (or the frame coming on screen):
         // the frame is looked at afresh.
         HWND frame = event == EVENT_OBJECT_PARENTCHANGE ? GetAncestor(window, GA_ROOT) : window;
@@ -193,6 +199,8 @@ void HiddenWatch::State::Hide(HWND window, bool owned)
     }
     ShowWindowAsync(window, SW_HIDE);
     hiddenCount.fetch_add(1);
+    if (programHidden)
+        programHidden(CountedProcessOf(window));
 }
 
 void HiddenWatch::State::LookAtPending()
@@ -238,6 +246,7 @@ void HiddenWatch::State::Run()
     {
         std::lock_guard<CCriticalSection> guard(*lock);
         ours.insert(hidden->hiddenStack.begin(), hidden->hiddenStack.end());
+        programHidden = hidden->programHidden;
         leftBe = hidden->leftInView;
         leftBe.insert(hidden->minimised.begin(), hidden->minimised.end());
     }
@@ -249,7 +258,7 @@ void HiddenWatch::State::Run()
     const UniqueWinEventHook reparented(
         SetWinEventHook(EVENT_OBJECT_PARENTCHANGE, EVENT_OBJECT_PARENTCHANGE, nullptr, OnWindowEvent, 0, 0, flags));
     const UniqueWinEventHook uncloaked(
-        SetWinEventHook(EVENT_OBJECT_UNCLOAKED, EVENT_OBJECT_UNCLOAKED, nullptr, OnWindowEvent, 0, 0, flags));
+        SetWinEventHook(kEventObjectUncloaked, kEventObjectUncloaked, nullptr, OnWindowEvent, 0, 0, flags));
     if (!created || !shown)
         Log::Failure(L"SetWinEventHook", GetLastError());
     lastLook = GetTickCount64();

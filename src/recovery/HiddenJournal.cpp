@@ -94,7 +94,8 @@ void HiddenJournal::NoteSideActions(const MuteState& mute, bool notifyAreaHidden
     const MuteState noted = record_.Mute();
     if (noted.volumeMuted == mute.volumeMuted && noted.endpointId == mute.endpointId &&
         noted.endpointWasMuted == mute.endpointWasMuted && noted.savedWaveVolume == mute.savedWaveVolume &&
-        noted.sessions == mute.sessions && record_.notifyAreaHidden == notifyAreaHidden)
+        noted.sessions == mute.sessions && noted.moreEndpoints == mute.moreEndpoints &&
+        record_.notifyAreaHidden == notifyAreaHidden)
         return;
     record_.SetMute(mute);
     record_.notifyAreaHidden = notifyAreaHidden;

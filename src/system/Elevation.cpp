@@ -10,7 +10,7 @@ namespace {
 std::atomic<IntegrityQuery> integrityQuery{nullptr};
 std::atomic<ElevationQuery> elevationQuery{nullptr};
 
-DWORD TokenIntegrityLevel(HANDLE process)
+DWORD LevelOfToken(HANDLE process)
 {
     UniqueHandle token;
     if (!OpenProcessToken(process, TOKEN_QUERY, token.put()))
@@ -34,9 +34,9 @@ DWORD AskToken(DWORD processId)
     if (processId == 0)
         return kIntegrityUnknown;
     if (processId == GetCurrentProcessId())
-        return TokenIntegrityLevel(GetCurrentProcess());
+        return LevelOfToken(GetCurrentProcess());
     const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-    return process ? TokenIntegrityLevel(process.get()) : kIntegrityUnknown;
+    return process ? LevelOfToken(process.get()) : kIntegrityUnknown;
 }
 
 DWORD LevelOf(DWORD processId)

@@ -270,9 +270,7 @@ TEST_F(NotifyAreaTest, ShowingBringsEverythingBackAndReAddsOurIcon)
         // before stays hidden. Nothing moves.
         for (HWND w : tree.All())
             EXPECT_EQ(Visible(w), w != tree.wasHidden);
-        // A second show (a restore after our death) finds nothing more to show.
-        EXPECT_TRUE(HideNotificationArea(false, own_));
-        EXPECT_FALSE(Visible(tree.wasHidden));
+
         EXPECT_EQ(Snapshot({tree.area, tree.clock}), hidden);
 
         // Taken out and put back, ending as hideOwnIcon asks.
@@ -281,6 +279,10 @@ TEST_F(NotifyAreaTest, ShowingBringsEverythingBackAndReAddsOurIcon)
                                                ? std::vector<Call>{{3, 0, expectedTooltip}, {3, 1, expectedTooltip}}
                                                : std::vector<Call>{{3, 1, expectedTooltip}, {3, 0, expectedTooltip}};
         EXPECT_EQ(tray_.calls, expected);
+
+        // A second show (a restore after our death) finds nothing more to show.
+        EXPECT_TRUE(HideNotificationArea(false, own_));
+        EXPECT_FALSE(Visible(tree.wasHidden));
     }
 }
 

@@ -46,6 +46,7 @@ HiddenRecord SampleRecord()
     record.endpointId = L"{0.0.0.00000000}.{speakers}";
     record.endpointWasMuted = true;
     record.mutedSessions = {{L"{speakers}", L"session|1"}, {L"{headset}", L""}};
+    record.moreEndpoints = {L"{headset}"};
     record.entries.push_back({reinterpret_cast<HWND>(0x10042), 0x24, 0x01d9aabbccddeeffull, true});
     record.entries.push_back({reinterpret_cast<HWND>(0x20044), 0x7fffffff, 0, false, true});
     return record;
@@ -55,7 +56,8 @@ bool SameRecord(const HiddenRecord& a, const HiddenRecord& b)
 {
     if (a.writer != b.writer || a.volumeMuted != b.volumeMuted || a.savedWaveVolume != b.savedWaveVolume ||
         a.notifyAreaHidden != b.notifyAreaHidden || a.entries.size() != b.entries.size() ||
-        a.endpointId != b.endpointId || a.endpointWasMuted != b.endpointWasMuted || a.mutedSessions != b.mutedSessions)
+        a.endpointId != b.endpointId || a.endpointWasMuted != b.endpointWasMuted || a.mutedSessions != b.mutedSessions ||
+        a.moreEndpoints != b.moreEndpoints)
         return false;
     for (size_t i = 0; i < a.entries.size(); ++i) {
         const HiddenEntry& x = a.entries[i];
@@ -72,7 +74,8 @@ TEST(HiddenJournalFormat, RoundTripsEveryField)
     const HiddenRecord record = SampleRecord();
     const std::string bytes = EncodeHiddenRecord(record);
     // Header, entries, the mute's tail (each id a count and its units), checksum.
-    const size_t tail = 4 + 2 * record.endpointId.size() + 4 + (4 + 2 * 10) + (4 + 2 * 9) + (4 + 2 * 9) + 4;
+    const size_t tail =
+        4 + 2 * record.endpointId.size() + 4 + (4 + 2 * 10) + (4 + 2 * 9) + (4 + 2 * 9) + 4 + 4 + (4 + 2 * 9);
     EXPECT_EQ(32u + 2 * 24u + tail + 4u, bytes.size());
     HiddenRecord back;
     ASSERT_TRUE(DecodeHiddenRecord(bytes, &back));
@@ -106,13 +109,33 @@ std::string FirstVersionBytes(const HiddenRecord& record)
     plain.endpointId.clear();
     plain.endpointWasMuted = false;
     plain.mutedSessions.clear();
+    plain.moreEndpoints.clear();
     for (HiddenEntry& entry : plain.entries)
         entry.minimised = false;
     std::string bytes = EncodeHiddenRecord(plain);
-    bytes.erase(bytes.size() - 4 - 8, 8); // the empty id and no sessions
+    bytes.erase(bytes.size() - 4 - 12, 12); // the empty id, no sessions, no more endpoints
     bytes[4] = 1;
     Reseal(bytes);
     return bytes;
+}
+
+// The second version ends after the sessions: it muted one endpoint only.
+TEST(HiddenJournalFormat, AJournalOfTheSecondVersionIsStillRead)
+{
+    HiddenRecord record = SampleRecord();
+    record.moreEndpoints.clear();
+    std::string bytes = EncodeHiddenRecord(record);
+    bytes.erase(bytes.size() - 4 - 4, 4); // no count of more endpoints
+    bytes[4] = 2;
+    Reseal(bytes);
+    HiddenRecord back;
+    ASSERT_TRUE(DecodeHiddenRecord(bytes, &back));
+    EXPECT_TRUE(SameRecord(record, back));
+    // A second-version journal that carries the third's tail is damage.
+    std::string longer = EncodeHiddenRecord(record);
+    longer[4] = 2;
+    Reseal(longer);
+    EXPECT_FALSE(DecodeHiddenRecord(longer, &back));
 }
 
 TEST(HiddenJournalFormat, AJournalOfTheFirstVersionIsStillRead)
@@ -463,14 +486,19 @@ TEST_F(Recovery, UndoesTheDeadInstancesMuteOnTheEndpointAndSessionsItMuted)
     EXPECT_FALSE(world.SessionMuted(L"browser"));
     EXPECT_TRUE(world.SessionMuted(L"player"));
 
-    // The user had muted the endpoint before that hide: it stays muted.
+    // The user had muted the endpoint before that hide: it stays muted; the
+    // other endpoint the dead instance muted comes back.
     world.endpoints[0].muted = true;
+    world.endpoints[1].muted = true;
     record.endpointWasMuted = true;
+    record.moreEndpoints = {L"{headset}"};
     record.mutedSessions.clear();
     ASSERT_TRUE(WriteBytes(path, EncodeHiddenRecord(record)));
     report = RecoverLeftHiddenWindows(path);
     EXPECT_TRUE(report.unmuted);
     EXPECT_TRUE(world.EndpointMuted(L"{speakers}"));
+    EXPECT_FALSE(world.EndpointMuted(L"{headset}"));
+    record.moreEndpoints.clear();
 
     // A journal of the first version names no endpoint: the default one.
     world.endpoints[1].muted = true;
