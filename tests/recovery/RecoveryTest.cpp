@@ -364,8 +364,9 @@ TEST_F(Recovery, ShowsWhatADeadInstanceHidAndUndoesItsSideActionsOnce)
 {
     FakeTaskbar taskbar;
     HideAsDeadInstance({host.Window(1), host.Window(2), host.Window(3)}, true);
-    ShowWindow(taskbar.Toolbar(), SW_HIDE);
-    ShowWindow(taskbar.Pager(), SW_HIDE);
+    // Hidden as the dead instance hid it, each window marked for the way back.
+    ASSERT_TRUE(HideNotificationArea(true));
+    ASSERT_FALSE(IsWindowVisible(taskbar.Toolbar()));
     ASSERT_FALSE(Visible(1));
 
     RecoveryReport report = RecoverLeftHiddenWindows(path);
