@@ -195,7 +195,6 @@ bool SystemSetSessionMute(const std::wstring& endpointId, const std::wstring& se
     return set;
 }
 
-
 // ---- new sessions ------------------------------------------------------------------
 
 // Told by the session manager of each session created on one endpoint. The
@@ -313,8 +312,8 @@ void SystemStopWatchingSessions(void* handle)
 
 AudioCalls SystemAudioCalls()
 {
-    return {&SystemActiveEndpoints,  &SystemSetEndpointMute,       &SystemListSessions,
-            &SystemSetSessionMute,   &SystemWatchSessions,         &SystemStopWatchingSessions};
+    return {&SystemActiveEndpoints, &SystemSetEndpointMute, &SystemListSessions,
+            &SystemSetSessionMute,  &SystemWatchSessions,   &SystemStopWatchingSessions};
 }
 
 void SetEndpointMuteObserver(EndpointMuteObserver observer)

@@ -39,9 +39,9 @@ private:
         auto known = runs_.find(processId);
         if (known == runs_.end()) {
             std::wstring path;
-            const bool hidden = ExecutablePathOfProcess(processId, path) &&
-                                std::find(executables_.begin(), executables_.end(), UpperCasePath(path)) !=
-                                    executables_.end();
+            const bool hidden =
+                ExecutablePathOfProcess(processId, path) &&
+                std::find(executables_.begin(), executables_.end(), UpperCasePath(path)) != executables_.end();
             known = runs_.emplace(processId, hidden).first;
         }
         return known->second;
@@ -207,8 +207,7 @@ bool VolumeMute::MuteSessionsOf(const std::vector<std::wstring>& executables)
     {
         std::lock_guard<std::mutex> watchGuard(watchLock_);
         for (const std::wstring& executable : executables) {
-            if (std::find(hiddenExecutables_.begin(), hiddenExecutables_.end(), executable) ==
-                hiddenExecutables_.end())
+            if (std::find(hiddenExecutables_.begin(), hiddenExecutables_.end(), executable) == hiddenExecutables_.end())
                 hiddenExecutables_.push_back(executable);
         }
         watching_ = true;
@@ -230,8 +229,8 @@ void VolumeMute::AddHiddenProgram(DWORD processId)
     std::lock_guard<std::mutex> guard(lock_);
     {
         std::lock_guard<std::mutex> watchGuard(watchLock_);
-        if (!watching_ || std::find(hiddenExecutables_.begin(), hiddenExecutables_.end(), executable) !=
-                              hiddenExecutables_.end())
+        if (!watching_ ||
+            std::find(hiddenExecutables_.begin(), hiddenExecutables_.end(), executable) != hiddenExecutables_.end())
             return;
         hiddenExecutables_.push_back(executable);
     }
@@ -301,7 +300,6 @@ MuteState VolumeMute::State() const
     std::lock_guard<std::mutex> guard(lock_);
     return StateWithLater();
 }
-
 
 DWORD VolumeMute::SavedWaveVolume() const
 {
@@ -380,4 +378,3 @@ void SetWaveVolumeCalls(const WaveVolumeCalls* calls)
     else
         waveCalls = {&waveOutGetVolume, &waveOutSetVolume};
 }
-

@@ -32,12 +32,12 @@ void HideAndPush(ShowBatch& batch, HiddenWindows& hidden, HWND window)
     batch.Issue(window);
 }
 
-// The hide commands are out: the journal reaches the disk before we wait
-// for the windows to carry them out. What has not taken by then is looked
-// at again by the hide's check.
+// Waits for the windows to carry the hide commands out. What has not taken
+// by then is looked at again by the hide's check. The journal is written
+// once, by the check: until then each window hidden carries our mark, which
+// is what whoever restores after our death looks for first.
 void SettleHides(ShowBatch& batch, HiddenWindows& hidden)
 {
-    hidden.hiddenJournal.Save();
     const std::vector<HWND> late = batch.Settle();
     hidden.unsettled.insert(hidden.unsettled.end(), late.begin(), late.end());
 }
@@ -222,8 +222,10 @@ HideCheck FinishHide(const EngineTargets& targets, HiddenWindows& hidden)
         refused.push_back(window);
     }
     hidden.unsettled.clear();
-    if (refused.empty())
+    if (refused.empty()) {
+        hidden.hiddenJournal.Save();
         return check;
+    }
 
     // Minimised instead: out of the way, though not out of the taskbar. A
     // program with more rights than ours may drop this as well (the post is

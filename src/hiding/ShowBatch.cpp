@@ -34,6 +34,7 @@ std::vector<HWND> ShowBatch::Settle()
 {
     ULONGLONG lastProgress = HideNow();
     bool hungSwept = false;
+    size_t settledSinceSweep = 0;
     size_t next = 0;
     int idlePasses = 0;
     while (next < pending_.size()) {
@@ -42,6 +43,7 @@ std::vector<HWND> ShowBatch::Settle()
         bool progressed = false;
         while (next < pending_.size() && Settled(pending_[next])) {
             ++next;
+            ++settledSinceSweep;
             progressed = true;
         }
         if (next == pending_.size())
@@ -49,7 +51,13 @@ std::vector<HWND> ShowBatch::Settle()
         const ULONGLONG now = HideNow();
         if (progressed) {
             lastProgress = now;
-            hungSwept = false;
+            // Another sweep once an eighth of what is left has settled:
+            // a long batch of one slow program is swept a few times in
+            // all, not once a window.
+            if (settledSinceSweep * 8 >= pending_.size() - next) {
+                hungSwept = false;
+                settledSinceSweep = 0;
+            }
             idlePasses = 0;
             continue;
         }
@@ -96,7 +104,10 @@ void ShowBatch::SweepRemaining(size_t& from)
         // will do it while we wait.
         DWORD processId = 0;
         GetWindowThreadProcessId(window, &processId);
-        if (IsHungAppWindow(window) || ProcessOutranksUs(processId))
+        auto outranks = outranks_.find(processId);
+        if (outranks == outranks_.end())
+            outranks = outranks_.emplace(processId, ProcessOutranksUs(processId)).first;
+        if (IsHungAppWindow(window) || outranks->second)
             hung_.push_back(window);
         else
             waiting.push_back(window);

@@ -2,6 +2,7 @@
 // Showing or hiding a group of windows without ever blocking on one of them.
 #include <windows.h>
 
+#include <unordered_map>
 #include <vector>
 
 // A window of this thread is shown at once. A window of any other thread is
@@ -31,4 +32,5 @@ private:
     bool visible_;
     std::vector<HWND> pending_;
     std::vector<HWND> hung_;
+    std::unordered_map<DWORD, bool> outranks_; // by process id, asked once a batch
 };

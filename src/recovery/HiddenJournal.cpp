@@ -118,9 +118,9 @@ bool HiddenJournal::Save()
 
     // Written beside the journal and moved over it in one step: whoever
     // reads the journal (the next instance, after we died at any moment)
-    // finds the old one or the new one, never half of either. Flushing to
-    // the disk itself would buy nothing: what the journal names does not
-    // outlive a power cut anyway.
+    // finds the old one or the new one, never half of either. Not written
+    // through to the disk: what the journal names does not outlive a power
+    // cut anyway, and a process's death leaves the system's cache intact.
     const std::string bytes = EncodeHiddenRecord(record_);
     const std::wstring temporary = path_ + L".tmp";
     bool complete = false;
@@ -135,8 +135,7 @@ bool HiddenJournal::Save()
         complete = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                    written == bytes.size();
     } // closed before it is moved over the journal
-    if (!complete ||
-        !MoveFileExW(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!complete || !MoveFileExW(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         Log::Failure(L"Writing the journal " + path_);
         DeleteFileW(temporary.c_str());
         return false; // still dirty: the next Save tries again
@@ -152,9 +151,13 @@ void HiddenJournal::Clear()
         return;
     faultCount_.store(0);
     for (const HiddenEntry& entry : record_.entries) {
-        // Only our own mark: another program may have marked it since.
-        if (entry.marked && IsWindow(entry.window) && MarkOf(entry.window) == token_)
-            RemovePropW(entry.window, MarkKey());
+        // Only our own mark: another program may have marked it since, and
+        // gets its own back. One call a window where asking first took two.
+        if (!entry.marked)
+            continue;
+        const HANDLE removed = RemovePropW(entry.window, MarkKey());
+        if (removed != nullptr && reinterpret_cast<ULONG_PTR>(removed) != token_)
+            SetPropW(entry.window, MarkKey(), removed);
     }
     record_ = HiddenRecord{};
     record_.writer = token_;

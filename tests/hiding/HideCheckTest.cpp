@@ -35,7 +35,8 @@ struct FakeClock {
     std::function<void()> onPause;
 };
 FakeClock fakeClock;
-const HideClock kFakeClock{[] { return fakeClock.now; }, [](DWORD ms) {
+const HideClock kFakeClock{[] { return fakeClock.now; },
+                           [](DWORD ms) {
                                fakeClock.now += ms < 5 ? 5 : ms;
                                if (fakeClock.onPause)
                                    fakeClock.onPause();

@@ -56,8 +56,8 @@ bool SameRecord(const HiddenRecord& a, const HiddenRecord& b)
 {
     if (a.writer != b.writer || a.volumeMuted != b.volumeMuted || a.savedWaveVolume != b.savedWaveVolume ||
         a.notifyAreaHidden != b.notifyAreaHidden || a.entries.size() != b.entries.size() ||
-        a.endpointId != b.endpointId || a.endpointWasMuted != b.endpointWasMuted || a.mutedSessions != b.mutedSessions ||
-        a.moreEndpoints != b.moreEndpoints)
+        a.endpointId != b.endpointId || a.endpointWasMuted != b.endpointWasMuted ||
+        a.mutedSessions != b.mutedSessions || a.moreEndpoints != b.moreEndpoints)
         return false;
     for (size_t i = 0; i < a.entries.size(); ++i) {
         const HiddenEntry& x = a.entries[i];

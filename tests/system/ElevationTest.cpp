@@ -27,14 +27,14 @@ TEST(Elevation, OnlyAHigherIntegrityLevelThanOursOutranksUs)
         bool mayBeOutranked;
     };
     const Case cases[] = {
-        {kIntegrityMedium, kIntegrityHigh, true, true},      // an administrator's program, we run normally
-        {kIntegrityMedium, kIntegritySystem, true, true},    // a service's window
-        {kIntegrityMedium, kIntegrityMedium, false, true},   // an equal
-        {kIntegrityMedium, kIntegrityLow, false, true},      // a sandboxed browser tab
-        {kIntegrityLow, kIntegrityMedium, true, true},       // ourselves sandboxed
-        {kIntegrityHigh, kIntegrityHigh, false, false},      // we run as administrator too
-        {kIntegrityMedium, kIntegrityUnknown, false, true},  // a token kept from us is nobody's in particular
-        {kIntegrityUnknown, kIntegrityHigh, true, true},     // our own unread: the medium level of a normal start
+        {kIntegrityMedium, kIntegrityHigh, true, true},     // an administrator's program, we run normally
+        {kIntegrityMedium, kIntegritySystem, true, true},   // a service's window
+        {kIntegrityMedium, kIntegrityMedium, false, true},  // an equal
+        {kIntegrityMedium, kIntegrityLow, false, true},     // a sandboxed browser tab
+        {kIntegrityLow, kIntegrityMedium, true, true},      // ourselves sandboxed
+        {kIntegrityHigh, kIntegrityHigh, false, false},     // we run as administrator too
+        {kIntegrityMedium, kIntegrityUnknown, false, true}, // a token kept from us is nobody's in particular
+        {kIntegrityUnknown, kIntegrityHigh, true, true},    // our own unread: the medium level of a normal start
         {kIntegrityUnknown, kIntegrityMedium, false, true},
     };
     for (const Case& c : cases) {
