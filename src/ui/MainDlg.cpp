@@ -18,10 +18,6 @@ static_assert(std::size(kTabTexts) == CMainDlg::kPageCount);
 
 namespace {
 
-// Posted by the dialog to itself at set-up: it arrives once the dialog is
-// shown, ahead of any input.
-constexpr UINT UM_AFTER_SHOWN = WM_APP + 60;
-
 HINSTANCE ResourceModule()
 {
     return AfxGetApp() != nullptr ? AfxGetApp()->m_hInstance : ::GetModuleHandleW(nullptr);
