@@ -1,10 +1,10 @@
 // From the show/hide chord's key-down to the last of 100 chosen windows of
-// another process hidden, through the real engine thread (its wake-up, its
-// 20 ms poll, the chord test, the catalogue rebuilt for the hide, the hide
-// and the journal); the keyboard is the engine's key state seam, and its
-// raw input the engine's raw input seam, which wakes the thread as a
-// key-down would. The floor: one poll plus bare ShowWindow(SW_HIDE) on the
-// same windows.
+// another process hidden, through the real engine thread (its wake-up, the
+// press taken from its queue, the catalogue rebuilt for the hide, the hide
+// and the journal); the keyboard is the engine's key state seam, and the
+// registered hotkey's WM_HOTKEY comes through the engine's input seam, which
+// wakes the thread as the system's message would. The floor: one poll plus
+// bare ShowWindow(SW_HIDE) on the same windows.
 #include "Bench.h"
 #include "Programs.h"
 
@@ -30,8 +30,8 @@ std::atomic<DWORD> tickOffset{0}; // moves the engine's clock past its one-secon
 std::atomic<double> hiddenAt{0};
 UniqueHandle hidden;   // set when the hide has returned
 UniqueHandle restored; // set when the restore has returned
-// The chord's key-down as raw input: the flag says it is there, the event
-// wakes the engine's wait for it.
+// The chord's key-down as the registered hotkey's message: the flag says it
+// is there, the event wakes the engine's wait for it.
 std::atomic<bool> keyDownQueued{false};
 UniqueHandle keyDownWake;
 
@@ -54,15 +54,14 @@ DWORD BenchWait(HANDLE stop, DWORD milliseconds)
     return WaitForMultipleObjects(2, handles, FALSE, milliseconds);
 }
 
-EngineInput BenchTakeInput(HWND, RAWINPUT& input, MSG&)
+EngineInput BenchTakeInput(HWND, RAWINPUT&, MSG& message)
 {
     if (!keyDownQueued.exchange(false))
         return EngineInput::None;
-    input = RAWINPUT{};
-    input.header.dwType = RIM_TYPEKEYBOARD;
-    input.data.keyboard.VKey = VK_OEM_3;
-    input.data.keyboard.Message = WM_KEYDOWN;
-    return EngineInput::RawInput;
+    message = MSG{};
+    message.message = WM_HOTKEY;
+    message.wParam = kToggleChordId;
+    return EngineInput::Hotkey;
 }
 
 // Holds the chord until the engine has acted on it; false when it did not
@@ -108,6 +107,8 @@ BENCH_SECTION("chord-to-hidden", "show/hide chord's key-down to the last of 100 
     restored.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     keyDownWake.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     CEngine engine;
+    engine.operations.input.registerHotKey = [](int, UINT, UINT) -> DWORD { return ERROR_SUCCESS; };
+    engine.operations.input.unregisterHotKey = [](int) {};
     engine.operations.input.registerRawInput = [](HWND, bool) { return true; };
     engine.operations.input.unregisterRawInput = [](HWND) {};
     engine.operations.input.waitForInput = BenchWait;
@@ -188,4 +189,8 @@ BENCH_SECTION("chord-to-hidden", "show/hide chord's key-down to the last of 100 
     Report("key-down to the last window hidden", chord);
     std::printf("  %-44s %8.3f ms\n", "worst key-down to hidden", *std::max_element(chord.begin(), chord.end()));
     Ratio("chord to hidden / (poll + bare hide) (medians)", Median(chord), kPollMs + Median(bareHide), 1.0);
+    // Before the registered hotkey, with a poll's sleep before every act.
+    constexpr double kMedianBeforeMs = 81.5;
+    std::printf("  %-44s %8.1f ms, now %.1f ms (target within 10 %%: %s)\n", "median before", kMedianBeforeMs,
+                Median(chord), Median(chord) <= kMedianBeforeMs * 1.1 ? "met" : "MISSED");
 }

@@ -352,8 +352,13 @@ BENCH_SECTION("idle", "armed Covelin's CPU and peak memory against bare programs
                 above <= 2.0 ? "met" : "NOT met");
     std::printf("  wineserver with Covelin / with the bare poller: %.2f x\n",
                 bare.wineserverMs > 0 ? ours.wineserverMs / bare.wineserverMs : 0);
+    // Both default chords are registered: nothing watches the keys.
+    std::printf("  %-44s %6.2f /s (both chords registered, target 0.20 /s: %s)\n", "", above,
+                above <= 0.2 ? "met" : "MISSED");
     Line("typing 10 keys a second, none of a chord", oursTyping, bare);
-    bench::Ratio("Covelin CPU typing / bare poller CPU", oursTyping.processMs, bare.processMs, 1.0);
+    bench::Ratio("Covelin CPU typing / bare poller CPU", oursTyping.processMs, bare.processMs, 0.05);
+    std::printf("  before the registered hotkeys: 1.50 switches a second above the bare dialog, CPU 0.01x idle "
+                "and 0.55x typing\n");
 
     const SIZE_T barePeak = PeakOfBareDialog(L"");
     const SIZE_T d3dPeak = PeakOfBareDialog(L" d3d9");

@@ -5,18 +5,31 @@ namespace {
 constexpr DWORD kPollPeriodMs = 20;
 constexpr DWORD kDebounceMs = 1000;
 
+// The chords in the order the poll acts on them.
+std::vector<WatchedChord> WatchedChords(const SettingData& settings)
+{
+    return {{kToggleChordId, &settings.toggleChord}, {kShowDialogChordId, &settings.showDialogChord}};
+}
+
 } // namespace
 
 EnginePoller::EnginePoller(CEngine& engine, EngineRun& run)
     : ops_(engine.operations), session_(engine.Session()), run_(run),
-      wait_(ops_.input, run.settings.toggleChord, run.settings.showDialogChord, run.engineStop, run.stopSignal.get())
+      wait_(ops_.input, WatchedChords(run.settings), run.engineStop, run.stopSignal.get())
 {
 }
 
 bool EnginePoller::Poll()
 {
     const InputOperations& ops = ops_.input;
-    ops.sleep(kPollPeriodMs);
+    // A press already known is acted on now; otherwise the poll's period
+    // spaces the looks at a held or sampled chord.
+    if (!wait_.PressTaken())
+        ops.sleep(kPollPeriodMs);
+    struct PollEnd {
+        CInputWait& wait;
+        ~PollEnd() { wait.PollDone(); }
+    } pollEnd{wait_};
 
     // One message per poll; whatever else is queued waits for the next polls.
     // Without a message the buffer is cleared, so a command is acted on only
@@ -27,11 +40,11 @@ bool EnginePoller::Poll()
     // The toggle goes first: a show-dialog chord that contains the toggle
     // chord toggles, and a command taken while the toggle chord is held is
     // dropped.
-    if (ops.chordIsDown(run_.settings.toggleChord) || command == UM_TOGGLE_HIDE) {
+    if (wait_.ChordActive(kToggleChordId) || command == UM_TOGGLE_HIDE) {
         Toggle();
         return true;
     }
-    if (ops.chordIsDown(run_.settings.showDialogChord) || command == UM_SHOW_SETTINGS) {
+    if (wait_.ChordActive(kShowDialogChordId) || command == UM_SHOW_SETTINGS) {
         ShowDialogAndEnd();
         return false;
     }

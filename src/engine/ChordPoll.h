@@ -25,14 +25,16 @@ public:
     void Listen() { wait_.Listen(); }
     bool AwaitPoll() { return wait_.AwaitPoll(); }
 
-    // One poll: sleep 20 ms, take at most one command, then toggle, show the
-    // dialog, or restore and exit. Returns false when the loop must end.
+    // One poll: sleep 20 ms (not when a press is already known), take at
+    // most one command, then toggle, show the dialog, or restore and exit.
+    // Returns false when the loop must end.
     bool Poll();
 
     bool Hidden() const { return hidden_; }
     DWORD LastToggleTick() const { return lastToggleTick_; }
     bool Listening() const { return wait_.Listening(); }
     bool PollingBlind() const { return wait_.PollingBlind(); }
+    ChordWatch WatchOf(int id) const { return wait_.WatchOf(id); }
 
 private:
     void Toggle();

@@ -1,101 +1,19 @@
 #include "engine/InputWait.h"
 
-#include <mutex>
+#include <algorithm>
 #include <utility>
-#include <vector>
 
 #include "framework/Log.h"
-#include "framework/Sync.h"
+#include "settings/HotkeyRegistration.h"
 
 namespace {
 
 constexpr DWORD kPollPeriodMs = 20;
-// How often a sleeping engine wakes to ask whether input moves that raw
-// input does not bring: each look costs a wake-up.
-constexpr DWORD kInputCheckMs = 2000;
+// How often a thread that listens to the key stream asks whether the
+// stream still comes to it: each look costs a wake-up.
+constexpr DWORD kStreamCheckMs = 2000;
 
 constexpr wchar_t kInputWindowClass[] = L"CovelinEngineInput";
-
-// The generic desktop page's usages: the mouse and the keyboard.
-constexpr USHORT kUsagePageGeneric = 0x01;
-constexpr USHORT kUsageMouse = 0x02;
-constexpr USHORT kUsageKeyboard = 0x06;
-
-// Raw input is registered once per process and device: two runs (one
-// ending while the next starts) must not undo each other's registration.
-CCriticalSection& RawInputLock()
-{
-    static CCriticalSection lock;
-    return lock;
-}
-
-bool RegisterRawInput(HWND target, bool mouse)
-{
-    std::lock_guard<CCriticalSection> guard(RawInputLock());
-    // Sink: the input comes whichever program has the focus.
-    RAWINPUTDEVICE devices[2] = {{kUsagePageGeneric, kUsageKeyboard, RIDEV_INPUTSINK, target},
-                                 {kUsagePageGeneric, kUsageMouse, RIDEV_INPUTSINK, target}};
-    return RegisterRawInputDevices(devices, mouse ? 2 : 1, sizeof(RAWINPUTDEVICE)) != FALSE;
-}
-
-void UnregisterRawInput(HWND target)
-{
-    std::lock_guard<CCriticalSection> guard(RawInputLock());
-    UINT count = 0;
-    if (GetRegisteredRawInputDevices(nullptr, &count, sizeof(RAWINPUTDEVICE)) == static_cast<UINT>(-1) || count == 0)
-        return;
-    std::vector<RAWINPUTDEVICE> devices(count);
-    const UINT listed = GetRegisteredRawInputDevices(devices.data(), &count, sizeof(RAWINPUTDEVICE));
-    if (listed == static_cast<UINT>(-1))
-        return;
-    devices.resize(listed);
-    for (RAWINPUTDEVICE device : devices) {
-        if (device.hwndTarget != target)
-            continue; // a later run's
-        device.dwFlags = RIDEV_REMOVE;
-        device.hwndTarget = nullptr;
-        RegisterRawInputDevices(&device, 1, sizeof device);
-    }
-}
-
-DWORD WaitForInput(HANDLE stop, DWORD milliseconds)
-{
-    // Input already in the queue counts too, whether or not a look at the
-    // queue has seen it.
-    return MsgWaitForMultipleObjectsEx(stop != nullptr ? 1 : 0, &stop, milliseconds, QS_ALLINPUT | QS_RAWINPUT,
-                                       MWMO_INPUTAVAILABLE);
-}
-
-EngineInput TakeInput(HWND window, RAWINPUT& input, MSG& command)
-{
-    // One pass over the whole queue: every look at it is a round trip to
-    // the system (under Wine, to the wineserver).
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.hwnd == nullptr) {
-            command = message;
-            return EngineInput::Command;
-        }
-        if (message.message != WM_INPUT || message.hwnd != window) {
-            DispatchMessageW(&message);
-            continue;
-        }
-        UINT size = sizeof input;
-        const UINT read = GetRawInputData(reinterpret_cast<HRAWINPUT>(message.lParam), RID_INPUT, &input, &size,
-                                          sizeof(RAWINPUTHEADER));
-        // The window's procedure frees what the system kept for the message.
-        DispatchMessageW(&message);
-        if (read != static_cast<UINT>(-1) && read >= sizeof(RAWINPUTHEADER))
-            return EngineInput::RawInput;
-    }
-    return EngineInput::None;
-}
-
-DWORD LastInputTick()
-{
-    LASTINPUTINFO info{sizeof info, 0};
-    return GetLastInputInfo(&info) ? info.dwTime : 0;
-}
 
 // The thread's own window for raw input: message-only, never shown.
 HWND CreateInputWindow()
@@ -110,62 +28,72 @@ HWND CreateInputWindow()
                            nullptr);
 }
 
-// A chord of the one key `code`: asked through chordIsDown, it tells
-// whether that key is down.
-HotkeyChord KeyAlone(int code)
-{
-    HotkeyChord chord{};
-    chord.keys[code] = HotkeyChord::kMember;
-    return chord;
-}
-
 } // namespace
 
-InputOperations DefaultInputOperations()
+CInputWait::CInputWait(const InputOperations& operations, std::vector<WatchedChord> chords,
+                       const std::atomic<LONG>& stop, HANDLE stopSignal)
+    : ops_(operations), stop_(stop), stopSignal_(stopSignal)
 {
-    InputOperations ops{};
-    ops.chordIsDown = [](const HotkeyChord& chord) { return ChordIsDown(chord); };
-    ops.tickCount = []() -> DWORD { return GetTickCount(); };
-    ops.sleep = [](DWORD milliseconds) { Sleep(milliseconds); };
-    ops.registerRawInput = RegisterRawInput;
-    ops.unregisterRawInput = UnregisterRawInput;
-    ops.waitForInput = WaitForInput;
-    ops.takeInput = TakeInput;
-    ops.lastInputTick = LastInputTick;
-    ops.cursorPos = []() -> POINT {
-        POINT cursor{};
-        GetCursorPos(&cursor);
-        return cursor;
-    };
-    return ops;
-}
-
-CInputWait::CInputWait(const InputOperations& operations, const HotkeyChord& toggleChord,
-                       const HotkeyChord& showDialogChord, const std::atomic<LONG>& stop, HANDLE stopSignal)
-    : ops_(operations), toggleChord_(toggleChord), showDialogChord_(showDialogChord), stop_(stop),
-      stopSignal_(stopSignal)
-{
+    for (const WatchedChord& watched : chords)
+        entries_.push_back(Entry{watched});
 }
 
 CInputWait::~CInputWait()
 {
-    if (listening_)
+    for (const Entry& entry : entries_)
+        if (entry.watch == ChordWatch::Registered)
+            ops_.unregisterHotKey(entry.watched.id);
+    if (listening_ && streamWanted_)
         ops_.unregisterRawInput(window_.get());
 }
 
 void CInputWait::Listen()
 {
     const InputOperations& ops = ops_;
+    for (Entry& entry : entries_) {
+        const std::wstring name = RenderText(*entry.watched.chord);
+        HotkeyCombination combination;
+        if (!RegistrableCombination(*entry.watched.chord, combination)) {
+            entry.watch = ChordWatch::Stream;
+            Log::Line(L"Hotkey " + name + L": watched in the key stream");
+            continue;
+        }
+        const DWORD error = ops.registerHotKey(entry.watched.id, combination.modifiers, combination.key);
+        entry.watch = error == ERROR_SUCCESS ? ChordWatch::Registered : ChordWatch::Stream;
+        if (error == ERROR_SUCCESS)
+            Log::Line(L"Hotkey " + name + L": registered");
+        else
+            Log::Line(L"Hotkey " + name + L": the system refused it (error " + std::to_wstring(error) +
+                      L"; another program holds it): watched in the key stream, not kept from other programs");
+    }
+    streamChords_.clear();
+    for (const Entry& entry : entries_) {
+        if (entry.watch != ChordWatch::Stream)
+            continue;
+        streamChords_.push_back(&entry.watched);
+        mouseWanted_ = mouseWanted_ || ChordHasMouseButton(*entry.watched.chord);
+    }
+    // With every chord registered nothing watches the keys at all.
+    streamWanted_ = !streamChords_.empty();
+    if (!streamWanted_) {
+        listening_ = true;
+        return;
+    }
     window_.reset(CreateInputWindow());
-    // The mouse wakes the thread only for a chord that needs it: its moves
-    // would wake it all the time.
-    mouse_ = ChordHasMouseButton(toggleChord_) || ChordHasMouseButton(showDialogChord_);
+    mouse_ = MouseNeeded();
     listening_ = window_ && ops.registerRawInput(window_.get(), mouse_);
-    if (!listening_)
+    if (!listening_) {
         Log::Failure(L"Raw input for the hotkeys; they are polled every 20 ms instead");
+        for (Entry& entry : entries_)
+            if (entry.watch == ChordWatch::Stream)
+                entry.watch = ChordWatch::Sampled;
+    }
     lastCheckTick_ = ops.tickCount();
-    lastInputTick_ = ops.lastInputTick();
-    lastCursor_ = ops.cursorPos();
+}
+
+bool CInputWait::Sampled(const Entry& entry) const
+{
+    return entry.watch == ChordWatch::Sampled || (blind_ && entry.watch == ChordWatch::Stream);
 }
 
 bool CInputWait::AwaitPoll()
@@ -176,87 +104,171 @@ bool CInputWait::AwaitPoll()
     for (;;) {
         if (stop_.load() != 0)
             return false;
-        // Asleep, one record per wake: the next wait tells whether more are
-        // queued, for the price of the look that would find none. The looks
-        // after the queue's stop at the first that calls for a poll; a poll
-        // after a look that emptied the queue need not look again.
-        bool took = false;
+        bool relevant = false;
         bool emptied = false;
-        const bool chordKeyPressed = queueMayHold && TakeInput(polling_, took, emptied);
+        if (queueMayHold)
+            TakeInput(relevant, emptied);
         queueLooked_ = emptied;
-        polling_ = chordKeyPressed || commandTaken_ || !listening_ || BlindToInput() || (polling_ && AnyChordKeyDown());
-        if (polling_)
+        CheckStream();
+        bool due = commandTaken_;
+        for (Entry& entry : entries_) {
+            // A press is acted on at once; a held chord and a sampled one
+            // are asked about every poll.
+            if (entry.held && !entry.pressed)
+                entry.held = ops.chordIsDown(*entry.watched.chord) != 0;
+            due = due || entry.pressed || entry.held || Sampled(entry);
+        }
+        if (due)
             return true;
-        // Woken for the queue and nothing in it for us: whatever keeps the
-        // wait from sleeping is not allowed to make it spin.
-        if (wokenForQueue && !took)
+        // Woken for the queue and nothing in it for us but moves and keys
+        // of no chord: the next records are read together a poll later, so
+        // a moving mouse costs at most one wake-up a poll.
+        if (wokenForQueue && !relevant)
             ops.sleep(kPollPeriodMs);
-        const DWORD sinceCheck = ops.tickCount() - lastCheckTick_;
-        const DWORD waited = ops.waitForInput(stopSignal_, sinceCheck < kInputCheckMs ? kInputCheckMs - sinceCheck : 0);
+        DWORD timeout = INFINITE;
+        if (streamWanted_ && listening_) {
+            const DWORD sinceCheck = ops.tickCount() - lastCheckTick_;
+            timeout = sinceCheck < kStreamCheckMs ? kStreamCheckMs - sinceCheck : 0;
+        }
+        const DWORD waited = ops.waitForInput(stopSignal_, timeout);
         queueMayHold = waited != WAIT_TIMEOUT;
         wokenForQueue = waited != WAIT_TIMEOUT && waited != WAIT_OBJECT_0;
     }
 }
 
-bool CInputWait::TakeInput(bool all, bool& took, bool& emptied)
+void CInputWait::TakeInput(bool& relevant, bool& emptied)
 {
     const InputOperations& ops = ops_;
-    bool chordKey = false;
+    if (streamWanted_ && listening_ && ops.takeRawBatch) {
+        batch_.clear();
+        ops.takeRawBatch(batch_);
+        for (const RAWINPUT& input : batch_)
+            TakeRecord(input, relevant);
+    }
     RAWINPUT input{};
+    MSG message{};
     while (!commandTaken_) {
-        const EngineInput taken = ops.takeInput(window_.get(), input, command_);
+        const EngineInput taken = ops.takeInput(window_.get(), input, message);
         if (taken == EngineInput::None) {
             emptied = true;
-            break;
+            return;
         }
-        took = true;
-        if (taken == EngineInput::Command) {
-            commandTaken_ = true;
-            break;
+        if (taken == EngineInput::RawInput) {
+            TakeRecord(input, relevant);
+            continue;
         }
-        rawSeen_ = true;
-        chordKey = chordKey || RawInputPressesChordKey(input, toggleChord_) ||
-                   RawInputPressesChordKey(input, showDialogChord_);
-        if (!all)
-            break;
+        relevant = true;
+        if (taken == EngineInput::Hotkey || message.message == WM_HOTKEY) {
+            Press(static_cast<int>(message.wParam));
+            continue;
+        }
+        command_ = message;
+        commandTaken_ = true;
     }
-    return chordKey;
 }
 
-bool CInputWait::AnyChordKeyDown() const
+void CInputWait::TakeRecord(const RAWINPUT& input, bool& relevant)
 {
-    for (int code = 0; code < 256; ++code) {
-        if ((toggleChord_.Has(code) || showDialogChord_.Has(code)) && ops_.chordIsDown(KeyAlone(code)))
+    if (streamChords_.empty())
+        return; // left over from a registration that was let go
+    const bool swapped = input.header.dwType == RIM_TYPEMOUSE && ops_.buttonsSwapped();
+    fired_.clear();
+    stream_.Feed(input, swapped, streamChords_, fired_);
+    for (int id : fired_)
+        Press(id);
+    relevant = relevant || !fired_.empty();
+    const bool mouse = MouseNeeded();
+    if (mouse != mouse_ && ops_.registerRawInput(window_.get(), mouse)) {
+        mouse_ = mouse;
+        if (!mouse)
+            stream_.ClearButtons();
+    }
+}
+
+bool CInputWait::MouseNeeded() const
+{
+    if (!mouseWanted_)
+        return false;
+    for (const WatchedChord* watched : streamChords_) {
+        if (!ChordHasMouseButton(*watched->chord))
+            continue;
+        bool keysDown = true;
+        for (unsigned code = 0; code < 256 && keysDown; ++code) {
+            const bool button = code == VK_LBUTTON || code == VK_RBUTTON || code == VK_MBUTTON || code == VK_XBUTTON1 ||
+                                code == VK_XBUTTON2;
+            keysDown = button || !watched->chord->Has(code) || stream_.Down(code);
+        }
+        if (keysDown)
             return true;
     }
     return false;
 }
 
-bool CInputWait::BlindToInput()
+void CInputWait::Press(int id)
+{
+    const Entry* pressed = nullptr;
+    for (const Entry& entry : entries_)
+        if (entry.watched.id == id)
+            pressed = &entry;
+    if (pressed == nullptr)
+        return; // a registration of an earlier run on this thread
+    for (Entry& entry : entries_) {
+        if (&entry == pressed || ChordWithin(*entry.watched.chord, *pressed->watched.chord)) {
+            entry.pressed = true;
+            entry.held = true;
+        }
+    }
+}
+
+void CInputWait::CheckStream()
 {
     const InputOperations& ops = ops_;
+    if (!streamWanted_ || !listening_)
+        return;
     const DWORD now = ops.tickCount();
-    if (now - lastCheckTick_ < kInputCheckMs)
-        return blind_;
+    if (now - lastCheckTick_ < kStreamCheckMs)
+        return;
     lastCheckTick_ = now;
-    // Input came and none of it raw: keys the polls must watch, unless the
-    // cursor moved and so the mouse, whose raw input is not asked for, can
-    // explain it. The cursor is asked about only then.
-    const DWORD input = ops.lastInputTick();
-    blind_ = false;
-    if (input != lastInputTick_) {
-        const POINT cursor = ops.cursorPos();
-        const bool cursorMoved = cursor.x != lastCursor_.x || cursor.y != lastCursor_.y;
-        blind_ = !rawSeen_ && (mouse_ || !cursorMoved);
-        lastCursor_ = cursor;
+    // Raw input is one registration per process: taken away, it is asked
+    // for again, and the stream's chords are sampled while that fails.
+    const bool wasBlind = blind_;
+    blind_ = !ops.rawInputInForce(window_.get()) && !ops.registerRawInput(window_.get(), mouse_);
+    if (blind_ != wasBlind) {
+        stream_.Clear();
+        Log::Line(blind_ ? L"Raw input stopped coming: the hotkeys are polled every 20 ms while it lasts"
+                         : L"Raw input comes again: the hotkeys are no longer polled");
     }
-    lastInputTick_ = input;
-    rawSeen_ = false;
-    if (blind_ && !blindLogged_) {
-        blindLogged_ = true;
-        Log::Line(L"Input arrives that raw input does not bring: the hotkeys are polled every 20 ms while it lasts");
+}
+
+bool CInputWait::PressTaken() const
+{
+    return std::any_of(entries_.begin(), entries_.end(), [](const Entry& entry) { return entry.pressed; });
+}
+
+bool CInputWait::ChordActive(int id)
+{
+    for (Entry& entry : entries_) {
+        if (entry.watched.id != id)
+            continue;
+        if (entry.pressed)
+            return true;
+        return (entry.held || Sampled(entry)) && ops_.chordIsDown(*entry.watched.chord) != 0;
     }
-    return blind_;
+    return false;
+}
+
+void CInputWait::PollDone()
+{
+    for (Entry& entry : entries_)
+        entry.pressed = false;
+}
+
+ChordWatch CInputWait::WatchOf(int id) const
+{
+    for (const Entry& entry : entries_)
+        if (entry.watched.id == id)
+            return entry.watch;
+    return ChordWatch::Sampled;
 }
 
 bool CInputWait::TakeCommand(MSG& command)
@@ -272,5 +284,10 @@ bool CInputWait::TakeCommand(MSG& command)
     if (looked)
         return false;
     // Commands are thread messages; the window's messages are raw input's.
-    return PeekMessageW(&command, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE) != FALSE;
+    while (PeekMessageW(&command, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE)) {
+        if (command.message != WM_HOTKEY)
+            return true;
+        Press(static_cast<int>(command.wParam));
+    }
+    return false;
 }

@@ -1,37 +1,29 @@
 #pragma once
-// Making a window the foreground window for the user's own key press.
+// Making a window the foreground window.
 //
-// On Windows a background process has no right to set the foreground window
-// unless the user's last input went to it: SetForegroundWindow then fails
-// and the taskbar button flashes. A program that polls the keyboard acts for
-// the user's key press all the same, and takes, in turn:
-// - the plain call;
-// - the call with this thread's input joined to the foreground thread's
-//   (left again at once) - but never with a thread that is hung (joining it
-//   may wait for it) or that runs elevated while we do not (the system
-//   refuses);
-// - the call once more after lifting the foreground lock the way the system
-//   documents (LockSetForegroundWindow(LSFW_UNLOCK)).
-// Each window is asked for once: every refused call flashes its button.
+// The system restricts which processes may set the foreground window. Among
+// the conditions it lists, at least one of these must hold: the caller is
+// the foreground process, was started by it, received the last input event,
+// there is no foreground window, or the foreground lock time-out has
+// expired; and none of these may: the foreground process has locked the
+// foreground (LockSetForegroundWindow), or a menu is active. A registered
+// hotkey's press is input to the process that registered it, so an act the
+// press starts has that right; a click on the tray icon or into the dialog
+// has it too. A process that has the right may hand it to another with
+// AllowSetForegroundWindow (the instance channel does so for the running
+// instance); only the process that set the lock may lift it
+// (LockSetForegroundWindow(LSFW_UNLOCK)).
+//
+// Without the right, the system refuses and flashes the window's taskbar
+// button instead. Nothing else is tried: no documented call gives the right
+// to a process that does not have it, and every refused call flashes again.
 #include <windows.h>
 
-// Brings `window` to the foreground as above. True when the system accepted
-// the window. Never waits on a hung thread.
+// Asks the system once to bring `window` to the foreground. True when it
+// accepted the window.
 bool BringToForeground(HWND window);
 
-// What the moves above ask of the system; tests put in a foreground lock of
-// their own. A null member is the system's own call.
-struct ForegroundSystem {
-    BOOL(WINAPI* setForeground)(HWND window);
-    HWND(WINAPI* getForeground)();
-    BOOL(WINAPI* isHung)(HWND window);
-    bool (*outranksUs)(DWORD processId);
-    BOOL(WINAPI* attachInput)(DWORD thread, DWORD attachTo, BOOL attach);
-    BOOL(WINAPI* lockSetForeground)(UINT code);
-};
-// Null puts back the system's calls.
-void SetForegroundSystemForTests(const ForegroundSystem* system);
-
-// Only the call that sets the foreground window; the rest stays the system's.
+// The call that sets the foreground window; tests put in a refusal of their
+// own. Null puts back the system's call.
 using SetForegroundFunction = BOOL(WINAPI*)(HWND window);
 void SetForegroundFunctionForTests(SetForegroundFunction function);

@@ -3,6 +3,7 @@
 #include "framework/Dpi.h"
 #include "framework/Gdi.h"
 #include "framework/WinApp.h"
+#include "settings/HotkeyRegistration.h"
 #include "settings/Registry.h"
 #include "settings/SettingFile.h"
 #include "ui/Texts.h"
@@ -63,6 +64,8 @@ BOOL CSettingDlg::OnInitDialog()
     CheckDlgButton(IDC_SET_HIDE_OWN_ICON, data->hideOwnIcon != 0 ? BST_CHECKED : BST_UNCHECKED);
     // Only the Run value's presence counts, not where it points.
     CheckDlgButton(IDC_SET_START_WITH_WINDOWS, IsStartWithWindows() ? BST_CHECKED : BST_UNCHECKED);
+    hotkeyNote_ = GetDlgItemText(IDC_SET_NOTE);
+    NoteHotkeysHeldElsewhere();
     return TRUE;
 }
 
@@ -132,6 +135,24 @@ bool CSettingDlg::SaveSettings()
     return true;
 }
 
+void CSettingDlg::NoteHotkeysHeldElsewhere()
+{
+    if (hotkeyNote_.empty())
+        return; // before set-up: the fields are filled then
+    std::wstring note = hotkeyNote_;
+    for (const CHotkeyEdit* edit : {&showDialogEdit_, &toggleEdit_}) {
+        HotkeyChord chord{};
+        // The engine is not armed while the page is in use: a refusal is
+        // another program's registration.
+        if (edit->GetChord(&chord) && TryRegisterChord(chord) == ERROR_HOTKEY_ALREADY_REGISTERED) {
+            note = edit->Text() + kHotkeyHeldElsewhere;
+            break;
+        }
+    }
+    if (GetDlgItemText(IDC_SET_NOTE) != note)
+        SetDlgItemText(IDC_SET_NOTE, note);
+}
+
 bool CSettingDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
@@ -148,6 +169,12 @@ bool CSettingDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
             if (HIWORD(wParam) != BN_CLICKED)
                 return false;
             UseDefault();
+            break;
+        case IDC_SET_SHOW_DIALOG_KEY:
+        case IDC_SET_TOGGLE_KEY:
+            if (HIWORD(wParam) != EN_CHANGE)
+                return false;
+            NoteHotkeysHeldElsewhere(); // a chord captured, or put back
             break;
         case IDC_SET_TRAY_IMAGE:
             if (HIWORD(wParam) != CBN_SELCHANGE)

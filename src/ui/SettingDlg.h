@@ -38,10 +38,14 @@ private:
     // The nine tray images, each loaded at the small-icon size of the
     // page's DPI, given to the chooser.
     void LoadTrayImages();
+    // The note under the hotkeys tells of a chord another program holds
+    // (the system refuses to register it for us), or else says what it says.
+    void NoteHotkeysHeldElsewhere();
 
     CHotkeyEdit showDialogEdit_;
     CHotkeyEdit toggleEdit_;
     CComboBoxEx trayImageBox_;
     CImageList trayImages_;
     ProgramHome& home_;
+    std::wstring hotkeyNote_; // the note's own text
 };

@@ -32,6 +32,8 @@ inline constexpr wchar_t kMsgChooseScreensaver[] =
 inline constexpr wchar_t kMsgSaveOptionsFailed[] =
     L"Failed to save options, please try again or restart the application.";
 inline constexpr wchar_t kMsgHotkeysEqual[] = L"All the hotkeys must be different, please check it.";
+// Put in the hotkeys' note when another program holds a chord.
+inline constexpr wchar_t kHotkeyHeldElsewhere[] = L" is another program's hotkey too: both get it.";
 inline constexpr wchar_t kMsgSaveSettingsFailed[] =
     L"Failed to save settings, please try again or restart the application.";
 inline constexpr wchar_t kMsgOpenLinkFailed[] = L"Failed to open the hyper-link, please try again.";

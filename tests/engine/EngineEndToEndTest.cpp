@@ -38,14 +38,21 @@ void ReleaseChord()
 // The real operations, with each poll counted (a poll begins with its sleep).
 std::atomic<int> polls{0};
 
-EngineOperations CountedOperations(bool rawInput)
+// How the chord reaches the engine: registered with the system, from the
+// key stream (the system refuses the hotkey), or sampled (raw input refused
+// too).
+enum class Path { Registered, Stream, Sampled };
+
+EngineOperations CountedOperations(Path path)
 {
     EngineOperations ops = DefaultEngineOperations();
     ops.input.sleep = [](DWORD milliseconds) {
         ++polls;
         Sleep(milliseconds);
     };
-    if (!rawInput)
+    if (path != Path::Registered)
+        ops.input.registerHotKey = [](int, UINT, UINT) -> DWORD { return ERROR_HOTKEY_ALREADY_REGISTERED; };
+    if (path == Path::Sampled)
         ops.input.registerRawInput = [](HWND, bool) { return false; };
     return ops;
 }
@@ -64,15 +71,15 @@ bool PollsStop()
 
 } // namespace
 
-// The real engine thread, the real keyboard (its raw input, or without it
-// the polls) and windows of another process.
-class EngineEndToEnd : public ::testing::TestWithParam<bool> {};
+// The real engine thread, the real keyboard (the registered hotkey, its raw
+// input, or without either the polls) and windows of another process.
+class EngineEndToEnd : public ::testing::TestWithParam<Path> {};
 
-INSTANTIATE_TEST_SUITE_P(RawInputAndWithout, EngineEndToEnd, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(EachPath, EngineEndToEnd, ::testing::Values(Path::Registered, Path::Stream, Path::Sampled));
 
 TEST_P(EngineEndToEnd, CtrlGraveHidesTheChosenWindowsAndTheNextPressRestoresThem)
 {
-    const bool rawInput = GetParam();
+    const bool rawInput = GetParam() != Path::Sampled;
     testsupport::WindowHost host({"*3|CovelinEngineTarget|Engine target"});
     ASSERT_TRUE(host.Ready());
     const auto all = [&](bool visible) {
@@ -88,10 +95,11 @@ TEST_P(EngineEndToEnd, CtrlGraveHidesTheChosenWindowsAndTheNextPressRestoresThem
     testsupport::ForegroundWindow keyboard;
     ASSERT_TRUE(keyboard.HasForeground());
     CEngine engine;
-    engine.operations = CountedOperations(rawInput);
+    engine.operations = CountedOperations(GetParam());
     polls = 0;
     ASSERT_TRUE(engine.Start(MakeDefaultSettings(), targets, nullptr));
-    // With raw input the engine sleeps while nobody types; without, it polls.
+    // With the hotkey or raw input the engine sleeps while nobody types;
+    // without, it polls.
     if (rawInput) {
         EXPECT_TRUE(PollsStop());
     } else {

@@ -5,6 +5,7 @@
 #include "choices/HideSets.h"
 #include "engine/Engine.h"
 #include "settings/Registry.h"
+#include "support/HotkeyHolder.h"
 #include "system/OwnProcess.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
@@ -253,4 +254,31 @@ TEST_F(MainDialogTest, StartWithWindowsFollowsTheBoxAndUseDefaultResetsEverythin
     EXPECT_EQ(std::memcmp(&saved.toggleChord, &Program().home.defaultSettings.toggleChord, 256), 0);
     EXPECT_EQ(saved.hideOwnIcon, 0);
     EXPECT_EQ(saved.trayIcon, 0);
+}
+
+// The system refuses a chord another program holds: the note under the
+// hotkeys says so when the page opens, and a chord captured that is free
+// puts the note's own text back.
+TEST_F(MainDialogTest, TheNoteTellsOfAHotkeyAnotherProgramHolds)
+{
+    auto holder = std::make_unique<testsupport::HotkeyHolder>(MOD_CONTROL, VK_OEM_3);
+    ASSERT_TRUE(holder->Held());
+    CMainDlg dialog(Program().Dialog());
+    ModalDriver driver;
+    const auto note = [&] { return dialog.SettingPage().GetDlgItemText(IDC_SET_NOTE); };
+    std::wstring ownNote;
+    driver
+        .Do([&] {
+            EXPECT_EQ(note(), std::wstring(L"CTRL+`") + kHotkeyHeldElsewhere); // the record's Ctrl+`
+            holder.reset();
+            CHotkeyEdit& edit = dialog.SettingPage().ToggleEdit();
+            HoldKeys({VK_CONTROL, VK_OEM_3, 'Q'});
+            edit.PostMessage(WM_KEYDOWN, 'Q', 0);
+        })
+        .WaitFor([&] { return note().find(L"Start") != std::wstring::npos; }, "the note's own text again")
+        .Do([&] {
+            HoldKeys({});
+            dialog.EndDialog(IDCANCEL);
+        });
+    driver.Run(dialog);
 }
