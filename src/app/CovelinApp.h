@@ -74,9 +74,10 @@ public:
     ProgramHome home;
     Catalogues catalogues;
     HideChoices choices;
-    // The engine: its runs, and what a hide leaves behind until the restore.
-    CEngine engine;
+    // Made before the engine, which tells through it of windows left in view.
     CTrayIcon theTrayIcon;
+    // The engine: its runs, and what a hide leaves behind until the restore.
+    CEngine engine{&theTrayIcon};
 
 private:
     // Shows our icon in the notification area (the user is told if it cannot be made).

@@ -62,7 +62,9 @@ struct EngineRun {
 
 class CEngine {
 public:
-    CEngine();
+    // `trayIcon` (null: none) tells of windows left in view and comes back
+    // with the notification area; it outlives the engine.
+    explicit CEngine(TrayIconPort* trayIcon = nullptr);
     CEngine(const CEngine&) = delete;
     CEngine& operator=(const CEngine&) = delete;
     ~CEngine();
@@ -106,7 +108,7 @@ public:
 private:
     static DWORD WINAPI ThreadMain(LPVOID parameter);
 
-    CHideSession session_{operations.hide, operations.sideActions};
+    CHideSession session_;
 
     // User-interface thread only: the latest run, and the one before it
     // while that one is still ending.

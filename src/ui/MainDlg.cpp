@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "actions/TrayIconPort.h"
 #include "catalogue/Catalogues.h"
 #include "engine/Engine.h"
 #include "framework/Dpi.h"
@@ -12,7 +13,6 @@
 #include "system/Foreground.h"
 #include "system/OwnProcess.h"
 #include "ui/Texts.h"
-#include "ui/TrayTarget.h"
 
 static_assert(std::size(kTabTexts) == CMainDlg::kPageCount);
 
@@ -69,8 +69,9 @@ void FitControlsIntoPage(HWND page)
 CMainDlg::CMainDlg(const DialogState& state)
     : CDialog(IDD_COVELIN_DIALOG), windowsPage_(state.catalogues, state.choices),
       processPage_(state.catalogues, state.choices), filePage_(state.choices.hideFileSet, state.home.ownExecutablePath),
-      optionPage_(state.home), settingPage_(state.home), aboutPage_(state.home.moduleDirectory), engine_(state.engine),
-      home_(state.home), catalogues_(state.catalogues), choices_(state.choices)
+      optionPage_(state.home), settingPage_(state.home, state.trayIcon), aboutPage_(state.home.moduleDirectory),
+      engine_(state.engine), home_(state.home), catalogues_(state.catalogues), choices_(state.choices),
+      trayIcon_(state.trayIcon)
 {
     // The application reads the mode once at start-up and hands it in; a
     // dialog made without it reads the mode in force now.
@@ -318,14 +319,10 @@ void CMainDlg::OnShowWindow(BOOL show)
     if (show) {
         // Shown again: the engine has ended or is ending by itself.
         engine_.ForgetRun();
-        if (data->hideOwnIcon) {
-            // Added anew, so it needs its name again (cut to 19 characters).
-            wchar_t tooltip[20] = {};
-            ::LoadStringW(ResourceModule(), IDS_TRAY_FIRST + static_cast<UINT>(data->trayIcon), tooltip, 20);
-            DialogTrayIcon().Update(data->trayIcon, 0, tooltip);
-        }
+        if (data->hideOwnIcon)
+            trayIcon_.Show(data->trayIcon); // with its name again
     } else if (data->hideOwnIcon) {
-        DialogTrayIcon().Update(data->trayIcon, 1, nullptr);
+        trayIcon_.Hide();
     }
 }
 

@@ -18,6 +18,7 @@
 #include "ui/res/resource.h"
 
 class CEngine;
+class TrayIconPort;
 struct Catalogues;
 struct HideChoices;
 struct ProgramHome;
@@ -29,6 +30,7 @@ struct DialogState {
     ProgramHome& home;
     Catalogues& catalogues;
     HideChoices& choices;
+    TrayIconPort& trayIcon; // the program's icon in the notification area
     // The display mode read at start-up, which the Options page shows and
     // hiding restores; null: the dialog reads the mode in force when made.
     const DisplayMode* storedDisplayMode = nullptr;
@@ -112,4 +114,5 @@ private:
     ProgramHome& home_;
     Catalogues& catalogues_;
     HideChoices& choices_;
+    TrayIconPort& trayIcon_;
 };

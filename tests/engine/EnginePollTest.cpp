@@ -325,7 +325,9 @@ TEST_F(EnginePollTest, WindowsStillInViewAreToldAndOnlyAnUntouchedHideSkipsTheSi
 {
     static HideCheck found;
     engine.operations.hide.finishHide = [](const EngineTargets&, HiddenWindows&) { return Note("check"), found; };
-    engine.operations.hide.noteNotHidden = [](int windows) { Note("notHidden " + std::to_string(windows)); };
+    engine.operations.hide.noteNotHidden = [](TrayIconPort*, int windows) {
+        Note("notHidden " + std::to_string(windows));
+    };
     settings.muteVolume = 1;
     hideCount = 1;
     for (bool minimised : {true, false}) {

@@ -2,7 +2,7 @@
 
 DialogState TestProgram::Dialog()
 {
-    return DialogState{engine, home, catalogues, choices};
+    return DialogState{engine, home, catalogues, choices, tray};
 }
 
 TestProgram& Program()
