@@ -6,11 +6,11 @@
 #include "catalogue/Executable.h"
 #include "choices/FileList.h"
 #include "engine/Engine.h"
-#include "engine/HiddenWindowGuard.h"
-#include "engine/SessionGuard.h"
 #include "framework/FileSystem.h"
 #include "framework/Log.h"
 #include "framework/Thread.h"
+#include "engine/HiddenWindowGuard.h"
+#include "engine/SessionGuard.h"
 #include "settings/SettingFile.h"
 #include "system/OwnProcess.h"
 #include "ui/MainDlg.h"
@@ -112,7 +112,7 @@ BOOL CCovelinApp::InitInstance()
     processRefresher_ = catalogues.processRefresher.Start();
 
     {
-        CMainDlg dialog(DialogState{engine, home, catalogues, choices, theTrayIcon, &storedDisplayMode});
+        CMainDlg dialog(DialogState{armedSession_, home, catalogues, choices, theTrayIcon, &storedDisplayMode});
         m_pMainWnd = &dialog;
         // Nothing on screen needs these; the dialog runs them once it is
         // drawn, or when Start comes first.

@@ -11,15 +11,16 @@
 #include <initializer_list>
 
 #include "actions/Display.h"
+#include "app/ArmedSession.h"
 #include "app/InstanceChannel.h"
 #include "app/TrayIcon.h"
 #include "catalogue/Catalogues.h"
 #include "choices/HideSets.h"
 #include "engine/Engine.h"
-#include "engine/SessionGuard.h"
 #include "framework/Handles.h"
 #include "framework/Thread.h"
 #include "framework/WinApp.h"
+#include "engine/SessionGuard.h"
 #include "settings/SettingFile.h"
 
 // Shutdown waits for each worker's done flag in turn, testing every 100 ms.
@@ -93,6 +94,8 @@ private:
     CWinThread windowRefresher_;
     CWinThread processRefresher_;
     ProgramTrayTarget trayTarget_{engine};
+    // Arming, as the dialog asks for it.
+    CArmedSession armedSession_{engine, home, catalogues, choices, theTrayIcon, storedDisplayMode};
     InstanceChannelServer instanceChannel_;
     // Restores the hidden windows when the session ends.
     CSessionGuard sessionGuard_;

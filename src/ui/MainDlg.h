@@ -17,7 +17,7 @@
 #include "ui/WindowsDlg.h"
 #include "ui/res/resource.h"
 
-class CEngine;
+class ArmedSessionPort;
 class TrayIconPort;
 struct Catalogues;
 struct HideChoices;
@@ -26,7 +26,7 @@ struct ProgramHome;
 // What the dialog and its pages work on. All of it belongs to the
 // application object, which outlives the dialog.
 struct DialogState {
-    CEngine& engine; // the one Start arms
+    ArmedSessionPort& session; // what Start arms, and the dialog's show and hide tell
     ProgramHome& home;
     Catalogues& catalogues;
     HideChoices& choices;
@@ -56,8 +56,8 @@ public:
     CAboutDlg& AboutPage() { return aboutPage_; }
     CTabCtrl& Tabs() { return tabs_; }
 
-    // Saves both pages, minimises and hides the dialog and starts the
-    // engine; nothing happens when the Settings page refuses its hotkeys.
+    // Saves both pages, minimises and hides the dialog and arms the session;
+    // nothing happens when the Settings page refuses its hotkeys.
     void OnStart();
 
     // Work that nothing on screen needs at start-up: run once the dialog has
@@ -110,9 +110,5 @@ private:
     DisplayMode storedDisplayMode_;
     std::function<void()> afterShownWork_;
     bool afterShownDone_ = false;
-    CEngine& engine_;
-    ProgramHome& home_;
-    Catalogues& catalogues_;
-    HideChoices& choices_;
-    TrayIconPort& trayIcon_;
+    ArmedSessionPort& session_;
 };

@@ -2,7 +2,7 @@
 
 DialogState TestProgram::Dialog()
 {
-    return DialogState{engine, home, catalogues, choices, tray};
+    return DialogState{session, home, catalogues, choices, tray};
 }
 
 TestProgram& Program()

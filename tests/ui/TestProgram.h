@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "actions/Display.h"
 #include "actions/TrayIconPort.h"
+#include "app/ArmedSession.h"
 #include "catalogue/Catalogues.h"
 #include "choices/HideSets.h"
 #include "engine/Engine.h"
@@ -27,6 +29,8 @@ struct TestProgram {
     HideChoices choices;
     TrayRecorder tray;
     CEngine engine{&tray};
+    DisplayMode storedDisplayMode;
+    CArmedSession session{engine, home, catalogues, choices, tray, storedDisplayMode};
 
     // For a main dialog on these.
     DialogState Dialog();
