@@ -20,7 +20,7 @@
 #include "framework/Handles.h"
 #include "framework/Thread.h"
 #include "framework/WinApp.h"
-#include "engine/SessionGuard.h"
+#include "recovery/SessionGuard.h"
 #include "settings/SettingFile.h"
 
 // Shutdown waits for each worker's done flag in turn, testing every 100 ms.
