@@ -5,7 +5,7 @@ bool CArmedSession::Arm(HWND dialog)
     // The engine works on a copy of the choices: the pages stay free to
     // change their lists while it runs.
     RunChoices choices;
-    choices.storedDisplayMode = storedDisplayMode_;
+    choices.storedDisplayMode = &storedDisplayMode_;
     choices.muteHiddenOnly = home_.settingFile.MuteHiddenOnly();
     return engine_.Start(*home_.settingFile.Data(), CaptureTargets(choices_, &catalogues_), dialog, choices);
 }

@@ -112,7 +112,7 @@ BOOL CCovelinApp::InitInstance()
     processRefresher_ = catalogues.processRefresher.Start();
 
     {
-        CMainDlg dialog(DialogState{armedSession_, home, catalogues, choices, theTrayIcon, &storedDisplayMode});
+        CMainDlg dialog(DialogState{armedSession_, home, catalogues, choices, theTrayIcon, storedDisplayMode});
         m_pMainWnd = &dialog;
         // Nothing on screen needs these; the dialog runs them once it is
         // drawn, or when Start comes first.

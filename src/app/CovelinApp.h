@@ -62,8 +62,8 @@ public:
     // of objects that worker may still be using.
     bool WorkersEnded() const { return workersEnded_; }
 
-    // The display mode in force at start-up, read once here and handed to
-    // the dialog (which shows it and gives each armed run its copy).
+    // The display mode in force at start-up, read once here; the Options
+    // page shows it and each armed run switches back to it.
     DisplayMode storedDisplayMode;
 
     // Server end of the single-instance pipe, held for the whole run; later

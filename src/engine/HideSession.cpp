@@ -147,7 +147,8 @@ void CHideSession::ApplySideActions(const SettingData& settings, const RunChoice
     if (settings.startScreensaver)
         sideActions_.startScreensaver();
     if (settings.restoreResolution)
-        sideActions_.applyStoredDisplayMode(choices.storedDisplayMode);
+        sideActions_.applyStoredDisplayMode(choices.storedDisplayMode != nullptr ? *choices.storedDisplayMode
+                                                                                 : DisplayMode{});
 
     if (settings.hideNotifyArea) {
         std::lock_guard<CCriticalSection> guard(engineLock);

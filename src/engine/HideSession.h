@@ -75,7 +75,9 @@ SideActionOperations DefaultSideActionOperations();
 // What a hide takes beyond the settings record: the choice kept outside
 // "setting.dat" and the display mode read at start-up.
 struct RunChoices {
-    DisplayMode storedDisplayMode;
+    // The application's, read once at start-up and never changed after;
+    // null: no mode known.
+    const DisplayMode* storedDisplayMode = nullptr;
     // Mute only the programs whose windows were hidden.
     bool muteHiddenOnly = false;
 };

@@ -69,16 +69,9 @@ void FitControlsIntoPage(HWND page)
 CMainDlg::CMainDlg(const DialogState& state)
     : CDialog(IDD_COVELIN_DIALOG), windowsPage_(state.catalogues, state.choices),
       processPage_(state.catalogues, state.choices), filePage_(state.choices.hideFileSet, state.home.ownExecutablePath),
-      optionPage_(state.home), settingPage_(state.home, state.trayIcon), aboutPage_(state.home.moduleDirectory),
-      session_(state.session)
+      optionPage_(state.home, state.storedDisplayMode), settingPage_(state.home, state.trayIcon),
+      aboutPage_(state.home.moduleDirectory), session_(state.session)
 {
-    // The application reads the mode once at start-up and hands it in; a
-    // dialog made without it reads the mode in force now.
-    if (state.storedDisplayMode != nullptr)
-        storedDisplayMode_ = *state.storedDisplayMode;
-    else
-        CaptureDisplayMode(storedDisplayMode_);
-    optionPage_.SetStoredDisplayMode(storedDisplayMode_);
     icon_ = static_cast<HICON>(
         ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
 }

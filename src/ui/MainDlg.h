@@ -31,9 +31,8 @@ struct DialogState {
     Catalogues& catalogues;
     HideChoices& choices;
     TrayIconPort& trayIcon; // the program's icon in the notification area
-    // The display mode read at start-up, which the Options page shows and
-    // hiding restores; null: the dialog reads the mode in force when made.
-    const DisplayMode* storedDisplayMode = nullptr;
+    // The display mode read at start-up, which the Options page shows.
+    const DisplayMode& storedDisplayMode;
 };
 
 class CMainDlg : public CDialog {
@@ -107,7 +106,6 @@ private:
     CAboutDlg aboutPage_;
     void OnEngineShowDialog();
 
-    DisplayMode storedDisplayMode_;
     std::function<void()> afterShownWork_;
     bool afterShownDone_ = false;
     ArmedSessionPort& session_;

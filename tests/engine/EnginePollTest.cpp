@@ -751,7 +751,8 @@ TEST_F(EnginePollTest, TheRunsOwnCopyDecidesTheDisplayModeAndTheTrayIconsReAdd)
     settings.restoreResolution = settings.hideNotifyArea = 1;
     settings.trayIcon = 4;
     settings.hideOwnIcon = 1;
-    run.choices.storedDisplayMode = DisplayMode{1280, 1024, 60, 22};
+    const DisplayMode atStart{1280, 1024, 60, 22};
+    run.choices.storedDisplayMode = &atStart;
     hideCount = 1;
     PressToggle();
     EXPECT_EQ(modeSeen.Width, 1280u);

@@ -86,7 +86,7 @@ TEST_F(MainDialogTest, FiftyBadRecordsAreShownAsTheyMeanAndWrittenOnlyByExit)
         // sets them up.
         listpage::PageHost host;
         CSettingDlg settings{Program().home, Program().tray};
-        COptionDlg options{Program().home};
+        COptionDlg options{Program().home, Program().storedDisplayMode};
         ASSERT_TRUE(host.Open(settings, IDD_SETTING_PAGE));
         ASSERT_TRUE(host.Open(options, IDD_OPTION_PAGE));
         EXPECT_EQ(settings.ShowDialogEdit().GetWindowText(), RenderText(showDialog));

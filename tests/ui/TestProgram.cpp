@@ -2,7 +2,13 @@
 
 DialogState TestProgram::Dialog()
 {
-    return DialogState{session, home, catalogues, choices, tray};
+    CaptureDisplayMode(storedDisplayMode);
+    return Dialog(storedDisplayMode);
+}
+
+DialogState TestProgram::Dialog(const DisplayMode& mode)
+{
+    return DialogState{session, home, catalogues, choices, tray, mode};
 }
 
 TestProgram& Program()

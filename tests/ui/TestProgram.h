@@ -32,8 +32,11 @@ struct TestProgram {
     DisplayMode storedDisplayMode;
     CArmedSession session{engine, home, catalogues, choices, tray, storedDisplayMode};
 
-    // For a main dialog on these.
+    // For a main dialog on these, with the display mode read now, as the
+    // application reads it at start-up.
     DialogState Dialog();
+    // The same with `storedDisplayMode` handed in instead.
+    DialogState Dialog(const DisplayMode& storedDisplayMode);
 };
 
 TestProgram& Program();
