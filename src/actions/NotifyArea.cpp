@@ -5,11 +5,6 @@
 namespace {
 
 TaskbarRootSource taskbarSource = nullptr;
-TrayIconPort* notifyTrayIcon = nullptr;
-
-// Tooltips of the tray icon are string resources 1000 + image index.
-constexpr UINT kTrayNameStringBase = 1000;
-constexpr int kTooltipUnits = 20;
 
 HWND FirstChild(HWND parent, const wchar_t* className)
 {
@@ -87,31 +82,19 @@ int Height(const RECT& rect)
 // area out anew; the icon ends as hideOwnIcon wants it while armed.
 void ReAddOwnTrayIcon(const OwnTrayIcon& own)
 {
-    TrayIconPort* trayIcon = notifyTrayIcon;
+    TrayIconPort* trayIcon = own.icon;
     if (trayIcon == nullptr)
         return;
-    const int index = own.trayIcon;
-    wchar_t tooltip[kTooltipUnits] = {};
-    LoadStringW(GetModuleHandleW(nullptr), kTrayNameStringBase + static_cast<UINT>(index), tooltip, kTooltipUnits);
     if (own.hideOwnIcon) {
-        trayIcon->Update(index, 0, tooltip);
-        trayIcon->Update(index, 1, tooltip);
+        trayIcon->Show(own.trayIcon);
+        trayIcon->Hide();
     } else {
-        trayIcon->Update(index, 1, tooltip);
-        trayIcon->Update(index, 0, tooltip);
+        trayIcon->Hide();
+        trayIcon->Show(own.trayIcon);
     }
 }
 
 } // namespace
-
-void SetNotifyAreaTrayIcon(TrayIconPort* trayIcon)
-{
-    notifyTrayIcon = trayIcon;
-}
-TrayIconPort* NotifyAreaTrayIcon()
-{
-    return notifyTrayIcon;
-}
 
 void SetTaskbarRootSource(TaskbarRootSource source)
 {

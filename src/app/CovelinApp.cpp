@@ -6,16 +6,15 @@
 #include "catalogue/Executable.h"
 #include "choices/FileList.h"
 #include "engine/Engine.h"
-#include "engine/HiddenWindowGuard.h"
-#include "engine/SessionGuard.h"
 #include "framework/FileSystem.h"
 #include "framework/Log.h"
 #include "framework/Thread.h"
+#include "recovery/HiddenWindowGuard.h"
+#include "recovery/SessionGuard.h"
 #include "settings/SettingFile.h"
 #include "system/OwnProcess.h"
 #include "ui/MainDlg.h"
 #include "ui/Texts.h"
-#include "ui/TrayTarget.h"
 #include "ui/res/resource.h"
 
 // ---- shutdown ----------------------------------------------------------------------
@@ -107,16 +106,13 @@ BOOL CCovelinApp::InitInstance()
 
     LoadFileList(choices.hideFileSet, home.ownExecutablePath);
 
-    // Until the tray icon exists, the dialog's updates of it do nothing.
-    SetDialogTrayIcon(&theTrayIcon);
-
     // Each Start... clears its worker's flags before the thread exists, so a
     // stop asked for at any moment from here on is never lost.
     windowRefresher_ = catalogues.windowRefresher.Start();
     processRefresher_ = catalogues.processRefresher.Start();
 
     {
-        CMainDlg dialog(DialogState{engine, home, catalogues, choices, &storedDisplayMode});
+        CMainDlg dialog(DialogState{armedSession_, home, catalogues, choices, theTrayIcon, storedDisplayMode});
         m_pMainWnd = &dialog;
         // Nothing on screen needs these; the dialog runs them once it is
         // drawn, or when Start comes first.
@@ -142,13 +138,10 @@ BOOL CCovelinApp::InitInstance()
 
 void CCovelinApp::AddTrayIcon()
 {
+    // Until it exists, every change of the icon does nothing.
     if (!theTrayIcon.Create())
         AfxMessageBox(kMsgTrayIconFailed, MB_OK | MB_ICONWARNING);
-    const int trayIcon = home.settingFile.Data()->trayIcon;
-    // 20 units: the name is cut to 19 characters.
-    wchar_t tooltip[20] = {};
-    LoadStringW(m_hInstance, IDS_TRAY_FIRST + trayIcon, tooltip, 20);
-    theTrayIcon.Update(trayIcon, 0, tooltip);
+    theTrayIcon.Show(home.settingFile.Data()->trayIcon);
 }
 
 void CCovelinApp::StopWorkers()

@@ -29,9 +29,9 @@ HideOperations DefaultHideOperations()
     ops.restoreHidden = RestoreHidden;
     ops.finishHide = FinishHide;
     ops.watchHidden = WatchWhileHidden;
-    ops.noteNotHidden = [](int windows) {
-        if (TrayIconPort* tray = NotifyAreaTrayIcon())
-            tray->NoteNotHidden(windows);
+    ops.noteNotHidden = [](TrayIconPort* trayIcon, int windows) {
+        if (trayIcon != nullptr)
+            trayIcon->NoteNotHidden(windows);
     };
     return ops;
 }
@@ -68,8 +68,8 @@ SideActionOperations DefaultSideActionOperations()
     return ops;
 }
 
-CHideSession::CHideSession(const HideOperations& hide, const SideActionOperations& sideActions)
-    : hide_(hide), sideActions_(sideActions), volume_(std::make_shared<VolumeMute>())
+CHideSession::CHideSession(const HideOperations& hide, const SideActionOperations& sideActions, TrayIconPort* trayIcon)
+    : hide_(hide), sideActions_(sideActions), trayIcon_(trayIcon), volume_(std::make_shared<VolumeMute>())
 {
     // A program the watch hides later goes quiet too, when only the hidden
     // programs are muted.
@@ -102,7 +102,7 @@ void CHideSession::Hide(const SettingData& settings, const RunChoices& choices, 
     count += check.ownedHidden - check.pushesNotHidden;
     hide_.bringTopWindow(targets);
     if (hide_.noteNotHidden && check.NotHidden() > 0) {
-        hide_.noteNotHidden(check.NotHidden());
+        hide_.noteNotHidden(trayIcon_, check.NotHidden());
         notHiddenNoted_.store(true);
     }
     if (hide_.watchHidden && (count > 0 || !targets.processes.empty() || !targets.files.empty()))
@@ -167,14 +167,15 @@ void CHideSession::ApplySideActions(const SettingData& settings, const RunChoice
     if (settings.startScreensaver)
         sideActions_.startScreensaver();
     if (settings.restoreResolution)
-        sideActions_.applyStoredDisplayMode(choices.storedDisplayMode);
+        sideActions_.applyStoredDisplayMode(choices.storedDisplayMode != nullptr ? *choices.storedDisplayMode
+                                                                                 : DisplayMode{});
 
     if (settings.hideNotifyArea) {
         std::lock_guard<CCriticalSection> guard(engineLock);
         if (restores_ != restoresSeen)
             return;
         // A shell without the area's windows: nothing done, nothing noted.
-        const OwnTrayIcon own{settings.trayIcon, settings.hideOwnIcon != 0};
+        const OwnTrayIcon own{trayIcon_, settings.trayIcon, settings.hideOwnIcon != 0};
         if (sideActions_.hideNotificationArea(true, own)) {
             notifyAreaHidden_ = true;
             notifyAreaTray_ = own;
@@ -216,7 +217,7 @@ int CHideSession::RestoreEverything(bool onHelperThread)
     if (showNotifyArea)
         sideActions_.hideNotificationArea(false, own);
     if (notHiddenNoted_.exchange(false) && hide_.noteNotHidden)
-        hide_.noteNotHidden(0);
+        hide_.noteNotHidden(trayIcon_, 0);
     std::lock_guard<CCriticalSection> guard(engineLock);
     return hide_.restoreHidden(hidden_);
 }

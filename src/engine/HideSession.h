@@ -19,6 +19,7 @@
 
 #include "actions/Display.h"
 #include "actions/NotifyArea.h"
+#include "actions/TrayIconPort.h"
 #include "actions/Volume.h"
 #include "framework/Sync.h"
 #include "hiding/EngineTargets.h"
@@ -45,9 +46,9 @@ struct HideOperations {
     // Keeps hidden what appears while hidden, until the restore. Null: no watch.
     void (*watchHidden)(HiddenWatch& watch, const EngineTargets& targets, HiddenWindows& hidden,
                         CCriticalSection& lock);
-    // Tells the user, quietly, how many windows are still in view (0: none,
-    // back to normal). Null: nobody is told.
-    void (*noteNotHidden)(int windows);
+    // Tells the user, quietly, through the tray icon (null: none) how many
+    // windows are still in view (0: none, back to normal). Null: nobody is told.
+    void (*noteNotHidden)(TrayIconPort* trayIcon, int windows);
 };
 
 // The side actions of a hide and their undoing. The defaults
@@ -74,15 +75,19 @@ SideActionOperations DefaultSideActionOperations();
 // What a hide takes beyond the settings record: the choice kept outside
 // "setting.dat" and the display mode read at start-up.
 struct RunChoices {
-    DisplayMode storedDisplayMode;
+    // The application's, read once at start-up and never changed after;
+    // null: no mode known.
+    const DisplayMode* storedDisplayMode = nullptr;
     // Mute only the programs whose windows were hidden.
     bool muteHiddenOnly = false;
 };
 
 class CHideSession {
 public:
-    // The tables are the engine's, which tests swap before a run.
-    CHideSession(const HideOperations& hide, const SideActionOperations& sideActions);
+    // The tables are the engine's, which tests swap before a run. The tray
+    // icon (null: none) tells of windows left in view and is put back when
+    // the notification area comes back; it outlives the session.
+    CHideSession(const HideOperations& hide, const SideActionOperations& sideActions, TrayIconPort* trayIcon);
     CHideSession(const CHideSession&) = delete;
     CHideSession& operator=(const CHideSession&) = delete;
 
@@ -123,6 +128,7 @@ private:
 
     const HideOperations& hide_;
     const SideActionOperations& sideActions_;
+    TrayIconPort* const trayIcon_;
 
     HiddenWindows hidden_;
     // Alive while windows are hidden; stopped before a restore takes engineLock.

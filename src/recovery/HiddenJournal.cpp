@@ -4,6 +4,7 @@
 
 #include "framework/Handles.h"
 #include "framework/Log.h"
+#include "recovery/FaultGuard.h"
 #include "recovery/HiddenMark.h"
 
 HiddenJournal::HiddenJournal() : token_(0)
@@ -12,6 +13,11 @@ HiddenJournal::HiddenJournal() : token_(0)
 
 HiddenJournal::HiddenJournal(ULONG_PTR token) : token_(token)
 {
+}
+
+HiddenJournal::~HiddenJournal()
+{
+    ReleaseFaultGuard(*this);
 }
 
 void HiddenJournal::Open(const std::wstring& path)

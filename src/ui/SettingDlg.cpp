@@ -1,5 +1,6 @@
 #include "ui/SettingDlg.h"
 
+#include "actions/TrayIconPort.h"
 #include "framework/Dpi.h"
 #include "framework/Gdi.h"
 #include "framework/WinApp.h"
@@ -7,7 +8,6 @@
 #include "settings/Registry.h"
 #include "settings/SettingFile.h"
 #include "ui/Texts.h"
-#include "ui/TrayTarget.h"
 #include "ui/res/resource.h"
 
 namespace {
@@ -37,7 +37,8 @@ const HotkeyChord& ChordOrDefault(const HotkeyChord& chord, const HotkeyChord& b
 
 } // namespace
 
-CSettingDlg::CSettingDlg(ProgramHome& home) : CDialog(IDD_SETTING_PAGE), home_(home)
+CSettingDlg::CSettingDlg(ProgramHome& home, TrayIconPort& trayIcon)
+    : CDialog(IDD_SETTING_PAGE), home_(home), trayIcon_(trayIcon)
 {
 }
 
@@ -94,8 +95,7 @@ void CSettingDlg::ApplyTrayIcon()
     const int selected = trayImageBox_.GetCurSel();
     if (selected < 0 || selected >= kTrayImageCount)
         return;
-    const std::wstring tooltip = LoadText(IDS_TRAY_FIRST + selected, 19);
-    DialogTrayIcon().Update(selected, 0, tooltip.c_str());
+    trayIcon_.Show(selected);
 }
 
 void CSettingDlg::ApplyStartWithWindows()

@@ -7,10 +7,13 @@
 #include "settings/SettingFile.h"
 #include "ui/HotkeyEdit.h"
 
+class TrayIconPort;
+
 class CSettingDlg : public CDialog {
 public:
-    // The page reads and saves `home`'s settings; `home` outlives it.
-    explicit CSettingDlg(ProgramHome& home);
+    // The page reads and saves `home`'s settings and changes `trayIcon`'s
+    // image; both outlive it.
+    CSettingDlg(ProgramHome& home, TrayIconPort& trayIcon);
 
     // False when the two hotkeys read the same (the user is told; nothing is
     // stored). Otherwise the page's values go into the live settings, the
@@ -48,4 +51,5 @@ private:
     CImageList trayImages_;
     ProgramHome& home_;
     std::wstring hotkeyNote_; // the note's own text
+    TrayIconPort& trayIcon_;
 };

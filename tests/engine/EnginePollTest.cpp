@@ -327,7 +327,9 @@ TEST_F(EnginePollTest, WindowsStillInViewAreToldAndOnlyAnUntouchedHideSkipsTheSi
 {
     static HideCheck found;
     engine.operations.hide.finishHide = [](const EngineTargets&, HiddenWindows&) { return Note("check"), found; };
-    engine.operations.hide.noteNotHidden = [](int windows) { Note("notHidden " + std::to_string(windows)); };
+    engine.operations.hide.noteNotHidden = [](TrayIconPort*, int windows) {
+        Note("notHidden " + std::to_string(windows));
+    };
     settings.muteVolume = 1;
     hideCount = 1;
     for (bool minimised : {true, false}) {
@@ -737,7 +739,8 @@ TEST_F(EnginePollTest, TheRunsOwnCopyDecidesTheDisplayModeAndTheTrayIconsReAdd)
     settings.restoreResolution = settings.hideNotifyArea = 1;
     settings.trayIcon = 4;
     settings.hideOwnIcon = 1;
-    run.choices.storedDisplayMode = DisplayMode{1280, 1024, 60, 22};
+    const DisplayMode atStart{1280, 1024, 60, 22};
+    run.choices.storedDisplayMode = &atStart;
     hideCount = 1;
     PressToggle();
     EXPECT_EQ(modeSeen.Width, 1280u);

@@ -1,7 +1,6 @@
 // Recovering windows that a dead instance left hidden: the journal's format,
 // writing it while hiding, and the start-up recovery against real windows
 // of another process.
-#include "engine/SessionGuard.h"
 #include "recovery/FaultGuard.h"
 #include "recovery/HiddenMark.h"
 #include "recovery/StartupRecovery.h"
@@ -9,14 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 #include "DeadInstance.h"
 #include "actions/AudioWorld.h"
 #include "actions/NotifyArea.h"
 #include "actions/Volume.h"
-#include "engine/ChordPoll.h"
-#include "engine/Engine.h"
 #include "support/ScratchDir.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
@@ -287,6 +285,28 @@ TEST_F(JournalWriting, FaultPathShowsOurWindowsWithoutTouchingTheFile)
     RemovePropW(host.Window(2), kHiddenMarkName);
 }
 
+// The journal's owner (the application object) goes before the process
+// does: a fault after that must find no journal rather than a dead one.
+TEST_F(JournalWriting, AFaultAfterTheJournalIsGoneReachesNoJournal)
+{
+    auto gone = std::make_unique<HiddenJournal>(kDeadInstance);
+    gone->Open(path);
+    gone->NoteHiding(host.Window(0));
+    InstallFaultGuard(*gone);
+    gone.reset();
+    RestoreHiddenOnFault(nullptr);
+    EXPECT_EQ(kDeadInstance, MarkOf(host.Window(0))) << "the fault guard reached a destroyed journal";
+
+    // A journal installed since is guarded as ever.
+    HiddenJournal live(kDeadInstance);
+    live.Open(path);
+    live.NoteHiding(host.Window(1));
+    InstallFaultGuard(live);
+    RestoreHiddenOnFault(nullptr);
+    EXPECT_EQ(0u, MarkOf(host.Window(1)));
+    RemovePropW(host.Window(0), kHiddenMarkName);
+}
+
 // ---- start-up recovery -------------------------------------------------------------------
 
 // A taskbar of our own with the shell's window classes, so that showing the
@@ -529,116 +549,3 @@ TEST_F(Recovery, MarkAloneRecoversWhenTheJournalNeverGotWritten)
 }
 
 } // namespace
-
-// ---- the running instance: the engine's hide, the session's end, a fault --------------
-
-namespace engineWorld {
-DWORD now = 100000;
-}
-
-// Lives as long as the process: the fault guard keeps its journal for good.
-CEngine& GuardedEngineInstance()
-{
-    static CEngine engine;
-    return engine;
-}
-
-class GuardedEngine : public Recovery {
-protected:
-    void SetUp() override
-    {
-        Recovery::SetUp();
-        engine.Journal().Open(path);
-        for (size_t i = 0; i < 3; ++i)
-            run.targets.windows.push_back(host.Window(i));
-        EngineOperations ops = DefaultEngineOperations();
-        ops.input.chordIsDown = [](const HotkeyChord&) { return 0; };
-        ops.input.tickCount = []() -> DWORD { return engineWorld::now; };
-        ops.input.sleep = [](DWORD ms) { engineWorld::now += ms; };
-        // A mute that saved a wave volume, undone for real (through the
-        // recorder of the older path).
-        ops.sideActions.setVolumeMute = [](VolumeMute& volume, bool mute) {
-            if (mute) {
-                MuteState state;
-                state.volumeMuted = true;
-                state.savedWaveVolume = 0x00440044;
-                volume.TakeOver(state);
-            } else
-                volume.SetVolumeMute(false);
-        };
-        ops.sideActions.hideNotificationArea = [](bool, const OwnTrayIcon&) { return true; };
-        engine.operations = ops;
-        InstallFaultGuard(engine.Journal());
-    }
-    void TearDown() override
-    {
-        engine.RestoreEverything(false);
-        engine.operations = DefaultEngineOperations();
-        engine.Journal().Open(L"");
-        sessionGuard.Destroy();
-        Recovery::TearDown();
-    }
-
-    // One press of the show/hide chord, as the tray's command.
-    void Toggle(EnginePoller& poller)
-    {
-        engineWorld::now += 1000;
-        run.threadId = GetCurrentThreadId();
-        run.Post(UM_TOGGLE_HIDE);
-        poller.Poll();
-    }
-
-    bool AllShown() const { return Visible(0) && Visible(1) && Visible(2); }
-    bool NoneShown() const { return !Visible(0) && !Visible(1) && !Visible(2); }
-
-    CEngine& engine = GuardedEngineInstance();
-    EngineRun run;
-    CSessionGuard sessionGuard;
-};
-
-TEST_F(GuardedEngine, HideIsJournalledAndTheSessionEndOrAFaultBringsItBack)
-{
-    run.settings.muteVolume = 1;
-    run.settings.hideNotifyArea = 1;
-    EnginePoller poller(engine, run);
-    Toggle(poller);
-    ASSERT_TRUE(WaitUntil([&] { return NoneShown(); }, 5000));
-
-    std::string bytes;
-    HiddenRecord record;
-    ASSERT_TRUE(ReadBytes(path, &bytes) && DecodeHiddenRecord(bytes, &record));
-    ASSERT_EQ(3u, record.entries.size());
-    EXPECT_EQ(host.Window(0), record.entries[0].window);
-    EXPECT_TRUE(record.volumeMuted);
-    EXPECT_EQ(0x00440044u, record.savedWaveVolume);
-    EXPECT_TRUE(record.notifyAreaHidden);
-    EXPECT_EQ(MarkToken(), MarkOf(host.Window(2)));
-
-    // The session ends: everything comes back before the answer, and the
-    // session is not held up.
-    HWND guard = sessionGuard.Create(engine);
-    ASSERT_NE(nullptr, guard);
-    EXPECT_EQ(TRUE, SendMessageW(guard, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
-    EXPECT_TRUE(AllShown());
-    EXPECT_FALSE(JournalExists());
-    EXPECT_EQ(0u, MarkOf(host.Window(0)));
-    EXPECT_EQ(0x00440044u, waveVolumeSet.load());
-
-    // The session went on: the engine's next toggle restores nothing, the
-    // one after hides again.
-    Toggle(poller);
-    EXPECT_FALSE(poller.Hidden());
-    EXPECT_TRUE(AllShown());
-    Toggle(poller);
-    ASSERT_TRUE(WaitUntil([&] { return NoneShown(); }, 5000));
-
-    // A fault shows them at once; the journal stays for the side actions.
-    RestoreHiddenOnFault(nullptr);
-    EXPECT_TRUE(WaitUntil([&] { return AllShown(); }, 5000));
-    EXPECT_EQ(0u, MarkOf(host.Window(1)));
-    EXPECT_TRUE(JournalExists());
-
-    // A normal restore clears the journal.
-    Toggle(poller);
-    EXPECT_FALSE(JournalExists());
-}

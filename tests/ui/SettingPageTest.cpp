@@ -188,7 +188,7 @@ TEST_F(MainDialogTest, SettingsPageShowsTheRecordAndSavesItOnExit)
         // The tray image changes at once; the record only when saved.
         tray_.calls.clear();
         SelectTrayImage(page, 3);
-        EXPECT_EQ(tray_.calls, (std::vector<TrayCall>{{3, 0, L"Disk", true}}));
+        EXPECT_EQ(tray_.calls, (std::vector<std::string>{"show 3"}));
         EXPECT_EQ(Program().home.settingFile.Data()->trayIcon, 2);
         ClickButton(page, IDC_SET_HIDE_OWN_ICON);
         // Escape acts as Exit (from anywhere but a hotkey field, which
@@ -237,7 +237,7 @@ TEST_F(MainDialogTest, StartWithWindowsFollowsTheBoxAndUseDefaultResetsEverythin
             EXPECT_FALSE(Checked(page, IDC_SET_START_WITH_WINDOWS));
             EXPECT_FALSE(testsupport::RawValueExists(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin"));
             EXPECT_EQ(::SendMessageW(page.GetDlgItem(IDC_SET_TRAY_IMAGE), CB_GETCURSEL, 0, 0), 0);
-            EXPECT_EQ(tray_.calls, (std::vector<TrayCall>{{0, 0, L"Covelin", true}}));
+            EXPECT_EQ(tray_.calls, (std::vector<std::string>{"show 0"}));
             // Nothing reaches the record before Start.
             EXPECT_EQ(Program().home.settingFile.Data()->trayIcon, 7);
             EXPECT_EQ(ReadSettingFile(), "");
