@@ -5,6 +5,7 @@
 #include "app/CommandLine.h"
 #include "catalogue/Executable.h"
 #include "choices/FileList.h"
+#include "choices/WindowRules.h"
 #include "engine/Engine.h"
 #include "engine/HiddenWindowGuard.h"
 #include "engine/SessionGuard.h"
@@ -105,6 +106,7 @@ BOOL CCovelinApp::InitInstance()
     CaptureDisplayMode(storedDisplayMode);
 
     LoadFileList(choices.hideFileSet, home.ownExecutablePath);
+    LoadRuleList(choices.hideRules);
 
     // Until the tray icon exists, the dialog's updates of it do nothing.
     SetDialogTrayIcon(&theTrayIcon);
@@ -189,8 +191,10 @@ int CCovelinApp::ExitInstance()
 {
     // The engine works on its own copy of the choices: they can go.
     choices.topWindow.reset();
-    if (instanceAccepted_)
+    if (instanceAccepted_) {
         SaveFileList(choices.hideFileSet);
+        SaveRuleList(choices.hideRules);
+    }
     choices.hideFileSet.RemoveAll();
     instanceChannel_.Stop();
     pipeHandle.reset();

@@ -72,7 +72,8 @@ void FitControlsIntoPage(HWND page)
 
 CMainDlg::CMainDlg(const DialogState& state)
     : CDialog(IDD_COVELIN_DIALOG), windowsPage_(state.catalogues, state.choices),
-      processPage_(state.catalogues, state.choices), filePage_(state.choices.hideFileSet, state.home.ownExecutablePath),
+      processPage_(state.catalogues, state.choices), filePage_(state.choices.hideFileSet, state.home.ownExecutablePath, state.catalogues,
+                                                              state.choices.hideRules),
       optionPage_(state.home), settingPage_(state.home), aboutPage_(state.home.moduleDirectory), engine_(state.engine),
       home_(state.home), catalogues_(state.catalogues), choices_(state.choices)
 {

@@ -46,10 +46,10 @@ void CWindowsDlg::DoDataExchange(CDataExchange* pDX)
 void CWindowsDlg::SyncWithCatalogue()
 {
     // Records of the catalogue live only while its lock is held: copy the
-    // handles under it, and read the titles and ask for the icons after. A
+    // handles under it. Titles and icons are asked for as rows show: a
     // window of a hung program can keep the asker waiting, and the
     // refresher and the engine's hide wait for this lock.
-    CRowImages<HWND>::Wanted listed;
+    std::vector<HWND> listed;
     bool changed = false;
     {
         std::lock_guard<CCriticalSection> lock(catalogues_.windowLock);
@@ -58,32 +58,32 @@ void CWindowsDlg::SyncWithCatalogue()
             listed.reserve(static_cast<size_t>(catalogues_.windowCatalogue.GetSize()));
             for (int i = 0; i < catalogues_.windowCatalogue.GetSize(); ++i) {
                 if (CCvWnd* record = catalogues_.windowCatalogue[i])
-                    listed.emplace_back(record->GetHandle(), std::wstring());
+                    listed.push_back(record->GetHandle());
             }
         }
     }
-    if (changed) {
-        // Only rows that changed are touched: a window listed before keeps
-        // its icon (asking every window again costs seconds on a busy
-        // desktop), while every title is read afresh.
-        for (auto& [window, title] : listed) {
-            // As a record made now would read it (empty once the window has
-            // gone), in one question rather than its two.
-            wchar_t text[CCvWnd::kTitleSize] = {};
-            ::GetWindowTextW(window, text, CCvWnd::kTitleSize);
-            title = text;
-            // The user learns before choosing it that it will stay in view.
-            if (RunsAsAdministrator(window))
-                title += kRowAdministratorSuffix;
-        }
-        CProcessIcons& known = RecentProcessIcons();
-        MergeListedRows(listed, [&known](HWND window) { return iconQuery(window, known); });
-    }
+    if (changed)
+        ShowListedKeys(listed);
+    // A title may change at any time: those on screen are read again.
+    RefreshListedTexts();
     PruneHideList();
     if (choices_.topWindow != nullptr && !IsWindow(choices_.topWindow->GetHandle())) {
         choices_.topWindow.reset();
         RefreshTopWindowDisplay();
     }
+}
+
+std::wstring CWindowsDlg::TextOfKey(HWND window)
+{
+    // As a record made now would read it (empty once the window has gone),
+    // in one question rather than its two.
+    wchar_t text[CCvWnd::kTitleSize] = {};
+    ::GetWindowTextW(window, text, CCvWnd::kTitleSize);
+    std::wstring title = text;
+    // The user learns before choosing it that it will stay in view.
+    if (RunsAsAdministrator(window))
+        title += kRowAdministratorSuffix;
+    return title;
 }
 
 HICON CWindowsDlg::IconOfKey(HWND window)

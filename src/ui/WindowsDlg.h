@@ -37,6 +37,7 @@ public:
 
 protected:
     CEnArray<HWND>& RowKeys() override { return rowHandles; }
+    std::wstring TextOfKey(HWND window) override;
     HICON IconOfKey(HWND window) override;
     bool StillPresent(HWND window) override;
     bool MayHide(HWND window) override;

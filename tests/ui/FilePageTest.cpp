@@ -86,7 +86,8 @@ protected:
     std::deque<std::optional<std::wstring>> answers;
     std::vector<FileDialogRequest> requests;
     PageHost host;
-    CFileDlg page{Program().choices.hideFileSet, Program().home.ownExecutablePath};
+    CFileDlg page{Program().choices.hideFileSet, Program().home.ownExecutablePath, Program().catalogues,
+                  Program().choices.hideRules};
 
 private:
     std::wstring savedOwnPath_;
