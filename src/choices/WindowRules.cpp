@@ -80,18 +80,21 @@ bool ReadStoredValue(const std::wstring& name, StoredValue& value)
     if (key.empty())
         return false;
     const std::wstring path = key + L"\\" + kRuleListSection;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return false;
     DWORD type = 0;
     DWORD size = 0;
-    const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND;
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), flags, &type, nullptr, &size) != ERROR_SUCCESS)
-        return false;
-    value.type = type;
-    value.data.assign(size, 0);
-    if (size > 0 && RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), flags, &type, value.data.data(),
-                                 &size) != ERROR_SUCCESS)
-        return false;
-    value.data.resize(size);
-    return true;
+    LSTATUS status = RegQueryValueExW(opened, name.c_str(), nullptr, &type, nullptr, &size);
+    if (status == ERROR_SUCCESS) {
+        value.type = type;
+        value.data.assign(size, 0);
+        if (size > 0)
+            status = RegQueryValueExW(opened, name.c_str(), nullptr, &type, value.data.data(), &size);
+        value.data.resize(size);
+    }
+    RegCloseKey(opened);
+    return status == ERROR_SUCCESS;
 }
 
 // The text of a REG_SZ value up to its first zero; false for another type.

@@ -156,6 +156,7 @@ EngineOperations DefaultEngineOperations()
     ops.hideChosenWindows = HideChosenWindows;
     ops.hideProcessWindows = HideProcessWindows;
     ops.hideFileWindows = HideFileWindows;
+    ops.hideRuleWindows = HideRuleWindows;
     ops.bringTopWindow = BringTopWindow;
     ops.restoreHidden = RestoreHidden;
     ops.finishHide = FinishHide;
@@ -409,6 +410,8 @@ void EnginePoller::HideSequence()
         count += ops.hideChosenWindows(run_.targets, engine_.hidden_);
         count += ops.hideProcessWindows(run_.targets, engine_.hidden_);
         count += ops.hideFileWindows(run_.targets, engine_.hidden_);
+        if (ops.hideRuleWindows)
+            count += ops.hideRuleWindows(run_.targets, engine_.hidden_);
         if (ops.finishHide)
             check = ops.finishHide(run_.targets, engine_.hidden_);
         restoresSeen = engine_.restores_;
@@ -420,7 +423,8 @@ void EnginePoller::HideSequence()
         ops.noteNotHidden(check.NotHidden());
         engine_.notHiddenNoted_.store(true);
     }
-    if (ops.watchHidden && (count > 0 || !run_.targets.processes.empty() || !run_.targets.files.empty()))
+    if (ops.watchHidden && (count > 0 || !run_.targets.processes.empty() || !run_.targets.files.empty() ||
+                            !run_.targets.rules.empty()))
         ops.watchHidden(engine_.watch_, run_.targets, engine_.hidden_, engine_.engineLock);
     // Locking or blanking the screen only makes sense when something was
     // hidden, or at least minimised.

@@ -32,6 +32,7 @@
 #include "hiding/HiddenWatch.h"
 #include "hiding/HiddenWindows.h"
 #include "hiding/Hiding.h"
+#include "hiding/RuleHiding.h"
 #include "settings/HotkeyChord.h"
 #include "settings/SettingData.h"
 
@@ -82,6 +83,8 @@ struct EngineOperations {
     int (*hideChosenWindows)(const EngineTargets& targets, HiddenWindows& hidden);
     int (*hideProcessWindows)(const EngineTargets& targets, HiddenWindows& hidden);
     int (*hideFileWindows)(const EngineTargets& targets, HiddenWindows& hidden);
+    // The title and class rules, after the files. Null: no rule hides.
+    int (*hideRuleWindows)(const EngineTargets& targets, HiddenWindows& hidden);
     int (*bringTopWindow)(const EngineTargets& targets);
     int (*restoreHidden)(HiddenWindows& hidden);
     // After the three hides: the owned windows, and what did not hide. Null:

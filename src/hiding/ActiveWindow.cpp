@@ -9,10 +9,18 @@ HWND ActiveWindowToHide(const EngineTargets& targets)
     HWND front = GetForegroundWindow();
     if (front == nullptr || !IsWindow(front))
         return nullptr;
-    // A dialog in front counts as the program's window that owns it.
-    HWND root = GetAncestor(front, GA_ROOTOWNER);
+    // A dialog in front counts as the program's window that owns it: up
+    // the owner chain (GetAncestor's root owner passes over the owner of a
+    // window that is not a pop-up).
+    HWND root = GetAncestor(front, GA_ROOT);
     if (root == nullptr)
         root = front;
+    for (int depth = 0; depth < 32; ++depth) {
+        HWND owner = GetWindow(root, GW_OWNER);
+        if (owner == nullptr)
+            break;
+        root = owner;
+    }
     if (targets.IsTopWindow(root) || targets.IsTopWindow(front))
         return nullptr;
     DWORD processId = 0;

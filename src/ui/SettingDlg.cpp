@@ -121,10 +121,10 @@ bool CSettingDlg::SaveSettings()
     // The texts are compared, not the chords: chords that differ only in
     // keys without a name look the same to the user.
     // The third may be empty (no chord), but not read as either other one.
-    const std::wstring hideActive = hideActiveEdit_.GetWindowText();
+    const std::wstring hideActiveText = hideActiveEdit_.GetWindowText();
     if (showDialogEdit_.GetWindowText() == toggleEdit_.GetWindowText() ||
-        (!hideActive.empty() &&
-         (hideActive == showDialogEdit_.GetWindowText() || hideActive == toggleEdit_.GetWindowText()))) {
+        (!hideActiveText.empty() &&
+         (hideActiveText == showDialogEdit_.GetWindowText() || hideActiveText == toggleEdit_.GetWindowText()))) {
         AfxMessageBox(kMsgHotkeysEqual, MB_OK | MB_ICONINFORMATION);
         return false;
     }

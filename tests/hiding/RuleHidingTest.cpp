@@ -2,6 +2,7 @@
 // windows of other processes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -83,7 +84,11 @@ TEST_F(RuleHiding, AClassRuleHidesItsClassButNeverTheShell)
     Rule(RuleField::Class, L"Shell_*");
     Rule(RuleField::Class, L"WorkerW");
     EXPECT_EQ(HideByRule(), 2);
-    EXPECT_EQ(Stack(), (std::vector<HWND>{host.Window(0), host.Window(1)}));
+    std::vector<HWND> stack = Stack();
+    std::sort(stack.begin(), stack.end());
+    std::vector<HWND> expected{host.Window(0), host.Window(1)};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(stack, expected);
     for (size_t i = 2; i < 5; ++i)
         EXPECT_TRUE(HasVisibleStyle(host.Window(i))) << i;
 }
