@@ -52,9 +52,9 @@ HWND MakeHost()
 // shared icon, shown and painted.
 void BareListView(HWND host, const std::vector<std::wstring>& titles, HIMAGELIST images)
 {
-    HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"",
-                                WS_CHILD | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHAREIMAGELISTS, 10, 50, 190,
-                                220, host, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND list =
+        CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHAREIMAGELISTS,
+                        10, 50, 190, 220, host, nullptr, GetModuleHandleW(nullptr), nullptr);
     ListView_SetImageList(list, images, LVSIL_SMALL);
     LVCOLUMNW column{LVCF_WIDTH | LVCF_FMT, LVCFMT_IMAGE, 20};
     ListView_InsertColumn(list, 0, &column);

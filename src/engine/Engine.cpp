@@ -423,8 +423,8 @@ void EnginePoller::HideSequence()
         ops.noteNotHidden(check.NotHidden());
         engine_.notHiddenNoted_.store(true);
     }
-    if (ops.watchHidden && (count > 0 || !run_.targets.processes.empty() || !run_.targets.files.empty() ||
-                            !run_.targets.rules.empty()))
+    if (ops.watchHidden &&
+        (count > 0 || !run_.targets.processes.empty() || !run_.targets.files.empty() || !run_.targets.rules.empty()))
         ops.watchHidden(engine_.watch_, run_.targets, engine_.hidden_, engine_.engineLock);
     // Locking or blanking the screen only makes sense when something was
     // hidden, or at least minimised.

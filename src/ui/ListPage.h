@@ -248,7 +248,8 @@ template <class KEY>
 BOOL CListPairDlg<KEY>::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (header != nullptr && header->code == LVN_GETDISPINFOW && static_cast<int>(header->idFrom) == layout_.allListId) {
+    if (header != nullptr && header->code == LVN_GETDISPINFOW &&
+        static_cast<int>(header->idFrom) == layout_.allListId) {
         rows_.FillDisplayInfo(
             *reinterpret_cast<NMLVDISPINFOW*>(lParam), RowKeys(), imagesAll, [this](KEY key) { return TextOfKey(key); },
             [this](KEY key) { return IconOfKey(key); });

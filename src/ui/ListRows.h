@@ -72,7 +72,8 @@ public:
         keys.RemoveAll();
         for (const KEY& key : wanted)
             keys.Add(key);
-        list.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(wanted.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+        list.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(wanted.size()),
+                         LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
         if (firstChanged < keys.GetSize())
             list.SendMessage(LVM_REDRAWITEMS, static_cast<WPARAM>(firstChanged), keys.GetSize() - 1);
         return firstChanged;
@@ -117,7 +118,8 @@ public:
         std::unordered_map<KEY, std::wstring> before;
         before.swap(text_);
         const int top = static_cast<int>(list.SendMessage(LVM_GETTOPINDEX, 0, 0));
-        const int last = std::min(keys.GetSize(), top + static_cast<int>(list.SendMessage(LVM_GETCOUNTPERPAGE, 0, 0)) + 1);
+        const int last =
+            std::min(keys.GetSize(), top + static_cast<int>(list.SendMessage(LVM_GETCOUNTPERPAGE, 0, 0)) + 1);
         for (int row = std::max(top, 0); row < last; ++row) {
             auto old = before.find(keys[row]);
             if (old == before.end())

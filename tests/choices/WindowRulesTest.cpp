@@ -40,7 +40,7 @@ TEST(Wildcard, MatchesTheWholeTextLetterCaseAside)
         {L"Notepad", L"Untitled - Notepad", false}, // the whole title, not a part
         {L"*NOTEPAD", L"Untitled - notepad", true},
         {L"\u00c4rger*", L"\u00e4rger im b\u00fcro", true}, // letters beyond ASCII fold too
-        {L"What?", L"What?", true},                          // a title with wildcard characters in it
+        {L"What?", L"What?", true},                         // a title with wildcard characters in it
         {L"a*b", L"a*b", true},
         {L"abc", L"a*c", false}, // a star in the title is only a star
         {L"[1] *", L"[1] report", true},
@@ -48,8 +48,8 @@ TEST(Wildcard, MatchesTheWholeTextLetterCaseAside)
         {L"*a*c", longTitle, false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(WildcardMatch(c.pattern, c.text), c.matches) << "'" << std::string(c.pattern.begin(), c.pattern.end())
-                                                              << "' against a text of " << c.text.size();
+        EXPECT_EQ(WildcardMatch(c.pattern, c.text), c.matches)
+            << "'" << std::string(c.pattern.begin(), c.pattern.end()) << "' against a text of " << c.text.size();
 }
 
 TEST(Wildcard, RulesParseOnlyTheirTwoForms)
@@ -88,7 +88,10 @@ protected:
     void TearDown() override { ProfileSetKey(nullptr); }
 
     std::wstring Section() const { return scratch_.Path() + L"\\Covelin\\Rules"; }
-    void Put(const wchar_t* name, const std::wstring& text) { ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, Section(), name, text)); }
+    void Put(const wchar_t* name, const std::wstring& text)
+    {
+        ASSERT_TRUE(SetRawText(HKEY_CURRENT_USER, Section(), name, text));
+    }
     std::wstring Text(const wchar_t* name) const { return ProfileReadString(L"Rules", name, L"<missing>"); }
 
     ScratchRegKey scratch_;

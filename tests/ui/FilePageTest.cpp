@@ -10,10 +10,10 @@
 
 #include "ListPageSupport.h"
 #include "choices/HideSets.h"
-#include "support/WindowHost.h"
 #include "framework/FileDialog.h"
 #include "framework/FileSystem.h"
 #include "support/ScratchDir.h"
+#include "support/WindowHost.h"
 #include "system/OwnProcess.h"
 #include "ui/FileDlg.h"
 #include "ui/TestProgram.h"
