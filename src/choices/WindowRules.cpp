@@ -74,7 +74,7 @@ int CRuleList::Find(const WindowRule& rule) const
 namespace {
 
 // The value `name` of the rules' key as stored; false when it is missing.
-bool ReadStoredValue(const std::wstring& name, StoredValue& value)
+bool ReadStoredValue(const std::wstring& name, KeptRuleValue& value)
 {
     const std::wstring key = ProfileKeyPath();
     if (key.empty())
@@ -98,7 +98,7 @@ bool ReadStoredValue(const std::wstring& name, StoredValue& value)
 }
 
 // The text of a REG_SZ value up to its first zero; false for another type.
-bool TextOf(const StoredValue& value, std::wstring& text)
+bool TextOf(const KeptRuleValue& value, std::wstring& text)
 {
     if (value.type != REG_SZ && value.type != REG_EXPAND_SZ)
         return false;
@@ -111,7 +111,7 @@ bool TextOf(const StoredValue& value, std::wstring& text)
     return true;
 }
 
-bool WriteStoredValue(const std::wstring& name, const StoredValue& value)
+bool WriteStoredValue(const std::wstring& name, const KeptRuleValue& value)
 {
     const std::wstring path = ProfileKeyPath() + L"\\" + kRuleListSection;
     return RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), name.c_str(), value.type, value.data.data(),
@@ -127,7 +127,7 @@ int LoadRuleList(CRuleList& list)
     int read = 0;
     for (int i = 0;; ++i) {
         const std::wstring name = RuleValueName(i);
-        StoredValue value;
+        KeptRuleValue value;
         if (!ReadStoredValue(name, value))
             break;
         std::wstring text;
@@ -165,7 +165,7 @@ int SaveRuleList(const CRuleList& list)
         else
             Log::Failure(L"Saving the rules: " + RuleValueName(written) + L" = " + value);
     }
-    for (const StoredValue& value : list.unreadable) {
+    for (const KeptRuleValue& value : list.unreadable) {
         if (WriteStoredValue(RuleValueName(written), value))
             ++written;
         else

@@ -26,7 +26,7 @@ std::wstring FormatRule(const WindowRule& rule);
 bool ParseRule(const std::wstring& text, WindowRule& rule);
 
 // A stored value kept as it was read: its registry type and its bytes.
-struct StoredValue {
+struct KeptRuleValue {
     unsigned long type = 0;
     std::vector<unsigned char> data;
 };
@@ -36,7 +36,7 @@ struct StoredValue {
 // value this version cannot read is never lost from the key.
 struct CRuleList {
     std::vector<WindowRule> rules;
-    std::vector<StoredValue> unreadable;
+    std::vector<KeptRuleValue> unreadable;
 
     // Whether any rule matches a window of this title and class name.
     bool AnyMatches(const wchar_t* title, const wchar_t* className) const;

@@ -3,12 +3,15 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "framework/Dpi.h"
 #include "framework/Handles.h"
 #include "system/Elevation.h"
+#include "system/ProcessInfo.h"
+#include "system/ShellWindows.h"
 
 namespace {
 
@@ -63,7 +66,7 @@ void CWindowsDlg::SyncWithCatalogue()
         }
     }
     if (changed)
-        ShowListedKeys(listed);
+        ShowListedKeys(WindowsWithIcons(listed));
     // A title may change at any time: those on screen are read again.
     RefreshListedTexts();
     PruneHideList();
@@ -97,6 +100,7 @@ CProcessIcons& CWindowsDlg::RecentProcessIcons()
     if (now - processIconsSince_ >= kProcessIconsLifeMs) {
         processIcons_.Clear();
         outranksUs_.clear();
+        pathFound_.clear();
         processIconsSince_ = now;
     }
     return processIcons_;
@@ -113,6 +117,37 @@ bool CWindowsDlg::RunsAsAdministrator(HWND window)
     if (isNew)
         entry->second = ProcessOutranksUs(processId);
     return entry->second;
+}
+
+std::vector<HWND> CWindowsDlg::WindowsWithIcons(const std::vector<HWND>& catalogued)
+{
+    // A window keeps its row while it is catalogued: its program, and so
+    // its icon, stay what they were.
+    const std::unordered_set<HWND> listed(rowHandles.begin(), rowHandles.end());
+    std::vector<HWND> withIcons;
+    withIcons.reserve(catalogued.size());
+    for (HWND window : catalogued) {
+        if (listed.count(window) != 0) {
+            withIcons.push_back(window);
+            continue;
+        }
+        const DWORD processId = CountedProcessOf(window);
+        RecentProcessIcons(); // keeps the answers as long as the icons
+        auto [found, isNew] = pathFound_.try_emplace(processId, false);
+        if (isNew) {
+            std::wstring path;
+            found->second = processId != 0 && ExecutablePathOfProcess(processId, path);
+        }
+        if (found->second) {
+            withIcons.push_back(window);
+            continue;
+        }
+        // Without a file to take it from, only the window's own icon can
+        // show; a window that has none is not listed.
+        if (const UniqueIcon own{iconQuery(window, RecentProcessIcons())})
+            withIcons.push_back(window);
+    }
+    return withIcons;
 }
 
 bool CWindowsDlg::StillPresent(HWND window)

@@ -1,5 +1,6 @@
 #pragma once
 #include <unordered_map>
+#include <vector>
 
 #include "catalogue/Catalogues.h"
 #include "choices/HideSets.h"
@@ -62,6 +63,11 @@ private:
     // Whether the window's program runs as administrator while we do not
     // (asked once per process as long as the process icons are kept).
     bool RunsAsAdministrator(HWND window);
+    // The windows of `catalogued` that yield an icon, in order: those listed
+    // already, and of the others those whose executable can be found (its
+    // icon, or the program's own, is there when the row first shows) or
+    // that hand over an icon of their own.
+    std::vector<HWND> WindowsWithIcons(const std::vector<HWND>& catalogued);
 
     Catalogues& catalogues_;
     HideChoices& choices_;
@@ -70,4 +76,5 @@ private:
     CProcessIcons processIcons_;
     ULONGLONG processIconsSince_ = 0;
     std::unordered_map<DWORD, bool> outranksUs_;
+    std::unordered_map<DWORD, bool> pathFound_; // kept as the process icons
 };
