@@ -108,21 +108,21 @@ BENCH_SECTION("chord-to-hidden", "show/hide chord's key-down to the last of 100 
     restored.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     keyDownWake.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     CEngine engine;
-    engine.operations.registerRawInput = [](HWND, bool) { return true; };
-    engine.operations.unregisterRawInput = [](HWND) {};
-    engine.operations.waitForInput = BenchWait;
-    engine.operations.takeInput = BenchTakeInput;
-    engine.operations.chordIsDown = [](const HotkeyChord& chord) { return ChordIsDown(chord, BenchKeyState); };
-    engine.operations.tickCount = []() -> DWORD { return GetTickCount() + tickOffset.load(); };
+    engine.operations.input.registerRawInput = [](HWND, bool) { return true; };
+    engine.operations.input.unregisterRawInput = [](HWND) {};
+    engine.operations.input.waitForInput = BenchWait;
+    engine.operations.input.takeInput = BenchTakeInput;
+    engine.operations.input.chordIsDown = [](const HotkeyChord& chord) { return ChordIsDown(chord, BenchKeyState); };
+    engine.operations.input.tickCount = []() -> DWORD { return GetTickCount() + tickOffset.load(); };
     // Hidden once the engine's check after the hides (owned windows, what
     // did not take) is done.
-    engine.operations.finishHide = [](const EngineTargets& targets, HiddenWindows& hiddenWindows) {
+    engine.operations.hide.finishHide = [](const EngineTargets& targets, HiddenWindows& hiddenWindows) {
         const HideCheck check = FinishHide(targets, hiddenWindows);
         hiddenAt = NowMs();
         SetEvent(hidden.get());
         return check;
     };
-    engine.operations.restoreHidden = [](HiddenWindows& hiddenWindows) {
+    engine.operations.hide.restoreHidden = [](HiddenWindows& hiddenWindows) {
         const int count = RestoreHidden(hiddenWindows);
         SetEvent(restored.get());
         return count;

@@ -35,13 +35,13 @@ long long Microseconds()
 EngineOperations TimedOperations()
 {
     EngineOperations ops = QuickOperations();
-    ops.hideChosenWindows = [](const EngineTargets& targets, HiddenWindows& hidden) {
+    ops.hide.hideChosenWindows = [](const EngineTargets& targets, HiddenWindows& hidden) {
         const long long start = Microseconds();
         const int count = HideChosenWindows(targets, hidden);
         lastHideMicroseconds = Microseconds() - start;
         return count;
     };
-    ops.restoreHidden = [](HiddenWindows& hidden) {
+    ops.hide.restoreHidden = [](HiddenWindows& hidden) {
         const long long start = Microseconds();
         const int count = RestoreHidden(hidden);
         lastRestoreMicroseconds = Microseconds() - start;

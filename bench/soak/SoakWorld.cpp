@@ -51,25 +51,25 @@ void SelectOnly(CListCtrl& list, int row)
 EngineOperations QuickOperations()
 {
     EngineOperations ops = DefaultEngineOperations();
-    ops.chordIsDown = [](const HotkeyChord&) { return 0; };
-    ops.tickCount = []() -> DWORD { return fakeTick += 1000; };
-    ops.sleep = [](DWORD) { Sleep(1); };
-    ops.bringTopWindow = [](const EngineTargets& targets) {
+    ops.input.chordIsDown = [](const HotkeyChord&) { return 0; };
+    ops.input.tickCount = []() -> DWORD { return fakeTick += 1000; };
+    ops.input.sleep = [](DWORD) { Sleep(1); };
+    ops.hide.bringTopWindow = [](const EngineTargets& targets) {
         const int brought = BringTopWindow(targets);
         ++hidesDone;
         return brought;
     };
-    ops.restoreHidden = [](HiddenWindows& hidden) {
+    ops.hide.restoreHidden = [](HiddenWindows& hidden) {
         const int shown = RestoreHidden(hidden);
         ++restoresDone;
         return shown;
     };
-    ops.setVolumeMute = [](VolumeMute&, bool) {};
-    ops.lockWorkStation = []() -> BOOL { return TRUE; };
-    ops.startScreensaver = [] {};
-    ops.muteHiddenPrograms = [](VolumeMute&, const std::vector<std::wstring>&) { return true; };
-    ops.applyStoredDisplayMode = [](const DisplayMode&) -> LONG { return DISP_CHANGE_SUCCESSFUL; };
-    ops.hideNotificationArea = [](bool, const OwnTrayIcon&) { return true; };
+    ops.sideActions.setVolumeMute = [](VolumeMute&, bool) {};
+    ops.sideActions.lockWorkStation = []() -> BOOL { return TRUE; };
+    ops.sideActions.startScreensaver = [] {};
+    ops.sideActions.muteHiddenPrograms = [](VolumeMute&, const std::vector<std::wstring>&) { return true; };
+    ops.sideActions.applyStoredDisplayMode = [](const DisplayMode&) -> LONG { return DISP_CHANGE_SUCCESSFUL; };
+    ops.sideActions.hideNotificationArea = [](bool, const OwnTrayIcon&) { return true; };
     ops.postToDialog = [](HWND, UINT) {};
     return ops;
 }

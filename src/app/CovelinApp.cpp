@@ -46,6 +46,7 @@ CCovelinApp::CCovelinApp() : CWinApp(nullptr)
     // Our own path, moduleDirectory, home.defaultSettings and the path of
     // "setting.dat".
     home.Locate();
+    theTrayIcon.SetTarget(&trayTarget_);
 }
 
 CCovelinApp::~CCovelinApp()
@@ -94,7 +95,7 @@ BOOL CCovelinApp::InitInstance()
     // come back before anything else can keep the user waiting. Only past
     // the single-instance test: a running instance's hidden windows are
     // hidden on purpose.
-    StartHiddenWindowGuard(TheEngine(), home.moduleDirectory);
+    StartHiddenWindowGuard(engine, home.moduleDirectory);
 
     if (!home.settingFile.Load(home.defaultSettings)) {
         static_cast<void>(home.settingFile.Save()); // a failure is in the log
@@ -117,13 +118,13 @@ BOOL CCovelinApp::InitInstance()
     processRefresher_ = catalogues.processRefresher.Start();
 
     {
-        CMainDlg dialog(DialogState{TheEngine(), home, catalogues, choices, &storedDisplayMode});
+        CMainDlg dialog(DialogState{engine, home, catalogues, choices, &storedDisplayMode});
         m_pMainWnd = &dialog;
         // Nothing on screen needs these; the dialog runs them once it is
         // drawn, or when Start comes first.
         dialog.SetAfterShownWork([this] {
             AddTrayIcon();
-            sessionGuard_.Create(TheEngine());
+            sessionGuard_.Create(engine);
         });
         if (dialog.DoModal() == -1)
             Log::Failure(L"Showing the main dialog");
@@ -133,7 +134,7 @@ BOOL CCovelinApp::InitInstance()
         StopWorkers();
         // However the dialog ended, nothing stays hidden and no side action
         // stays in force once we are gone.
-        TheEngine().RestoreEverything(true);
+        engine.RestoreEverything(true);
         sessionGuard_.Destroy();
 
         m_pMainWnd = nullptr;
@@ -156,15 +157,15 @@ void CCovelinApp::StopWorkers()
 {
     // Sets both refreshers' stop flags and wakes them from their waits.
     catalogues.RequestRefreshersStop();
-    TheEngine().RequestStop();
+    engine.RequestStop();
 
     const ULONGLONG deadline = GetTickCount64() + kWorkerStopBudgetMs;
-    TheEngine().WaitEnded(deadline);
+    engine.WaitEnded(deadline);
     WaitForDoneFlags({[this] { return catalogues.windowRefresher.done.load() != 0; },
                       [this] { return catalogues.processRefresher.done.load() != 0; }},
                      deadline);
 
-    engineEnded_ = TheEngine().RunEnded();
+    engineEnded_ = engine.RunEnded();
     const bool refreshersEnded =
         catalogues.windowRefresher.done.load() != 0 && catalogues.processRefresher.done.load() != 0;
     workersEnded_ = engineEnded_ && refreshersEnded;

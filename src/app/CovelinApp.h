@@ -15,6 +15,7 @@
 #include "app/TrayIcon.h"
 #include "catalogue/Catalogues.h"
 #include "choices/HideSets.h"
+#include "engine/Engine.h"
 #include "engine/SessionGuard.h"
 #include "framework/Handles.h"
 #include "framework/Thread.h"
@@ -73,6 +74,8 @@ public:
     ProgramHome home;
     Catalogues catalogues;
     HideChoices choices;
+    // The engine: its runs, and what a hide leaves behind until the restore.
+    CEngine engine;
     CTrayIcon theTrayIcon;
 
 private:
@@ -88,6 +91,7 @@ private:
     bool engineEnded_ = true;
     CWinThread windowRefresher_;
     CWinThread processRefresher_;
+    ProgramTrayTarget trayTarget_{engine};
     InstanceChannelServer instanceChannel_;
     // Restores the hidden windows when the session ends.
     CSessionGuard sessionGuard_;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/WindowMessages.h"
 #include "framework/Handles.h"
 #include "framework/Log.h"
 #include "framework/Thread.h"
@@ -14,7 +15,6 @@ constexpr DWORD kPipeBufferSize = 32;
 constexpr DWORD kPipeDefaultTimeoutMs = 1000;
 constexpr DWORD kStopWaitMs = 2000;
 constexpr wchar_t kWindowClass[] = L"CovelinInstanceChannel";
-constexpr UINT kCommandMessage = WM_APP + 1; // wParam the command, lParam its sequence number
 
 // A command, and the answer to it, exactly as they travel.
 struct CommandMessage {
@@ -256,7 +256,7 @@ bool InstanceChannelServer::AskHandler(InstanceCommand command, InstanceReply* r
     const LONG sequence = sequence_;
     ResetEvent(replyEvent_.get());
     pending_ = sequence;
-    if (!PostMessageW(window_.Window(), kCommandMessage, static_cast<WPARAM>(command), sequence)) {
+    if (!PostMessageW(window_.Window(), UM_INSTANCE_COMMAND, static_cast<WPARAM>(command), sequence)) {
         pending_ = 0;
         return false;
     }
@@ -284,7 +284,7 @@ void InstanceChannelServer::OnCommandMessage(WPARAM command, LPARAM sequence)
 
 LRESULT InstanceChannelServer::CommandWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == kCommandMessage) {
+    if (message == UM_INSTANCE_COMMAND) {
         server_.OnCommandMessage(wParam, lParam);
         return 0;
     }

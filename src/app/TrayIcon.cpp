@@ -29,37 +29,58 @@ static_assert(kMenuTrackFlags == 0x1022);
 // to the main thread.
 std::mutex shellStateLock;
 
-class ProgramTarget : public TrayCommandTarget {
+// Stands in until the program's target is given: nothing to act on.
+class NoTarget : public TrayCommandTarget {
 public:
-    bool DialogVisible() const override
-    {
-        const HWND dialog = MainDialogWindow();
-        return dialog != nullptr && IsWindowVisible(dialog);
-    }
-    void CloseDialog() override
-    {
-        if (const HWND dialog = MainDialogWindow())
-            PostMessageW(dialog, WM_CLOSE, 0, 0);
-    }
-    bool EngineHasRun() const override { return TheEngine().HasRun(); }
-    bool PostEngineCommand(UINT message) override { return TheEngine().PostCommand(message); }
-    bool HoldsHiddenWindows() override { return TheEngine().HoldsHiddenWindows(); }
-
-private:
-    // The main dialog's window while it exists.
-    static HWND MainDialogWindow()
-    {
-        CWinApp* app = AfxGetApp();
-        return app != nullptr && app->m_pMainWnd != nullptr ? app->m_pMainWnd->m_hWnd : nullptr;
-    }
+    bool DialogVisible() const override { return false; }
+    void CloseDialog() override {}
+    bool EngineHasRun() const override { return false; }
+    bool PostEngineCommand(UINT) override { return false; }
+    bool HoldsHiddenWindows() override { return false; }
 };
+
+// The main dialog's window while it exists.
+HWND MainDialogWindow()
+{
+    CWinApp* app = AfxGetApp();
+    return app != nullptr && app->m_pMainWnd != nullptr ? app->m_pMainWnd->m_hWnd : nullptr;
+}
 
 } // namespace
 
-TrayCommandTarget& ProgramTrayTarget()
+bool ProgramTrayTarget::DialogVisible() const
 {
-    static ProgramTarget target;
-    return target;
+    const HWND dialog = MainDialogWindow();
+    return dialog != nullptr && IsWindowVisible(dialog);
+}
+
+void ProgramTrayTarget::CloseDialog()
+{
+    if (const HWND dialog = MainDialogWindow())
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
+bool ProgramTrayTarget::EngineHasRun() const
+{
+    return engine_.HasRun();
+}
+
+bool ProgramTrayTarget::PostEngineCommand(UINT message)
+{
+    return engine_.PostCommand(message);
+}
+
+bool ProgramTrayTarget::HoldsHiddenWindows()
+{
+    return engine_.HoldsHiddenWindows();
+}
+
+TrayCommandTarget& CTrayIcon::Target() const
+{
+    static NoTarget none;
+    if (target_ != nullptr)
+        return *target_;
+    return none;
 }
 
 CTrayIcon::CTrayIcon() = default;

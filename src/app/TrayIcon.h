@@ -4,11 +4,9 @@
 #include <string>
 
 #include "actions/TrayIconPort.h"
+#include "engine/WindowMessages.h"
 #include "framework/Handles.h"
 #include "framework/MessageWindow.h"
-
-// The tray icon's callback message.
-inline constexpr UINT UM_TRAY_NOTIFY = WM_USER + 1; // 1025
 
 // What the tray's menu asks of the rest of the program: the main dialog and
 // the engine. The program's own unless a test puts a recorder in its place.
@@ -26,8 +24,21 @@ public:
     virtual bool HoldsHiddenWindows() = 0;
 };
 
-// The program's own: TheEngine() and the application's main window.
-TrayCommandTarget& ProgramTrayTarget();
+class CEngine;
+
+// The program's own: the engine's run and the application's main window.
+class ProgramTrayTarget : public TrayCommandTarget {
+public:
+    explicit ProgramTrayTarget(CEngine& engine) : engine_(engine) {}
+    bool DialogVisible() const override;
+    void CloseDialog() override;
+    bool EngineHasRun() const override;
+    bool PostEngineCommand(UINT message) override;
+    bool HoldsHiddenWindows() override;
+
+private:
+    CEngine& engine_;
+};
 
 // The program's one icon in the taskbar's notification area, with its hidden
 // window that receives the shell's notifications and the context menu's
@@ -72,7 +83,8 @@ public:
     // Hide/Restore and Setting...).
     bool OnCommand(UINT command);
 
-    // Where the menu's commands go; null puts back ProgramTrayTarget().
+    // Where the menu's commands go; until one is given (or after null) they
+    // find nothing to act on.
     void SetTarget(TrayCommandTarget* target) { target_ = target; }
 
     // What shows the context menu and runs it until it closes:
@@ -136,5 +148,5 @@ private:
     TrayCommandTarget* target_ = nullptr;
     MenuTracker menuTracker_ = nullptr;
 
-    TrayCommandTarget& Target() const { return target_ != nullptr ? *target_ : ProgramTrayTarget(); }
+    TrayCommandTarget& Target() const;
 };

@@ -18,10 +18,6 @@ static_assert(std::size(kTabTexts) == CMainDlg::kPageCount);
 
 namespace {
 
-// Posted by the dialog to itself at set-up: it arrives once the dialog is
-// shown, ahead of any input.
-constexpr UINT UM_AFTER_SHOWN = WM_APP + 60;
-
 HINSTANCE ResourceModule()
 {
     return AfxGetApp() != nullptr ? AfxGetApp()->m_hInstance : ::GetModuleHandleW(nullptr);
@@ -72,8 +68,8 @@ void FitControlsIntoPage(HWND page)
 
 CMainDlg::CMainDlg(const DialogState& state)
     : CDialog(IDD_COVELIN_DIALOG), windowsPage_(state.catalogues, state.choices),
-      processPage_(state.catalogues, state.choices), filePage_(state.choices.hideFileSet, state.home.ownExecutablePath, state.catalogues,
-                                                              state.choices.hideRules),
+      processPage_(state.catalogues, state.choices),
+      filePage_(state.choices.hideFileSet, state.home.ownExecutablePath, state.catalogues, state.choices.hideRules),
       optionPage_(state.home), settingPage_(state.home), aboutPage_(state.home.moduleDirectory), engine_(state.engine),
       home_(state.home), catalogues_(state.catalogues), choices_(state.choices)
 {
@@ -294,6 +290,7 @@ void CMainDlg::OnStart()
     RunChoices choices;
     choices.storedDisplayMode = storedDisplayMode_;
     choices.muteHiddenOnly = home_.settingFile.MuteHiddenOnly();
+    choices.hideActiveChord = home_.settingFile.HideActiveChord();
     if (!engine_.Start(*home_.settingFile.Data(), CaptureTargets(choices_, &catalogues_), m_hWnd, choices)) {
         ShowWindow(SW_RESTORE);
         ::SetForegroundWindow(m_hWnd);

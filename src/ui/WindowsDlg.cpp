@@ -52,7 +52,7 @@ void CWindowsDlg::SyncWithCatalogue()
     // handles under it. Titles and icons are asked for as rows show: a
     // window of a hung program can keep the asker waiting, and the
     // refresher and the engine's hide wait for this lock.
-    std::vector<HWND> listed;
+    std::vector<std::pair<HWND, DWORD>> listed;
     bool changed = false;
     {
         std::lock_guard<CCriticalSection> lock(catalogues_.windowLock);
@@ -61,7 +61,7 @@ void CWindowsDlg::SyncWithCatalogue()
             listed.reserve(static_cast<size_t>(catalogues_.windowCatalogue.GetSize()));
             for (int i = 0; i < catalogues_.windowCatalogue.GetSize(); ++i) {
                 if (CCvWnd* record = catalogues_.windowCatalogue[i])
-                    listed.push_back(record->GetHandle());
+                    listed.emplace_back(record->GetHandle(), record->CountedProcessId());
             }
         }
     }
@@ -119,19 +119,21 @@ bool CWindowsDlg::RunsAsAdministrator(HWND window)
     return entry->second;
 }
 
-std::vector<HWND> CWindowsDlg::WindowsWithIcons(const std::vector<HWND>& catalogued)
+std::vector<HWND> CWindowsDlg::WindowsWithIcons(const std::vector<std::pair<HWND, DWORD>>& catalogued)
 {
     // A window keeps its row while it is catalogued: its program, and so
     // its icon, stay what they were.
     const std::unordered_set<HWND> listed(rowHandles.begin(), rowHandles.end());
     std::vector<HWND> withIcons;
     withIcons.reserve(catalogued.size());
-    for (HWND window : catalogued) {
+    for (const auto& [window, countedProcessId] : catalogued) {
         if (listed.count(window) != 0) {
             withIcons.push_back(window);
             continue;
         }
-        const DWORD processId = CountedProcessOf(window);
+        // The catalogue learnt the process once; asking every window again
+        // would cost a round trip to the window manager per row.
+        const DWORD processId = countedProcessId != 0 ? countedProcessId : CountedProcessOf(window);
         RecentProcessIcons(); // keeps the answers as long as the icons
         auto [found, isNew] = pathFound_.try_emplace(processId, false);
         if (isNew) {

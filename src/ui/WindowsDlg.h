@@ -1,5 +1,6 @@
 #pragma once
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "catalogue/Catalogues.h"
@@ -67,7 +68,8 @@ private:
     // already, and of the others those whose executable can be found (its
     // icon, or the program's own, is there when the row first shows) or
     // that hand over an icon of their own.
-    std::vector<HWND> WindowsWithIcons(const std::vector<HWND>& catalogued);
+    // `catalogued`: each window with the process it counts as.
+    std::vector<HWND> WindowsWithIcons(const std::vector<std::pair<HWND, DWORD>>& catalogued);
 
     Catalogues& catalogues_;
     HideChoices& choices_;

@@ -41,12 +41,12 @@ std::atomic<int> polls{0};
 EngineOperations CountedOperations(bool rawInput)
 {
     EngineOperations ops = DefaultEngineOperations();
-    ops.sleep = [](DWORD milliseconds) {
+    ops.input.sleep = [](DWORD milliseconds) {
         ++polls;
         Sleep(milliseconds);
     };
     if (!rawInput)
-        ops.registerRawInput = [](HWND, bool) { return false; };
+        ops.input.registerRawInput = [](HWND, bool) { return false; };
     return ops;
 }
 

@@ -1,3 +1,4 @@
+#include "engine/ChordPoll.h"
 #include "engine/Engine.h"
 
 #include <gtest/gtest.h>
@@ -97,29 +98,29 @@ SHORT WINAPI FakeKeyState(int code)
 EngineOperations FakeOperations()
 {
     EngineOperations ops{};
-    ops.chordIsDown = [](const HotkeyChord& chord) {
+    ops.input.chordIsDown = [](const HotkeyChord& chord) {
         RunOnce(onChordRead);
         ++keyReads;
         return ChordIsDown(chord, FakeKeyState);
     };
-    ops.tickCount = []() -> DWORD { return now; };
-    ops.sleep = [](DWORD ms) {
+    ops.input.tickCount = []() -> DWORD { return now; };
+    ops.input.sleep = [](DWORD ms) {
         now += ms;
         if (realSleep)
             Sleep(ms);
     };
     // Left out of the log of a started engine's thread, which only the
     // commands it takes are about.
-    ops.registerRawInput = [](HWND window, bool mouse) {
+    ops.input.registerRawInput = [](HWND window, bool mouse) {
         if (!realSleep)
             Note(mouse ? "listen+mouse" : "listen");
         return window != nullptr && rawInputRegisters;
     };
-    ops.unregisterRawInput = [](HWND) {
+    ops.input.unregisterRawInput = [](HWND) {
         if (!realSleep)
             Note("unlisten");
     };
-    ops.waitForInput = [](HANDLE stop, DWORD ms) -> DWORD {
+    ops.input.waitForInput = [](HANDLE stop, DWORD ms) -> DWORD {
         // A started engine's thread sleeps for real.
         if (realSleep)
             return MsgWaitForMultipleObjectsEx(1, &stop, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
@@ -136,7 +137,7 @@ EngineOperations FakeOperations()
             sleeper->RequestStop();
         return WAIT_TIMEOUT;
     };
-    ops.takeInput = [](HWND, RAWINPUT& input, MSG& command) {
+    ops.input.takeInput = [](HWND, RAWINPUT& input, MSG& command) {
         if (rawInputs.empty())
             return PeekMessageW(&command, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE) ? EngineInput::Command
                                                                                        : EngineInput::None;
@@ -144,52 +145,52 @@ EngineOperations FakeOperations()
         rawInputs.pop_front();
         return EngineInput::RawInput;
     };
-    ops.lastInputTick = []() -> DWORD { return lastInput; };
-    ops.cursorPos = []() -> POINT { return cursor; };
-    ops.rebuildWindowCatalogue = [](Catalogues&) { Note("rebuild"); };
-    ops.hideChosenWindows = [](const EngineTargets&, HiddenWindows& hidden) {
+    ops.input.lastInputTick = []() -> DWORD { return lastInput; };
+    ops.input.cursorPos = []() -> POINT { return cursor; };
+    ops.hide.rebuildWindowCatalogue = [](Catalogues&) { Note("rebuild"); };
+    ops.hide.hideChosenWindows = [](const EngineTargets&, HiddenWindows& hidden) {
         Note("hideChosen");
         RunOnce(onHide);
         for (int i = 0; i < hideCount; ++i)
             hidden.Push(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x100 + i)));
         return hideCount;
     };
-    ops.hideProcessWindows = [](const EngineTargets&, HiddenWindows&) { return Note("hideProcess"), 0; };
-    ops.hideFileWindows = [](const EngineTargets&, HiddenWindows&) { return Note("hideFile"), 0; };
-    ops.bringTopWindow = [](const EngineTargets&) {
+    ops.hide.hideProcessWindows = [](const EngineTargets&, HiddenWindows&) { return Note("hideProcess"), 0; };
+    ops.hide.hideFileWindows = [](const EngineTargets&, HiddenWindows&) { return Note("hideFile"), 0; };
+    ops.hide.bringTopWindow = [](const EngineTargets&) {
         Note("bringTop");
         RunOnce(onBringTop);
         return 0;
     };
-    ops.restoreHidden = [](HiddenWindows& hidden) {
+    ops.hide.restoreHidden = [](HiddenWindows& hidden) {
         Note("restore");
         hidden.hiddenStack.RemoveAll();
         return 0;
     };
-    ops.setVolumeMute = [](VolumeMute&, bool mute) {
+    ops.sideActions.setVolumeMute = [](VolumeMute&, bool mute) {
         Note(mute ? "mute" : "unmute");
         if (mute)
             RunOnce(onMute);
         muteInForce = mute;
     };
-    ops.muteHiddenPrograms = [](VolumeMute&, const std::vector<std::wstring>& executables) {
+    ops.sideActions.muteHiddenPrograms = [](VolumeMute&, const std::vector<std::wstring>& executables) {
         Note("muteHiddenPrograms");
         executablesSeen = executables;
         return sessionsListable;
     };
-    ops.executablesOfWindows = [](const std::vector<HWND>& windows) {
+    ops.sideActions.executablesOfWindows = [](const std::vector<HWND>& windows) {
         std::vector<std::wstring> paths;
         for (HWND window : windows)
             paths.push_back(L"EXE" + std::to_wstring(reinterpret_cast<INT_PTR>(window)));
         return paths;
     };
-    ops.lockWorkStation = []() -> BOOL { return Note("lock"), TRUE; };
-    ops.startScreensaver = [] { Note("screensaver"); };
-    ops.applyStoredDisplayMode = [](const DisplayMode& mode) -> LONG {
+    ops.sideActions.lockWorkStation = []() -> BOOL { return Note("lock"), TRUE; };
+    ops.sideActions.startScreensaver = [] { Note("screensaver"); };
+    ops.sideActions.applyStoredDisplayMode = [](const DisplayMode& mode) -> LONG {
         modeSeen = mode;
         return Note("displayMode"), 0;
     };
-    ops.hideNotificationArea = [](bool hide, const OwnTrayIcon& own) {
+    ops.sideActions.hideNotificationArea = [](bool hide, const OwnTrayIcon& own) {
         Note(hide ? "hideNotify" : "showNotify");
         if (!hide)
             ownSeen = own;
@@ -223,7 +224,7 @@ protected:
     void SetUp() override
     {
         engine.operations = FakeOperations();
-        engineLockSeen = &engine.engineLock;
+        engineLockSeen = &engine.Session().engineLock;
         run.targets.catalogues = &catalogues;
         events.clear();
         heldKeys.clear();
@@ -323,8 +324,8 @@ TEST_F(EnginePollTest, SideActionsInTheirOrderOnlyAfterAHideThatHidSomething)
 TEST_F(EnginePollTest, WindowsStillInViewAreToldAndOnlyAnUntouchedHideSkipsTheSideActions)
 {
     static HideCheck found;
-    engine.operations.finishHide = [](const EngineTargets&, HiddenWindows&) { return Note("check"), found; };
-    engine.operations.noteNotHidden = [](int windows) { Note("notHidden " + std::to_string(windows)); };
+    engine.operations.hide.finishHide = [](const EngineTargets&, HiddenWindows&) { return Note("check"), found; };
+    engine.operations.hide.noteNotHidden = [](int windows) { Note("notHidden " + std::to_string(windows)); };
     settings.muteVolume = 1;
     hideCount = 1;
     for (bool minimised : {true, false}) {
@@ -778,4 +779,71 @@ TEST_F(EnginePollTest, MutingOnlyTheHiddenProgramsFallsBackToTheWholeVolume)
     EXPECT_EQ(Take(), (kHide + Events{"muteHiddenPrograms[E]", "mute[E]"}));
     PressToggle();
     EXPECT_EQ(Take(), (Events{"unmute", "restore[E]"}));
+}
+
+// The third chord: the window in front joins the hidden windows under the
+// engine's lock, once per press and with no side action, and the next toggle
+// brings back everything. With nothing in front that may be hidden it
+// changes nothing: the next toggle hides.
+TEST_F(EnginePollTest, TheHideActiveChordJoinsTheHiddenWindowsAndTheToggleBringsThemBack)
+{
+    static INT_PTR inFront;
+    engine.operations.hide.hideActiveWindow = [](const EngineTargets&, HiddenWindows& hidden) {
+        Note("hideActive");
+        if (inFront == 0)
+            return 0;
+        hidden.Push(reinterpret_cast<HWND>(inFront));
+        return 1;
+    };
+    settings.muteVolume = settings.hideNotifyArea = 1;
+    run.choices.hideActiveChord = ChordOf({VK_CONTROL, VK_MENU, 'H'});
+    const auto pressHideActive = [&](int polls) {
+        now += 1000;
+        heldKeys = {VK_CONTROL, VK_MENU, 'H'};
+        for (int i = 0; i < polls; ++i)
+            EXPECT_TRUE(poller.Poll());
+        heldKeys.clear();
+        EXPECT_TRUE(poller.Poll());
+    };
+
+    inFront = 0;
+    pressHideActive(1);
+    EXPECT_EQ(Take(), Events{"hideActive[E]"});
+    EXPECT_FALSE(poller.Hidden());
+    PressToggle();
+    PressToggle();
+    EXPECT_EQ(Take(), kHide + Events{"restore[E]"});
+
+    // Held over many polls: one window hidden, not each that comes forward.
+    inFront = 0x300;
+    pressHideActive(5);
+    EXPECT_EQ(Take(), Events{"hideActive[E]"});
+    EXPECT_TRUE(poller.Hidden());
+    EXPECT_TRUE(engine.HoldsHiddenWindows());
+    PressToggle();
+    EXPECT_EQ(Take(), Events{"restore[E]"});
+    EXPECT_FALSE(engine.HoldsHiddenWindows());
+
+    // Pressed while the toggle's windows are hidden: one restore for all,
+    // undoing the toggle's side actions.
+    hideCount = 1;
+    PressToggle();
+    EXPECT_EQ(Take(), (kHide + Events{"mute[E]", "hideNotify[E]"}));
+    pressHideActive(1);
+    EXPECT_EQ(Take(), Events{"hideActive[E]"});
+    PressToggle();
+    EXPECT_EQ(Take(), (Events{"unmute", "showNotify", "restore[E]"}));
+    EXPECT_FALSE(poller.Hidden());
+}
+
+TEST_F(EngineWaitTest, AKeyOfTheHideActiveChordStartsThePolls)
+{
+    run.choices.hideActiveChord = ChordOf({VK_F9});
+    poller.Listen();
+    EXPECT_FALSE(PollDue(1));
+    Take();
+    Arrives({RawKey(VK_F9, true)});
+    heldKeys = {VK_F9};
+    EXPECT_TRUE(PollDue());
+    heldKeys.clear();
 }

@@ -15,6 +15,7 @@
 #include "actions/AudioWorld.h"
 #include "actions/NotifyArea.h"
 #include "actions/Volume.h"
+#include "engine/ChordPoll.h"
 #include "engine/Engine.h"
 #include "support/ScratchDir.h"
 #include "support/Wait.h"
@@ -506,6 +507,13 @@ namespace engineWorld {
 DWORD now = 100000;
 }
 
+// Lives as long as the process: the fault guard keeps its journal for good.
+CEngine& GuardedEngineInstance()
+{
+    static CEngine engine;
+    return engine;
+}
+
 class GuardedEngine : public Recovery {
 protected:
     void SetUp() override
@@ -515,12 +523,12 @@ protected:
         for (size_t i = 0; i < 3; ++i)
             run.targets.windows.push_back(host.Window(i));
         EngineOperations ops = DefaultEngineOperations();
-        ops.chordIsDown = [](const HotkeyChord&) { return 0; };
-        ops.tickCount = []() -> DWORD { return engineWorld::now; };
-        ops.sleep = [](DWORD ms) { engineWorld::now += ms; };
+        ops.input.chordIsDown = [](const HotkeyChord&) { return 0; };
+        ops.input.tickCount = []() -> DWORD { return engineWorld::now; };
+        ops.input.sleep = [](DWORD ms) { engineWorld::now += ms; };
         // A mute that saved a wave volume, undone for real (through the
         // recorder of the older path).
-        ops.setVolumeMute = [](VolumeMute& volume, bool mute) {
+        ops.sideActions.setVolumeMute = [](VolumeMute& volume, bool mute) {
             if (mute) {
                 MuteState state;
                 state.volumeMuted = true;
@@ -529,7 +537,7 @@ protected:
             } else
                 volume.SetVolumeMute(false);
         };
-        ops.hideNotificationArea = [](bool, const OwnTrayIcon&) { return true; };
+        ops.sideActions.hideNotificationArea = [](bool, const OwnTrayIcon&) { return true; };
         engine.operations = ops;
         InstallFaultGuard(engine.Journal());
     }
@@ -554,8 +562,7 @@ protected:
     bool AllShown() const { return Visible(0) && Visible(1) && Visible(2); }
     bool NoneShown() const { return !Visible(0) && !Visible(1) && !Visible(2); }
 
-    // The program's own engine: the fault guard keeps its journal for good.
-    CEngine& engine = TheEngine();
+    CEngine& engine = GuardedEngineInstance();
     EngineRun run;
     CSessionGuard sessionGuard;
 };

@@ -91,9 +91,9 @@ void MainDialogTest::SetUp()
 void MainDialogTest::TearDown()
 {
     // An engine a test left armed must not outlive it.
-    TheEngine().RequestStop();
-    EXPECT_TRUE(TheEngine().WaitEnded(GetTickCount64() + 3000));
-    TheEngine().ForgetRun();
+    Program().engine.RequestStop();
+    EXPECT_TRUE(Program().engine.WaitEnded(GetTickCount64() + 3000));
+    Program().engine.ForgetRun();
     HoldKeys({});
     SetDialogTrayIcon(nullptr);
     SetDisplayModeReader(nullptr);

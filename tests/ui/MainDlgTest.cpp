@@ -46,15 +46,15 @@ std::wstring TabText(CTabCtrl& tabs, int index)
 
 bool Armed(CMainDlg& dialog)
 {
-    return !dialog.IsWindowVisible() && TheEngine().AcceptsCommands();
+    return !dialog.IsWindowVisible() && Program().engine.AcceptsCommands();
 }
 
 // Ends the armed engine the way the show-dialog chord does, then shows the
 // dialog as the engine would.
 void Disarm(CMainDlg& dialog)
 {
-    TheEngine().RequestStop();
-    TheEngine().WaitEnded(GetTickCount64() + 3000);
+    Program().engine.RequestStop();
+    Program().engine.WaitEnded(GetTickCount64() + 3000);
     dialog.PostMessage(UM_ENGINE_SHOW_DIALOG, 0, 0);
 }
 
@@ -148,7 +148,7 @@ TEST_F(MainDialogTest, EqualHotkeysKeepTheDialogAsItIsForStartCloseAndExit)
         .Do([&] {
             EXPECT_TRUE(dialog.IsWindowVisible());
             EXPECT_FALSE(dialog.IsIconic());
-            EXPECT_FALSE(TheEngine().HasRun());
+            EXPECT_FALSE(Program().engine.HasRun());
             EXPECT_EQ(ReadSettingFile(), ""); // nothing saved
             for (const SeenMessageBox& box : answerer.Seen()) {
                 EXPECT_EQ(box.text, kMsgHotkeysEqual);
@@ -191,7 +191,7 @@ TEST_F(MainDialogTest, CloseBoxAltF4AndEnterArmInsteadOfClosing)
             EXPECT_EQ(tray_.calls, (std::vector<TrayCall>{{6, 1, L"", false}}));
             Disarm(dialog);
         })
-        .WaitFor([&] { return dialog.IsWindowVisible() && !TheEngine().HasRun(); }, "the dialog back")
+        .WaitFor([&] { return dialog.IsWindowVisible() && !Program().engine.HasRun(); }, "the dialog back")
         .Do([&] {
             // Back with the image's name as its tooltip.
             ASSERT_EQ(tray_.calls.size(), 2u);
@@ -201,7 +201,7 @@ TEST_F(MainDialogTest, CloseBoxAltF4AndEnterArmInsteadOfClosing)
         })
         .WaitFor([&] { return Armed(dialog); }, "Alt+F4 to arm")
         .Do([&] { Disarm(dialog); })
-        .WaitFor([&] { return dialog.IsWindowVisible() && !TheEngine().HasRun(); }, "the dialog back again")
+        .WaitFor([&] { return dialog.IsWindowVisible() && !Program().engine.HasRun(); }, "the dialog back again")
         .Do([&] {
             dialog.Tabs().SetFocus();
             dialog.Tabs().PostMessage(WM_KEYDOWN, VK_RETURN, 0);
@@ -261,7 +261,7 @@ TEST_F(MainDialogTest, StartOrExitBeforeTheDeferredSetUpSaveAndArmAsEver)
             dialog.OnCancel();
         const SettingData saved = SettingsOnDisk();
         EXPECT_EQ(std::memcmp(&saved, &chosen, sizeof chosen), 0) << start;
-        EXPECT_EQ(TheEngine().HasRun(), start);
+        EXPECT_EQ(Program().engine.HasRun(), start);
         EXPECT_EQ(deferredRuns, start ? 1 : 0);
         if (start) {
             for (int i = 0; i < CMainDlg::kPageCount; ++i)
@@ -273,8 +273,8 @@ TEST_F(MainDialogTest, StartOrExitBeforeTheDeferredSetUpSaveAndArmAsEver)
             ::DispatchMessageW(&msg);
         EXPECT_EQ(deferredRuns, start ? 1 : 0);
         EXPECT_EQ(answerer.Count(), 0u);
-        TheEngine().RequestStop();
-        EXPECT_TRUE(TheEngine().WaitEnded(GetTickCount64() + 3000));
-        TheEngine().ForgetRun();
+        Program().engine.RequestStop();
+        EXPECT_TRUE(Program().engine.WaitEnded(GetTickCount64() + 3000));
+        Program().engine.ForgetRun();
     }
 }

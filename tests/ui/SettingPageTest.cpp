@@ -110,7 +110,7 @@ TEST_F(MainDialogTest, HotkeyFieldCapturesTheHeldKeysOnAKeyPress)
         })
         .WaitFor([&] { return edit->GetWindowText() == L"RETURN"; }, "RETURN")
         .Do([&] {
-            EXPECT_TRUE(dialog.IsWindowVisible() && !TheEngine().HasRun() && ReadSettingFile().empty());
+            EXPECT_TRUE(dialog.IsWindowVisible() && !Program().engine.HasRun() && ReadSettingFile().empty());
             // Releasing keys changes nothing; Tab is captured before the
             // dialog manager moves the focus on.
             HoldKeys({VK_TAB});
@@ -244,9 +244,9 @@ TEST_F(MainDialogTest, StartWithWindowsFollowsTheBoxAndUseDefaultResetsEverythin
             EXPECT_EQ(ReadSettingFile(), "");
             ::PostMessageW(dialog.GetDlgItem(IDC_START), BM_CLICK, 0, 0);
         })
-        .WaitFor([&] { return !dialog.IsWindowVisible() && TheEngine().HasRun(); }, "Start to arm")
+        .WaitFor([&] { return !dialog.IsWindowVisible() && Program().engine.HasRun(); }, "Start to arm")
         .Do([&] {
-            TheEngine().RequestStop();
+            Program().engine.RequestStop();
             dialog.EndDialog(IDOK);
         });
     driver.Run(dialog);

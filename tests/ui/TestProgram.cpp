@@ -1,10 +1,8 @@
 #include "ui/TestProgram.h"
 
-#include "engine/Engine.h"
-
 DialogState TestProgram::Dialog()
 {
-    return DialogState{TheEngine(), home, catalogues, choices};
+    return DialogState{engine, home, catalogues, choices};
 }
 
 TestProgram& Program()

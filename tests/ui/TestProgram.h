@@ -4,6 +4,7 @@
 // hands them its own.
 #include "catalogue/Catalogues.h"
 #include "choices/HideSets.h"
+#include "engine/Engine.h"
 #include "settings/SettingFile.h"
 #include "ui/MainDlg.h"
 
@@ -11,8 +12,9 @@ struct TestProgram {
     ProgramHome home;
     Catalogues catalogues;
     HideChoices choices;
+    CEngine engine;
 
-    // For a main dialog on these and the program's engine.
+    // For a main dialog on these.
     DialogState Dialog();
 };
 

@@ -434,15 +434,15 @@ std::atomic<DWORD> fakeTick{0};
 EngineOperations QuickToggleOperations()
 {
     EngineOperations ops = DefaultEngineOperations();
-    ops.chordIsDown = [](const HotkeyChord&) { return 0; };
-    ops.tickCount = []() -> DWORD { return fakeTick += 1000; };
-    ops.sleep = [](DWORD) { Sleep(1); };
-    ops.restoreHidden = [](HiddenWindows& hidden) {
+    ops.input.chordIsDown = [](const HotkeyChord&) { return 0; };
+    ops.input.tickCount = []() -> DWORD { return fakeTick += 1000; };
+    ops.input.sleep = [](DWORD) { Sleep(1); };
+    ops.hide.restoreHidden = [](HiddenWindows& hidden) {
         ++toggles;
         return RestoreHidden(hidden);
     };
-    ops.setVolumeMute = [](VolumeMute&, bool) {};
-    ops.hideNotificationArea = [](bool, const OwnTrayIcon&) { return true; };
+    ops.sideActions.setVolumeMute = [](VolumeMute&, bool) {};
+    ops.sideActions.hideNotificationArea = [](bool, const OwnTrayIcon&) { return true; };
     ops.postToDialog = [](HWND, UINT) {};
     return ops;
 }
