@@ -7,6 +7,7 @@ bool CArmedSession::Arm(HWND dialog)
     RunChoices choices;
     choices.storedDisplayMode = &storedDisplayMode_;
     choices.muteHiddenOnly = home_.settingFile.MuteHiddenOnly();
+    choices.hideActiveChord = home_.settingFile.HideActiveChord();
     return engine_.Start(*home_.settingFile.Data(), CaptureTargets(choices_, &catalogues_), dialog, choices);
 }
 

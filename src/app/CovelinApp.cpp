@@ -5,6 +5,7 @@
 #include "app/CommandLine.h"
 #include "catalogue/Executable.h"
 #include "choices/FileList.h"
+#include "choices/WindowRules.h"
 #include "engine/Engine.h"
 #include "framework/FileSystem.h"
 #include "framework/Log.h"
@@ -105,6 +106,7 @@ BOOL CCovelinApp::InitInstance()
     CaptureDisplayMode(storedDisplayMode);
 
     LoadFileList(choices.hideFileSet, home.ownExecutablePath);
+    LoadRuleList(choices.hideRules);
 
     // Each Start... clears its worker's flags before the thread exists, so a
     // stop asked for at any moment from here on is never lost.
@@ -183,8 +185,10 @@ int CCovelinApp::ExitInstance()
 {
     // The engine works on its own copy of the choices: they can go.
     choices.topWindow.reset();
-    if (instanceAccepted_)
+    if (instanceAccepted_) {
         SaveFileList(choices.hideFileSet);
+        SaveRuleList(choices.hideRules);
+    }
     choices.hideFileSet.RemoveAll();
     instanceChannel_.Stop();
     pipeHandle.reset();

@@ -10,6 +10,7 @@
 #include "actions/TrayIconPort.h"
 #include "actions/Unmute.h"
 #include "catalogue/Catalogues.h"
+#include "hiding/ActiveWindow.h"
 #include "hiding/Hiding.h"
 #include "system/ProcessInfo.h"
 
@@ -25,6 +26,8 @@ HideOperations DefaultHideOperations()
     ops.hideChosenWindows = HideChosenWindows;
     ops.hideProcessWindows = HideProcessWindows;
     ops.hideFileWindows = HideFileWindows;
+    ops.hideRuleWindows = HideRuleWindows;
+    ops.hideActiveWindow = HideActiveWindow;
     ops.bringTopWindow = BringTopWindow;
     ops.restoreHidden = RestoreHidden;
     ops.finishHide = FinishHide;
@@ -94,6 +97,8 @@ void CHideSession::Hide(const SettingData& settings, const RunChoices& choices, 
         count += hide_.hideChosenWindows(targets, hidden_);
         count += hide_.hideProcessWindows(targets, hidden_);
         count += hide_.hideFileWindows(targets, hidden_);
+        if (hide_.hideRuleWindows)
+            count += hide_.hideRuleWindows(targets, hidden_);
         if (hide_.finishHide)
             check = hide_.finishHide(targets, hidden_);
         restoresSeen = restores_;
@@ -105,12 +110,21 @@ void CHideSession::Hide(const SettingData& settings, const RunChoices& choices, 
         hide_.noteNotHidden(trayIcon_, check.NotHidden());
         notHiddenNoted_.store(true);
     }
-    if (hide_.watchHidden && (count > 0 || !targets.processes.empty() || !targets.files.empty()))
+    if (hide_.watchHidden &&
+        (count > 0 || !targets.processes.empty() || !targets.files.empty() || !targets.rules.empty()))
         hide_.watchHidden(watch_, targets, hidden_, engineLock);
     // Locking or blanking the screen only makes sense when something was
     // hidden, or at least minimised.
     if (count + check.minimised > 0)
         ApplySideActions(settings, choices, restoresSeen);
+}
+
+int CHideSession::HideWindowInFront(const EngineTargets& targets)
+{
+    if (hide_.hideActiveWindow == nullptr)
+        return 0;
+    std::lock_guard<CCriticalSection> guard(engineLock);
+    return hide_.hideActiveWindow(targets, hidden_);
 }
 
 void CHideSession::ApplySideActions(const SettingData& settings, const RunChoices& choices, unsigned restoresSeen)

@@ -26,6 +26,8 @@
 #include "hiding/HiddenWatch.h"
 #include "hiding/HiddenWindows.h"
 #include "hiding/Hiding.h"
+#include "hiding/RuleHiding.h"
+#include "settings/HotkeyChord.h"
 #include "settings/SettingData.h"
 
 // The hide and the restore. The defaults (DefaultHideOperations) are the
@@ -38,6 +40,11 @@ struct HideOperations {
     int (*hideChosenWindows)(const EngineTargets& targets, HiddenWindows& hidden);
     int (*hideProcessWindows)(const EngineTargets& targets, HiddenWindows& hidden);
     int (*hideFileWindows)(const EngineTargets& targets, HiddenWindows& hidden);
+    // The title and class rules, after the files. Null: no rule hides.
+    int (*hideRuleWindows)(const EngineTargets& targets, HiddenWindows& hidden);
+    // The window in front joins the hidden windows (the hide-the-active-
+    // window chord). Null: the chord hides nothing.
+    int (*hideActiveWindow)(const EngineTargets& targets, HiddenWindows& hidden);
     int (*bringTopWindow)(const EngineTargets& targets);
     int (*restoreHidden)(HiddenWindows& hidden);
     // After the three hides: the owned windows, and what did not hide. Null:
@@ -80,6 +87,8 @@ struct RunChoices {
     const DisplayMode* storedDisplayMode = nullptr;
     // Mute only the programs whose windows were hidden.
     bool muteHiddenOnly = false;
+    // Hides the window in front; empty: no such chord.
+    HotkeyChord hideActiveChord{};
 };
 
 class CHideSession {
@@ -102,6 +111,11 @@ public:
     // callers whose COM apartment must stay untouched). Returns the number
     // of windows shown. Any thread.
     int RestoreEverything(bool onHelperThread);
+
+    // The hide-the-active-window chord, on the engine thread: the window in
+    // front joins the hidden windows under engineLock, with no side action.
+    // Returns how many windows were hidden.
+    int HideWindowInFront(const EngineTargets& targets);
 
     // Stops keeping hidden what appears: whatever the watch would still
     // hide is the coming restore's too.

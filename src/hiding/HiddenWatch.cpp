@@ -58,11 +58,15 @@ struct HiddenWatch::State {
     // What each window met is, as far as the rules go: decided once, since
     // a window's process and owner stay.
     std::unordered_map<HWND, bool> wanted;
+    // For the title and class rules: each window's class name (fixed for
+    // its life), empty for a window of ours; the title is read every time.
+    std::unordered_map<HWND, std::wstring> classOf;
     std::vector<std::pair<HWND, ULONGLONG>> pending; // created, not yet shown
     ULONGLONG lastLook = 0;
 
     bool ProcessIsChosen(DWORD processId);
     bool Wanted(HWND window);
+    bool MatchesRule(HWND window);
     void Consider(HWND window, bool created);
     void OnEvent(DWORD event, HWND window);
     void Hide(HWND window, bool owned);
@@ -135,6 +139,31 @@ bool HiddenWatch::State::Wanted(HWND window)
     return want;
 }
 
+bool HiddenWatch::State::MatchesRule(HWND window)
+{
+    if (targets.rules.empty() || targets.IsTopWindow(window))
+        return false;
+    auto [entry, isNew] = classOf.try_emplace(window);
+    if (isNew) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        wchar_t className[CCvWnd::kTitleSize] = {};
+        if (processId != 0 && processId != GetCurrentProcessId())
+            GetClassNameW(window, className, CCvWnd::kTitleSize);
+        entry->second = className;
+    }
+    if (entry->second.empty())
+        return false;
+    // A title may change (a browser's follows its tab): read afresh, without
+    // a message to the window's program.
+    wchar_t title[CCvWnd::kTitleSize] = {};
+    InternalGetWindowText(window, title, CCvWnd::kTitleSize);
+    for (const WindowRule& rule : targets.rules)
+        if (rule.Matches(title, entry->second.c_str()))
+            return true;
+    return false;
+}
+
 void HiddenWatch::State::Consider(HWND window, bool created)
 {
     if (leftBe.count(window) != 0)
@@ -146,7 +175,9 @@ void HiddenWatch::State::Consider(HWND window, bool created)
             ShowWindowAsync(window, SW_HIDE);
         return;
     }
-    if ((GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0 || !Wanted(window))
+    if ((GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0)
+        return;
+    if (!Wanted(window) && !MatchesRule(window))
         return;
     if (!IsWindowVisible(window)) {
         if (created)
@@ -238,6 +269,8 @@ void HiddenWatch::State::LookAgain()
     // other windows.
     for (auto it = wanted.begin(); it != wanted.end();)
         it = look.met.count(it->first) != 0 ? std::next(it) : wanted.erase(it);
+    for (auto it = classOf.begin(); it != classOf.end();)
+        it = look.met.count(it->first) != 0 ? std::next(it) : classOf.erase(it);
 }
 
 void HiddenWatch::State::Run()

@@ -771,3 +771,70 @@ TEST_F(EnginePollTest, MutingOnlyTheHiddenProgramsFallsBackToTheWholeVolume)
     PressToggle();
     EXPECT_EQ(Take(), (Events{"unmute", "restore[E]"}));
 }
+
+// The third chord: the window in front joins the hidden windows under the
+// engine's lock, once per press and with no side action, and the next toggle
+// brings back everything. With nothing in front that may be hidden it
+// changes nothing: the next toggle hides.
+TEST_F(EnginePollTest, TheHideActiveChordJoinsTheHiddenWindowsAndTheToggleBringsThemBack)
+{
+    static INT_PTR inFront;
+    engine.operations.hide.hideActiveWindow = [](const EngineTargets&, HiddenWindows& hidden) {
+        Note("hideActive");
+        if (inFront == 0)
+            return 0;
+        hidden.Push(reinterpret_cast<HWND>(inFront));
+        return 1;
+    };
+    settings.muteVolume = settings.hideNotifyArea = 1;
+    run.choices.hideActiveChord = ChordOf({VK_CONTROL, VK_MENU, 'H'});
+    const auto pressHideActive = [&](int polls) {
+        now += 1000;
+        heldKeys = {VK_CONTROL, VK_MENU, 'H'};
+        for (int i = 0; i < polls; ++i)
+            EXPECT_TRUE(poller.Poll());
+        heldKeys.clear();
+        EXPECT_TRUE(poller.Poll());
+    };
+
+    inFront = 0;
+    pressHideActive(1);
+    EXPECT_EQ(Take(), Events{"hideActive[E]"});
+    EXPECT_FALSE(poller.Hidden());
+    PressToggle();
+    PressToggle();
+    EXPECT_EQ(Take(), kHide + Events{"restore[E]"});
+
+    // Held over many polls: one window hidden, not each that comes forward.
+    inFront = 0x300;
+    pressHideActive(5);
+    EXPECT_EQ(Take(), Events{"hideActive[E]"});
+    EXPECT_TRUE(poller.Hidden());
+    EXPECT_TRUE(engine.HoldsHiddenWindows());
+    PressToggle();
+    EXPECT_EQ(Take(), Events{"restore[E]"});
+    EXPECT_FALSE(engine.HoldsHiddenWindows());
+
+    // Pressed while the toggle's windows are hidden: one restore for all,
+    // undoing the toggle's side actions.
+    hideCount = 1;
+    PressToggle();
+    EXPECT_EQ(Take(), (kHide + Events{"mute[E]", "hideNotify[E]"}));
+    pressHideActive(1);
+    EXPECT_EQ(Take(), Events{"hideActive[E]"});
+    PressToggle();
+    EXPECT_EQ(Take(), (Events{"unmute", "showNotify", "restore[E]"}));
+    EXPECT_FALSE(poller.Hidden());
+}
+
+TEST_F(EngineWaitTest, AKeyOfTheHideActiveChordStartsThePolls)
+{
+    run.choices.hideActiveChord = ChordOf({VK_F9});
+    poller.Listen();
+    EXPECT_FALSE(PollDue(1));
+    Take();
+    Arrives({RawKey(VK_F9, true)});
+    heldKeys = {VK_F9};
+    EXPECT_TRUE(PollDue());
+    heldKeys.clear();
+}

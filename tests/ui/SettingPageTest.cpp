@@ -4,9 +4,11 @@
 
 #include "choices/HideSets.h"
 #include "engine/Engine.h"
+#include "settings/HideActiveChord.h"
 #include "settings/Registry.h"
 #include "support/HotkeyHolder.h"
 #include "system/OwnProcess.h"
+#include "ui/ListPageSupport.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
 #include "ui/TestProgram.h"
@@ -281,4 +283,28 @@ TEST_F(MainDialogTest, TheNoteTellsOfAHotkeyAnotherProgramHolds)
             dialog.EndDialog(IDCANCEL);
         });
     driver.Run(dialog);
+}
+
+TEST_F(MainDialogTest, HideActiveChordIsOptionalMustDifferAndIsKeptInTheRegistry)
+{
+    CMainDlg dialog(Program().Dialog());
+    ModalDriver driver;
+    listpage::MessageBoxWatcher boxes;
+    driver.Do([&] {
+        CSettingDlg& page = dialog.SettingPage();
+        EXPECT_EQ(page.HideActiveEdit().GetWindowText(), L"") << "empty by default";
+        EXPECT_TRUE(page.SaveSettings()) << "an empty third chord is no clash";
+        page.HideActiveEdit().SetChord(Program().home.settingFile.Data()->toggleChord);
+        EXPECT_FALSE(page.SaveSettings());
+        page.HideActiveEdit().SetChord(Chord({VK_SHIFT, VK_F9}));
+        EXPECT_TRUE(page.SaveSettings());
+        ::PostMessageW(dialog.m_hWnd, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(driver.Run(dialog), IDCANCEL);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{kMsgHotkeysEqual});
+    EXPECT_EQ(std::memcmp(LoadHideActiveChord().keys, Chord({VK_SHIFT, VK_F9}).keys, 256), 0);
+    EXPECT_EQ(std::memcmp(Program().home.settingFile.HideActiveChord().keys, Chord({VK_SHIFT, VK_F9}).keys, 256), 0);
+    WIN32_FILE_ATTRIBUTE_DATA file{};
+    ASSERT_TRUE(::GetFileAttributesExW(Program().home.settingFile.Path().c_str(), GetFileExInfoStandard, &file));
+    EXPECT_EQ(file.nFileSizeLow, 540u);
 }
