@@ -27,9 +27,6 @@ constexpr int kMaxOwnerDepth = 32;
 // aimed at those.
 constexpr DWORD kEventObjectUncloaked = 0x8018;
 
-// A WinEvent hook, unhooked when its owner goes.
-using UniqueWinEventHook = UniqueOwner<handle_traits::NullEmpty<HWINEVENTHOOK, &::UnhookWinEvent>>;
-
 bool IsStoreFrame(HWND window)
 {
     wchar_t className[64] = {};
@@ -43,7 +40,7 @@ struct HiddenWatch::State {
     HiddenWindows* hidden = nullptr;
     CCriticalSection* lock = nullptr;
     std::function<void(DWORD)> programHidden;
-    UniqueHandle stop;
+    UniqueEvent stop;
     CWinThread thread;
     std::atomic<int> hiddenCount{0};
     std::atomic<int> looksAgain{0};
@@ -334,7 +331,6 @@ void HiddenWatch::Start(const EngineTargets& targets, HiddenWindows& hidden, CCr
     state->targets = targets;
     state->hidden = &hidden;
     state->lock = &lock;
-    state->stop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!state->stop)
         return;
     // The thread holds the state too: it ends before the state can go.
@@ -355,7 +351,7 @@ void HiddenWatch::Stop()
     }
     if (!state)
         return;
-    SetEvent(state->stop.get());
+    state->stop.Set();
     // The thread only ever waits on the hidden windows' lock, which the
     // caller does not hold, and on nothing of another program.
     static_cast<void>(state->thread.Wait(INFINITE));
