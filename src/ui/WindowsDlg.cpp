@@ -140,8 +140,10 @@ std::vector<HWND> CWindowsDlg::WindowsWithIcons(const std::vector<std::pair<HWND
             std::wstring path;
             found->second = processId != 0 && ExecutablePathOfProcess(processId, path);
         }
+        // A window gone since the catalogue met it yields no icon.
         if (found->second) {
-            withIcons.push_back(window);
+            if (IsWindow(window))
+                withIcons.push_back(window);
             continue;
         }
         // Without a file to take it from, only the window's own icon can
