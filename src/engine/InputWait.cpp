@@ -30,7 +30,7 @@ HWND CreateInputWindow()
 
 } // namespace
 
-CInputWait::CInputWait(const InputOperations& operations, std::vector<WatchedChord> chords,
+CInputWait::CInputWait(const InputOperations& operations, const std::vector<WatchedChord>& chords,
                        const std::atomic<LONG>& stop, HANDLE stopSignal)
     : ops_(operations), stop_(stop), stopSignal_(stopSignal)
 {
@@ -245,9 +245,9 @@ bool CInputWait::PressTaken() const
     return std::any_of(entries_.begin(), entries_.end(), [](const Entry& entry) { return entry.pressed; });
 }
 
-bool CInputWait::ChordActive(int id)
+bool CInputWait::ChordActive(int id) const
 {
-    for (Entry& entry : entries_) {
+    for (const Entry& entry : entries_) {
         if (entry.watched.id != id)
             continue;
         if (entry.pressed)

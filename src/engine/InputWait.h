@@ -79,8 +79,8 @@ class CInputWait {
 public:
     // `chords` in the order the poll acts on them; `stop` is the run's stop
     // flag and `stopSignal` the event set with it.
-    CInputWait(const InputOperations& operations, std::vector<WatchedChord> chords, const std::atomic<LONG>& stop,
-               HANDLE stopSignal);
+    CInputWait(const InputOperations& operations, const std::vector<WatchedChord>& chords,
+               const std::atomic<LONG>& stop, HANDLE stopSignal);
     CInputWait(const CInputWait&) = delete;
     CInputWait& operator=(const CInputWait&) = delete;
     // Lets go of the registrations, on the thread that made them.
@@ -104,7 +104,7 @@ public:
     bool PressTaken() const;
     // Whether chord `id` acts in this poll: pressed since the last poll, or
     // held since a press, or down when sampled.
-    bool ChordActive(int id);
+    bool ChordActive(int id) const;
     // The poll is over: its presses are spent.
     void PollDone();
 
