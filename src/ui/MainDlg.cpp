@@ -68,7 +68,8 @@ void FitControlsIntoPage(HWND page)
 
 CMainDlg::CMainDlg(const DialogState& state)
     : CDialog(IDD_COVELIN_DIALOG), windowsPage_(state.catalogues, state.choices),
-      processPage_(state.catalogues, state.choices), filePage_(state.choices.hideFileSet, state.home.ownExecutablePath, state.catalogues, state.choices.hideRules),
+      processPage_(state.catalogues, state.choices),
+      filePage_(state.choices.hideFileSet, state.home.ownExecutablePath, state.catalogues, state.choices.hideRules),
       optionPage_(state.home, state.storedDisplayMode), settingPage_(state.home, state.trayIcon),
       aboutPage_(state.home.moduleDirectory), session_(state.session)
 {

@@ -264,11 +264,11 @@ protected:
     void Post(UINT message) { ASSERT_TRUE(run.Post(message)); }
 
     // One poll with the toggle chord held, a second after the last toggle.
-    bool PressToggle(DWORD after = 1000)
+    bool PressToggle(DWORD after = 1000, EnginePoller* which = nullptr)
     {
         now += after - 20; // the poll's own sleep adds the rest
         heldKeys = {VK_CONTROL, VK_OEM_3};
-        const bool more = poller.Poll();
+        const bool more = (which != nullptr ? *which : poller).Poll();
         heldKeys.clear();
         return more;
     }
@@ -788,53 +788,57 @@ TEST_F(EnginePollTest, TheHideActiveChordJoinsTheHiddenWindowsAndTheToggleBrings
     };
     settings.muteVolume = settings.hideNotifyArea = 1;
     run.choices.hideActiveChord = ChordOf({VK_CONTROL, VK_MENU, 'H'});
+    // The run's chords are read when its poller is made.
+    EnginePoller activePoller(engine, run);
     const auto pressHideActive = [&](int polls) {
         now += 1000;
         heldKeys = {VK_CONTROL, VK_MENU, 'H'};
         for (int i = 0; i < polls; ++i)
-            EXPECT_TRUE(poller.Poll());
+            EXPECT_TRUE(activePoller.Poll());
         heldKeys.clear();
-        EXPECT_TRUE(poller.Poll());
+        EXPECT_TRUE(activePoller.Poll());
     };
 
     inFront = 0;
     pressHideActive(1);
     EXPECT_EQ(Take(), Events{"hideActive[E]"});
-    EXPECT_FALSE(poller.Hidden());
-    PressToggle();
-    PressToggle();
+    EXPECT_FALSE(activePoller.Hidden());
+    PressToggle(1000, &activePoller);
+    PressToggle(1000, &activePoller);
     EXPECT_EQ(Take(), kHide + Events{"restore[E]"});
 
     // Held over many polls: one window hidden, not each that comes forward.
     inFront = 0x300;
     pressHideActive(5);
     EXPECT_EQ(Take(), Events{"hideActive[E]"});
-    EXPECT_TRUE(poller.Hidden());
+    EXPECT_TRUE(activePoller.Hidden());
     EXPECT_TRUE(engine.HoldsHiddenWindows());
-    PressToggle();
+    PressToggle(1000, &activePoller);
     EXPECT_EQ(Take(), Events{"restore[E]"});
     EXPECT_FALSE(engine.HoldsHiddenWindows());
 
     // Pressed while the toggle's windows are hidden: one restore for all,
     // undoing the toggle's side actions.
     hideCount = 1;
-    PressToggle();
-    EXPECT_EQ(Take(), (kHide + Events{"mute[E]", "hideNotify[E]"}));
+    PressToggle(1000, &activePoller);
+    EXPECT_EQ(Take(), (kHide + Events{"mute", "hideNotify[E]"}));
     pressHideActive(1);
     EXPECT_EQ(Take(), Events{"hideActive[E]"});
-    PressToggle();
+    PressToggle(1000, &activePoller);
     EXPECT_EQ(Take(), (Events{"unmute", "showNotify", "restore[E]"}));
-    EXPECT_FALSE(poller.Hidden());
+    EXPECT_FALSE(activePoller.Hidden());
 }
 
 TEST_F(EngineWaitTest, AKeyOfTheHideActiveChordStartsThePolls)
 {
     run.choices.hideActiveChord = ChordOf({VK_F9});
-    poller.Listen();
-    EXPECT_FALSE(PollDue(1));
+    // The run's chords are read when its poller is made.
+    EnginePoller activePoller(engine, run);
+    activePoller.Listen();
+    EXPECT_FALSE(PollDue(activePoller, 1));
     Take();
     Arrives({RawKey(VK_F9, true)});
     heldKeys = {VK_F9};
-    EXPECT_TRUE(PollDue());
+    EXPECT_TRUE(PollDue(activePoller));
     heldKeys.clear();
 }
