@@ -24,6 +24,8 @@ BENCH_SECTION("hide-restore-journal", "hide + restore of 100 windows, with and w
         {
             std::lock_guard<CCriticalSection> catalogue(bench::TheCatalogues().windowLock);
             HideChosenWindows(targets, hidden);
+            // The engine's check after the hides, where the journal is written.
+            FinishHide(targets, hidden);
         }
         RestoreHidden(hidden);
     };

@@ -8,12 +8,30 @@
 namespace {
 
 DisplayChangeFunction displayChange = nullptr;
-DisplayModeReader displayModeReader = &ReadCurrentDisplayMode;
+DisplayModeReader displayModeReader = &ReadDesktopDisplayMode;
+DisplayEnumeration displayEnumeration = {&EnumDisplayDevicesW, &EnumDisplaySettingsW};
 
-constexpr DWORD kDisplayModeFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
-static_assert(kDisplayModeFields == 0x580000);
-static_assert(sizeof(DEVMODEW) == 220, "the record handed to the system is 220 bytes");
 static_assert(sizeof(DisplayMode) == 16);
+
+DEVMODEW EmptyRecord()
+{
+    DEVMODEW record;
+    std::memset(&record, 0, sizeof(record));
+    record.dmSize = sizeof(record);
+    return record;
+}
+
+std::wstring Describe(const DEVMODEW& mode)
+{
+    return std::to_wstring(mode.dmPelsWidth) + L" x " + std::to_wstring(mode.dmPelsHeight) + L", " +
+           std::to_wstring(mode.dmDisplayFrequency) + L"Hz";
+}
+
+bool SameMode(const DEVMODEW& a, const DEVMODEW& b)
+{
+    return a.dmPelsWidth == b.dmPelsWidth && a.dmPelsHeight == b.dmPelsHeight &&
+           a.dmDisplayFrequency == b.dmDisplayFrequency;
+}
 
 } // namespace
 
@@ -36,18 +54,17 @@ DWORD DisplayFormatOfDepth(DWORD bitsPerPixel)
     }
 }
 
-bool ReadCurrentDisplayMode(DisplayMode& mode)
+bool ReadDesktopDisplayMode(DisplayMode& mode)
 {
-    // One question to the system: no graphics library for it.
-    DEVMODEW current;
-    std::memset(&current, 0, sizeof(current));
-    current.dmSize = sizeof(current);
-    if (!EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &current))
+    // One question to the system: no graphics library for it. The desktop's
+    // own mode, not one a full-screen program holds for now.
+    DEVMODEW desktop = EmptyRecord();
+    if (!displayEnumeration.settings(nullptr, ENUM_REGISTRY_SETTINGS, &desktop))
         return false;
-    mode.Width = current.dmPelsWidth;
-    mode.Height = current.dmPelsHeight;
-    mode.RefreshRate = current.dmDisplayFrequency;
-    mode.Format = DisplayFormatOfDepth(current.dmBitsPerPel);
+    mode.Width = desktop.dmPelsWidth;
+    mode.Height = desktop.dmPelsHeight;
+    mode.RefreshRate = desktop.dmDisplayFrequency;
+    mode.Format = DisplayFormatOfDepth(desktop.dmBitsPerPel);
     return true;
 }
 
@@ -64,38 +81,43 @@ bool CaptureDisplayMode(DisplayMode& mode)
 
 void SetDisplayModeReader(DisplayModeReader reader)
 {
-    displayModeReader = reader != nullptr ? reader : &ReadCurrentDisplayMode;
-}
-
-DEVMODEW MakeDisplayModeRecord(const DisplayMode& mode)
-{
-    DEVMODEW record;
-    std::memset(&record, 0, sizeof(record));
-    record.dmSize = sizeof(record);
-    record.dmFields = kDisplayModeFields;
-    record.dmPelsWidth = mode.Width;
-    record.dmPelsHeight = mode.Height;
-    record.dmDisplayFrequency = mode.RefreshRate;
-    return record;
+    displayModeReader = reader != nullptr ? reader : &ReadDesktopDisplayMode;
 }
 
 LONG ApplyStoredDisplayMode(const DisplayMode& storedDisplayMode)
 {
-    // Nothing was captured (or the capture failed): a 0 x 0 mode is no
-    // mode to go back to.
+    // Nothing was captured (or the capture failed): the option is off.
     if (!storedDisplayMode.Known())
         return DISP_CHANGE_BADMODE;
-    DEVMODEW record = MakeDisplayModeRecord(storedDisplayMode);
-    // No flags: a dynamic change of the primary display, not stored in the
-    // system's settings.
-    const LONG result = displayChange != nullptr ? displayChange(nullptr, &record, nullptr, 0, nullptr)
-                                                 : ChangeDisplaySettingsExW(nullptr, &record, nullptr, 0, nullptr);
-    if (result != DISP_CHANGE_SUCCESSFUL) {
-        // The line carries the DISP_CHANGE_* code itself.
-        Log::Failure(L"Switching the display back to " + std::to_wstring(storedDisplayMode.Width) + L" x " +
-                         std::to_wstring(storedDisplayMode.Height) + L", " +
-                         std::to_wstring(storedDisplayMode.RefreshRate) + L"Hz",
-                     static_cast<DWORD>(result));
+    LONG result = DISP_CHANGE_SUCCESSFUL;
+    DISPLAY_DEVICEW device;
+    for (DWORD index = 0;; ++index) {
+        std::memset(&device, 0, sizeof(device));
+        device.cb = sizeof(device);
+        if (!displayEnumeration.devices(nullptr, index, &device, 0))
+            break;
+        if ((device.StateFlags & DISPLAY_DEVICE_ATTACHED_TO_DESKTOP) == 0)
+            continue;
+        DEVMODEW current = EmptyRecord();
+        DEVMODEW desktop = EmptyRecord();
+        if (!displayEnumeration.settings(device.DeviceName, ENUM_CURRENT_SETTINGS, &current) ||
+            !displayEnumeration.settings(device.DeviceName, ENUM_REGISTRY_SETTINGS, &desktop) ||
+            SameMode(current, desktop))
+            continue;
+        // No mode and no flags: back to what the registry holds for it.
+        const LONG changed = displayChange != nullptr
+                                 ? displayChange(device.DeviceName, nullptr, nullptr, 0, nullptr)
+                                 : ChangeDisplaySettingsExW(device.DeviceName, nullptr, nullptr, 0, nullptr);
+        const std::wstring what = std::wstring(L"Returning the display ") + device.DeviceName + L" from " +
+                                  Describe(current) + L" to " + Describe(desktop);
+        if (changed == DISP_CHANGE_SUCCESSFUL) {
+            Log::Line(what + L".");
+        } else {
+            // The line carries the DISP_CHANGE_* code itself.
+            Log::Failure(what, static_cast<DWORD>(changed));
+            if (result == DISP_CHANGE_SUCCESSFUL)
+                result = changed;
+        }
     }
     return result;
 }
@@ -111,4 +133,12 @@ void StartScreensaver()
 void SetDisplayChangeFunction(DisplayChangeFunction function)
 {
     displayChange = function;
+}
+
+void SetDisplayEnumeration(const DisplayEnumeration* enumeration)
+{
+    displayEnumeration.devices =
+        enumeration != nullptr && enumeration->devices != nullptr ? enumeration->devices : &EnumDisplayDevicesW;
+    displayEnumeration.settings =
+        enumeration != nullptr && enumeration->settings != nullptr ? enumeration->settings : &EnumDisplaySettingsW;
 }

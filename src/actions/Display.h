@@ -18,32 +18,43 @@ struct DisplayMode {
 // The Direct3D 9 pixel format code for a colour depth (0 when it has none).
 DWORD DisplayFormatOfDepth(DWORD bitsPerPixel);
 
-// Reads the primary display's current mode into `mode`. False (and `mode`
-// zero) when the system cannot tell it.
+// Reads the primary display's own mode, the one the desktop is set to
+// (ENUM_REGISTRY_SETTINGS) rather than what a full-screen program may have
+// switched it to for now, into `mode`. False (and `mode` zero) when the
+// system cannot tell it.
 bool CaptureDisplayMode(DisplayMode& mode);
 
 // How the mode is read: true with `mode` filled, or false. The default asks
-// EnumDisplaySettingsW for the current settings of the primary display.
+// EnumDisplaySettingsW for the primary display's registry settings.
 // Tests put a reader of their own here; null puts the real one back.
 using DisplayModeReader = bool (*)(DisplayMode& mode);
 void SetDisplayModeReader(DisplayModeReader reader);
-bool ReadCurrentDisplayMode(DisplayMode& mode);
+bool ReadDesktopDisplayMode(DisplayMode& mode);
 
-// Switches the display to the width, height and refresh rate of
-// `storedDisplayMode` (a dynamic change, colour depth untouched). Returns the
-// system's result code (DISP_CHANGE_*); a refusal is logged.
+// Returns every display of the desktop whose mode differs from its own
+// registry mode to that mode (ChangeDisplaySettingsExW with the display's
+// name and no mode: the documented way back from a dynamic change), so a
+// resolution the user set stays and a second display comes back too. Each
+// change is logged with its result. Nothing is done when no mode was
+// captured (`storedDisplayMode` unknown: the option cannot be on). Returns
+// DISP_CHANGE_SUCCESSFUL, or the first refusal's DISP_CHANGE_* code.
 LONG ApplyStoredDisplayMode(const DisplayMode& storedDisplayMode);
-
-// The DEVMODEW record ApplyStoredDisplayMode hands to the system: 220 bytes,
-// zero but for size, field mask and the three fields taken from `mode`.
-DEVMODEW MakeDisplayModeRecord(const DisplayMode& mode);
 
 // Asks the system to start the screensaver. The request is broadcast to the
 // top-level windows without waiting on any of them, so a hung window cannot
 // hold up the caller.
 void StartScreensaver();
 
-// The call that changes the display mode; tests record the record instead of
+// The call that changes the display mode; tests record the call instead of
 // changing the screen. Null puts back ChangeDisplaySettingsExW.
 using DisplayChangeFunction = LONG(WINAPI*)(LPCWSTR device, DEVMODEW* mode, HWND window, DWORD flags, LPVOID param);
 void SetDisplayChangeFunction(DisplayChangeFunction function);
+
+// How the displays and their modes are listed; tests list displays of
+// their own (Wine has one). Null members put back EnumDisplayDevicesW and
+// EnumDisplaySettingsW.
+struct DisplayEnumeration {
+    BOOL(WINAPI* devices)(LPCWSTR device, DWORD index, PDISPLAY_DEVICEW info, DWORD flags);
+    BOOL(WINAPI* settings)(LPCWSTR device, DWORD which, DEVMODEW* mode);
+};
+void SetDisplayEnumeration(const DisplayEnumeration* enumeration);

@@ -5,11 +5,6 @@
 namespace {
 
 TaskbarRootSource taskbarSource = nullptr;
-TrayIconPort* notifyTrayIcon = nullptr;
-
-// Tooltips of the tray icon are string resources 1000 + image index.
-constexpr UINT kTrayNameStringBase = 1000;
-constexpr int kTooltipUnits = 20;
 
 HWND FirstChild(HWND parent, const wchar_t* className)
 {
@@ -46,16 +41,31 @@ void PlaceWithoutWaiting(HWND window, int x, int y, int width, int height, UINT 
     SetWindowPos(window, HWND_TOP, x, y, width, height, flags);
 }
 
+// Put on each window of the area that we hide, and taken off when it is
+// shown again: the shell hides some of its own (the overflow button, the
+// input indicator, the pen and touch-keyboard buttons), and those stay
+// hidden. Kept on the shell's windows themselves, it outlives our process,
+// so that whoever restores after our death shows the same ones.
+constexpr wchar_t kHiddenByUs[] = L"CovelinNotifyAreaHidden";
+
 struct ContentVisibility {
     HWND clock;
-    int command;
+    bool hide;
 };
 
 BOOL CALLBACK SetContentVisibility(HWND window, LPARAM parameter)
 {
     const auto* visibility = reinterpret_cast<const ContentVisibility*>(parameter);
-    if (window != visibility->clock)
-        ShowWithoutWaiting(window, visibility->command);
+    if (window == visibility->clock)
+        return TRUE;
+    if (visibility->hide) {
+        // Only what is shown now: a window the shell hid is not ours to show.
+        if ((GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0 &&
+            SetPropW(window, kHiddenByUs, reinterpret_cast<HANDLE>(1)))
+            ShowWithoutWaiting(window, SW_HIDE);
+    } else if (RemovePropW(window, kHiddenByUs) != nullptr) {
+        ShowWithoutWaiting(window, SW_SHOW);
+    }
     return TRUE; // always to the end: every icon and control, at any depth
 }
 
@@ -72,31 +82,19 @@ int Height(const RECT& rect)
 // area out anew; the icon ends as hideOwnIcon wants it while armed.
 void ReAddOwnTrayIcon(const OwnTrayIcon& own)
 {
-    TrayIconPort* trayIcon = notifyTrayIcon;
+    TrayIconPort* trayIcon = own.icon;
     if (trayIcon == nullptr)
         return;
-    const int index = own.trayIcon;
-    wchar_t tooltip[kTooltipUnits] = {};
-    LoadStringW(GetModuleHandleW(nullptr), kTrayNameStringBase + static_cast<UINT>(index), tooltip, kTooltipUnits);
     if (own.hideOwnIcon) {
-        trayIcon->Update(index, 0, tooltip);
-        trayIcon->Update(index, 1, tooltip);
+        trayIcon->Show(own.trayIcon);
+        trayIcon->Hide();
     } else {
-        trayIcon->Update(index, 1, tooltip);
-        trayIcon->Update(index, 0, tooltip);
+        trayIcon->Hide();
+        trayIcon->Show(own.trayIcon);
     }
 }
 
 } // namespace
-
-void SetNotifyAreaTrayIcon(TrayIconPort* trayIcon)
-{
-    notifyTrayIcon = trayIcon;
-}
-TrayIconPort* NotifyAreaTrayIcon()
-{
-    return notifyTrayIcon;
-}
 
 void SetTaskbarRootSource(TaskbarRootSource source)
 {
@@ -180,7 +178,7 @@ bool HideNotificationArea(bool hide, const OwnTrayIcon& own)
     ScreenToClient(taskbar, &areaTopLeft);
     ScreenToClient(taskbar, &taskbarFarEnd);
 
-    ContentVisibility visibility = {clock, hide ? SW_HIDE : SW_SHOW};
+    ContentVisibility visibility = {clock, hide};
     EnumChildWindows(area, &SetContentVisibility, reinterpret_cast<LPARAM>(&visibility));
 
     if (!hide) {

@@ -1,12 +1,15 @@
 #pragma once
 #include <windows.h>
 
+class TrayIconPort;
+
 // Our tray icon as the run that hid the area shows it: the re-add puts it
 // back that way, from the run's own copy of the settings rather than the
 // live record that the Settings page may be changing meanwhile.
 struct OwnTrayIcon {
-    int trayIcon = 0;         // the image, 0 to 8
-    bool hideOwnIcon = false; // taken out of the area while armed
+    TrayIconPort* icon = nullptr; // null: no tray icon, nothing to re-add
+    int trayIcon = 0;             // the image, 0 to 8
+    bool hideOwnIcon = false;     // taken out of the area while armed
 };
 
 // Whether the shell's notification area is built as HideNotificationArea
@@ -14,11 +17,12 @@ struct OwnTrayIcon {
 // toolbar, clock) is there. The Windows 11 taskbar has none of it.
 bool NotifyAreaAvailable();
 
-// Hides (true) or shows (false) everything in the taskbar's notification
-// area except the clock. Hiding also shrinks the area around the clock at
+// Hides (true) everything shown in the taskbar's notification area except
+// the clock, or shows (false) again what the hide hid, and only that (each
+// window hidden carries a mark until then). Hiding also shrinks the area around the clock at
 // the taskbar's far end; showing takes our own tray icon out and puts it
-// back (through NotifyAreaTrayIcon()) so that the shell lays the area out
-// again, as `own` says. When any window of the shell's chain (taskbar,
+// back (through `own.icon`) so that the shell lays the area out again, as
+// `own` says. When any window of the shell's chain (taskbar,
 // notification area, icon pager, icon toolbar, clock) cannot be found
 // nothing at all is done, and the result is false. Windows of other threads
 // are changed asynchronously, so a hung shell cannot hold up the engine.

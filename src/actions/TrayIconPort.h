@@ -1,25 +1,21 @@
 #pragma once
 
-// What the notification-area code needs from the program's own tray icon:
-// when the area comes back it takes our icon out and puts it in again, so
-// that the shell lays the area out anew. CTrayIcon implements this; tests
-// put a recorder in its place.
+// The program's one icon in the notification area, as the rooms below the
+// application see it. The application's tray icon implements it and hands it
+// down to whoever changes the icon; tests put a recorder in its place.
 class TrayIconPort {
 public:
     virtual ~TrayIconPort() = default;
 
-    // remove == 0: shows image `index` (with `tooltip` when not null);
-    // remove != 0: takes the icon out. 1 on success, 0 on failure.
-    virtual int Update(int index, int remove, const wchar_t* tooltip) = 0;
+    // Shows tray image `index` (0 to 8) with the image's name as its tooltip:
+    // added when the icon is out, changed when it is in.
+    virtual void Show(int index) = 0;
 
-    // While windows are hidden: how many stayed in view (0: none, and the
-    // tooltip is its usual self again). Told in the tooltip alone, never
-    // with a balloon or a sound. Any thread.
-    virtual void NoteNotHidden(int windows) { static_cast<void>(windows); }
+    // Takes the icon out of the notification area (nothing when it is out).
+    virtual void Hide() = 0;
+
+    // The tooltip's line under the name while windows are hidden: how many
+    // stayed in view (0: none, and the tooltip is its usual self again).
+    // Told in the tooltip alone, never with a balloon or a sound. Any thread.
+    virtual void NoteNotHidden(int windows) = 0;
 };
-
-// The tray object HideNotificationArea(false) works through. Start-up sets
-// it to &theTrayIcon before the engine can run; null (the default) means no
-// tray icon, and the icon step is then left out.
-void SetNotifyAreaTrayIcon(TrayIconPort* trayIcon);
-TrayIconPort* NotifyAreaTrayIcon();

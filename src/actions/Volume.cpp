@@ -1,13 +1,9 @@
 #include "actions/Volume.h"
 
-#include <audiopolicy.h>
-#include <endpointvolume.h>
-#include <mmdeviceapi.h>
-#include <objbase.h>
-
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <unordered_map>
 
 #include "framework/Handles.h"
 #include "system/ProcessInfo.h"
@@ -16,178 +12,65 @@ namespace {
 
 OsMajorVersionSource osVersionSource = nullptr;
 WaveVolumeCalls waveCalls = {&waveOutGetVolume, &waveOutSetVolume};
-EndpointMuteObserver endpointObserver = nullptr;
-
-// ---- the system's audio ------------------------------------------------------------
-
-// Text the audio interfaces hand out, freed with CoTaskMemFree.
-std::wstring TakeCoText(LPWSTR text)
-{
-    std::wstring copy = text != nullptr ? text : L"";
-    CoTaskMemFree(text);
-    return copy;
-}
-
-ComPtr<IMMDeviceEnumerator> DeviceEnumerator()
-{
-    // The result does not matter: a second call on a thread that already
-    // joined the apartment is harmless, and a failure shows up below.
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    ComPtr<IMMDeviceEnumerator> enumerator;
-    CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                     enumerator.put_void());
-    return enumerator;
-}
-
-template <typename Interface>
-ComPtr<Interface> Activate(IMMDevice* device)
-{
-    ComPtr<Interface> activated;
-    if (FAILED(device->Activate(__uuidof(Interface), CLSCTX_ALL, nullptr, activated.put_void())))
-        activated.reset();
-    return activated;
-}
-
-// The endpoint of `id`, as long as it is there at all.
-ComPtr<IMMDevice> DeviceById(IMMDeviceEnumerator* enumerator, const std::wstring& id)
-{
-    ComPtr<IMMDevice> device;
-    if (FAILED(enumerator->GetDevice(id.c_str(), device.put())))
-        device.reset();
-    return device;
-}
-
-bool SystemDefaultEndpoint(std::wstring& id, bool& muted)
-{
-    const ComPtr<IMMDeviceEnumerator> enumerator = DeviceEnumerator();
-    if (!enumerator)
-        return false;
-    ComPtr<IMMDevice> device;
-    if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eMultimedia, device.put())) || !device)
-        return false;
-    LPWSTR text = nullptr;
-    if (FAILED(device->GetId(&text)))
-        return false;
-    id = TakeCoText(text);
-    const ComPtr<IAudioEndpointVolume> endpoint = Activate<IAudioEndpointVolume>(device.get());
-    BOOL mute = FALSE;
-    if (!endpoint || FAILED(endpoint->GetMute(&mute)))
-        return false;
-    muted = mute != FALSE;
-    return true;
-}
-
-bool SystemSetEndpointMute(const std::wstring& id, bool mute)
-{
-    const ComPtr<IMMDeviceEnumerator> enumerator = DeviceEnumerator();
-    if (!enumerator)
-        return false;
-    const ComPtr<IMMDevice> device = DeviceById(enumerator.get(), id);
-    if (!device)
-        return false;
-    const ComPtr<IAudioEndpointVolume> endpoint = Activate<IAudioEndpointVolume>(device.get());
-    if (!endpoint)
-        return false;
-    // Only the mute switch: the user's level stays as it is.
-    const bool set = SUCCEEDED(endpoint->SetMute(mute ? TRUE : FALSE, nullptr));
-    if (endpointObserver != nullptr)
-        endpointObserver(endpoint.get());
-    return set;
-}
-
-// Calls `visit` with every session of `device`; false when the device's
-// sessions cannot be listed.
-template <typename Visit>
-bool ForEachSession(IMMDevice* device, Visit visit)
-{
-    const ComPtr<IAudioSessionManager2> manager = Activate<IAudioSessionManager2>(device);
-    if (!manager)
-        return false;
-    ComPtr<IAudioSessionEnumerator> sessions;
-    int count = 0;
-    if (FAILED(manager->GetSessionEnumerator(sessions.put())) || !sessions || FAILED(sessions->GetCount(&count)))
-        return false;
-    for (int i = 0; i < count; ++i) {
-        ComPtr<IAudioSessionControl> control;
-        ComPtr<IAudioSessionControl2> control2;
-        if (FAILED(sessions->GetSession(i, control.put())) || !control ||
-            FAILED(control->QueryInterface(__uuidof(IAudioSessionControl2), control2.put_void())) || !control2)
-            continue;
-        ComPtr<ISimpleAudioVolume> volume;
-        if (FAILED(control->QueryInterface(__uuidof(ISimpleAudioVolume), volume.put_void())) || !volume)
-            continue;
-        if (!visit(control2.get(), volume.get()))
-            break;
-    }
-    return true;
-}
-
-bool SystemListSessions(std::vector<AudioSession>& listed)
-{
-    const ComPtr<IMMDeviceEnumerator> enumerator = DeviceEnumerator();
-    if (!enumerator)
-        return false;
-    ComPtr<IMMDeviceCollection> devices;
-    UINT count = 0;
-    if (FAILED(enumerator->EnumAudioEndpoints(eRender, DEVICE_STATE_ACTIVE, devices.put())) || !devices ||
-        FAILED(devices->GetCount(&count)) || count == 0)
-        return false;
-    bool anyListed = false;
-    for (UINT i = 0; i < count; ++i) {
-        ComPtr<IMMDevice> device;
-        LPWSTR text = nullptr;
-        if (FAILED(devices->Item(i, device.put())) || !device || FAILED(device->GetId(&text)))
-            continue;
-        const std::wstring endpointId = TakeCoText(text);
-        anyListed |= ForEachSession(device.get(), [&](IAudioSessionControl2* control, ISimpleAudioVolume* volume) {
-            AudioSession session;
-            session.endpointId = endpointId;
-            // A session shared by several processes answers with a success
-            // code other than S_OK and the first of them.
-            control->GetProcessId(&session.processId);
-            LPWSTR instance = nullptr;
-            if (FAILED(control->GetSessionInstanceIdentifier(&instance)))
-                return true;
-            session.sessionId = TakeCoText(instance);
-            BOOL mute = FALSE;
-            volume->GetMute(&mute);
-            session.muted = mute != FALSE;
-            if (control->IsSystemSoundsSession() == S_OK)
-                session.processId = 0;
-            listed.push_back(std::move(session));
-            return true;
-        });
-    }
-    return anyListed;
-}
-
-bool SystemSetSessionMute(const std::wstring& endpointId, const std::wstring& sessionId, bool mute)
-{
-    const ComPtr<IMMDeviceEnumerator> enumerator = DeviceEnumerator();
-    if (!enumerator)
-        return false;
-    const ComPtr<IMMDevice> device = DeviceById(enumerator.get(), endpointId);
-    if (!device)
-        return false;
-    bool set = false;
-    ForEachSession(device.get(), [&](IAudioSessionControl2* control, ISimpleAudioVolume* volume) {
-        LPWSTR instance = nullptr;
-        if (FAILED(control->GetSessionInstanceIdentifier(&instance)) || TakeCoText(instance) != sessionId)
-            return true;
-        set = SUCCEEDED(volume->SetMute(mute ? TRUE : FALSE, nullptr));
-        return false;
-    });
-    return set;
-}
-
 AudioCalls audioCalls = SystemAudioCalls();
 
-} // namespace
+// Limits the walk up a process tree: deeper chains are taken as loops.
+constexpr int kMaxProcessDepth = 16;
 
-AudioCalls SystemAudioCalls()
-{
-    return {&SystemDefaultEndpoint, &SystemSetEndpointMute, &SystemListSessions, &SystemSetSessionMute};
-}
+// Whether a process runs one of the hidden programs' executables, or
+// descends from a process that does. Each process is asked once.
+class ProgramMatch {
+public:
+    explicit ProgramMatch(const std::vector<std::wstring>& executables) : executables_(executables) {}
+
+    bool Matches(DWORD processId)
+    {
+        for (int depth = 0; processId != 0 && depth < kMaxProcessDepth; ++depth) {
+            if (Runs(processId))
+                return true;
+            processId = ParentOf(processId);
+        }
+        return false;
+    }
+
+private:
+    bool Runs(DWORD processId)
+    {
+        auto known = runs_.find(processId);
+        if (known == runs_.end()) {
+            std::wstring path;
+            const bool hidden =
+                ExecutablePathOfProcess(processId, path) &&
+                std::find(executables_.begin(), executables_.end(), UpperCasePath(path)) != executables_.end();
+            known = runs_.emplace(processId, hidden).first;
+        }
+        return known->second;
+    }
+
+    DWORD ParentOf(DWORD processId)
+    {
+        if (!parentsRead_) {
+            for (const auto& [child, parent] : ProcessParents())
+                parents_.emplace(child, parent);
+            parentsRead_ = true;
+        }
+        auto found = parents_.find(processId);
+        if (found == parents_.end() || found->second == 0 || found->second == processId)
+            return 0;
+        // The parent's id may have gone to a later process since: only one
+        // that started before the child is its parent.
+        const ULONGLONG parentStart = ProcessCreationTime(found->second);
+        const ULONGLONG childStart = ProcessCreationTime(processId);
+        return parentStart != 0 && childStart != 0 && parentStart <= childStart ? found->second : 0;
+    }
+
+    const std::vector<std::wstring>& executables_;
+    std::unordered_map<DWORD, bool> runs_;
+    std::unordered_map<DWORD, DWORD> parents_;
+    bool parentsRead_ = false;
+};
+
+} // namespace
 
 void SetAudioCalls(const AudioCalls* calls)
 {
@@ -201,34 +84,60 @@ void VolumeMute::SetEndpointMute(bool mute)
     if (mute) {
         if (state_.volumeMuted)
             return; // one mute in force at a time: the first knows the user's state
-        std::wstring id;
-        bool wasMuted = false;
-        if (!audioCalls.defaultEndpoint(id, wasMuted))
+        std::vector<AudioEndpoint> endpoints;
+        if (!audioCalls.activeEndpoints(endpoints))
             return;
-        // The user's own mute stays theirs: nothing to switch, nothing to
-        // switch back.
-        if (!wasMuted && !audioCalls.setEndpointMute(id, true))
+        MuteState muted;
+        // With no default endpoint, nothing is undone on its account.
+        muted.endpointWasMuted = true;
+        for (const AudioEndpoint& endpoint : endpoints) {
+            // The user's own mute stays theirs: nothing to switch, nothing
+            // to switch back.
+            const bool switched = !endpoint.muted && audioCalls.setEndpointMute(endpoint.id, true);
+            if (endpoint.isDefault) {
+                if (!endpoint.muted && !switched)
+                    continue; // refused: not ours to undo
+                muted.endpointId = endpoint.id;
+                muted.endpointWasMuted = endpoint.muted;
+                muted.volumeMuted = true;
+            } else if (switched) {
+                muted.moreEndpoints.push_back(endpoint.id);
+                muted.volumeMuted = true;
+            }
+        }
+        if (!muted.volumeMuted)
             return;
         state_.volumeMuted = true;
-        state_.endpointId = id;
-        state_.endpointWasMuted = wasMuted;
+        state_.endpointId = muted.endpointId;
+        state_.endpointWasMuted = muted.endpointWasMuted;
+        state_.moreEndpoints = muted.moreEndpoints;
         return;
     }
     if (!state_.volumeMuted)
         return;
-    // The endpoint that was muted, whichever is the default now. One that
+    // The endpoints that were muted, whichever is the default now. One that
     // has gone away cannot be unmuted, and stays forgotten.
     if (!state_.endpointWasMuted) {
         std::wstring id = state_.endpointId;
-        bool ignored = false;
-        // A mute taken over from an older journal names no endpoint: it
-        // was the default one's.
-        if (!id.empty() || audioCalls.defaultEndpoint(id, ignored))
+        if (id.empty()) {
+            // A mute taken over from an older journal names no endpoint: it
+            // was the default one's.
+            std::vector<AudioEndpoint> endpoints;
+            audioCalls.activeEndpoints(endpoints);
+            for (const AudioEndpoint& endpoint : endpoints) {
+                if (endpoint.isDefault)
+                    id = endpoint.id;
+            }
+        }
+        if (!id.empty())
             audioCalls.setEndpointMute(id, false);
     }
+    for (const std::wstring& id : state_.moreEndpoints)
+        audioCalls.setEndpointMute(id, false);
     state_.volumeMuted = false;
     state_.endpointId.clear();
     state_.endpointWasMuted = false;
+    state_.moreEndpoints.clear();
 }
 
 void VolumeMute::SetWaveMute(bool mute)
@@ -257,6 +166,8 @@ void VolumeMute::SetVolumeMute(bool mute)
 {
     std::lock_guard<std::mutex> guard(lock_);
     if (!mute) {
+        // No session is muted behind the unmute's back.
+        StopWatching();
         // Each session back as it was: only those we muted are listed.
         for (const MutedSession& session : state_.sessions)
             audioCalls.setSessionMute(session.endpointId, session.sessionId, false);
@@ -272,46 +183,122 @@ void VolumeMute::SetVolumeMute(bool mute)
         SetWaveMute(mute);
 }
 
-bool VolumeMute::MuteSessionsOf(const std::vector<std::wstring>& executables)
+void VolumeMute::MuteMatching(const std::vector<AudioSession>& sessions, const std::vector<std::wstring>& executables)
 {
-    std::vector<AudioSession> sessions;
-    if (!audioCalls.listSessions(sessions))
-        return false;
-    std::lock_guard<std::mutex> guard(lock_);
-    // A browser plays from child processes of the same executable: the
-    // path, not the window's own process, decides.
-    std::vector<std::pair<DWORD, bool>> asked; // process id, runs one of them
+    ProgramMatch match(executables);
     for (const AudioSession& session : sessions) {
         if (session.processId == 0 || session.muted)
             continue;
-        auto known =
-            std::find_if(asked.begin(), asked.end(), [&](const auto& item) { return item.first == session.processId; });
-        if (known == asked.end()) {
-            std::wstring path;
-            const bool hidden =
-                ExecutablePathOfProcess(session.processId, path) &&
-                std::find(executables.begin(), executables.end(), UpperCasePath(path)) != executables.end();
-            known = asked.insert(asked.end(), {session.processId, hidden});
-        }
         const MutedSession muted{session.endpointId, session.sessionId};
-        if (!known->second || std::find(state_.sessions.begin(), state_.sessions.end(), muted) != state_.sessions.end())
+        if (std::find(state_.sessions.begin(), state_.sessions.end(), muted) != state_.sessions.end() ||
+            !match.Matches(session.processId))
             continue;
         if (audioCalls.setSessionMute(session.endpointId, session.sessionId, true))
             state_.sessions.push_back(muted);
     }
+}
+
+bool VolumeMute::MuteSessionsOf(const std::vector<std::wstring>& executables)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    std::vector<AudioSession> sessions;
+    if (!audioCalls.listSessions(sessions))
+        return false;
+    {
+        std::lock_guard<std::mutex> watchGuard(watchLock_);
+        for (const std::wstring& executable : executables) {
+            if (std::find(hiddenExecutables_.begin(), hiddenExecutables_.end(), executable) == hiddenExecutables_.end())
+                hiddenExecutables_.push_back(executable);
+        }
+        watching_ = true;
+    }
+    // Watched from before the sessions are muted: one that starts meanwhile
+    // is caught by one or the other.
+    if (watch_ == nullptr && audioCalls.watchSessions != nullptr)
+        watch_ = audioCalls.watchSessions(&VolumeMute::OnSessionCreated, this);
+    MuteMatching(sessions, executables);
     return true;
+}
+
+void VolumeMute::AddHiddenProgram(DWORD processId)
+{
+    std::wstring path;
+    if (processId == 0 || !ExecutablePathOfProcess(processId, path))
+        return;
+    const std::wstring executable = UpperCasePath(path);
+    std::lock_guard<std::mutex> guard(lock_);
+    {
+        std::lock_guard<std::mutex> watchGuard(watchLock_);
+        if (!watching_ ||
+            std::find(hiddenExecutables_.begin(), hiddenExecutables_.end(), executable) != hiddenExecutables_.end())
+            return;
+        hiddenExecutables_.push_back(executable);
+    }
+    std::vector<AudioSession> sessions;
+    if (audioCalls.listSessions(sessions))
+        MuteMatching(sessions, {executable});
+}
+
+void VolumeMute::OnSessionCreated(void* context, const AudioSession& session, const std::function<bool()>& mute)
+{
+    auto* volume = static_cast<VolumeMute*>(context);
+    if (session.processId == 0 || session.muted)
+        return;
+    // Decided and muted under the watch's lock: the unmute takes the list
+    // only after the last such mute, and no mute comes after it.
+    std::lock_guard<std::mutex> guard(volume->watchLock_);
+    if (!volume->watching_ || !ProgramMatch(volume->hiddenExecutables_).Matches(session.processId))
+        return;
+    if (mute())
+        volume->mutedLater_.push_back({session.endpointId, session.sessionId});
+}
+
+void VolumeMute::StopWatching()
+{
+    if (watch_ != nullptr && audioCalls.stopWatchingSessions != nullptr)
+        audioCalls.stopWatchingSessions(watch_);
+    watch_ = nullptr;
+    std::vector<MutedSession> later;
+    {
+        std::lock_guard<std::mutex> watchGuard(watchLock_);
+        watching_ = false;
+        hiddenExecutables_.clear();
+        later.swap(mutedLater_);
+    }
+    for (MutedSession& session : later) {
+        if (std::find(state_.sessions.begin(), state_.sessions.end(), session) == state_.sessions.end())
+            state_.sessions.push_back(std::move(session));
+    }
+}
+
+VolumeMute::~VolumeMute()
+{
+    // The audio service must not call into a mute that has gone.
+    std::lock_guard<std::mutex> guard(lock_);
+    StopWatching();
+}
+
+MuteState VolumeMute::StateWithLater() const
+{
+    MuteState state = state_;
+    std::lock_guard<std::mutex> watchGuard(watchLock_);
+    for (const MutedSession& session : mutedLater_) {
+        if (std::find(state.sessions.begin(), state.sessions.end(), session) == state.sessions.end())
+            state.sessions.push_back(session);
+    }
+    return state;
 }
 
 bool VolumeMute::Muted() const
 {
     std::lock_guard<std::mutex> guard(lock_);
-    return !state_.Empty();
+    return !StateWithLater().Empty();
 }
 
 MuteState VolumeMute::State() const
 {
     std::lock_guard<std::mutex> guard(lock_);
-    return state_;
+    return StateWithLater();
 }
 
 DWORD VolumeMute::SavedWaveVolume() const
@@ -390,9 +377,4 @@ void SetWaveVolumeCalls(const WaveVolumeCalls* calls)
         waveCalls = *calls;
     else
         waveCalls = {&waveOutGetVolume, &waveOutSetVolume};
-}
-
-void SetEndpointMuteObserver(EndpointMuteObserver observer)
-{
-    endpointObserver = observer;
 }

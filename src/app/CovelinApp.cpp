@@ -5,17 +5,17 @@
 #include "app/CommandLine.h"
 #include "catalogue/Executable.h"
 #include "choices/FileList.h"
+#include "choices/WindowRules.h"
 #include "engine/Engine.h"
-#include "engine/HiddenWindowGuard.h"
-#include "engine/SessionGuard.h"
 #include "framework/FileSystem.h"
 #include "framework/Log.h"
 #include "framework/Thread.h"
+#include "recovery/HiddenWindowGuard.h"
+#include "recovery/SessionGuard.h"
 #include "settings/SettingFile.h"
 #include "system/OwnProcess.h"
 #include "ui/MainDlg.h"
 #include "ui/Texts.h"
-#include "ui/TrayTarget.h"
 #include "ui/res/resource.h"
 
 // ---- shutdown ----------------------------------------------------------------------
@@ -106,9 +106,7 @@ BOOL CCovelinApp::InitInstance()
     CaptureDisplayMode(storedDisplayMode);
 
     LoadFileList(choices.hideFileSet, home.ownExecutablePath);
-
-    // Until the tray icon exists, the dialog's updates of it do nothing.
-    SetDialogTrayIcon(&theTrayIcon);
+    LoadRuleList(choices.hideRules);
 
     // Each Start... clears its worker's flags before the thread exists, so a
     // stop asked for at any moment from here on is never lost.
@@ -116,7 +114,7 @@ BOOL CCovelinApp::InitInstance()
     processRefresher_ = catalogues.processRefresher.Start();
 
     {
-        CMainDlg dialog(DialogState{engine, home, catalogues, choices, &storedDisplayMode});
+        CMainDlg dialog(DialogState{armedSession_, home, catalogues, choices, theTrayIcon, storedDisplayMode});
         m_pMainWnd = &dialog;
         // Nothing on screen needs these; the dialog runs them once it is
         // drawn, or when Start comes first.
@@ -142,13 +140,10 @@ BOOL CCovelinApp::InitInstance()
 
 void CCovelinApp::AddTrayIcon()
 {
+    // Until it exists, every change of the icon does nothing.
     if (!theTrayIcon.Create())
         AfxMessageBox(kMsgTrayIconFailed, MB_OK | MB_ICONWARNING);
-    const int trayIcon = home.settingFile.Data()->trayIcon;
-    // 20 units: the name is cut to 19 characters.
-    wchar_t tooltip[20] = {};
-    LoadStringW(m_hInstance, IDS_TRAY_FIRST + trayIcon, tooltip, 20);
-    theTrayIcon.Update(trayIcon, 0, tooltip);
+    theTrayIcon.Show(home.settingFile.Data()->trayIcon);
 }
 
 void CCovelinApp::StopWorkers()
@@ -190,8 +185,10 @@ int CCovelinApp::ExitInstance()
 {
     // The engine works on its own copy of the choices: they can go.
     choices.topWindow.reset();
-    if (instanceAccepted_)
+    if (instanceAccepted_) {
         SaveFileList(choices.hideFileSet);
+        SaveRuleList(choices.hideRules);
+    }
     choices.hideFileSet.RemoveAll();
     instanceChannel_.Stop();
     pipeHandle.reset();

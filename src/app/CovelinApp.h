@@ -11,15 +11,16 @@
 #include <initializer_list>
 
 #include "actions/Display.h"
+#include "app/ArmedSession.h"
 #include "app/InstanceChannel.h"
 #include "app/TrayIcon.h"
 #include "catalogue/Catalogues.h"
 #include "choices/HideSets.h"
 #include "engine/Engine.h"
-#include "engine/SessionGuard.h"
 #include "framework/Handles.h"
 #include "framework/Thread.h"
 #include "framework/WinApp.h"
+#include "recovery/SessionGuard.h"
 #include "settings/SettingFile.h"
 
 // Shutdown waits for each worker's done flag in turn, testing every 100 ms.
@@ -61,8 +62,8 @@ public:
     // of objects that worker may still be using.
     bool WorkersEnded() const { return workersEnded_; }
 
-    // The display mode in force at start-up, read once here and handed to
-    // the dialog (which shows it and gives each armed run its copy).
+    // The display mode in force at start-up, read once here; the Options
+    // page shows it and each armed run switches back to it.
     DisplayMode storedDisplayMode;
 
     // Server end of the single-instance pipe, held for the whole run; later
@@ -74,9 +75,10 @@ public:
     ProgramHome home;
     Catalogues catalogues;
     HideChoices choices;
-    // The engine: its runs, and what a hide leaves behind until the restore.
-    CEngine engine;
+    // Made before the engine, which tells through it of windows left in view.
     CTrayIcon theTrayIcon;
+    // The engine: its runs, and what a hide leaves behind until the restore.
+    CEngine engine{&theTrayIcon};
 
 private:
     // Shows our icon in the notification area (the user is told if it cannot be made).
@@ -92,6 +94,8 @@ private:
     CWinThread windowRefresher_;
     CWinThread processRefresher_;
     ProgramTrayTarget trayTarget_{engine};
+    // Arming, as the dialog asks for it.
+    CArmedSession armedSession_{engine, home, catalogues, choices, theTrayIcon, storedDisplayMode};
     InstanceChannelServer instanceChannel_;
     // Restores the hidden windows when the session ends.
     CSessionGuard sessionGuard_;

@@ -108,9 +108,6 @@ int CTrayIcon::Create()
         return 0;
     }
     created_ = 1;
-    // The notification-area code puts our icon back after showing the area.
-    if (!NotifyAreaTrayIcon())
-        SetNotifyAreaTrayIcon(this);
     return 1;
 }
 
@@ -123,9 +120,14 @@ int CTrayIcon::LoadIcons()
     // scale, the system DPI: each image has a drawing of that size.
     const int size = SmallIconSize(SystemDpi());
     // Shared resource icons: the system frees them with the module.
-    for (int i = 0; i < kTrayImageCount; ++i)
+    for (int i = 0; i < kTrayImageCount; ++i) {
         icons_[i] = static_cast<HICON>(
             LoadImageW(instance, MAKEINTRESOURCEW(IDI_TRAY_FIRST + i), IMAGE_ICON, size, size, LR_SHARED));
+        // 20 units: a name is cut to 19 characters.
+        wchar_t name[20] = {};
+        LoadStringW(instance, IDS_TRAY_FIRST + i, name, ARRAYSIZE(name));
+        names_[i] = name;
+    }
     return 1;
 }
 
@@ -211,6 +213,18 @@ int CTrayIcon::Update(int index, int remove, const wchar_t* tooltip)
     return 1;
 }
 
+void CTrayIcon::Show(int index)
+{
+    // An index from a damaged settings file must not read past the table.
+    const int named = index >= 0 && index < kTrayImageCount ? index : 0;
+    Update(index, 0, names_[named].c_str());
+}
+
+void CTrayIcon::Hide()
+{
+    Update(shownIndex_, 1, nullptr);
+}
+
 std::wstring CTrayIcon::TooltipWithNote() const
 {
     if (notHidden_ <= 0)
@@ -277,8 +291,6 @@ int CTrayIcon::Remove(int index)
         return 0;
     ClearIcons();
     created_ = 0;
-    if (NotifyAreaTrayIcon() == this)
-        SetNotifyAreaTrayIcon(nullptr);
     return 1;
 }
 

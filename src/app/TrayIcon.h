@@ -7,6 +7,7 @@
 #include "engine/WindowMessages.h"
 #include "framework/Handles.h"
 #include "framework/MessageWindow.h"
+#include "ui/res/resource.h"
 
 // What the tray's menu asks of the rest of the program: the main dialog and
 // the engine. The program's own unless a test puts a recorder in its place.
@@ -48,9 +49,9 @@ private:
 class CTrayIcon : public TrayIconPort {
 public:
     // Context menu commands (menu resource 136).
-    static constexpr UINT kCommandRestoreExit = 32771; // "Exit" / "Restore && Exit"
-    static constexpr UINT kCommandSetting = 32773;     // "Setting..."
-    static constexpr UINT kCommandHideRestore = 32774; // "Hide" / "Restore"
+    static constexpr UINT kCommandRestoreExit = ID_TRAY_RESTORE_EXIT; // "Exit" / "Restore && Exit"
+    static constexpr UINT kCommandSetting = ID_TRAY_SETTING;          // "Setting..."
+    static constexpr UINT kCommandHideRestore = ID_TRAY_HIDE_RESTORE; // "Hide" / "Restore"
 
     CTrayIcon();
     // Takes the icon away and releases what Create made, if Remove has not.
@@ -58,17 +59,21 @@ public:
     CTrayIcon(const CTrayIcon&) = delete;
     CTrayIcon& operator=(const CTrayIcon&) = delete;
 
-    // Loads the images, creates the hidden window and loads the menu; does not
-    // show the icon. 1 on success, 0 on failure (or when already created).
+    // Loads the images and their names, creates the hidden window and loads
+    // the menu; does not show the icon. 1 on success, 0 on failure (or when
+    // already created).
     int Create();
 
     // remove == 0: shows image `index` (adds it, or changes it when already
     // shown), with `tooltip` when given. remove != 0: takes the icon out when
     // it is shown. 0 only when not created.
-    int Update(int index, int remove, const wchar_t* tooltip) override;
+    int Update(int index, int remove, const wchar_t* tooltip);
 
-    // Adds a line to the tooltip saying how many windows could not be
-    // hidden; 0 takes it off again.
+    // The port's: image `index` with its name (cut to 19 characters) as the
+    // tooltip; the icon out; a line in the tooltip saying how many windows
+    // could not be hidden (0 takes it off again). Nothing before Create.
+    void Show(int index) override;
+    void Hide() override;
     void NoteNotHidden(int windows) override;
 
     // Takes the icon away and releases all that Create made.
@@ -131,6 +136,7 @@ private:
     TrayWindow window_{*this};
     int reserved1_ = 0;
     HICON icons_[9] = {};
+    std::wstring names_[9]; // the images' names, the tooltips
     int created_ = 0;
     int shown_ = 0;
     int reserved2_ = 0;

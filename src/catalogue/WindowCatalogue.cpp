@@ -156,6 +156,7 @@ namespace {
 // except that a mark put on (or taken off) another program's window shows
 // within a few seconds instead of at the next rebuild.
 struct WindowFacts {
+    DWORD processId;     // fixed for the window's life
     bool own;            // a window of this process
     bool excludedClass;  // IsShellClassName
     bool frame;          // a Store app's frame
@@ -203,6 +204,7 @@ BOOL CALLBACK AddCataloguedWindow(HWND window, LPARAM param)
     if (isNew) {
         DWORD processId = 0;
         GetWindowThreadProcessId(window, &processId);
+        facts.processId = processId;
         facts.own = processId == GetCurrentProcessId();
         const ClassFacts classFacts = ReadClassFacts(window);
         facts.excludedClass = classFacts.excluded;
@@ -228,6 +230,7 @@ BOOL CALLBACK AddCataloguedWindow(HWND window, LPARAM param)
     if (IsCloakedByApp(CloakOf(window)))
         return TRUE;
     auto record = std::make_unique<CCvWnd>(window, CCvWnd::Seen{});
+    record->SetProcessId(facts.processId);
     if (facts.frame)
         record->SetAppProcessId(StoreAppProcessOfFrame(window));
     context->array->Add(std::move(record));

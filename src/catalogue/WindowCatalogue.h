@@ -42,6 +42,11 @@ public:
     // frame counts as (see system/ShellWindows.h); 0 for any other window.
     DWORD AppProcessId() const { return appProcessId_; }
     void SetAppProcessId(DWORD processId) { appProcessId_ = processId; }
+    // The process the window counts as (see CountedProcessOf), as the
+    // catalogue learnt it when it first met the window; 0 for a record made
+    // outside the catalogue.
+    DWORD CountedProcessId() const { return appProcessId_ != 0 ? appProcessId_ : processId_; }
+    void SetProcessId(DWORD processId) { processId_ = processId; }
 
     // Re-reads the title while the window exists; a window that has gone
     // keeps the title read last (empty if it was never read).
@@ -66,6 +71,7 @@ public:
 private:
     HWND handle_ = nullptr;
     DWORD appProcessId_ = 0;
+    DWORD processId_ = 0;
     wchar_t title_[kTitleSize] = {};
 };
 

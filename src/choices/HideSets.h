@@ -5,6 +5,7 @@
 #include <string>
 
 #include "catalogue/WindowCatalogue.h"
+#include "choices/WindowRules.h"
 #include "framework/EnArray.h"
 #include "system/ProcessInfo.h"
 
@@ -25,6 +26,7 @@ struct HideChoices {
     CEnArray<HWND> hideWindowSet;           // chosen windows
     CEnArray<unsigned long> hideProcessSet; // chosen process ids
     CPathSet hideFileSet;                   // chosen executables
+    CRuleList hideRules;                    // title and class rules
 
     // The window that the process and file rules never hide and that is
     // brought to the front after a hide; a record of its own, or null.

@@ -5,17 +5,22 @@ namespace {
 constexpr DWORD kPollPeriodMs = 20;
 constexpr DWORD kDebounceMs = 1000;
 
-// The chords in the order the poll acts on them.
-std::vector<WatchedChord> WatchedChords(const SettingData& settings)
+// The chords in the order the poll acts on them; the hide-the-active-window
+// chord only when the user recorded one.
+std::vector<WatchedChord> WatchedChords(const EngineRun& run)
 {
-    return {{kToggleChordId, &settings.toggleChord}, {kShowDialogChordId, &settings.showDialogChord}};
+    std::vector<WatchedChord> chords{{kToggleChordId, &run.settings.toggleChord},
+                                     {kShowDialogChordId, &run.settings.showDialogChord}};
+    if (!run.choices.hideActiveChord.IsEmpty())
+        chords.push_back({kHideActiveChordId, &run.choices.hideActiveChord});
+    return chords;
 }
 
 } // namespace
 
 EnginePoller::EnginePoller(CEngine& engine, EngineRun& run)
     : ops_(engine.operations), session_(engine.Session()), run_(run),
-      wait_(ops_.input, WatchedChords(run.settings), run.engineStop, run.stopSignal.get())
+      wait_(ops_.input, WatchedChords(run), run.engineStop, run.stopSignal.get())
 {
 }
 
@@ -52,7 +57,26 @@ bool EnginePoller::Poll()
         RestoreAndExit();
         return false;
     }
+    // Once per press: held on, it would hide each window that comes to the
+    // front in turn.
+    const bool hideActiveDown = wait_.ChordActive(kHideActiveChordId);
+    if (hideActiveDown && !hideActiveHeld_)
+        HideWindowInFront();
+    hideActiveHeld_ = hideActiveDown;
     return true;
+}
+
+void EnginePoller::HideWindowInFront()
+{
+    // As the toggle's: Wine may show a held key released for a moment when
+    // the focus moves.
+    const DWORD now = ops_.input.tickCount();
+    if (static_cast<DWORD>(now - lastHideActiveTick_) < kDebounceMs)
+        return;
+    lastHideActiveTick_ = now;
+    // What it hid comes back with the next toggle, with everything else.
+    if (session_.HideWindowInFront(run_.targets) > 0)
+        hidden_ = true;
 }
 
 void EnginePoller::Toggle()

@@ -2,7 +2,8 @@
 // The chord poll: one run of the engine's loop, which turns what the input
 // wait brings into the run's commands. Toggle first (the 1000 ms debounce
 // and the hold that repeats it), then the show-dialog chord, then the tray's
-// "Restore && Exit"; one command per poll.
+// "Restore && Exit", then the chord that hides the window in front; one
+// command per poll.
 //
 // Split so that a test can run it wait by wait and poll by poll on its own
 // thread (messages come from the calling thread's queue). The loop: Listen
@@ -40,6 +41,7 @@ private:
     void Toggle();
     void ShowDialogAndEnd();
     void RestoreAndExit();
+    void HideWindowInFront();
 
     const EngineOperations& ops_;
     CHideSession& session_;
@@ -47,4 +49,6 @@ private:
     CInputWait wait_;
     bool hidden_ = false;
     DWORD lastToggleTick_ = 0;
+    bool hideActiveHeld_ = false; // the chord was down at the last poll
+    DWORD lastHideActiveTick_ = 0;
 };

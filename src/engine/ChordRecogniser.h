@@ -16,6 +16,7 @@
 enum ChordId : int {
     kToggleChordId = 1,
     kShowDialogChordId = 2,
+    kHideActiveChordId = 3,
 };
 
 // `chord` is the run's own copy, which outlives the run's wait.

@@ -36,7 +36,8 @@ void EngineRun::RequestStop()
         SetEvent(stopSignal.get());
 }
 
-CEngine::CEngine() : operations(DefaultEngineOperations())
+CEngine::CEngine(TrayIconPort* trayIcon)
+    : operations(DefaultEngineOperations()), session_(operations.hide, operations.sideActions, trayIcon)
 {
 }
 

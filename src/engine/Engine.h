@@ -22,6 +22,7 @@
 #include "engine/WindowMessages.h"
 #include "framework/Handles.h"
 #include "hiding/EngineTargets.h"
+#include "recovery/HiddenWindowsOwner.h"
 #include "settings/SettingData.h"
 
 // Everything the engine does to the world, one table per part, so that tests
@@ -60,12 +61,14 @@ struct EngineRun {
     void RequestStop();
 };
 
-class CEngine {
+class CEngine : public HiddenWindowsOwner {
 public:
-    CEngine();
+    // `trayIcon` (null: none) tells of windows left in view and comes back
+    // with the notification area; it outlives the engine.
+    explicit CEngine(TrayIconPort* trayIcon = nullptr);
     CEngine(const CEngine&) = delete;
     CEngine& operator=(const CEngine&) = delete;
-    ~CEngine();
+    ~CEngine() override;
 
     // ---- the user-interface thread -------------------------------------
 
@@ -95,9 +98,9 @@ public:
     // ---- any thread ----------------------------------------------------
 
     // The hide session's (HideSession.h).
-    int RestoreEverything(bool onHelperThread) { return session_.RestoreEverything(onHelperThread); }
+    int RestoreEverything(bool onHelperThread) override { return session_.RestoreEverything(onHelperThread); }
     bool HoldsHiddenWindows() { return session_.HoldsHiddenWindows(); }
-    HiddenJournal& Journal() { return session_.Journal(); }
+    HiddenJournal& Journal() override { return session_.Journal(); }
     CHideSession& Session() { return session_; }
 
     // What the engine does to the world; tests swap it before a run.
@@ -106,7 +109,7 @@ public:
 private:
     static DWORD WINAPI ThreadMain(LPVOID parameter);
 
-    CHideSession session_{operations.hide, operations.sideActions};
+    CHideSession session_;
 
     // User-interface thread only: the latest run, and the one before it
     // while that one is still ending.

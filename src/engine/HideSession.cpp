@@ -10,6 +10,7 @@
 #include "actions/TrayIconPort.h"
 #include "actions/Unmute.h"
 #include "catalogue/Catalogues.h"
+#include "hiding/ActiveWindow.h"
 #include "hiding/Hiding.h"
 #include "system/ProcessInfo.h"
 
@@ -25,13 +26,15 @@ HideOperations DefaultHideOperations()
     ops.hideChosenWindows = HideChosenWindows;
     ops.hideProcessWindows = HideProcessWindows;
     ops.hideFileWindows = HideFileWindows;
+    ops.hideRuleWindows = HideRuleWindows;
+    ops.hideActiveWindow = HideActiveWindow;
     ops.bringTopWindow = BringTopWindow;
     ops.restoreHidden = RestoreHidden;
     ops.finishHide = FinishHide;
     ops.watchHidden = WatchWhileHidden;
-    ops.noteNotHidden = [](int windows) {
-        if (TrayIconPort* tray = NotifyAreaTrayIcon())
-            tray->NoteNotHidden(windows);
+    ops.noteNotHidden = [](TrayIconPort* trayIcon, int windows) {
+        if (trayIcon != nullptr)
+            trayIcon->NoteNotHidden(windows);
     };
     return ops;
 }
@@ -68,9 +71,12 @@ SideActionOperations DefaultSideActionOperations()
     return ops;
 }
 
-CHideSession::CHideSession(const HideOperations& hide, const SideActionOperations& sideActions)
-    : hide_(hide), sideActions_(sideActions), volume_(std::make_shared<VolumeMute>())
+CHideSession::CHideSession(const HideOperations& hide, const SideActionOperations& sideActions, TrayIconPort* trayIcon)
+    : hide_(hide), sideActions_(sideActions), trayIcon_(trayIcon), volume_(std::make_shared<VolumeMute>())
 {
+    // A program the watch hides later goes quiet too, when only the hidden
+    // programs are muted.
+    hidden_.programHidden = [volume = volume_](DWORD processId) { volume->AddHiddenProgram(processId); };
 }
 
 void CHideSession::Hide(const SettingData& settings, const RunChoices& choices, const EngineTargets& targets)
@@ -91,6 +97,8 @@ void CHideSession::Hide(const SettingData& settings, const RunChoices& choices, 
         count += hide_.hideChosenWindows(targets, hidden_);
         count += hide_.hideProcessWindows(targets, hidden_);
         count += hide_.hideFileWindows(targets, hidden_);
+        if (hide_.hideRuleWindows)
+            count += hide_.hideRuleWindows(targets, hidden_);
         if (hide_.finishHide)
             check = hide_.finishHide(targets, hidden_);
         restoresSeen = restores_;
@@ -99,15 +107,24 @@ void CHideSession::Hide(const SettingData& settings, const RunChoices& choices, 
     count += check.ownedHidden - check.pushesNotHidden;
     hide_.bringTopWindow(targets);
     if (hide_.noteNotHidden && check.NotHidden() > 0) {
-        hide_.noteNotHidden(check.NotHidden());
+        hide_.noteNotHidden(trayIcon_, check.NotHidden());
         notHiddenNoted_.store(true);
     }
-    if (hide_.watchHidden && (count > 0 || !targets.processes.empty() || !targets.files.empty()))
+    if (hide_.watchHidden &&
+        (count > 0 || !targets.processes.empty() || !targets.files.empty() || !targets.rules.empty()))
         hide_.watchHidden(watch_, targets, hidden_, engineLock);
     // Locking or blanking the screen only makes sense when something was
     // hidden, or at least minimised.
     if (count + check.minimised > 0)
         ApplySideActions(settings, choices, restoresSeen);
+}
+
+int CHideSession::HideWindowInFront(const EngineTargets& targets)
+{
+    if (hide_.hideActiveWindow == nullptr)
+        return 0;
+    std::lock_guard<CCriticalSection> guard(engineLock);
+    return hide_.hideActiveWindow(targets, hidden_);
 }
 
 void CHideSession::ApplySideActions(const SettingData& settings, const RunChoices& choices, unsigned restoresSeen)
@@ -124,20 +141,37 @@ void CHideSession::ApplySideActions(const SettingData& settings, const RunChoice
         executables = sideActions_.executablesOfWindows(windows);
     }
 
-    // The mute and the notification area are each taken and noted under
-    // engineLock in one step: a restore from another thread (the session's
-    // end) finds them either in force and noted, or not begun and never to
-    // begin. Neither waits on another program for long (the shell's windows
-    // are changed asynchronously).
+    // The mute is taken under engineLock and noted under it once done: a
+    // restore from another thread (the session's end) finds it either taken
+    // or not begun and never to begin. The audio service may keep us
+    // waiting, so the mute itself runs without engineLock; a restore
+    // meanwhile waits for the mute's own lock and undoes it.
     if (settings.muteVolume) {
-        std::lock_guard<CCriticalSection> guard(engineLock);
-        if (restores_ != restoresSeen)
-            return; // the windows are back already
+        {
+            std::lock_guard<CCriticalSection> guard(engineLock);
+            if (restores_ != restoresSeen)
+                return; // the windows are back already
+            muteRequested_ = true;
+        }
         if (!choices.muteHiddenOnly || !sideActions_.muteHiddenPrograms(*volume_, executables))
             sideActions_.setVolumeMute(*volume_, true);
-        muteRequested_ = true;
-        NoteSideActions();
+        bool restoredMeanwhile = false;
+        {
+            std::lock_guard<CCriticalSection> guard(engineLock);
+            restoredMeanwhile = restores_ != restoresSeen;
+            if (!restoredMeanwhile)
+                NoteSideActions();
+        }
+        if (restoredMeanwhile) {
+            // Its unmute may have come before our mute: undone here, once more.
+            sideActions_.setVolumeMute(*volume_, false);
+            return;
+        }
     }
+
+    // The notification area is taken and noted under engineLock in one
+    // step; it waits on nobody (the shell's windows are changed
+    // asynchronously).
 
     // The calls that may wait on the system (the lock, the screensaver, a
     // display mode change) run without engineLock, so that the session's end
@@ -147,14 +181,15 @@ void CHideSession::ApplySideActions(const SettingData& settings, const RunChoice
     if (settings.startScreensaver)
         sideActions_.startScreensaver();
     if (settings.restoreResolution)
-        sideActions_.applyStoredDisplayMode(choices.storedDisplayMode);
+        sideActions_.applyStoredDisplayMode(choices.storedDisplayMode != nullptr ? *choices.storedDisplayMode
+                                                                                 : DisplayMode{});
 
     if (settings.hideNotifyArea) {
         std::lock_guard<CCriticalSection> guard(engineLock);
         if (restores_ != restoresSeen)
             return;
         // A shell without the area's windows: nothing done, nothing noted.
-        const OwnTrayIcon own{settings.trayIcon, settings.hideOwnIcon != 0};
+        const OwnTrayIcon own{trayIcon_, settings.trayIcon, settings.hideOwnIcon != 0};
         if (sideActions_.hideNotificationArea(true, own)) {
             notifyAreaHidden_ = true;
             notifyAreaTray_ = own;
@@ -196,7 +231,7 @@ int CHideSession::RestoreEverything(bool onHelperThread)
     if (showNotifyArea)
         sideActions_.hideNotificationArea(false, own);
     if (notHiddenNoted_.exchange(false) && hide_.noteNotHidden)
-        hide_.noteNotHidden(0);
+        hide_.noteNotHidden(trayIcon_, 0);
     std::lock_guard<CCriticalSection> guard(engineLock);
     return hide_.restoreHidden(hidden_);
 }

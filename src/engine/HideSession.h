@@ -19,12 +19,15 @@
 
 #include "actions/Display.h"
 #include "actions/NotifyArea.h"
+#include "actions/TrayIconPort.h"
 #include "actions/Volume.h"
 #include "framework/Sync.h"
 #include "hiding/EngineTargets.h"
 #include "hiding/HiddenWatch.h"
 #include "hiding/HiddenWindows.h"
 #include "hiding/Hiding.h"
+#include "hiding/RuleHiding.h"
+#include "settings/HotkeyChord.h"
 #include "settings/SettingData.h"
 
 // The hide and the restore. The defaults (DefaultHideOperations) are the
@@ -37,6 +40,11 @@ struct HideOperations {
     int (*hideChosenWindows)(const EngineTargets& targets, HiddenWindows& hidden);
     int (*hideProcessWindows)(const EngineTargets& targets, HiddenWindows& hidden);
     int (*hideFileWindows)(const EngineTargets& targets, HiddenWindows& hidden);
+    // The title and class rules, after the files. Null: no rule hides.
+    int (*hideRuleWindows)(const EngineTargets& targets, HiddenWindows& hidden);
+    // The window in front joins the hidden windows (the hide-the-active-
+    // window chord). Null: the chord hides nothing.
+    int (*hideActiveWindow)(const EngineTargets& targets, HiddenWindows& hidden);
     int (*bringTopWindow)(const EngineTargets& targets);
     int (*restoreHidden)(HiddenWindows& hidden);
     // After the three hides: the owned windows, and what did not hide. Null:
@@ -45,9 +53,9 @@ struct HideOperations {
     // Keeps hidden what appears while hidden, until the restore. Null: no watch.
     void (*watchHidden)(HiddenWatch& watch, const EngineTargets& targets, HiddenWindows& hidden,
                         CCriticalSection& lock);
-    // Tells the user, quietly, how many windows are still in view (0: none,
-    // back to normal). Null: nobody is told.
-    void (*noteNotHidden)(int windows);
+    // Tells the user, quietly, through the tray icon (null: none) how many
+    // windows are still in view (0: none, back to normal). Null: nobody is told.
+    void (*noteNotHidden)(TrayIconPort* trayIcon, int windows);
 };
 
 // The side actions of a hide and their undoing. The defaults
@@ -74,15 +82,21 @@ SideActionOperations DefaultSideActionOperations();
 // What a hide takes beyond the settings record: the choice kept outside
 // "setting.dat" and the display mode read at start-up.
 struct RunChoices {
-    DisplayMode storedDisplayMode;
+    // The application's, read once at start-up and never changed after;
+    // null: no mode known.
+    const DisplayMode* storedDisplayMode = nullptr;
     // Mute only the programs whose windows were hidden.
     bool muteHiddenOnly = false;
+    // Hides the window in front; empty: no such chord.
+    HotkeyChord hideActiveChord{};
 };
 
 class CHideSession {
 public:
-    // The tables are the engine's, which tests swap before a run.
-    CHideSession(const HideOperations& hide, const SideActionOperations& sideActions);
+    // The tables are the engine's, which tests swap before a run. The tray
+    // icon (null: none) tells of windows left in view and is put back when
+    // the notification area comes back; it outlives the session.
+    CHideSession(const HideOperations& hide, const SideActionOperations& sideActions, TrayIconPort* trayIcon);
     CHideSession(const CHideSession&) = delete;
     CHideSession& operator=(const CHideSession&) = delete;
 
@@ -97,6 +111,11 @@ public:
     // callers whose COM apartment must stay untouched). Returns the number
     // of windows shown. Any thread.
     int RestoreEverything(bool onHelperThread);
+
+    // The hide-the-active-window chord, on the engine thread: the window in
+    // front joins the hidden windows under engineLock, with no side action.
+    // Returns how many windows were hidden.
+    int HideWindowInFront(const EngineTargets& targets);
 
     // Stops keeping hidden what appears: whatever the watch would still
     // hide is the coming restore's too.
@@ -123,6 +142,7 @@ private:
 
     const HideOperations& hide_;
     const SideActionOperations& sideActions_;
+    TrayIconPort* const trayIcon_;
 
     HiddenWindows hidden_;
     // Alive while windows are hidden; stopped before a restore takes engineLock.

@@ -12,6 +12,7 @@ EngineTargets CaptureTargets(const HideChoices& choices, Catalogues* catalogues)
         if (const std::wstring* path = choices.hideFileSet[i])
             targets.files.push_back(*path);
     }
+    targets.rules = choices.hideRules.rules;
     if (choices.topWindow != nullptr)
         targets.topWindow = choices.topWindow->GetHandle();
     targets.catalogues = catalogues;

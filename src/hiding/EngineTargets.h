@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "choices/WindowRules.h"
+
 struct Catalogues;
 struct HideChoices;
 
@@ -14,6 +16,7 @@ struct EngineTargets {
     std::vector<HWND> windows;       // chosen windows, in the order chosen
     std::vector<DWORD> processes;    // chosen process ids
     std::vector<std::wstring> files; // chosen executables, upper-cased paths
+    std::vector<WindowRule> rules;   // title and class rules
     HWND topWindow = nullptr;
     // The live catalogues the process and file rules walk, under their
     // windowLock; they belong to the application object and outlive every
@@ -24,6 +27,6 @@ struct EngineTargets {
 };
 
 // Copies the pages' current choices (hideWindowSet, hideProcessSet,
-// hideFileSet, topWindow), to be looked up in `catalogues`. UI thread only:
+// hideFileSet, hideRules, topWindow), to be looked up in `catalogues`. UI thread only:
 // that is where the choices live.
 EngineTargets CaptureTargets(const HideChoices& choices, Catalogues* catalogues);

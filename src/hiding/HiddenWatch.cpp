@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cwchar>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -11,6 +12,7 @@
 #include "catalogue/WindowCatalogue.h"
 #include "framework/Handles.h"
 #include "framework/Log.h"
+#include "framework/Thread.h"
 #include "system/ProcessInfo.h"
 #include "system/ShellWindows.h"
 
@@ -20,15 +22,31 @@ namespace {
 constexpr ULONGLONG kPendingLifeMs = 3000;
 constexpr int kMaxOwnerDepth = 32;
 
+// Sent when the desktop window manager draws a cloaked window again
+// (Windows 8 and later); the system's headers declare it only for builds
+// aimed at those.
+constexpr DWORD kEventObjectUncloaked = 0x8018;
+
+bool IsStoreFrame(HWND window)
+{
+    wchar_t className[64] = {};
+    return GetClassNameW(window, className, 64) > 0 && std::wcscmp(className, kStoreFrameClass) == 0;
+}
+
 } // namespace
 
 struct HiddenWatch::State {
     EngineTargets targets;
     HiddenWindows* hidden = nullptr;
     CCriticalSection* lock = nullptr;
-    UniqueHandle stop;
-    UniqueHandle thread;
+    std::function<void(DWORD)> programHidden;
+    UniqueEvent stop;
+    CWinThread thread;
     std::atomic<int> hiddenCount{0};
+    std::atomic<int> looksAgain{0};
+    // A window of another program was seen to show: this system tells of
+    // them, and the watch needs no look of its own any more.
+    std::atomic<bool> eventDriven{false};
 
     // The watch's thread only, from here on.
     std::unordered_set<HWND> ours;   // on the stack: what was hidden
@@ -37,12 +55,17 @@ struct HiddenWatch::State {
     // What each window met is, as far as the rules go: decided once, since
     // a window's process and owner stay.
     std::unordered_map<HWND, bool> wanted;
+    // For the title and class rules: each window's class name (fixed for
+    // its life), empty for a window of ours; the title is read every time.
+    std::unordered_map<HWND, std::wstring> classOf;
     std::vector<std::pair<HWND, ULONGLONG>> pending; // created, not yet shown
     ULONGLONG lastLook = 0;
 
     bool ProcessIsChosen(DWORD processId);
     bool Wanted(HWND window);
+    bool MatchesRule(HWND window);
     void Consider(HWND window, bool created);
+    void OnEvent(DWORD event, HWND window);
     void Hide(HWND window, bool owned);
     void LookAgain();
     void LookAtPending();
@@ -58,8 +81,12 @@ void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object
     if (window == nullptr || object != OBJID_WINDOW || child != CHILDID_SELF)
         return;
     if (HiddenWatch::State* state = watchOfThread)
-        state->Consider(window, event == EVENT_OBJECT_CREATE);
+        state->OnEvent(event, window);
 }
+
+// Tests stand in for the system's events of other programs, which Wine
+// never sends: posted to the watch's thread, taken as the hook's own.
+constexpr UINT kTestEvent = WM_APP + 77;
 
 } // namespace
 
@@ -95,12 +122,43 @@ bool HiddenWatch::State::Wanted(HWND window)
                 want = ours.count(owner) != 0;
                 owner = GetWindow(owner, GW_OWNER);
             }
-            if (!want)
-                want = ProcessIsChosen(CountedProcessOf(window));
+            if (!want) {
+                const DWORD counted = CountedProcessOf(window);
+                // A Store app's frame exists before its app is in it: until
+                // then it is nobody's, and is asked again next time.
+                if (counted == processId && IsStoreFrame(window))
+                    return false;
+                want = ProcessIsChosen(counted);
+            }
         }
     }
     wanted.emplace(window, want);
     return want;
+}
+
+bool HiddenWatch::State::MatchesRule(HWND window)
+{
+    if (targets.rules.empty() || targets.IsTopWindow(window))
+        return false;
+    auto [entry, isNew] = classOf.try_emplace(window);
+    if (isNew) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        wchar_t className[CCvWnd::kTitleSize] = {};
+        if (processId != 0 && processId != GetCurrentProcessId())
+            GetClassNameW(window, className, CCvWnd::kTitleSize);
+        entry->second = className;
+    }
+    if (entry->second.empty())
+        return false;
+    // A title may change (a browser's follows its tab): read afresh, without
+    // a message to the window's program.
+    wchar_t title[CCvWnd::kTitleSize] = {};
+    InternalGetWindowText(window, title, CCvWnd::kTitleSize);
+    for (const WindowRule& rule : targets.rules)
+        if (rule.Matches(title, entry->second.c_str()))
+            return true;
+    return false;
 }
 
 void HiddenWatch::State::Consider(HWND window, bool created)
@@ -114,7 +172,9 @@ void HiddenWatch::State::Consider(HWND window, bool created)
             ShowWindowAsync(window, SW_HIDE);
         return;
     }
-    if ((GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0 || !Wanted(window))
+    if ((GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0)
+        return;
+    if (!Wanted(window) && !MatchesRule(window))
         return;
     if (!IsWindowVisible(window)) {
         if (created)
@@ -129,6 +189,32 @@ void HiddenWatch::State::Consider(HWND window, bool created)
     Hide(window, owner != nullptr && ours.count(owner) != 0);
 }
 
+void HiddenWatch::State::OnEvent(DWORD event, HWND window)
+{
+    switch (event) {
+    case EVENT_OBJECT_SHOW:
+        eventDriven.store(true);
+        Consider(window, false);
+        break;
+    case EVENT_OBJECT_CREATE:
+        Consider(window, true);
+        break;
+    case EVENT_OBJECT_PARENTCHANGE:
+    case kEventObjectUncloaked: {
+        // A Store app entering its frame (or the frame coming on screen):
+        // the frame is looked at afresh.
+        HWND frame = event == EVENT_OBJECT_PARENTCHANGE ? GetAncestor(window, GA_ROOT) : window;
+        if (frame != nullptr && frame != window && ours.count(frame) == 0)
+            wanted.erase(frame);
+        if (frame != nullptr && IsWindowVisible(frame))
+            Consider(frame, false);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 void HiddenWatch::State::Hide(HWND window, bool owned)
 {
     ours.insert(window);
@@ -141,6 +227,8 @@ void HiddenWatch::State::Hide(HWND window, bool owned)
     }
     ShowWindowAsync(window, SW_HIDE);
     hiddenCount.fetch_add(1);
+    if (programHidden)
+        programHidden(CountedProcessOf(window));
 }
 
 void HiddenWatch::State::LookAtPending()
@@ -178,6 +266,8 @@ void HiddenWatch::State::LookAgain()
     // other windows.
     for (auto it = wanted.begin(); it != wanted.end();)
         it = look.met.count(it->first) != 0 ? std::next(it) : wanted.erase(it);
+    for (auto it = classOf.begin(); it != classOf.end();)
+        it = look.met.count(it->first) != 0 ? std::next(it) : classOf.erase(it);
 }
 
 void HiddenWatch::State::Run()
@@ -186,21 +276,30 @@ void HiddenWatch::State::Run()
     {
         std::lock_guard<CCriticalSection> guard(*lock);
         ours.insert(hidden->hiddenStack.begin(), hidden->hiddenStack.end());
+        programHidden = hidden->programHidden;
         leftBe = hidden->leftInView;
         leftBe.insert(hidden->minimised.begin(), hidden->minimised.end());
     }
     const DWORD flags = WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS;
-    HWINEVENTHOOK created =
-        SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, OnWindowEvent, 0, 0, flags);
-    HWINEVENTHOOK shown = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, OnWindowEvent, 0, 0, flags);
-    if (created == nullptr || shown == nullptr)
+    const UniqueWinEventHook created(
+        SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, OnWindowEvent, 0, 0, flags));
+    const UniqueWinEventHook shown(
+        SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, nullptr, OnWindowEvent, 0, 0, flags));
+    const UniqueWinEventHook reparented(
+        SetWinEventHook(EVENT_OBJECT_PARENTCHANGE, EVENT_OBJECT_PARENTCHANGE, nullptr, OnWindowEvent, 0, 0, flags));
+    const UniqueWinEventHook uncloaked(
+        SetWinEventHook(kEventObjectUncloaked, kEventObjectUncloaked, nullptr, OnWindowEvent, 0, 0, flags));
+    if (!created || !shown)
         Log::Failure(L"SetWinEventHook", GetLastError());
     lastLook = GetTickCount64();
     HANDLE stopEvent = stop.get();
     for (;;) {
+        // The look of our own only until the system shows it tells of other
+        // programs' windows shown (Wine never does).
+        const bool looking = !eventDriven.load();
         const ULONGLONG now = GetTickCount64();
         const ULONGLONG nextLook = lastLook + kLookAgainMs;
-        DWORD wait = nextLook > now ? static_cast<DWORD>(nextLook - now) : 0;
+        DWORD wait = !looking ? INFINITE : nextLook > now ? static_cast<DWORD>(nextLook - now) : 0;
         if (!pending.empty())
             wait = std::min(wait, kPendingLookMs);
         const DWORD woke = MsgWaitForMultipleObjectsEx(1, &stopEvent, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
@@ -208,26 +307,21 @@ void HiddenWatch::State::Run()
             break;
         // The hooks' calls come while messages are taken.
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.hwnd == nullptr && msg.message == kTestEvent)
+                OnEvent(static_cast<DWORD>(msg.wParam), reinterpret_cast<HWND>(msg.lParam));
+            else
+                DispatchMessageW(&msg);
+        }
         if (!pending.empty())
             LookAtPending();
-        if (GetTickCount64() >= lastLook + kLookAgainMs) {
+        if (!eventDriven.load() && GetTickCount64() >= lastLook + kLookAgainMs) {
             LookAgain();
+            looksAgain.fetch_add(1);
             lastLook = GetTickCount64();
         }
     }
-    if (created != nullptr)
-        UnhookWinEvent(created);
-    if (shown != nullptr)
-        UnhookWinEvent(shown);
     watchOfThread = nullptr;
-}
-
-DWORD WINAPI HiddenWatch::ThreadMain(LPVOID parameter)
-{
-    static_cast<State*>(parameter)->Run();
-    return 0;
 }
 
 void HiddenWatch::Start(const EngineTargets& targets, HiddenWindows& hidden, CCriticalSection& lock)
@@ -237,12 +331,11 @@ void HiddenWatch::Start(const EngineTargets& targets, HiddenWindows& hidden, CCr
     state->targets = targets;
     state->hidden = &hidden;
     state->lock = &lock;
-    state->stop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!state->stop)
         return;
-    state->thread.reset(CreateThread(nullptr, 0, ThreadMain, state.get(), 0, nullptr));
-    if (!state->thread) {
-        Log::Failure(L"CreateThread (hidden watch)", GetLastError());
+    // The thread holds the state too: it ends before the state can go.
+    if (!state->thread.Start([state = state.get()] { state->Run(); })) {
+        Log::Failure(L"Starting the hidden watch", GetLastError());
         return;
     }
     std::lock_guard<std::mutex> guard(control_);
@@ -258,10 +351,10 @@ void HiddenWatch::Stop()
     }
     if (!state)
         return;
-    SetEvent(state->stop.get());
+    state->stop.Set();
     // The thread only ever waits on the hidden windows' lock, which the
     // caller does not hold, and on nothing of another program.
-    WaitForSingleObject(state->thread.get(), INFINITE);
+    static_cast<void>(state->thread.Wait(INFINITE));
 }
 
 bool HiddenWatch::Running()
@@ -274,6 +367,24 @@ int HiddenWatch::HiddenSoFar()
 {
     std::lock_guard<std::mutex> guard(control_);
     return state_ ? state_->hiddenCount.load() : 0;
+}
+
+int HiddenWatch::LooksSoFar()
+{
+    std::lock_guard<std::mutex> guard(control_);
+    return state_ ? state_->looksAgain.load() : 0;
+}
+
+bool HiddenWatch::EventDriven()
+{
+    std::lock_guard<std::mutex> guard(control_);
+    return state_ && state_->eventDriven.load();
+}
+
+bool HiddenWatch::SendEventForTests(DWORD event, HWND window)
+{
+    std::lock_guard<std::mutex> guard(control_);
+    return state_ && state_->thread.PostThreadMessage(kTestEvent, event, reinterpret_cast<LPARAM>(window));
 }
 
 void WatchWhileHidden(HiddenWatch& watch, const EngineTargets& targets, HiddenWindows& hidden, CCriticalSection& lock)

@@ -8,8 +8,10 @@
 // nothing otherwise. The system tells it of windows created and shown
 // anywhere (WinEvent hooks, called on its thread between its waits). Some
 // systems (Wine) tell of other programs' windows created but not of those
-// shown, so it also looks at every window again every kLookAgainMs, and at a
-// window created by a chosen program every kPendingLookMs until it shows.
+// shown, so until it has been told of one shown it also looks at every
+// window again every kLookAgainMs; a window created by a chosen program is
+// looked at every kPendingLookMs until it shows. A Store app's frame is
+// looked at again when the app enters it.
 #include <windows.h>
 
 #include <memory>
@@ -40,13 +42,19 @@ public:
 
     // How many windows the watch has hidden since it started.
     int HiddenSoFar();
+    // How many times it has looked at every window of its own accord.
+    int LooksSoFar();
+    // Whether it has been told of another program's window shown, and so
+    // no longer looks of its own accord.
+    bool EventDriven();
+    // Hands the watch an event of another program's window as the system
+    // would (Wine sends none of SHOW or PARENTCHANGE); false when no watch runs.
+    bool SendEventForTests(DWORD event, HWND window);
 
     // What the watch's thread keeps (HiddenWatch.cpp).
     struct State;
 
 private:
-    static DWORD WINAPI ThreadMain(LPVOID parameter);
-
     std::mutex control_;
     std::shared_ptr<State> state_;
 };

@@ -4,6 +4,7 @@
 // death. Its owner guards it with one lock (the engine's engineLock).
 #include <windows.h>
 
+#include <functional>
 #include <unordered_set>
 #include <vector>
 
@@ -27,6 +28,10 @@ struct HiddenWindows {
     // Windows whose hide had not taken when the hide stopped waiting: the
     // hide's check looks at them again.
     std::vector<HWND> unsettled;
+    // Told of the process of each window the watch hides after the hide,
+    // outside the lock (the owner mutes that program's sound too). Set once
+    // by the owner before any hide.
+    std::function<void(DWORD processId)> programHidden;
 
     // Marks and journals `window`, then stacks it: a window we hide is never
     // unknown to whoever restores after our death.

@@ -10,6 +10,7 @@
 #include "catalogue/Catalogues.h"
 #include "catalogue/Executable.h"
 #include "framework/Log.h"
+#include "hiding/HideClock.h"
 #include "hiding/ShowBatch.h"
 #include "system/Elevation.h"
 #include "system/Foreground.h"
@@ -31,12 +32,12 @@ void HideAndPush(ShowBatch& batch, HiddenWindows& hidden, HWND window)
     batch.Issue(window);
 }
 
-// The hide commands are out: the journal reaches the disk before we wait
-// for the windows to carry them out. What has not taken by then is looked
-// at again by the hide's check.
+// Waits for the windows to carry the hide commands out. What has not taken
+// by then is looked at again by the hide's check. The journal is written
+// once, by the check: until then each window hidden carries our mark, which
+// is what whoever restores after our death looks for first.
 void SettleHides(ShowBatch& batch, HiddenWindows& hidden)
 {
-    hidden.hiddenJournal.Save();
     const std::vector<HWND> late = batch.Settle();
     hidden.unsettled.insert(hidden.unsettled.end(), late.begin(), late.end());
 }
@@ -221,19 +222,23 @@ HideCheck FinishHide(const EngineTargets& targets, HiddenWindows& hidden)
         refused.push_back(window);
     }
     hidden.unsettled.clear();
-    if (refused.empty())
+    if (refused.empty()) {
+        hidden.hiddenJournal.Save();
         return check;
+    }
 
     // Minimised instead: out of the way, though not out of the taskbar. A
-    // program with more rights than ours may drop this as well.
+    // program with more rights than ours may drop this as well (the post is
+    // then refused, or arrives and is ignored): it is tried all the same and
+    // what happens is counted. One deadline for all of them, however many.
     for (HWND window : refused)
         PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    const ULONGLONG deadline = GetTickCount64() + kMinimiseWaitMs;
+    const ULONGLONG deadline = HideNow() + kMinimiseWaitMs;
     auto settled = [](HWND window) { return !IsWindow(window) || IsIconic(window) || !IsWindowVisible(window); };
-    while (GetTickCount64() < deadline && !std::all_of(refused.begin(), refused.end(), settled)) {
+    while (HideNow() < deadline && !std::all_of(refused.begin(), refused.end(), settled)) {
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        Sleep(5);
+        HidePause(5);
     }
 
     for (HWND window : refused) {

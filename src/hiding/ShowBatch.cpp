@@ -1,5 +1,8 @@
 #include "hiding/ShowBatch.h"
 
+#include "hiding/HideClock.h"
+#include "system/Elevation.h"
+
 namespace {
 
 // How long the engine waits for other programs' windows to carry out a hide
@@ -18,14 +21,20 @@ void ShowBatch::Issue(HWND window)
         ShowWindow(window, command_);
         return;
     }
-    ShowWindowAsync(window, command_);
+    // Refused at once (the system keeps a program of higher rights out of
+    // reach of ours): nothing to wait for.
+    if (!ShowWindowAsync(window, command_) && IsWindow(window)) {
+        hung_.push_back(window);
+        return;
+    }
     pending_.push_back(window);
 }
 
 std::vector<HWND> ShowBatch::Settle()
 {
-    DWORD lastProgress = GetTickCount();
+    ULONGLONG lastProgress = HideNow();
     bool hungSwept = false;
+    size_t settledSinceSweep = 0;
     size_t next = 0;
     int idlePasses = 0;
     while (next < pending_.size()) {
@@ -34,14 +43,21 @@ std::vector<HWND> ShowBatch::Settle()
         bool progressed = false;
         while (next < pending_.size() && Settled(pending_[next])) {
             ++next;
+            ++settledSinceSweep;
             progressed = true;
         }
         if (next == pending_.size())
             break;
-        DWORD now = GetTickCount();
+        const ULONGLONG now = HideNow();
         if (progressed) {
             lastProgress = now;
-            hungSwept = false;
+            // Another sweep once an eighth of what is left has settled:
+            // a long batch of one slow program is swept a few times in
+            // all, not once a window.
+            if (settledSinceSweep * 8 >= pending_.size() - next) {
+                hungSwept = false;
+                settledSinceSweep = 0;
+            }
             idlePasses = 0;
             continue;
         }
@@ -58,10 +74,7 @@ std::vector<HWND> ShowBatch::Settle()
         // send messages to us while theirs are hidden), then yield.
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        if (++idlePasses < 50)
-            SwitchToThread();
-        else
-            Sleep(1);
+        HidePause(++idlePasses < 50 ? 0 : 1);
     }
     std::vector<HWND> late(pending_.begin() + static_cast<std::ptrdiff_t>(next), pending_.end());
     late.insert(late.end(), hung_.begin(), hung_.end());
@@ -87,7 +100,14 @@ void ShowBatch::SweepRemaining(size_t& from)
         HWND window = pending_[i];
         if (Settled(window))
             continue;
-        if (IsHungAppWindow(window))
+        // Neither a hung window nor one of a program that outranks ours
+        // will do it while we wait.
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        auto outranks = outranks_.find(processId);
+        if (outranks == outranks_.end())
+            outranks = outranks_.emplace(processId, ProcessOutranksUs(processId)).first;
+        if (IsHungAppWindow(window) || outranks->second)
             hung_.push_back(window);
         else
             waiting.push_back(window);

@@ -2,6 +2,7 @@
 // Showing or hiding a group of windows without ever blocking on one of them.
 #include <windows.h>
 
+#include <unordered_map>
 #include <vector>
 
 // A window of this thread is shown at once. A window of any other thread is
@@ -17,17 +18,19 @@ public:
     void Issue(HWND window);
 
     // Waits, bounded, until the issued commands have taken effect. Returns
-    // the windows that did not respond in time (or are hung).
+    // the windows that did not respond in time, are hung, belong to a
+    // program that outranks ours or refused the command outright.
     std::vector<HWND> Settle();
 
 private:
     bool Settled(HWND window) const;
     // Moves the settled windows after `from` in front of the unsettled ones,
-    // dropping hung windows into hung_.
+    // dropping windows not worth waiting for into hung_.
     void SweepRemaining(size_t& from);
 
     int command_;
     bool visible_;
     std::vector<HWND> pending_;
     std::vector<HWND> hung_;
+    std::unordered_map<DWORD, bool> outranks_; // by process id, asked once a batch
 };

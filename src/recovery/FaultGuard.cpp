@@ -42,6 +42,12 @@ LONG WINAPI RestoreHiddenOnFault(EXCEPTION_POINTERS* pointers)
     return previousFilter(pointers);
 }
 
+void ReleaseFaultGuard(HiddenJournal& journal)
+{
+    HiddenJournal* held = &journal;
+    guardedJournal.compare_exchange_strong(held, nullptr);
+}
+
 void InstallFaultGuard(HiddenJournal& journal)
 {
     MarkKey();

@@ -7,4 +7,8 @@
 #include "recovery/HiddenJournal.h"
 
 void InstallFaultGuard(HiddenJournal& journal);
+// Lets go of `journal` if the guard holds it: a journal that is gone is
+// never reached (the guard then shows nothing). The journal's destructor
+// calls it.
+void ReleaseFaultGuard(HiddenJournal& journal);
 LONG WINAPI RestoreHiddenOnFault(EXCEPTION_POINTERS* pointers);

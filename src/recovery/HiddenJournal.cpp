@@ -4,6 +4,7 @@
 
 #include "framework/Handles.h"
 #include "framework/Log.h"
+#include "recovery/FaultGuard.h"
 #include "recovery/HiddenMark.h"
 
 HiddenJournal::HiddenJournal() : token_(0)
@@ -12,6 +13,11 @@ HiddenJournal::HiddenJournal() : token_(0)
 
 HiddenJournal::HiddenJournal(ULONG_PTR token) : token_(token)
 {
+}
+
+HiddenJournal::~HiddenJournal()
+{
+    ReleaseFaultGuard(*this);
 }
 
 void HiddenJournal::Open(const std::wstring& path)
@@ -94,7 +100,8 @@ void HiddenJournal::NoteSideActions(const MuteState& mute, bool notifyAreaHidden
     const MuteState noted = record_.Mute();
     if (noted.volumeMuted == mute.volumeMuted && noted.endpointId == mute.endpointId &&
         noted.endpointWasMuted == mute.endpointWasMuted && noted.savedWaveVolume == mute.savedWaveVolume &&
-        noted.sessions == mute.sessions && record_.notifyAreaHidden == notifyAreaHidden)
+        noted.sessions == mute.sessions && noted.moreEndpoints == mute.moreEndpoints &&
+        record_.notifyAreaHidden == notifyAreaHidden)
         return;
     record_.SetMute(mute);
     record_.notifyAreaHidden = notifyAreaHidden;
@@ -117,9 +124,9 @@ bool HiddenJournal::Save()
 
     // Written beside the journal and moved over it in one step: whoever
     // reads the journal (the next instance, after we died at any moment)
-    // finds the old one or the new one, never half of either. Flushing to
-    // the disk itself would buy nothing: what the journal names does not
-    // outlive a power cut anyway.
+    // finds the old one or the new one, never half of either. Not written
+    // through to the disk: what the journal names does not outlive a power
+    // cut anyway, and a process's death leaves the system's cache intact.
     const std::string bytes = EncodeHiddenRecord(record_);
     const std::wstring temporary = path_ + L".tmp";
     bool complete = false;
@@ -134,8 +141,7 @@ bool HiddenJournal::Save()
         complete = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                    written == bytes.size();
     } // closed before it is moved over the journal
-    if (!complete ||
-        !MoveFileExW(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!complete || !MoveFileExW(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         Log::Failure(L"Writing the journal " + path_);
         DeleteFileW(temporary.c_str());
         return false; // still dirty: the next Save tries again
@@ -151,9 +157,13 @@ void HiddenJournal::Clear()
         return;
     faultCount_.store(0);
     for (const HiddenEntry& entry : record_.entries) {
-        // Only our own mark: another program may have marked it since.
-        if (entry.marked && IsWindow(entry.window) && MarkOf(entry.window) == token_)
-            RemovePropW(entry.window, MarkKey());
+        // Only our own mark: another program may have marked it since, and
+        // gets its own back. One call a window where asking first took two.
+        if (!entry.marked)
+            continue;
+        const HANDLE removed = RemovePropW(entry.window, MarkKey());
+        if (removed != nullptr && reinterpret_cast<ULONG_PTR>(removed) != token_)
+            SetPropW(entry.window, MarkKey(), removed);
     }
     record_ = HiddenRecord{};
     record_.writer = token_;

@@ -22,6 +22,9 @@ public:
     HiddenJournal();
     // Marks with `token`: tests play an instance that has since died.
     explicit HiddenJournal(ULONG_PTR token);
+    // The fault guard lets go of it first (its owner, the application
+    // object, goes before the process does).
+    ~HiddenJournal();
     HiddenJournal(const HiddenJournal&) = delete;
     HiddenJournal& operator=(const HiddenJournal&) = delete;
 

@@ -3,7 +3,7 @@
 #include <utility>
 
 // Little-endian:
-//   0  "CVHJ"                     4  version (2; 1 is still read)
+//   0  "CVHJ"                     4  version (3; 1 and 2 are still read)
 //   8  flags: 1 volume muted, 2 notification area hidden,
 //      4 the muted endpoint was muted by the user already (version 2)
 //   12 saved wave volume          16 writer's mark (8 bytes)
@@ -14,13 +14,16 @@
 //   version 2 only, the mute's tail: the muted endpoint's id, the number of
 //      muted sessions, then each session's endpoint id and instance id; every
 //      id is a count of UTF-16 units (4) and the units
+//   version 3 only: the number of other endpoints the mute switched on, then
+//      each one's id
 //   then a 32-bit FNV-1a checksum of everything before it.
 
 namespace {
 
 constexpr char kMagic[4] = {'C', 'V', 'H', 'J'};
-constexpr DWORD kVersion = 2;
+constexpr DWORD kVersion = 3;
 constexpr DWORD kFirstVersion = 1;
+constexpr DWORD kSecondVersion = 2;
 constexpr DWORD kFlagVolumeMuted = 1;
 constexpr DWORD kFlagNotifyAreaHidden = 2;
 constexpr DWORD kFlagEndpointWasMuted = 4;
@@ -36,7 +39,9 @@ constexpr DWORD kMaxEntries = 65536;
 // Endpoint and session ids are short text; so is their list.
 constexpr DWORD kMaxIdUnits = 512;
 constexpr DWORD kMaxSessions = 1024;
-constexpr size_t kMaxTailBytes = 4 + (4 + kMaxIdUnits * 2) * (1 + 2 * size_t{kMaxSessions}) + 4;
+constexpr DWORD kMaxEndpoints = 64;
+constexpr size_t kMaxTailBytes =
+    4 + (4 + kMaxIdUnits * 2) * (1 + 2 * size_t{kMaxSessions}) + 4 + 4 + (4 + kMaxIdUnits * 2) * size_t{kMaxEndpoints};
 
 void Put32(std::string& out, DWORD value)
 {
@@ -115,6 +120,7 @@ MuteState HiddenRecord::Mute() const
     mute.endpointWasMuted = endpointWasMuted;
     mute.savedWaveVolume = savedWaveVolume;
     mute.sessions = mutedSessions;
+    mute.moreEndpoints = moreEndpoints;
     return mute;
 }
 
@@ -127,6 +133,9 @@ void HiddenRecord::SetMute(const MuteState& mute)
     mutedSessions = mute.sessions;
     if (mutedSessions.size() > kMaxSessions)
         mutedSessions.resize(kMaxSessions);
+    moreEndpoints = mute.moreEndpoints;
+    if (moreEndpoints.size() > kMaxEndpoints)
+        moreEndpoints.resize(kMaxEndpoints);
 }
 
 std::string EncodeHiddenRecord(const HiddenRecord& record)
@@ -154,6 +163,9 @@ std::string EncodeHiddenRecord(const HiddenRecord& record)
         PutText(out, session.endpointId);
         PutText(out, session.sessionId);
     }
+    Put32(out, static_cast<DWORD>(record.moreEndpoints.size()));
+    for (const std::wstring& endpoint : record.moreEndpoints)
+        PutText(out, endpoint);
     Put32(out, Checksum(out, out.size()));
     return out;
 }
@@ -171,7 +183,7 @@ bool DecodeHiddenRecord(const std::string& bytes, HiddenRecord* record)
     if (bytes.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0)
         return false;
     const DWORD version = Get32(bytes, 4);
-    if (version != kVersion && version != kFirstVersion)
+    if (version != kVersion && version != kSecondVersion && version != kFirstVersion)
         return false;
     const DWORD knownEntryFlags = version == kFirstVersion ? kEntryMarked : kEntryMarked | kEntryMinimised;
     const DWORD flags = Get32(bytes, 8);
@@ -189,6 +201,7 @@ bool DecodeHiddenRecord(const std::string& bytes, HiddenRecord* record)
     // The mute's tail: nothing in the first version.
     std::wstring endpointId;
     std::vector<MutedSession> sessions;
+    std::vector<std::wstring> moreEndpoints;
     size_t tail = entriesEnd;
     if (version == kFirstVersion) {
         if (body != entriesEnd)
@@ -206,6 +219,20 @@ bool DecodeHiddenRecord(const std::string& bytes, HiddenRecord* record)
                 return false;
             sessions.push_back(std::move(session));
         }
+        if (version == kVersion) {
+            if (body - tail < 4)
+                return false;
+            const DWORD endpointCount = Get32(bytes, tail);
+            tail += 4;
+            if (endpointCount > kMaxEndpoints)
+                return false;
+            for (DWORD i = 0; i < endpointCount; ++i) {
+                std::wstring endpoint;
+                if (!GetText(bytes, tail, body, endpoint))
+                    return false;
+                moreEndpoints.push_back(std::move(endpoint));
+            }
+        }
         if (tail != body)
             return false;
     }
@@ -219,6 +246,7 @@ bool DecodeHiddenRecord(const std::string& bytes, HiddenRecord* record)
     decoded.endpointWasMuted = (flags & kFlagEndpointWasMuted) != 0;
     decoded.endpointId = std::move(endpointId);
     decoded.mutedSessions = std::move(sessions);
+    decoded.moreEndpoints = std::move(moreEndpoints);
     for (size_t at = kHeaderSize; at < entriesEnd; at += kEntrySize) {
         const ULONGLONG handle = Get64(bytes, at);
         const DWORD entryFlags = Get32(bytes, at + 12);

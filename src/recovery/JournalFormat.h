@@ -40,6 +40,8 @@ struct HiddenRecord {
     std::wstring endpointId;
     bool endpointWasMuted = false;
     std::vector<MutedSession> mutedSessions; // sessions of hidden programs we muted
+    // The other render endpoints the mute switched on (none before version 3).
+    std::vector<std::wstring> moreEndpoints;
 
     // The mute part, as the volume code keeps it.
     MuteState Mute() const;

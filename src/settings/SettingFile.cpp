@@ -4,6 +4,7 @@
 #include "framework/Handles.h"
 #include "framework/Log.h"
 #include "framework/Profile.h"
+#include "settings/HideActiveChord.h"
 #include "system/OwnProcess.h"
 
 #include <cstring>
@@ -167,6 +168,7 @@ bool SettingFile::Save()
 void SettingFile::LoadRegistryChoices()
 {
     muteHiddenOnly_ = ProfileReadNumber(kMuteHiddenOnlyValue, 0) != 0;
+    hideActiveChord_ = LoadHideActiveChord();
 }
 
 bool SettingFile::SaveRegistryChoices() const

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include "settings/HotkeyChord.h"
 #include "settings/SettingData.h"
 
 #include <string>
@@ -46,7 +47,12 @@ public:
     // under the application's key, beside the file list's section.
     bool MuteHiddenOnly() const { return muteHiddenOnly_; }
     void SetMuteHiddenOnly(bool on) { muteHiddenOnly_ = on; }
-    // Reads it (absent: off); writes it, true when that worked.
+    // The chord that hides the window in front, kept in the registry too
+    // (settings/HideActiveChord.h); empty by default.
+    const HotkeyChord& HideActiveChord() const { return hideActiveChord_; }
+    void SetHideActiveChord(const HotkeyChord& chord) { hideActiveChord_ = chord; }
+    // Reads them (absent: off, no chord); writes the mute choice, true when
+    // that worked. The chord is written by SaveHideActiveChord.
     void LoadRegistryChoices();
     bool SaveRegistryChoices() const;
 
@@ -63,6 +69,7 @@ private:
     std::wstring path_;
     SettingData data_{};
     bool muteHiddenOnly_ = false;
+    HotkeyChord hideActiveChord_{};
     Writer writer_ = nullptr;
     DWORD heldFileWaitMs_ = kDefaultHeldFileWaitMs;
 };

@@ -1,5 +1,7 @@
 #include "system/ProcessInfo.h"
 
+#include <tlhelp32.h>
+
 #include <atomic>
 #include <memory>
 
@@ -126,4 +128,17 @@ std::wstring UpperCasePath(const std::wstring& path)
     if (!upper.empty())
         CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
     return upper;
+}
+
+std::vector<std::pair<DWORD, DWORD>> ProcessParents()
+{
+    std::vector<std::pair<DWORD, DWORD>> parents;
+    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return parents;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
+        parents.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+    return parents;
 }

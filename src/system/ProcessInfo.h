@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 // The full path of the main executable of process `processId`. Returns
 // false (and leaves `path` alone) when the process cannot be opened, has
@@ -35,6 +37,11 @@ void SetAccountNameLookupForTests(AccountNameLookup lookup);
 ULONGLONG ProcessCreationTime(DWORD processId);
 // The same for a process already open (with at least limited query access).
 ULONGLONG CreationTimeOfProcess(HANDLE process);
+
+// Every running process's parent (process id, parent's id), from one
+// snapshot of the system. A parent id may since have been given to a later
+// process: compare creation times before trusting it.
+std::vector<std::pair<DWORD, DWORD>> ProcessParents();
 
 // Compares names of executables and accounts folding only A to Z: the
 // names compared are ASCII, and folding more would depend on the locale.

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "framework/Handles.h"
+#include "system/StoreApps.h"
 
 namespace {
 
@@ -123,7 +124,9 @@ DWORD StoreAppProcessOfFrame(HWND frame)
         if (appProcess != 0 && appProcess != frameProcess)
             return appProcess;
     }
-    return 0;
+    // No app inside (minimised, suspended, or not yet in): the app whose id
+    // the frame carries.
+    return AppProcessByAppId(frame, frameProcess);
 }
 
 DWORD CountedProcessOf(HWND window)

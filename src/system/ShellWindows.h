@@ -36,7 +36,9 @@ inline constexpr wchar_t kStoreFrameClass[] = L"ApplicationFrameWindow";
 inline constexpr wchar_t kStoreAppClass[] = L"Windows.UI.Core.CoreWindow";
 
 // For a window of class kStoreFrameClass: the id of the process of the app
-// it frames, 0 when it frames none of another process (yet).
+// it frames, by the app's window inside or else by the app user model id
+// the frame and the app share; 0 when it frames none of another process
+// (yet).
 DWORD StoreAppProcessOfFrame(HWND frame);
 // The process a window counts as: the framed app's for a Store frame, else
 // the window's own (0 when the window has gone).

@@ -7,8 +7,10 @@
 #include "framework/FileDialog.h"
 #include "system/OwnProcess.h"
 
-CFileDlg::CFileDlg(CPathSet& hideFileSet, const std::wstring& ownExecutablePath)
-    : CDialog(IDD_FILE_PAGE), hideFileSet(hideFileSet), ownExecutablePath_(ownExecutablePath)
+CFileDlg::CFileDlg(CPathSet& hideFileSet, const std::wstring& ownExecutablePath, Catalogues& catalogues,
+                   CRuleList& hideRules)
+    : CDialog(IDD_FILE_PAGE), rules(catalogues, hideRules), hideFileSet(hideFileSet),
+      ownExecutablePath_(ownExecutablePath)
 {
 }
 
@@ -16,6 +18,7 @@ void CFileDlg::DoDataExchange(CDataExchange* pDX)
 {
     CDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_FILE_LIST, fileList);
+    rules.Bind(pDX);
 }
 
 BOOL CFileDlg::OnInitDialog()
@@ -30,6 +33,7 @@ BOOL CFileDlg::OnInitDialog()
         const std::wstring* path = hideFileSet[i];
         InsertIconRow(fileList, fileList.GetItemCount(), path != nullptr ? path->c_str() : L"", i);
     }
+    rules.SetUp(GetDpi());
     return TRUE;
 }
 
@@ -38,6 +42,7 @@ void CFileDlg::OnDpiChanged(UINT dpi)
     const UINT previous = GetDpi();
     CDialog::OnDpiChanged(dpi);
     RescaleColumns(fileList, previous, dpi);
+    rules.Rescale(previous, dpi);
     SetUpIconList(fileList, images, dpi);
     FillImages();
 }
@@ -52,6 +57,8 @@ void CFileDlg::FillImages()
 
 BOOL CFileDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 {
+    if (rules.OnCommand(wParam))
+        return TRUE;
     if (HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
         case IDC_ADD_FILE:
@@ -73,6 +80,10 @@ BOOL CFileDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 BOOL CFileDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header != nullptr && rules.OnNotify(*header)) {
+        *result = 0;
+        return TRUE;
+    }
     if (header != nullptr && header->code == NM_DBLCLK && header->idFrom == IDC_FILE_LIST) {
         // Anywhere in the list: the double click deletes the first
         // selected row, not the one under the cursor.

@@ -3,14 +3,17 @@
 
 #include "choices/HideSets.h"
 #include "ui/ListPage.h"
+#include "ui/RuleSection.h"
 
-// The Executable Files page: the list of hideFileSet, each file with its
-// icon and full path, and Add, Delete and Clear.
+// The Executable Files page: what Covelin remembers from run to run. Above,
+// the list of hideFileSet, each file with its icon and full path, and Add,
+// Delete and Clear; below, the title and class rules (RuleSection.h).
 class CFileDlg : public CDialog {
 public:
-    // The page edits `hideFileSet`, which outlives it, and refuses
-    // `ownExecutablePath`.
-    CFileDlg(CPathSet& hideFileSet, const std::wstring& ownExecutablePath);
+    // The page edits `hideFileSet` and `hideRules`, and counts the windows of
+    // `catalogues`, which all outlive it; it refuses `ownExecutablePath`.
+    CFileDlg(CPathSet& hideFileSet, const std::wstring& ownExecutablePath, Catalogues& catalogues,
+             CRuleList& hideRules);
 
     // Asks for a file with the open-file dialog and appends it to the set.
     void AddFile();
@@ -21,6 +24,7 @@ public:
 
     CListCtrl fileList;
     CImageList images;
+    CRuleSection rules;
 
 protected:
     BOOL OnInitDialog() override;

@@ -2,6 +2,19 @@
 
 #include <cstring>
 
+namespace {
+
+// Whether the chord is Backspace or Delete and nothing else.
+bool IsErasingKeyAlone(const HotkeyChord& chord)
+{
+    int members = 0;
+    for (unsigned code = 0; code < 256; ++code)
+        members += chord.Has(code) ? 1 : 0;
+    return members == 1 && (chord.Has(VK_BACK) || chord.Has(VK_DELETE));
+}
+
+} // namespace
+
 CHotkeyEdit::CHotkeyEdit()
 {
     std::memset(chord_.keys, 0, sizeof(chord_.keys));
@@ -44,6 +57,8 @@ void CHotkeyEdit::Capture()
     // which match either side when the chord is polled.
     for (unsigned code = VK_LSHIFT; code <= VK_RMENU; ++code)
         chord_.keys[code] = 0;
+    if (allowEmpty_ && IsErasingKeyAlone(chord_))
+        std::memset(chord_.keys, 0, sizeof(chord_.keys));
     RenderText();
     SetWindowText(text_);
 }

@@ -18,6 +18,9 @@ public:
     // Rebuilds the text from the chord.
     void RenderText();
     const std::wstring& Text() const { return text_; }
+    // A field whose chord may be empty: Backspace or Delete pressed alone
+    // empties it instead of recording itself.
+    void AllowEmpty(bool allow) { allowEmpty_ = allow; }
 
     [[nodiscard]] static bool KeyName(unsigned code, std::wstring& out);
 
@@ -30,5 +33,6 @@ private:
     void Capture();
 
     HotkeyChord chord_;
+    bool allowEmpty_ = false;
     std::wstring text_;
 };

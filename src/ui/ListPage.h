@@ -46,25 +46,13 @@ int AddIconAndRelease(CImageList& images, HICON icon);
 // stays the row index.
 int AddIconOrBlank(CImageList& images, HICON icon);
 
-// Makes the image index of every row from `first` on equal to its row index.
-void RenumberRowImages(CListCtrl& list, int first = 0);
-
-// After row `removed` has gone: selects the row that took its place, or the
-// new last row when it was the last one.
-void SelectRowAfterRemoval(CListCtrl& list, int removed);
-
-// Whether the mouse cursor lies below the last row of `list` (a double click
-// there falls on the empty area, not on a row). A list with no rows counts
-// as all empty area.
-bool CursorBelowLastRow(const CListCtrl& list);
-
 // A page of two lists: "all" mirrors a catalogue (of windows or processes,
 // identified by KEY), "hide" mirrors a hide set of the same keys.
 //
 // Invariants kept by every operation:
-// - row i of the all list shows element i of RowKeys() with that key's
-//   image of imagesAll (see CRowImages); the three always have the same
-//   length;
+// - the all list holds no rows of its own (LVS_OWNERDATA): row i shows
+//   element i of RowKeys(), with its text and its image of imagesAll asked
+//   for when the row is first drawn (see CVirtualRows);
 // - row i of the hide list shows element i of the hide set with image i of
 //   imagesHide.
 template <class KEY>
@@ -108,6 +96,8 @@ public:
 protected:
     // The key shown by each row of the all list.
     virtual CEnArray<KEY>& RowKeys() = 0;
+    // The text of a row of the all list, asked when the row shows.
+    virtual std::wstring TextOfKey(KEY key) = 0;
     // The icon of a temporary record made from `key` (the caller releases
     // it), or null.
     virtual HICON IconOfKey(KEY key) = 0;
@@ -142,18 +132,20 @@ protected:
         }
         return false;
     }
-    // Brings the all list in step with `wanted` (each key with its text, in
-    // order), asking iconOf only for keys it does not list yet.
-    template <class IconOf>
-    void MergeListedRows(const typename CRowImages<KEY>::Wanted& wanted, IconOf iconOf)
+    // The all list shows `keys` (each once), in order; what is drawn is
+    // asked for when it shows.
+    void ShowListedKeys(const std::vector<KEY>& keys) { rows_.Show(allList, RowKeys(), keys); }
+    // A tick: the texts of the rows on screen are read again, the others
+    // when they next show.
+    void RefreshListedTexts()
     {
-        rowImages_.Merge(allList, imagesAll, RowKeys(), wanted, iconOf);
+        rows_.RefreshTexts(allList, RowKeys(), [this](KEY key) { return TextOfKey(key); });
     }
-    // Empties the all list, its keys and its images.
-    void ClearAllList();
-    // Appends a row for `key` with `icon` (released here) and `text`; a
-    // null icon adds nothing.
-    void AppendListedRow(KEY key, HICON icon, const wchar_t* text);
+    // The text a row of the all list shows.
+    const std::wstring& ListedText(int row)
+    {
+        return rows_.Text(RowKeys()[row], [this](KEY key) { return TextOfKey(key); });
+    }
     // Drops every hide-set entry that StillPresent rejects, with its row and
     // image, then renumbers the images of the hide list.
     void PruneHideList();
@@ -167,7 +159,7 @@ private:
 
     Layout layout_;
     CEnArray<KEY>& hideSet_;
-    CRowImages<KEY> rowImages_;
+    CVirtualRows<KEY> rows_;
 };
 
 // ---- CListPairDlg ------------------------------------------------------------
@@ -203,15 +195,10 @@ void CListPairDlg<KEY>::OnDpiChanged(UINT dpi)
     CDialog::OnDpiChanged(dpi);
     RescaleColumns(allList, previous, dpi);
     RescaleColumns(hideList, previous, dpi);
-    // The rows stay; each gets its icon again, drawn at the new size.
+    // The rows stay; each gets its icon again, at the new size, as it shows.
     SetUpIconList(allList, imagesAll, dpi);
-    CEnArray<KEY>& rows = RowKeys();
-    rowImages_.Clear();
-    for (int i = 0; i < allList.GetItemCount() && i < rows.GetSize(); ++i) {
-        AddIconOrBlank(imagesAll, IconOfKey(rows[i]));
-        allList.SetItemImage(i, i);
-        rowImages_.Note(rows[i], i);
-    }
+    rows_.Clear(imagesAll);
+    ::InvalidateRect(allList.m_hWnd, nullptr, TRUE);
     SetUpIconList(hideList, imagesHide, dpi);
     for (int i = 0; i < hideList.GetItemCount() && i < hideSet_.GetSize(); ++i)
         AddIconOrBlank(imagesHide, IconOfKey(hideSet_[i]));
@@ -261,6 +248,14 @@ template <class KEY>
 BOOL CListPairDlg<KEY>::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header != nullptr && header->code == LVN_GETDISPINFOW &&
+        static_cast<int>(header->idFrom) == layout_.allListId) {
+        rows_.FillDisplayInfo(
+            *reinterpret_cast<NMLVDISPINFOW*>(lParam), RowKeys(), imagesAll, [this](KEY key) { return TextOfKey(key); },
+            [this](KEY key) { return IconOfKey(key); });
+        *result = 0;
+        return TRUE;
+    }
     if (header == nullptr || header->code != NM_DBLCLK)
         return CDialog::OnNotify(wParam, lParam, result);
     bool acted = false;
@@ -297,7 +292,7 @@ bool CListPairDlg<KEY>::AddMarkedToHideList()
     }
     if (!MayHide(key))
         return true;
-    AppendToHideList(key, allList.GetItemText(mark, 1));
+    AppendToHideList(key, ListedText(mark));
     return true;
 }
 
@@ -359,7 +354,7 @@ void CListPairDlg<KEY>::ReverseSelect()
             continue;
         if (KeptOutOfReverse(key))
             continue;
-        AppendToHideList(key, allList.GetItemText(i, 1));
+        AppendToHideList(key, ListedText(i));
     }
 }
 
@@ -369,32 +364,6 @@ void CListPairDlg<KEY>::ClearHideList()
     hideList.DeleteAllItems();
     hideSet_.RemoveAll();
     imagesHide.RemoveAll();
-}
-
-template <class KEY>
-void CListPairDlg<KEY>::ClearAllList()
-{
-    RowKeys().RemoveAll();
-    allList.DeleteAllItems();
-    imagesAll.RemoveAll();
-    rowImages_.Clear();
-}
-
-template <class KEY>
-void CListPairDlg<KEY>::AppendListedRow(KEY key, HICON icon, const wchar_t* text)
-{
-    const int image = AddIconAndRelease(imagesAll, icon);
-    if (image < 0)
-        return;
-    CEnArray<KEY>& rows = RowKeys();
-    const int row = rows.Add(key);
-    if (InsertIconRow(allList, row, text, image) < 0) {
-        // Keep keys, rows and images the same length.
-        rows.RemoveAt(row);
-        imagesAll.Remove(image);
-        return;
-    }
-    rowImages_.Note(key, image);
 }
 
 template <class KEY>

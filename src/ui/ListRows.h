@@ -1,14 +1,18 @@
 #pragma once
-// A list of keys (windows, processes) shown as rows with an icon each, kept
-// in step with what it should show without touching the rows that stay:
-// a key keeps its image for as long as it is listed, so following a busy
-// desktop costs icons only for what is new.
+// A list of keys (windows, processes) shown as rows with an icon each, in a
+// list view that holds no rows of its own (LVS_OWNERDATA): the list asks for
+// a row's text and image only when the row is drawn, so a desktop of
+// thousands of windows costs questions to other programs for the rows on
+// screen alone. A key keeps its image for as long as it is listed, and its
+// text until the next tick.
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
-#include <utility>
 #include <vector>
 
 #include "framework/EnArray.h"
@@ -18,162 +22,147 @@
 
 // Inserts a row at `index` whose column 0 shows only image `image` and
 // whose column 1 holds `text`. Returns the index the list gave the new row,
-// or -1.
+// or -1. (For lists that hold their rows.)
 int InsertIconRow(CListCtrl& list, int index, const wchar_t* text, int image);
 
-// Which image of the list's image list each listed key shows. The rows, the
-// keys and the images stay the same in number; image i is row i's right
-// after a fill, but once rows come and go a row shows its key's image
-// wherever that lies.
+// Makes the image index of every row from `first` on equal to its row index.
+void RenumberRowImages(CListCtrl& list, int first = 0);
+
+// After row `removed` has gone: selects the row that took its place, or the
+// new last row when it was the last one.
+void SelectRowAfterRemoval(CListCtrl& list, int removed);
+
+// Whether the mouse cursor lies below the last row of `list` (a double click
+// there falls on the empty area, not on a row). A list with no rows counts
+// as all empty area.
+bool CursorBelowLastRow(const CListCtrl& list);
+
 template <class KEY>
-class CRowImages {
+class CVirtualRows {
 public:
-    using Wanted = std::vector<std::pair<KEY, std::wstring>>;
+    // Forgets every text and image (the image list is emptied too).
+    void Clear(CImageList& images)
+    {
+        text_.clear();
+        image_.clear();
+        freeImages_.clear();
+        images.RemoveAll();
+    }
 
-    void Clear() { imageOf_.clear(); }
-    void Note(KEY key, int image) { imageOf_[key] = image; }
+    // The rows become `wanted` (each key once, in order). Texts and images
+    // of keys still listed stay; the images of keys gone are reused.
+    // Returns the first row whose key changed (the row count when none).
+    int Show(CListCtrl& list, CEnArray<KEY>& keys, const std::vector<KEY>& wanted)
+    {
+        const std::unordered_set<KEY> kept(wanted.begin(), wanted.end());
+        for (auto it = image_.begin(); it != image_.end();) {
+            if (kept.count(it->first) != 0) {
+                ++it;
+                continue;
+            }
+            if (it->second >= 0)
+                freeImages_.push_back(it->second);
+            text_.erase(it->first);
+            it = image_.erase(it);
+        }
+        int firstChanged = 0;
+        const int common = std::min(keys.GetSize(), static_cast<int>(wanted.size()));
+        while (firstChanged < common && keys[firstChanged] == wanted[static_cast<size_t>(firstChanged)])
+            ++firstChanged;
+        keys.RemoveAll();
+        for (const KEY& key : wanted)
+            keys.Add(key);
+        list.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(wanted.size()),
+                         LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+        if (firstChanged < keys.GetSize())
+            list.SendMessage(LVM_REDRAWITEMS, static_cast<WPARAM>(firstChanged), keys.GetSize() - 1);
+        return firstChanged;
+    }
 
-    // Brings `list` (its keys in `keys`, its images in `images`) in step
-    // with `wanted`, in that order: rows of keys no longer wanted go, new
-    // keys get a row with the icon iconOf(key) gives (the caller's to
-    // release; no icon, no row), keys that moved have their row rewritten,
-    // and a text that changed is set again. A key wanted twice is listed once.
+    // The text of `key`, asked of textOf only the first time since the last
+    // tick.
+    template <class TextOf>
+    const std::wstring& Text(KEY key, TextOf textOf)
+    {
+        auto [entry, isNew] = text_.try_emplace(key);
+        if (isNew)
+            entry->second = textOf(key);
+        return entry->second;
+    }
+
+    // The image of `key`, its icon asked of iconOf (the icon is released
+    // here) the first time; -1 when it has none.
     template <class IconOf>
-    void Merge(CListCtrl& list, CImageList& images, CEnArray<KEY>& keys, const Wanted& wanted, IconOf iconOf);
+    int Image(KEY key, CImageList& images, IconOf iconOf)
+    {
+        auto [entry, isNew] = image_.try_emplace(key, -1);
+        if (!isNew)
+            return entry->second;
+        const UniqueIcon icon(iconOf(key));
+        if (!icon)
+            return -1;
+        if (!freeImages_.empty() && images.Replace(freeImages_.back(), icon.get())) {
+            entry->second = freeImages_.back();
+            freeImages_.pop_back();
+        } else {
+            entry->second = images.Add(icon.get());
+        }
+        return entry->second;
+    }
+
+    // A tick: the texts are read again, those of the rows on screen at once
+    // (redrawn where they changed), the others when they next show.
+    template <class TextOf>
+    void RefreshTexts(CListCtrl& list, const CEnArray<KEY>& keys, TextOf textOf)
+    {
+        std::unordered_map<KEY, std::wstring> before;
+        before.swap(text_);
+        const int top = static_cast<int>(list.SendMessage(LVM_GETTOPINDEX, 0, 0));
+        const int last =
+            std::min(keys.GetSize(), top + static_cast<int>(list.SendMessage(LVM_GETCOUNTPERPAGE, 0, 0)) + 1);
+        for (int row = std::max(top, 0); row < last; ++row) {
+            auto old = before.find(keys[row]);
+            if (old == before.end())
+                continue; // never drawn: asked when it is
+            const std::wstring& now = Text(keys[row], textOf);
+            if (now != old->second)
+                list.SendMessage(LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
+        }
+    }
+
+    // Answers the list's LVN_GETDISPINFO for a row of `keys`: column 0 its
+    // image, column 1 its text.
+    template <class TextOf, class IconOf>
+    void FillDisplayInfo(NMLVDISPINFOW& info, const CEnArray<KEY>& keys, CImageList& images, TextOf textOf,
+                         IconOf iconOf)
+    {
+        LVITEMW& item = info.item;
+        if (item.iItem < 0 || item.iItem >= keys.GetSize())
+            return;
+        const KEY key = keys[item.iItem];
+        if ((item.mask & LVIF_IMAGE) != 0) {
+            const int image = item.iSubItem == 0 ? Image(key, images, iconOf) : -1;
+            item.iImage = image >= 0 ? image : I_IMAGENONE;
+        }
+        if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0) {
+            const std::wstring* text = item.iSubItem == 1 ? &Text(key, textOf) : nullptr;
+            const size_t room = static_cast<size_t>(item.cchTextMax) - 1;
+            const size_t length = text != nullptr ? std::min(text->size(), room) : 0;
+            if (length > 0)
+                text->copy(item.pszText, length);
+            item.pszText[length] = L'\0';
+        }
+    }
+
+    // Whether `key` has an image (its icon has been asked for and found).
+    bool HasImage(KEY key) const
+    {
+        auto known = image_.find(key);
+        return known != image_.end() && known->second >= 0;
+    }
 
 private:
-    // Moves images past the rows' count into the free places below it, so
-    // that the image list holds one image per row again.
-    void Compact(CListCtrl& list, CImageList& images, const std::vector<KEY>& order, std::vector<int>& freeImages);
-
-    std::unordered_map<KEY, int> imageOf_;
+    std::unordered_map<KEY, std::wstring> text_;
+    std::unordered_map<KEY, int> image_; // -1: asked, no icon
+    std::vector<int> freeImages_;
 };
-
-template <class KEY>
-template <class IconOf>
-void CRowImages<KEY>::Merge(CListCtrl& list, CImageList& images, CEnArray<KEY>& keys, const Wanted& wanted,
-                            IconOf iconOf)
-{
-    // A row inserted above the visible ones scrolls the list's picture at
-    // once; with many such rows that costs more than all the rest. The list
-    // is drawn again once, at the end. (Only a list that is shown: turning
-    // drawing back on shows a hidden window.)
-    const bool shown = (::GetWindowLongW(list.m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0;
-    if (shown)
-        list.SendMessage(WM_SETREDRAW, FALSE, 0);
-    std::unordered_set<KEY> wantedKeys;
-    wantedKeys.reserve(wanted.size());
-    for (const auto& entry : wanted)
-        wantedKeys.insert(entry.first);
-
-    // Rows of keys no longer wanted go first, from the bottom up; their
-    // images are free for new keys.
-    std::vector<int> freeImages;
-    for (int row = keys.GetSize() - 1; row >= 0; --row) {
-        if (wantedKeys.count(keys[row]) != 0)
-            continue;
-        list.DeleteItem(row);
-        auto known = imageOf_.find(keys[row]);
-        if (known != imageOf_.end()) {
-            freeImages.push_back(known->second);
-            imageOf_.erase(known);
-        }
-    }
-    std::vector<KEY> order; // the keys of the rows as they stand
-    order.reserve(wanted.size());
-    for (int row = 0; row < keys.GetSize(); ++row)
-        if (wantedKeys.count(keys[row]) != 0)
-            order.push_back(keys[row]);
-
-    std::unordered_set<KEY> placed;
-    placed.reserve(wanted.size());
-    int row = 0;
-    for (const auto& [key, text] : wanted) {
-        if (!placed.insert(key).second)
-            continue;
-        auto known = imageOf_.find(key);
-        if (known == imageOf_.end()) {
-            const UniqueIcon icon(iconOf(key));
-            if (!icon)
-                continue; // asked again the next time
-            int image = -1;
-            if (!freeImages.empty() && images.Replace(freeImages.back(), icon.get())) {
-                image = freeImages.back();
-                freeImages.pop_back();
-            } else {
-                image = images.Add(icon.get());
-            }
-            if (image < 0)
-                continue;
-            if (InsertIconRow(list, row, text.c_str(), image) < 0) {
-                freeImages.push_back(image);
-                continue;
-            }
-            imageOf_[key] = image;
-            order.insert(order.begin() + row, key);
-        } else if (row < static_cast<int>(order.size()) && order[static_cast<size_t>(row)] == key) {
-            if (list.GetItemText(row, 1) != text)
-                list.SetItemText(row, 1, text.c_str());
-        } else if (row < static_cast<int>(order.size())) {
-            // Moved: this row shows it from now on, and the key the row
-            // showed is rewritten into its own place further down.
-            order[static_cast<size_t>(row)] = key;
-            list.SetItemImage(row, known->second);
-            list.SetItemText(row, 1, text.c_str());
-        } else if (InsertIconRow(list, row, text.c_str(), known->second) >= 0) {
-            order.push_back(key);
-        } else {
-            continue;
-        }
-        ++row;
-    }
-    // Every key still listed is wanted, so every row has been placed; rows
-    // left below (which a list that refused an insertion may leave) go.
-    while (static_cast<int>(order.size()) > row) {
-        list.DeleteItem(static_cast<int>(order.size()) - 1);
-        order.pop_back();
-    }
-    const std::unordered_set<KEY> listed(order.begin(), order.end());
-    for (auto it = imageOf_.begin(); it != imageOf_.end();) {
-        if (listed.count(it->first) == 0) {
-            freeImages.push_back(it->second);
-            it = imageOf_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    Compact(list, images, order, freeImages);
-    keys.RemoveAll();
-    for (const KEY& key : order)
-        keys.Add(key);
-    if (shown) {
-        list.SendMessage(WM_SETREDRAW, TRUE, 0);
-        ::InvalidateRect(list.m_hWnd, nullptr, TRUE);
-    }
-}
-
-template <class KEY>
-void CRowImages<KEY>::Compact(CListCtrl& list, CImageList& images, const std::vector<KEY>& order,
-                              std::vector<int>& freeImages)
-{
-    const int rows = static_cast<int>(order.size());
-    if (images.GetImageCount() <= rows)
-        return;
-    std::vector<int> holes;
-    for (int image : freeImages)
-        if (image < rows)
-            holes.push_back(image);
-    for (int row = 0; row < rows && !holes.empty(); ++row) {
-        int& image = imageOf_[order[static_cast<size_t>(row)]];
-        if (image < rows || !images.CopyImage(holes.back(), image))
-            continue;
-        image = holes.back();
-        holes.pop_back();
-        list.SetItemImage(row, image);
-    }
-    // Only once nothing shows an image past the rows' count may it go.
-    for (const KEY& key : order)
-        if (imageOf_[key] >= rows)
-            return;
-    images.Truncate(rows);
-}

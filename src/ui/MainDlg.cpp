@@ -4,15 +4,15 @@
 #include <iterator>
 
 #include "catalogue/Catalogues.h"
-#include "engine/Engine.h"
+#include "engine/WindowMessages.h"
 #include "framework/Dpi.h"
 #include "framework/Gdi.h"
 #include "framework/WinApp.h"
 #include "settings/SettingFile.h"
 #include "system/Foreground.h"
 #include "system/OwnProcess.h"
+#include "ui/ArmedSession.h"
 #include "ui/Texts.h"
-#include "ui/TrayTarget.h"
 
 static_assert(std::size(kTabTexts) == CMainDlg::kPageCount);
 
@@ -68,17 +68,11 @@ void FitControlsIntoPage(HWND page)
 
 CMainDlg::CMainDlg(const DialogState& state)
     : CDialog(IDD_COVELIN_DIALOG), windowsPage_(state.catalogues, state.choices),
-      processPage_(state.catalogues, state.choices), filePage_(state.choices.hideFileSet, state.home.ownExecutablePath),
-      optionPage_(state.home), settingPage_(state.home), aboutPage_(state.home.moduleDirectory), engine_(state.engine),
-      home_(state.home), catalogues_(state.catalogues), choices_(state.choices)
+      processPage_(state.catalogues, state.choices),
+      filePage_(state.choices.hideFileSet, state.home.ownExecutablePath, state.catalogues, state.choices.hideRules),
+      optionPage_(state.home, state.storedDisplayMode), settingPage_(state.home, state.trayIcon),
+      aboutPage_(state.home.moduleDirectory), session_(state.session)
 {
-    // The application reads the mode once at start-up and hands it in; a
-    // dialog made without it reads the mode in force now.
-    if (state.storedDisplayMode != nullptr)
-        storedDisplayMode_ = *state.storedDisplayMode;
-    else
-        CaptureDisplayMode(storedDisplayMode_);
-    optionPage_.SetStoredDisplayMode(storedDisplayMode_);
     icon_ = static_cast<HICON>(
         ::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
 }
@@ -283,13 +277,8 @@ void CMainDlg::OnStart()
     optionPage_.SaveOptions();
     ShowWindow(SW_MINIMIZE);
     ShowWindow(SW_HIDE);
-    // The engine works on a copy of the choices: the pages stay free to
-    // change their lists while it runs.
     // Without an engine no hotkey could bring the dialog back: stay shown.
-    RunChoices choices;
-    choices.storedDisplayMode = storedDisplayMode_;
-    choices.muteHiddenOnly = home_.settingFile.MuteHiddenOnly();
-    if (!engine_.Start(*home_.settingFile.Data(), CaptureTargets(choices_, &catalogues_), m_hWnd, choices)) {
+    if (!session_.Arm(m_hWnd)) {
         ShowWindow(SW_RESTORE);
         ::SetForegroundWindow(m_hWnd);
     }
@@ -307,26 +296,10 @@ void CMainDlg::OnCancel()
 
 void CMainDlg::OnShowWindow(BOOL show)
 {
-    // Only the pages look at the catalogues: while the dialog is hidden they
-    // rest (a hide rebuilds the windows' for itself), and the dialog shown
-    // again finds them rebuilt at once.
+    // Only the pages look at the catalogues, and only while on screen.
     windowsPage_.FollowCatalogue(show != FALSE);
     processPage_.FollowCatalogue(show != FALSE);
-    catalogues_.windowRefresher.Rest(show == FALSE);
-    catalogues_.processRefresher.Rest(show == FALSE);
-    const SettingData* data = home_.settingFile.Data();
-    if (show) {
-        // Shown again: the engine has ended or is ending by itself.
-        engine_.ForgetRun();
-        if (data->hideOwnIcon) {
-            // Added anew, so it needs its name again (cut to 19 characters).
-            wchar_t tooltip[20] = {};
-            ::LoadStringW(ResourceModule(), IDS_TRAY_FIRST + static_cast<UINT>(data->trayIcon), tooltip, 20);
-            DialogTrayIcon().Update(data->trayIcon, 0, tooltip);
-        }
-    } else if (data->hideOwnIcon) {
-        DialogTrayIcon().Update(data->trayIcon, 1, nullptr);
-    }
+    session_.DialogShown(show != FALSE);
 }
 
 bool CMainDlg::OnPaint()

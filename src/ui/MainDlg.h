@@ -17,7 +17,8 @@
 #include "ui/WindowsDlg.h"
 #include "ui/res/resource.h"
 
-class CEngine;
+class ArmedSessionPort;
+class TrayIconPort;
 struct Catalogues;
 struct HideChoices;
 struct ProgramHome;
@@ -25,13 +26,13 @@ struct ProgramHome;
 // What the dialog and its pages work on. All of it belongs to the
 // application object, which outlives the dialog.
 struct DialogState {
-    CEngine& engine; // the one Start arms
+    ArmedSessionPort& session; // what Start arms, and the dialog's show and hide tell
     ProgramHome& home;
     Catalogues& catalogues;
     HideChoices& choices;
-    // The display mode read at start-up, which the Options page shows and
-    // hiding restores; null: the dialog reads the mode in force when made.
-    const DisplayMode* storedDisplayMode = nullptr;
+    TrayIconPort& trayIcon; // the program's icon in the notification area
+    // The display mode read at start-up, which the Options page shows.
+    const DisplayMode& storedDisplayMode;
 };
 
 class CMainDlg : public CDialog {
@@ -54,8 +55,8 @@ public:
     CAboutDlg& AboutPage() { return aboutPage_; }
     CTabCtrl& Tabs() { return tabs_; }
 
-    // Saves both pages, minimises and hides the dialog and starts the
-    // engine; nothing happens when the Settings page refuses its hotkeys.
+    // Saves both pages, minimises and hides the dialog and arms the session;
+    // nothing happens when the Settings page refuses its hotkeys.
     void OnStart();
 
     // Work that nothing on screen needs at start-up: run once the dialog has
@@ -105,11 +106,7 @@ private:
     CAboutDlg aboutPage_;
     void OnEngineShowDialog();
 
-    DisplayMode storedDisplayMode_;
     std::function<void()> afterShownWork_;
     bool afterShownDone_ = false;
-    CEngine& engine_;
-    ProgramHome& home_;
-    Catalogues& catalogues_;
-    HideChoices& choices_;
+    ArmedSessionPort& session_;
 };

@@ -62,7 +62,8 @@ void COptionDlg::SetSessionsListableFunction(SessionsListableFunction function)
     sessionsListable = function != nullptr ? function : [] { return AudioSessionsListable(); };
 }
 
-COptionDlg::COptionDlg(ProgramHome& home) : CDialog(IDD_OPTION_PAGE), home_(home)
+COptionDlg::COptionDlg(ProgramHome& home, const DisplayMode& storedDisplayMode)
+    : CDialog(IDD_OPTION_PAGE), home_(home), storedDisplayMode_(storedDisplayMode)
 {
 }
 

@@ -8,12 +8,10 @@
 
 class COptionDlg : public CDialog {
 public:
-    // The page reads and saves `home`'s settings; `home` outlives it.
-    explicit COptionDlg(ProgramHome& home);
-
-    // The display mode read at start-up, shown at set-up; given before the
-    // page is created. A mode not known switches the restore option off.
-    void SetStoredDisplayMode(const DisplayMode& mode) { storedDisplayMode_ = mode; }
+    // The page reads and saves `home`'s settings and shows
+    // `storedDisplayMode`, the mode read at start-up (one not known switches
+    // the restore option off); both outlive it.
+    COptionDlg(ProgramHome& home, const DisplayMode& storedDisplayMode);
 
     // Stores the five boxes into the live settings (1 ticked, 0 not) and
     // saves the file, and the mute's choice kept outside it; a failed save
@@ -61,8 +59,8 @@ private:
     CStatic displayModeLabel_;
     CStatic notifyReason_;
     CStatic muteFallback_;
-    DisplayMode storedDisplayMode_;
     // Asked once per run, the first time the choice is ticked.
     int sessionsListable_ = -1;
     ProgramHome& home_;
+    const DisplayMode& storedDisplayMode_;
 };

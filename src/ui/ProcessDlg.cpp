@@ -42,30 +42,47 @@ void CProcessDlg::SyncWithCatalogue()
         }
     }
     if (changed) {
-        ClearAllList();
-        std::unordered_map<unsigned long, bool> outranksUs;
-        for (const auto& [processId, path] : listed) {
-            CProcess copy(processId, path.c_str());
-            const wchar_t* name = copy.GetName();
-            std::wstring text = name != nullptr ? name : L"";
-            // The user learns before choosing it that its windows will stay
-            // in view. A process's rights are fixed for its life.
-            auto known = outranksUs_.find(processId);
-            const bool outranks = known != outranksUs_.end() ? known->second : ProcessOutranksUs(processId);
-            outranksUs.emplace(processId, outranks);
-            if (outranks)
-                text += kRowAdministratorSuffix;
-            AppendListedRow(processId, copy.GetIcon(), text.c_str());
+        std::vector<unsigned long> keys;
+        std::unordered_map<unsigned long, std::wstring> paths;
+        keys.reserve(listed.size());
+        for (auto& [processId, path] : listed) {
+            if (paths.emplace(processId, std::move(path)).second)
+                keys.push_back(processId);
         }
-        outranksUs_.swap(outranksUs); // only the listed processes are remembered
+        paths_.swap(paths);
+        // A process's rights are fixed for its life: only the listed ones
+        // are remembered.
+        for (auto it = outranksUs_.begin(); it != outranksUs_.end();)
+            it = paths_.count(it->first) != 0 ? std::next(it) : outranksUs_.erase(it);
+        ShowListedKeys(keys);
     }
     PruneHideList();
 }
 
+std::wstring CProcessDlg::TextOfKey(unsigned long processId)
+{
+    auto path = paths_.find(processId);
+    if (path == paths_.end())
+        return std::wstring();
+    CProcess copy(processId, path->second.c_str());
+    const wchar_t* name = copy.GetName();
+    std::wstring text = name != nullptr ? name : L"";
+    // The user learns before choosing it that its windows will stay in view.
+    auto [known, isNew] = outranksUs_.try_emplace(processId, false);
+    if (isNew)
+        known->second = ProcessOutranksUs(processId);
+    if (known->second)
+        text += kRowAdministratorSuffix;
+    return text;
+}
+
 HICON CProcessDlg::IconOfKey(unsigned long processId)
 {
-    CProcess record(processId);
-    return record.GetIcon();
+    // A listed process's icon comes from the path the catalogue read.
+    auto path = paths_.find(processId);
+    if (path == paths_.end())
+        return CProcess(processId).GetIcon();
+    return CProcess(processId, path->second.c_str()).GetIcon();
 }
 
 bool CProcessDlg::StillPresent(unsigned long processId)

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 #include <unordered_map>
 
 #include "catalogue/Catalogues.h"
@@ -20,11 +21,14 @@ public:
 
 protected:
     CEnArray<unsigned long>& RowKeys() override { return rowPids; }
+    std::wstring TextOfKey(unsigned long processId) override;
     HICON IconOfKey(unsigned long processId) override;
     bool StillPresent(unsigned long processId) override;
 
 private:
     Catalogues& catalogues_;
+    // The executable path of each listed process, as the catalogue read it.
+    std::unordered_map<unsigned long, std::wstring> paths_;
     // Whether each listed process runs as administrator while we do not.
     std::unordered_map<unsigned long, bool> outranksUs_;
 };

@@ -1,5 +1,6 @@
 #include "ui/SettingDlg.h"
 
+#include "actions/TrayIconPort.h"
 #include "framework/Dpi.h"
 #include "framework/Gdi.h"
 #include "framework/WinApp.h"
@@ -7,7 +8,6 @@
 #include "settings/Registry.h"
 #include "settings/SettingFile.h"
 #include "ui/Texts.h"
-#include "ui/TrayTarget.h"
 #include "ui/res/resource.h"
 
 namespace {
@@ -37,7 +37,8 @@ const HotkeyChord& ChordOrDefault(const HotkeyChord& chord, const HotkeyChord& b
 
 } // namespace
 
-CSettingDlg::CSettingDlg(ProgramHome& home) : CDialog(IDD_SETTING_PAGE), home_(home)
+CSettingDlg::CSettingDlg(ProgramHome& home, TrayIconPort& trayIcon)
+    : CDialog(IDD_SETTING_PAGE), home_(home), trayIcon_(trayIcon)
 {
 }
 
@@ -46,6 +47,7 @@ void CSettingDlg::DoDataExchange(CDataExchange* pDX)
     CDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_SET_SHOW_DIALOG_KEY, showDialogEdit_);
     DDX_Control(pDX, IDC_SET_TOGGLE_KEY, toggleEdit_);
+    DDX_Control(pDX, IDC_SET_HIDE_ACTIVE_KEY, hideActiveEdit_);
     DDX_Control(pDX, IDC_SET_TRAY_IMAGE, trayImageBox_);
 }
 
@@ -61,6 +63,8 @@ BOOL CSettingDlg::OnInitDialog()
     trayImageBox_.SetCurSel(data->trayIcon);
     showDialogEdit_.SetChord(ChordOrDefault(data->showDialogChord, home_.defaultSettings.showDialogChord));
     toggleEdit_.SetChord(ChordOrDefault(data->toggleChord, home_.defaultSettings.toggleChord));
+    hideActiveEdit_.AllowEmpty(true);
+    hideActiveEdit_.SetChord(home_.settingFile.HideActiveChord());
     CheckDlgButton(IDC_SET_HIDE_OWN_ICON, data->hideOwnIcon != 0 ? BST_CHECKED : BST_UNCHECKED);
     // Only the Run value's presence counts, not where it points.
     CheckDlgButton(IDC_SET_START_WITH_WINDOWS, IsStartWithWindows() ? BST_CHECKED : BST_UNCHECKED);
@@ -94,8 +98,7 @@ void CSettingDlg::ApplyTrayIcon()
     const int selected = trayImageBox_.GetCurSel();
     if (selected < 0 || selected >= kTrayImageCount)
         return;
-    const std::wstring tooltip = LoadText(IDS_TRAY_FIRST + selected, 19);
-    DialogTrayIcon().Update(selected, 0, tooltip.c_str());
+    trayIcon_.Show(selected);
 }
 
 void CSettingDlg::ApplyStartWithWindows()
@@ -108,6 +111,7 @@ void CSettingDlg::UseDefault()
 {
     showDialogEdit_.SetChord(home_.defaultSettings.showDialogChord);
     toggleEdit_.SetChord(home_.defaultSettings.toggleChord);
+    hideActiveEdit_.SetChord(HotkeyChord{});
     CheckDlgButton(IDC_SET_HIDE_OWN_ICON, home_.defaultSettings.hideOwnIcon != 0 ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(IDC_SET_START_WITH_WINDOWS, BST_UNCHECKED);
     ApplyStartWithWindows();
@@ -119,7 +123,11 @@ bool CSettingDlg::SaveSettings()
 {
     // The texts are compared, not the chords: chords that differ only in
     // keys without a name look the same to the user.
-    if (showDialogEdit_.GetWindowText() == toggleEdit_.GetWindowText()) {
+    // The third may be empty (no chord), but not read as either other one.
+    const std::wstring hideActiveText = hideActiveEdit_.GetWindowText();
+    if (showDialogEdit_.GetWindowText() == toggleEdit_.GetWindowText() ||
+        (!hideActiveText.empty() &&
+         (hideActiveText == showDialogEdit_.GetWindowText() || hideActiveText == toggleEdit_.GetWindowText()))) {
         AfxMessageBox(kMsgHotkeysEqual, MB_OK | MB_ICONINFORMATION);
         return false;
     }
@@ -130,6 +138,12 @@ bool CSettingDlg::SaveSettings()
     const int selected = trayImageBox_.GetCurSel();
     if (selected >= 0 && selected < kTrayImageCount)
         data->trayIcon = selected;
+    HotkeyChord hideActive{};
+    hideActiveEdit_.GetChord(&hideActive);
+    home_.settingFile.SetHideActiveChord(hideActive);
+    // A registry that refuses the value is logged there; the chord still
+    // holds for this run.
+    SaveHideActiveChord(hideActive);
     if (!home_.settingFile.Save())
         AfxMessageBox(kMsgSaveSettingsFailed, MB_OK | MB_ICONWARNING);
     return true;

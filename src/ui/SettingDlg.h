@@ -1,18 +1,23 @@
 #pragma once
-// The Settings page: the two hotkeys, the tray image, hiding the own tray
+// The Settings page: the three hotkeys (the third, hiding the window in
+// front, may be empty), the tray image, hiding the own tray
 // icon while armed, and starting with Windows.
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/ImageList.h"
+#include "settings/HideActiveChord.h"
 #include "settings/SettingFile.h"
 #include "ui/HotkeyEdit.h"
 
+class TrayIconPort;
+
 class CSettingDlg : public CDialog {
 public:
-    // The page reads and saves `home`'s settings; `home` outlives it.
-    explicit CSettingDlg(ProgramHome& home);
+    // The page reads and saves `home`'s settings and changes `trayIcon`'s
+    // image; both outlive it.
+    CSettingDlg(ProgramHome& home, TrayIconPort& trayIcon);
 
-    // False when the two hotkeys read the same (the user is told; nothing is
+    // False when two hotkeys read the same (the user is told; nothing is
     // stored). Otherwise the page's values go into the live settings, the
     // file is saved (a failure is told to the user) and true is returned.
     [[nodiscard]] bool SaveSettings();
@@ -32,6 +37,7 @@ public:
 
     CHotkeyEdit& ShowDialogEdit() { return showDialogEdit_; }
     CHotkeyEdit& ToggleEdit() { return toggleEdit_; }
+    CHotkeyEdit& HideActiveEdit() { return hideActiveEdit_; }
     HIMAGELIST TrayImages() const { return trayImages_; }
 
 private:
@@ -44,8 +50,10 @@ private:
 
     CHotkeyEdit showDialogEdit_;
     CHotkeyEdit toggleEdit_;
+    CHotkeyEdit hideActiveEdit_;
     CComboBoxEx trayImageBox_;
     CImageList trayImages_;
     ProgramHome& home_;
     std::wstring hotkeyNote_; // the note's own text
+    TrayIconPort& trayIcon_;
 };

@@ -20,6 +20,16 @@ inline constexpr wchar_t kMsgFileAlreadyListed[] = L"The selected file is alread
 // After a window title or a process name: the program runs with
 // administrator rights, and Covelin (running without) cannot hide it.
 inline constexpr wchar_t kRowAdministratorSuffix[] = L" (administrator)";
+// The rules on the Executable Files page
+inline constexpr wchar_t kColumnRuleField[] = L"Match";
+inline constexpr wchar_t kColumnRulePattern[] = L"Pattern";
+inline constexpr wchar_t kRuleFieldTitle[] = L"Title";
+inline constexpr wchar_t kRuleFieldClass[] = L"Class";
+inline constexpr wchar_t kRuleMatchesOne[] = L"Matches %d window";
+inline constexpr wchar_t kRuleMatchesMany[] = L"Matches %d windows";
+inline constexpr wchar_t kMsgRulePatternEmpty[] =
+    L"Please type a pattern first: * stands for any text, ? for any one character.";
+inline constexpr wchar_t kMsgRuleAlreadyListed[] = L"The rule is already existed in the list.";
 inline constexpr wchar_t kFileDialogFilterExecutables[] = L"Executable Files(*.exe, *.com)|*.exe;*.com";
 inline constexpr wchar_t kFileDialogFilterAllFiles[] = L"|All Files(*.*)|*.*||";
 

@@ -3,12 +3,15 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "framework/Dpi.h"
 #include "framework/Handles.h"
 #include "system/Elevation.h"
+#include "system/ProcessInfo.h"
+#include "system/ShellWindows.h"
 
 namespace {
 
@@ -46,10 +49,10 @@ void CWindowsDlg::DoDataExchange(CDataExchange* pDX)
 void CWindowsDlg::SyncWithCatalogue()
 {
     // Records of the catalogue live only while its lock is held: copy the
-    // handles under it, and read the titles and ask for the icons after. A
+    // handles under it. Titles and icons are asked for as rows show: a
     // window of a hung program can keep the asker waiting, and the
     // refresher and the engine's hide wait for this lock.
-    CRowImages<HWND>::Wanted listed;
+    std::vector<std::pair<HWND, DWORD>> listed;
     bool changed = false;
     {
         std::lock_guard<CCriticalSection> lock(catalogues_.windowLock);
@@ -58,32 +61,32 @@ void CWindowsDlg::SyncWithCatalogue()
             listed.reserve(static_cast<size_t>(catalogues_.windowCatalogue.GetSize()));
             for (int i = 0; i < catalogues_.windowCatalogue.GetSize(); ++i) {
                 if (CCvWnd* record = catalogues_.windowCatalogue[i])
-                    listed.emplace_back(record->GetHandle(), std::wstring());
+                    listed.emplace_back(record->GetHandle(), record->CountedProcessId());
             }
         }
     }
-    if (changed) {
-        // Only rows that changed are touched: a window listed before keeps
-        // its icon (asking every window again costs seconds on a busy
-        // desktop), while every title is read afresh.
-        for (auto& [window, title] : listed) {
-            // As a record made now would read it (empty once the window has
-            // gone), in one question rather than its two.
-            wchar_t text[CCvWnd::kTitleSize] = {};
-            ::GetWindowTextW(window, text, CCvWnd::kTitleSize);
-            title = text;
-            // The user learns before choosing it that it will stay in view.
-            if (RunsAsAdministrator(window))
-                title += kRowAdministratorSuffix;
-        }
-        CProcessIcons& known = RecentProcessIcons();
-        MergeListedRows(listed, [&known](HWND window) { return iconQuery(window, known); });
-    }
+    if (changed)
+        ShowListedKeys(WindowsWithIcons(listed));
+    // A title may change at any time: those on screen are read again.
+    RefreshListedTexts();
     PruneHideList();
     if (choices_.topWindow != nullptr && !IsWindow(choices_.topWindow->GetHandle())) {
         choices_.topWindow.reset();
         RefreshTopWindowDisplay();
     }
+}
+
+std::wstring CWindowsDlg::TextOfKey(HWND window)
+{
+    // As a record made now would read it (empty once the window has gone),
+    // in one question rather than its two.
+    wchar_t text[CCvWnd::kTitleSize] = {};
+    ::GetWindowTextW(window, text, CCvWnd::kTitleSize);
+    std::wstring title = text;
+    // The user learns before choosing it that it will stay in view.
+    if (RunsAsAdministrator(window))
+        title += kRowAdministratorSuffix;
+    return title;
 }
 
 HICON CWindowsDlg::IconOfKey(HWND window)
@@ -97,6 +100,7 @@ CProcessIcons& CWindowsDlg::RecentProcessIcons()
     if (now - processIconsSince_ >= kProcessIconsLifeMs) {
         processIcons_.Clear();
         outranksUs_.clear();
+        pathFound_.clear();
         processIconsSince_ = now;
     }
     return processIcons_;
@@ -113,6 +117,41 @@ bool CWindowsDlg::RunsAsAdministrator(HWND window)
     if (isNew)
         entry->second = ProcessOutranksUs(processId);
     return entry->second;
+}
+
+std::vector<HWND> CWindowsDlg::WindowsWithIcons(const std::vector<std::pair<HWND, DWORD>>& catalogued)
+{
+    // A window keeps its row while it is catalogued: its program, and so
+    // its icon, stay what they were.
+    const std::unordered_set<HWND> listed(rowHandles.begin(), rowHandles.end());
+    std::vector<HWND> withIcons;
+    withIcons.reserve(catalogued.size());
+    for (const auto& [window, countedProcessId] : catalogued) {
+        if (listed.count(window) != 0) {
+            withIcons.push_back(window);
+            continue;
+        }
+        // The catalogue learnt the process once; asking every window again
+        // would cost a round trip to the window manager per row.
+        const DWORD processId = countedProcessId != 0 ? countedProcessId : CountedProcessOf(window);
+        RecentProcessIcons(); // keeps the answers as long as the icons
+        auto [found, isNew] = pathFound_.try_emplace(processId, false);
+        if (isNew) {
+            std::wstring path;
+            found->second = processId != 0 && ExecutablePathOfProcess(processId, path);
+        }
+        // A window gone since the catalogue met it yields no icon.
+        if (found->second) {
+            if (IsWindow(window))
+                withIcons.push_back(window);
+            continue;
+        }
+        // Without a file to take it from, only the window's own icon can
+        // show; a window that has none is not listed.
+        if (const UniqueIcon own{iconQuery(window, RecentProcessIcons())})
+            withIcons.push_back(window);
+    }
+    return withIcons;
 }
 
 bool CWindowsDlg::StillPresent(HWND window)

@@ -1,5 +1,7 @@
 #pragma once
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "catalogue/Catalogues.h"
 #include "choices/HideSets.h"
@@ -37,6 +39,7 @@ public:
 
 protected:
     CEnArray<HWND>& RowKeys() override { return rowHandles; }
+    std::wstring TextOfKey(HWND window) override;
     HICON IconOfKey(HWND window) override;
     bool StillPresent(HWND window) override;
     bool MayHide(HWND window) override;
@@ -61,6 +64,12 @@ private:
     // Whether the window's program runs as administrator while we do not
     // (asked once per process as long as the process icons are kept).
     bool RunsAsAdministrator(HWND window);
+    // The windows of `catalogued` that yield an icon, in order: those listed
+    // already, and of the others those whose executable can be found (its
+    // icon, or the program's own, is there when the row first shows) or
+    // that hand over an icon of their own.
+    // `catalogued`: each window with the process it counts as.
+    std::vector<HWND> WindowsWithIcons(const std::vector<std::pair<HWND, DWORD>>& catalogued);
 
     Catalogues& catalogues_;
     HideChoices& choices_;
@@ -69,4 +78,5 @@ private:
     CProcessIcons processIcons_;
     ULONGLONG processIconsSince_ = 0;
     std::unordered_map<DWORD, bool> outranksUs_;
+    std::unordered_map<DWORD, bool> pathFound_; // kept as the process icons
 };

@@ -17,6 +17,7 @@ namespace audiotest {
 struct Endpoint {
     std::wstring id;
     bool muted = false;
+    bool active = true; // unplugged or disabled endpoints are not listed
 };
 
 struct World {
@@ -24,6 +25,23 @@ struct World {
     std::wstring defaultId; // empty: no default endpoint
     std::vector<AudioSession> sessions;
     bool sessionsListable = true;
+    // The watch for new sessions, while one runs.
+    SessionCreated created = nullptr;
+    void* createdContext = nullptr;
+
+    // A program starts playing: the session is listed, and a watch is told.
+    void StartSession(const AudioSession& session)
+    {
+        sessions.push_back(session);
+        if (created == nullptr)
+            return;
+        const std::wstring endpointId = session.endpointId;
+        const std::wstring sessionId = session.sessionId;
+        created(createdContext, session, [this, endpointId, sessionId] {
+            AudioSession* started = FindSession(endpointId, sessionId);
+            return started != nullptr && (started->muted = true);
+        });
+    }
 
     Endpoint* Find(const std::wstring& id)
     {
@@ -56,13 +74,12 @@ inline World& TheWorld()
 inline AudioCalls WorldCalls()
 {
     AudioCalls calls{};
-    calls.defaultEndpoint = [](std::wstring& id, bool& muted) {
-        Endpoint* endpoint = TheWorld().Find(TheWorld().defaultId);
-        if (endpoint == nullptr)
-            return false;
-        id = endpoint->id;
-        muted = endpoint->muted;
-        return true;
+    calls.activeEndpoints = [](std::vector<AudioEndpoint>& endpoints) {
+        for (const Endpoint& endpoint : TheWorld().endpoints) {
+            if (endpoint.active)
+                endpoints.push_back({endpoint.id, endpoint.muted, endpoint.id == TheWorld().defaultId});
+        }
+        return !endpoints.empty();
     };
     calls.setEndpointMute = [](const std::wstring& id, bool mute) {
         Endpoint* endpoint = TheWorld().Find(id);
@@ -83,6 +100,15 @@ inline AudioCalls WorldCalls()
             return false;
         session->muted = mute;
         return true;
+    };
+    calls.watchSessions = [](SessionCreated created, void* context) -> void* {
+        TheWorld().created = created;
+        TheWorld().createdContext = context;
+        return &TheWorld();
+    };
+    calls.stopWatchingSessions = [](void* watch) {
+        static_cast<World*>(watch)->created = nullptr;
+        static_cast<World*>(watch)->createdContext = nullptr;
     };
     return calls;
 }

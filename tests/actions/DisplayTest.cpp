@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "actions/Display.h"
 #include "framework/Log.h"
@@ -13,21 +14,55 @@
 
 namespace {
 
-DEVMODEW lastRecord;
-DWORD lastFlags = 0;
-const wchar_t* lastDevice = L"unset";
 int changeCalls = 0;
 LONG changeAnswer = DISP_CHANGE_SUCCESSFUL;
+
+std::vector<std::wstring> changedDevices;
 
 LONG WINAPI RecordDisplayChange(LPCWSTR device, DEVMODEW* mode, HWND window, DWORD flags, LPVOID param)
 {
     EXPECT_EQ(window, nullptr);
     EXPECT_EQ(param, nullptr);
-    std::memcpy(&lastRecord, mode, sizeof(lastRecord));
-    lastDevice = device;
-    lastFlags = flags;
+    EXPECT_EQ(mode, nullptr) << "back to the registry's mode, none of ours";
+    EXPECT_EQ(flags, 0u) << "a dynamic change, nothing written to the registry";
+    changedDevices.emplace_back(device != nullptr ? device : L"(null)");
     ++changeCalls;
     return changeAnswer;
+}
+
+// Displays of our own, since Wine has one: each with the mode it is in and
+// the mode the desktop is set to.
+struct FakeDisplay {
+    const wchar_t* name;
+    DWORD state;
+    DWORD current[3]; // width, height, refresh rate
+    DWORD desktop[3];
+};
+std::vector<FakeDisplay> fakeDisplays;
+
+BOOL WINAPI FakeDevices(LPCWSTR, DWORD index, PDISPLAY_DEVICEW info, DWORD)
+{
+    if (index >= fakeDisplays.size())
+        return FALSE;
+    wcscpy_s(info->DeviceName, fakeDisplays[index].name);
+    info->StateFlags = fakeDisplays[index].state;
+    return TRUE;
+}
+
+BOOL WINAPI FakeSettings(LPCWSTR device, DWORD which, DEVMODEW* mode)
+{
+    for (const FakeDisplay& display : fakeDisplays) {
+        if (device == nullptr ? (display.state & DISPLAY_DEVICE_PRIMARY_DEVICE) == 0
+                              : std::wcscmp(device, display.name) != 0)
+            continue;
+        const DWORD* values = which == ENUM_REGISTRY_SETTINGS ? display.desktop : display.current;
+        mode->dmPelsWidth = values[0];
+        mode->dmPelsHeight = values[1];
+        mode->dmDisplayFrequency = values[2];
+        mode->dmBitsPerPel = 32;
+        return TRUE;
+    }
+    return FALSE;
 }
 
 class DisplayModeTest : public ::testing::Test {
@@ -35,13 +70,21 @@ protected:
     void SetUp() override
     {
         changeCalls = 0;
+        changedDevices.clear();
         changeAnswer = DISP_CHANGE_SUCCESSFUL;
         SetDisplayChangeFunction(&RecordDisplayChange);
+        constexpr DWORD kOnDesktop = DISPLAY_DEVICE_ATTACHED_TO_DESKTOP;
+        fakeDisplays = {
+            {L"\\\\.\\DISPLAY1", kOnDesktop | DISPLAY_DEVICE_PRIMARY_DEVICE, {1920, 1080, 60}, {1920, 1080, 60}},
+            {L"\\\\.\\DISPLAY2", kOnDesktop, {800, 600, 75}, {1280, 1024, 60}},
+            {L"\\\\.\\DISPLAY3", 0, {640, 480, 60}, {1280, 1024, 60}}, // not part of the desktop
+        };
     }
     void TearDown() override
     {
         SetDisplayChangeFunction(nullptr);
         SetDisplayModeReader(nullptr);
+        SetDisplayEnumeration(nullptr);
         Log::SetFile(L"");
     }
 };
@@ -59,7 +102,7 @@ TEST_F(DisplayModeTest, CaptureReadsThePrimaryDisplaysModeWithoutDirect3D)
 
     DEVMODEW current{};
     current.dmSize = sizeof(current);
-    ASSERT_TRUE(EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &current));
+    ASSERT_TRUE(EnumDisplaySettingsW(nullptr, ENUM_REGISTRY_SETTINGS, &current));
     EXPECT_EQ(mode.Width, current.dmPelsWidth);
     EXPECT_EQ(mode.Height, current.dmPelsHeight);
     EXPECT_EQ(mode.RefreshRate, current.dmDisplayFrequency);
@@ -77,42 +120,46 @@ TEST_F(DisplayModeTest, CaptureReadsThePrimaryDisplaysModeWithoutDirect3D)
     EXPECT_EQ(mode.RefreshRate, 0u);
 }
 
-TEST_F(DisplayModeTest, AppliesWidthHeightAndRateOnlyInA220ByteRecord)
+TEST_F(DisplayModeTest, EveryDisplayOffItsDesktopModeGoesBackAndEachResultIsLogged)
 {
-    const DisplayMode stored{1280, 1024, 60, 22};
-    EXPECT_EQ(ApplyStoredDisplayMode(stored), DISP_CHANGE_SUCCESSFUL);
-    ASSERT_EQ(changeCalls, 1);
-    EXPECT_EQ(lastDevice, nullptr); // the primary display
-    EXPECT_EQ(lastFlags, 0u);       // dynamic, not stored in the system's settings
-
-    // Zero everywhere but the size, the field mask and the three fields: no
-    // colour depth is asked for.
-    DEVMODEW expected;
-    std::memset(&expected, 0, sizeof(expected));
-    expected.dmSize = 220;
-    expected.dmFields = 0x580000;
-    expected.dmPelsWidth = 1280;
-    expected.dmPelsHeight = 1024;
-    expected.dmDisplayFrequency = 60;
-    EXPECT_EQ(std::memcmp(&lastRecord, &expected, sizeof(expected)), 0);
-    EXPECT_EQ(lastRecord.dmBitsPerPel, 0u);
-}
-
-TEST_F(DisplayModeTest, NothingCapturedNothingAppliedAndARefusalIsLogged)
-{
-    EXPECT_NE(ApplyStoredDisplayMode(DisplayMode{}), DISP_CHANGE_SUCCESSFUL);
-    EXPECT_EQ(changeCalls, 0);
-
+    const DisplayEnumeration fake{&FakeDevices, &FakeSettings};
+    SetDisplayEnumeration(&fake);
     testsupport::ScratchDir dir;
     const std::wstring log = dir.File(L"covelin.log");
     Log::SetFile(log);
+
+    // The label's mode is the desktop's own, whatever the primary is in now.
+    fakeDisplays[0].current[0] = 1024;
+    DisplayMode captured;
+    ASSERT_TRUE(CaptureDisplayMode(captured));
+    EXPECT_EQ(captured.Width, 1920u);
+
+    // The primary (changed) and the second display (changed) go back; the
+    // one not on the desktop is left alone.
+    EXPECT_EQ(ApplyStoredDisplayMode(captured), DISP_CHANGE_SUCCESSFUL);
+    EXPECT_EQ(changedDevices, (std::vector<std::wstring>{L"\\\\.\\DISPLAY1", L"\\\\.\\DISPLAY2"}));
+
+    // A resolution the user set (current and desktop agree) stays; a
+    // refusal is reported and logged with the display's name.
+    fakeDisplays[0].current[0] = 1920;
+    changedDevices.clear();
     changeAnswer = DISP_CHANGE_BADMODE;
-    EXPECT_EQ(ApplyStoredDisplayMode(DisplayMode{800, 600, 75, 22}), DISP_CHANGE_BADMODE);
-    EXPECT_EQ(changeCalls, 1);
+    EXPECT_EQ(ApplyStoredDisplayMode(captured), DISP_CHANGE_BADMODE);
+    EXPECT_EQ(changedDevices, (std::vector<std::wstring>{L"\\\\.\\DISPLAY2"}));
     Log::SetFile(L"");
     std::string text;
     ASSERT_TRUE(testsupport::ReadBytes(log, &text));
-    EXPECT_NE(text.find("800 x 600, 75Hz"), std::string::npos) << text;
+    EXPECT_NE(text.find("DISPLAY1 from 1024 x 1080, 60Hz to 1920 x 1080, 60Hz."), std::string::npos) << text;
+    EXPECT_NE(text.find("DISPLAY2 from 800 x 600, 75Hz to 1280 x 1024, 60Hz"), std::string::npos) << text;
+}
+
+TEST_F(DisplayModeTest, NothingCapturedNothingApplied)
+{
+    EXPECT_NE(ApplyStoredDisplayMode(DisplayMode{}), DISP_CHANGE_SUCCESSFUL);
+    EXPECT_EQ(changeCalls, 0);
+    // Wine's one display is in its desktop mode: nothing to return.
+    EXPECT_EQ(ApplyStoredDisplayMode(DisplayMode{800, 600, 75, 22}), DISP_CHANGE_SUCCESSFUL);
+    EXPECT_EQ(changeCalls, 0);
 }
 
 namespace {

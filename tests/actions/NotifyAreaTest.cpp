@@ -149,23 +149,15 @@ std::vector<WindowState> Snapshot(const std::vector<HWND>& windows)
 
 // Records what is asked of the tray icon.
 struct TrayRecorder : TrayIconPort {
-    struct Call {
-        int index, remove;
-        std::wstring tooltip;
-        bool operator==(const Call& o) const { return index == o.index && remove == o.remove && tooltip == o.tooltip; }
-    };
-    std::vector<Call> calls;
-    int Update(int index, int remove, const wchar_t* tooltip) override
-    {
-        calls.push_back({index, remove, tooltip ? tooltip : L"<null>"});
-        return 1;
-    }
+    std::vector<std::string> calls;
+    void Show(int index) override { calls.push_back("show " + std::to_string(index)); }
+    void Hide() override { calls.push_back("hide"); }
+    void NoteNotHidden(int windows) override { calls.push_back("notHidden " + std::to_string(windows)); }
 };
 
 class NotifyAreaTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetNotifyAreaTrayIcon(&tray_); }
-    void TearDown() override { SetNotifyAreaTrayIcon(nullptr); }
+    void SetUp() override { own_.icon = &tray_; }
 
     // Everything inside the area is hidden but the clock.
     void ExpectOnlyClockShown(const TaskbarTree& tree)
@@ -254,8 +246,6 @@ TEST_F(NotifyAreaTest, VerticalTaskbarShrinksInHeightAtTheBottomOnEitherSide)
 TEST_F(NotifyAreaTest, ShowingBringsEverythingBackAndReAddsOurIcon)
 {
     own_.trayIcon = 3;
-    wchar_t expectedTooltip[20] = {};
-    LoadStringW(GetModuleHandleW(nullptr), 1003, expectedTooltip, 20);
 
     for (int hideOwnIcon : {0, 1}) {
         SCOPED_TRACE(hideOwnIcon);
@@ -266,17 +256,21 @@ TEST_F(NotifyAreaTest, ShowingBringsEverythingBackAndReAddsOurIcon)
         const std::vector<WindowState> hidden = Snapshot({tree.area, tree.clock});
 
         EXPECT_TRUE(HideNotificationArea(false, own_));
-        // Everything shows, also what was hidden before; nothing moves.
+        // Everything the hide hid shows again; what the shell had hidden
+        // before stays hidden. Nothing moves.
         for (HWND w : tree.All())
-            EXPECT_TRUE(Visible(w));
+            EXPECT_EQ(Visible(w), w != tree.wasHidden);
+
         EXPECT_EQ(Snapshot({tree.area, tree.clock}), hidden);
 
         // Taken out and put back, ending as hideOwnIcon asks.
-        using Call = TrayRecorder::Call;
-        const std::vector<Call> expected = hideOwnIcon
-                                               ? std::vector<Call>{{3, 0, expectedTooltip}, {3, 1, expectedTooltip}}
-                                               : std::vector<Call>{{3, 1, expectedTooltip}, {3, 0, expectedTooltip}};
+        const std::vector<std::string> expected =
+            hideOwnIcon ? std::vector<std::string>{"show 3", "hide"} : std::vector<std::string>{"hide", "show 3"};
         EXPECT_EQ(tray_.calls, expected);
+
+        // A second show (a restore after our death) finds nothing more to show.
+        EXPECT_TRUE(HideNotificationArea(false, own_));
+        EXPECT_FALSE(Visible(tree.wasHidden));
     }
 }
 

@@ -246,10 +246,13 @@ TEST(EndpointMute, TheUsersOwnMuteStaysAndTheMutedEndpointIsTheOneUnmuted)
     EXPECT_FALSE(volume.Muted());
     EXPECT_TRUE(world.EndpointMuted(L"{speakers}"));
 
-    // The default changes between the hide and the restore: the endpoint
-    // that was muted is unmuted, the new default is not touched.
+    // The default changes between the hide and the restore (a headset
+    // plugged in later): the endpoint that was muted is unmuted, the new
+    // default is not touched.
     world.endpoints[0].muted = false;
+    world.endpoints[1].active = false;
     volume.SetVolumeMute(true);
+    world.endpoints[1].active = true;
     EXPECT_EQ(volume.State().endpointId, L"{speakers}");
     EXPECT_FALSE(volume.State().endpointWasMuted);
     EXPECT_TRUE(world.EndpointMuted(L"{speakers}"));

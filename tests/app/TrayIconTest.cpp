@@ -243,6 +243,27 @@ TEST_F(TrayIconTest, TheTooltipTellsOfWindowsThatCouldNotBeHidden)
     EXPECT_EQ(tray.Remove(0), 1);
 }
 
+// The port's calls: every image with its own name, cut to 19 characters as
+// the shell's tooltip field once was; out and back in as asked.
+TEST_F(TrayIconTest, ShowGivesEachImageItsNameAndHideTakesTheIconOut)
+{
+    const wchar_t* names[] = {L"Covelin", L"Search", L"Security", L"Disk", L"Film",
+                              L"Mail",    L"Skull",  L"Photo",    L"Trash"};
+    for (int i = 0; i < 9; ++i) {
+        tray.Show(i);
+        EXPECT_TRUE(tray.IsShown());
+        EXPECT_EQ(tray.ShownTooltip(), names[i]);
+    }
+    tray.Show(42); // a damaged index: the first image and its name
+    EXPECT_EQ(tray.ShownTooltip(), L"Covelin");
+    tray.Hide();
+    EXPECT_FALSE(tray.IsShown());
+    EXPECT_FALSE(ShellHasIcon(tray.Window()));
+    tray.Show(6);
+    EXPECT_TRUE(ShellHasIcon(tray.Window()));
+    EXPECT_EQ(tray.ShownTooltip(), L"Skull");
+}
+
 TEST(TrayImages, NineImagesDrawnForEachScaleAndTheirNames)
 {
     const wchar_t* names[] = {L"Covelin", L"Search", L"Security", L"Disk", L"Film",

@@ -15,7 +15,7 @@ namespace e2e {
 class CovelinCase : public ::testing::Test {
 protected:
     CovelinCase();
-    void SetUp() override { ASSERT_TRUE(install.ok()) << "could not copy the programs into a scratch directory"; }
+    void SetUp() override { ASSERT_TRUE(install.Ok()) << "could not copy the programs into a scratch directory"; }
 
     // Starts Covelin (with `args`) and waits for its main dialog; a message
     // box on the way fails the case with its text.

@@ -57,7 +57,7 @@ public:
     std::wstring Exe() const { return dir_.File(L"Covelin.exe"); }
     std::wstring Target() const { return dir_.File(L"window_host.exe"); }
     std::wstring Settings() const { return dir_.File(L"setting.dat"); }
-    bool ok() const { return ok_; }
+    bool Ok() const { return ok_; }
 
     bool WriteSettings(const std::string& bytes) const;
     // Empty when the file is missing.

@@ -264,11 +264,11 @@ protected:
     void Post(UINT message) { ASSERT_TRUE(run.Post(message)); }
 
     // One poll with the toggle chord held, a second after the last toggle.
-    bool PressToggle(DWORD after = 1000)
+    bool PressToggle(DWORD after = 1000, EnginePoller* which = nullptr)
     {
         now += after - 20; // the poll's own sleep adds the rest
         heldKeys = {VK_CONTROL, VK_OEM_3};
-        const bool more = poller.Poll();
+        const bool more = (which != nullptr ? *which : poller).Poll();
         heldKeys.clear();
         return more;
     }
@@ -309,7 +309,7 @@ TEST_F(EnginePollTest, SideActionsInTheirOrderOnlyAfterAHideThatHidSomething)
     // the notification area are undone.
     hideCount = 2;
     PressToggle();
-    EXPECT_EQ(Take(), (kHide + Events{"mute[E]", "lock", "screensaver", "displayMode", "hideNotify[E]"}));
+    EXPECT_EQ(Take(), (kHide + Events{"mute", "lock", "screensaver", "displayMode", "hideNotify[E]"}));
     PressToggle();
     EXPECT_EQ(Take(), (Events{"unmute", "showNotify", "restore[E]"}));
 
@@ -327,7 +327,9 @@ TEST_F(EnginePollTest, WindowsStillInViewAreToldAndOnlyAnUntouchedHideSkipsTheSi
 {
     static HideCheck found;
     engine.operations.hide.finishHide = [](const EngineTargets&, HiddenWindows&) { return Note("check"), found; };
-    engine.operations.hide.noteNotHidden = [](int windows) { Note("notHidden " + std::to_string(windows)); };
+    engine.operations.hide.noteNotHidden = [](TrayIconPort*, int windows) {
+        Note("notHidden " + std::to_string(windows));
+    };
     settings.muteVolume = 1;
     hideCount = 1;
     for (bool minimised : {true, false}) {
@@ -338,7 +340,7 @@ TEST_F(EnginePollTest, WindowsStillInViewAreToldAndOnlyAnUntouchedHideSkipsTheSi
         Events hide = {"rebuild[EW]", "hideChosen[EW]", "hideProcess[EW]", "hideFile[EW]",
                        "check[EW]",   "bringTop",       "notHidden 1"};
         if (minimised)
-            hide.push_back("mute[E]");
+            hide.push_back("mute");
         EXPECT_EQ(Take(), hide);
         PressToggle();
         EXPECT_EQ(Take(),
@@ -685,28 +687,25 @@ TEST_F(EngineWaitTest, WithoutRawInputOrOnceItStopsComingTheEnginePollsAsEver)
 
 // ---- side actions -----------------------------------------------------------------------
 
-TEST_F(EnginePollTest, ARestoreFromAnotherThreadDuringTheMuteFindsItAndUnmutes)
+TEST_F(EnginePollTest, ARestoreFromAnotherThreadDuringTheMuteIsNotHeldUpAndTheMuteIsUndone)
 {
-    // The session's end restores from its own thread while the hide is
-    // between its mute and the note of it: the restore waits for the note,
-    // and the volume ends unmuted.
+    // The session's end restores from its own thread while the hide waits
+    // on the audio service: the restore is not held up by it (the mute
+    // holds no engineLock), and the hide, finding the windows back, undoes
+    // its mute once more in case the restore's unmute came first.
     settings.muteVolume = 1;
     hideCount = 1;
-    const UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     UniqueHandle restorer;
     onMute = [&] {
         restorer.reset(CreateThread(
             nullptr, 0, [](LPVOID engine) -> DWORD { return static_cast<CEngine*>(engine)->RestoreEverything(false); },
             &engine, 0, nullptr));
-        // Gives a restore that does not wait for the note its chance to
-        // finish first; the test stands either way once the hide goes on.
-        EXPECT_EQ(WaitForSingleObject(restorer.get(), 300), static_cast<DWORD>(WAIT_TIMEOUT));
+        EXPECT_EQ(WaitForSingleObject(restorer.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
     };
     PressToggle();
     ASSERT_TRUE(restorer);
-    ASSERT_EQ(WaitForSingleObject(restorer.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_FALSE(muteInForce);
-    EXPECT_EQ(Take(), (kHide + Events{"mute[E]", "unmute", "restore[E]"}));
+    EXPECT_EQ(Take(), (kHide + Events{"mute", "unmute", "restore[E]", "unmute"}));
 
     // The next press finds nothing left to undo.
     PressToggle();
@@ -740,7 +739,8 @@ TEST_F(EnginePollTest, TheRunsOwnCopyDecidesTheDisplayModeAndTheTrayIconsReAdd)
     settings.restoreResolution = settings.hideNotifyArea = 1;
     settings.trayIcon = 4;
     settings.hideOwnIcon = 1;
-    run.choices.storedDisplayMode = DisplayMode{1280, 1024, 60, 22};
+    const DisplayMode atStart{1280, 1024, 60, 22};
+    run.choices.storedDisplayMode = &atStart;
     hideCount = 1;
     PressToggle();
     EXPECT_EQ(modeSeen.Width, 1280u);
@@ -759,7 +759,7 @@ TEST_F(EnginePollTest, MutingOnlyTheHiddenProgramsFallsBackToTheWholeVolume)
     run.choices.muteHiddenOnly = true;
     hideCount = 2;
     PressToggle();
-    EXPECT_EQ(Take(), (kHide + Events{"muteHiddenPrograms[E]"}));
+    EXPECT_EQ(Take(), (kHide + Events{"muteHiddenPrograms"}));
     EXPECT_EQ(executablesSeen, (std::vector<std::wstring>{L"EXE256", L"EXE257"}));
     PressToggle();
     EXPECT_EQ(Take(), (Events{"unmute", "restore[E]"}));
@@ -767,7 +767,78 @@ TEST_F(EnginePollTest, MutingOnlyTheHiddenProgramsFallsBackToTheWholeVolume)
     // Sessions that cannot be listed: the whole output instead.
     sessionsListable = false;
     PressToggle();
-    EXPECT_EQ(Take(), (kHide + Events{"muteHiddenPrograms[E]", "mute[E]"}));
+    EXPECT_EQ(Take(), (kHide + Events{"muteHiddenPrograms", "mute"}));
     PressToggle();
     EXPECT_EQ(Take(), (Events{"unmute", "restore[E]"}));
+}
+
+// The third chord: the window in front joins the hidden windows under the
+// engine's lock, once per press and with no side action, and the next toggle
+// brings back everything. With nothing in front that may be hidden it
+// changes nothing: the next toggle hides.
+TEST_F(EnginePollTest, TheHideActiveChordJoinsTheHiddenWindowsAndTheToggleBringsThemBack)
+{
+    static INT_PTR inFront;
+    engine.operations.hide.hideActiveWindow = [](const EngineTargets&, HiddenWindows& hidden) {
+        Note("hideActive");
+        if (inFront == 0)
+            return 0;
+        hidden.Push(reinterpret_cast<HWND>(inFront));
+        return 1;
+    };
+    settings.muteVolume = settings.hideNotifyArea = 1;
+    run.choices.hideActiveChord = ChordOf({VK_CONTROL, VK_MENU, 'H'});
+    // The run's chords are read when its poller is made.
+    EnginePoller activePoller(engine, run);
+    const auto pressHideActive = [&](int polls) {
+        now += 1000;
+        heldKeys = {VK_CONTROL, VK_MENU, 'H'};
+        for (int i = 0; i < polls; ++i)
+            EXPECT_TRUE(activePoller.Poll());
+        heldKeys.clear();
+        EXPECT_TRUE(activePoller.Poll());
+    };
+
+    inFront = 0;
+    pressHideActive(1);
+    EXPECT_EQ(Take(), Events{"hideActive[E]"});
+    EXPECT_FALSE(activePoller.Hidden());
+    PressToggle(1000, &activePoller);
+    PressToggle(1000, &activePoller);
+    EXPECT_EQ(Take(), kHide + Events{"restore[E]"});
+
+    // Held over many polls: one window hidden, not each that comes forward.
+    inFront = 0x300;
+    pressHideActive(5);
+    EXPECT_EQ(Take(), Events{"hideActive[E]"});
+    EXPECT_TRUE(activePoller.Hidden());
+    EXPECT_TRUE(engine.HoldsHiddenWindows());
+    PressToggle(1000, &activePoller);
+    EXPECT_EQ(Take(), Events{"restore[E]"});
+    EXPECT_FALSE(engine.HoldsHiddenWindows());
+
+    // Pressed while the toggle's windows are hidden: one restore for all,
+    // undoing the toggle's side actions.
+    hideCount = 1;
+    PressToggle(1000, &activePoller);
+    EXPECT_EQ(Take(), (kHide + Events{"mute", "hideNotify[E]"}));
+    pressHideActive(1);
+    EXPECT_EQ(Take(), Events{"hideActive[E]"});
+    PressToggle(1000, &activePoller);
+    EXPECT_EQ(Take(), (Events{"unmute", "showNotify", "restore[E]"}));
+    EXPECT_FALSE(activePoller.Hidden());
+}
+
+TEST_F(EngineWaitTest, AKeyOfTheHideActiveChordStartsThePolls)
+{
+    run.choices.hideActiveChord = ChordOf({VK_F9});
+    // The run's chords are read when its poller is made.
+    EnginePoller activePoller(engine, run);
+    activePoller.Listen();
+    EXPECT_FALSE(PollDue(activePoller, 1));
+    Take();
+    Arrives({RawKey(VK_F9, true)});
+    heldKeys = {VK_F9};
+    EXPECT_TRUE(PollDue(activePoller));
+    heldKeys.clear();
 }

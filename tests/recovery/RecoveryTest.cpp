@@ -1,7 +1,6 @@
 // Recovering windows that a dead instance left hidden: the journal's format,
 // writing it while hiding, and the start-up recovery against real windows
 // of another process.
-#include "engine/SessionGuard.h"
 #include "recovery/FaultGuard.h"
 #include "recovery/HiddenMark.h"
 #include "recovery/StartupRecovery.h"
@@ -9,14 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 #include "DeadInstance.h"
 #include "actions/AudioWorld.h"
 #include "actions/NotifyArea.h"
 #include "actions/Volume.h"
-#include "engine/ChordPoll.h"
-#include "engine/Engine.h"
 #include "support/ScratchDir.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
@@ -47,6 +45,7 @@ HiddenRecord SampleRecord()
     record.endpointId = L"{0.0.0.00000000}.{speakers}";
     record.endpointWasMuted = true;
     record.mutedSessions = {{L"{speakers}", L"session|1"}, {L"{headset}", L""}};
+    record.moreEndpoints = {L"{headset}"};
     record.entries.push_back({reinterpret_cast<HWND>(0x10042), 0x24, 0x01d9aabbccddeeffull, true});
     record.entries.push_back({reinterpret_cast<HWND>(0x20044), 0x7fffffff, 0, false, true});
     return record;
@@ -56,7 +55,8 @@ bool SameRecord(const HiddenRecord& a, const HiddenRecord& b)
 {
     if (a.writer != b.writer || a.volumeMuted != b.volumeMuted || a.savedWaveVolume != b.savedWaveVolume ||
         a.notifyAreaHidden != b.notifyAreaHidden || a.entries.size() != b.entries.size() ||
-        a.endpointId != b.endpointId || a.endpointWasMuted != b.endpointWasMuted || a.mutedSessions != b.mutedSessions)
+        a.endpointId != b.endpointId || a.endpointWasMuted != b.endpointWasMuted ||
+        a.mutedSessions != b.mutedSessions || a.moreEndpoints != b.moreEndpoints)
         return false;
     for (size_t i = 0; i < a.entries.size(); ++i) {
         const HiddenEntry& x = a.entries[i];
@@ -73,7 +73,8 @@ TEST(HiddenJournalFormat, RoundTripsEveryField)
     const HiddenRecord record = SampleRecord();
     const std::string bytes = EncodeHiddenRecord(record);
     // Header, entries, the mute's tail (each id a count and its units), checksum.
-    const size_t tail = 4 + 2 * record.endpointId.size() + 4 + (4 + 2 * 10) + (4 + 2 * 9) + (4 + 2 * 9) + 4;
+    const size_t tail =
+        4 + 2 * record.endpointId.size() + 4 + (4 + 2 * 10) + (4 + 2 * 9) + (4 + 2 * 9) + 4 + 4 + (4 + 2 * 9);
     EXPECT_EQ(32u + 2 * 24u + tail + 4u, bytes.size());
     HiddenRecord back;
     ASSERT_TRUE(DecodeHiddenRecord(bytes, &back));
@@ -107,13 +108,33 @@ std::string FirstVersionBytes(const HiddenRecord& record)
     plain.endpointId.clear();
     plain.endpointWasMuted = false;
     plain.mutedSessions.clear();
+    plain.moreEndpoints.clear();
     for (HiddenEntry& entry : plain.entries)
         entry.minimised = false;
     std::string bytes = EncodeHiddenRecord(plain);
-    bytes.erase(bytes.size() - 4 - 8, 8); // the empty id and no sessions
+    bytes.erase(bytes.size() - 4 - 12, 12); // the empty id, no sessions, no more endpoints
     bytes[4] = 1;
     Reseal(bytes);
     return bytes;
+}
+
+// The second version ends after the sessions: it muted one endpoint only.
+TEST(HiddenJournalFormat, AJournalOfTheSecondVersionIsStillRead)
+{
+    HiddenRecord record = SampleRecord();
+    record.moreEndpoints.clear();
+    std::string bytes = EncodeHiddenRecord(record);
+    bytes.erase(bytes.size() - 4 - 4, 4); // no count of more endpoints
+    bytes[4] = 2;
+    Reseal(bytes);
+    HiddenRecord back;
+    ASSERT_TRUE(DecodeHiddenRecord(bytes, &back));
+    EXPECT_TRUE(SameRecord(record, back));
+    // A second-version journal that carries the third's tail is damage.
+    std::string longer = EncodeHiddenRecord(record);
+    longer[4] = 2;
+    Reseal(longer);
+    EXPECT_FALSE(DecodeHiddenRecord(longer, &back));
 }
 
 TEST(HiddenJournalFormat, AJournalOfTheFirstVersionIsStillRead)
@@ -264,6 +285,28 @@ TEST_F(JournalWriting, FaultPathShowsOurWindowsWithoutTouchingTheFile)
     RemovePropW(host.Window(2), kHiddenMarkName);
 }
 
+// The journal's owner (the application object) goes before the process
+// does: a fault after that must find no journal rather than a dead one.
+TEST_F(JournalWriting, AFaultAfterTheJournalIsGoneReachesNoJournal)
+{
+    auto gone = std::make_unique<HiddenJournal>(kDeadInstance);
+    gone->Open(path);
+    gone->NoteHiding(host.Window(0));
+    InstallFaultGuard(*gone);
+    gone.reset();
+    RestoreHiddenOnFault(nullptr);
+    EXPECT_EQ(kDeadInstance, MarkOf(host.Window(0))) << "the fault guard reached a destroyed journal";
+
+    // A journal installed since is guarded as ever.
+    HiddenJournal live(kDeadInstance);
+    live.Open(path);
+    live.NoteHiding(host.Window(1));
+    InstallFaultGuard(live);
+    RestoreHiddenOnFault(nullptr);
+    EXPECT_EQ(0u, MarkOf(host.Window(1)));
+    RemovePropW(host.Window(0), kHiddenMarkName);
+}
+
 // ---- start-up recovery -------------------------------------------------------------------
 
 // A taskbar of our own with the shell's window classes, so that showing the
@@ -342,8 +385,9 @@ TEST_F(Recovery, ShowsWhatADeadInstanceHidAndUndoesItsSideActionsOnce)
 {
     FakeTaskbar taskbar;
     HideAsDeadInstance({host.Window(1), host.Window(2), host.Window(3)}, true);
-    ShowWindow(taskbar.Toolbar(), SW_HIDE);
-    ShowWindow(taskbar.Pager(), SW_HIDE);
+    // Hidden as the dead instance hid it, each window marked for the way back.
+    ASSERT_TRUE(HideNotificationArea(true));
+    ASSERT_FALSE(IsWindowVisible(taskbar.Toolbar()));
     ASSERT_FALSE(Visible(1));
 
     RecoveryReport report = RecoverLeftHiddenWindows(path);
@@ -464,14 +508,19 @@ TEST_F(Recovery, UndoesTheDeadInstancesMuteOnTheEndpointAndSessionsItMuted)
     EXPECT_FALSE(world.SessionMuted(L"browser"));
     EXPECT_TRUE(world.SessionMuted(L"player"));
 
-    // The user had muted the endpoint before that hide: it stays muted.
+    // The user had muted the endpoint before that hide: it stays muted; the
+    // other endpoint the dead instance muted comes back.
     world.endpoints[0].muted = true;
+    world.endpoints[1].muted = true;
     record.endpointWasMuted = true;
+    record.moreEndpoints = {L"{headset}"};
     record.mutedSessions.clear();
     ASSERT_TRUE(WriteBytes(path, EncodeHiddenRecord(record)));
     report = RecoverLeftHiddenWindows(path);
     EXPECT_TRUE(report.unmuted);
     EXPECT_TRUE(world.EndpointMuted(L"{speakers}"));
+    EXPECT_FALSE(world.EndpointMuted(L"{headset}"));
+    record.moreEndpoints.clear();
 
     // A journal of the first version names no endpoint: the default one.
     world.endpoints[1].muted = true;
@@ -500,116 +549,3 @@ TEST_F(Recovery, MarkAloneRecoversWhenTheJournalNeverGotWritten)
 }
 
 } // namespace
-
-// ---- the running instance: the engine's hide, the session's end, a fault --------------
-
-namespace engineWorld {
-DWORD now = 100000;
-}
-
-// Lives as long as the process: the fault guard keeps its journal for good.
-CEngine& GuardedEngineInstance()
-{
-    static CEngine engine;
-    return engine;
-}
-
-class GuardedEngine : public Recovery {
-protected:
-    void SetUp() override
-    {
-        Recovery::SetUp();
-        engine.Journal().Open(path);
-        for (size_t i = 0; i < 3; ++i)
-            run.targets.windows.push_back(host.Window(i));
-        EngineOperations ops = DefaultEngineOperations();
-        ops.input.chordIsDown = [](const HotkeyChord&) { return 0; };
-        ops.input.tickCount = []() -> DWORD { return engineWorld::now; };
-        ops.input.sleep = [](DWORD ms) { engineWorld::now += ms; };
-        // A mute that saved a wave volume, undone for real (through the
-        // recorder of the older path).
-        ops.sideActions.setVolumeMute = [](VolumeMute& volume, bool mute) {
-            if (mute) {
-                MuteState state;
-                state.volumeMuted = true;
-                state.savedWaveVolume = 0x00440044;
-                volume.TakeOver(state);
-            } else
-                volume.SetVolumeMute(false);
-        };
-        ops.sideActions.hideNotificationArea = [](bool, const OwnTrayIcon&) { return true; };
-        engine.operations = ops;
-        InstallFaultGuard(engine.Journal());
-    }
-    void TearDown() override
-    {
-        engine.RestoreEverything(false);
-        engine.operations = DefaultEngineOperations();
-        engine.Journal().Open(L"");
-        sessionGuard.Destroy();
-        Recovery::TearDown();
-    }
-
-    // One press of the show/hide chord, as the tray's command.
-    void Toggle(EnginePoller& poller)
-    {
-        engineWorld::now += 1000;
-        run.threadId = GetCurrentThreadId();
-        run.Post(UM_TOGGLE_HIDE);
-        poller.Poll();
-    }
-
-    bool AllShown() const { return Visible(0) && Visible(1) && Visible(2); }
-    bool NoneShown() const { return !Visible(0) && !Visible(1) && !Visible(2); }
-
-    CEngine& engine = GuardedEngineInstance();
-    EngineRun run;
-    CSessionGuard sessionGuard;
-};
-
-TEST_F(GuardedEngine, HideIsJournalledAndTheSessionEndOrAFaultBringsItBack)
-{
-    run.settings.muteVolume = 1;
-    run.settings.hideNotifyArea = 1;
-    EnginePoller poller(engine, run);
-    Toggle(poller);
-    ASSERT_TRUE(WaitUntil([&] { return NoneShown(); }, 5000));
-
-    std::string bytes;
-    HiddenRecord record;
-    ASSERT_TRUE(ReadBytes(path, &bytes) && DecodeHiddenRecord(bytes, &record));
-    ASSERT_EQ(3u, record.entries.size());
-    EXPECT_EQ(host.Window(0), record.entries[0].window);
-    EXPECT_TRUE(record.volumeMuted);
-    EXPECT_EQ(0x00440044u, record.savedWaveVolume);
-    EXPECT_TRUE(record.notifyAreaHidden);
-    EXPECT_EQ(MarkToken(), MarkOf(host.Window(2)));
-
-    // The session ends: everything comes back before the answer, and the
-    // session is not held up.
-    HWND guard = sessionGuard.Create(engine);
-    ASSERT_NE(nullptr, guard);
-    EXPECT_EQ(TRUE, SendMessageW(guard, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
-    EXPECT_TRUE(AllShown());
-    EXPECT_FALSE(JournalExists());
-    EXPECT_EQ(0u, MarkOf(host.Window(0)));
-    EXPECT_EQ(0x00440044u, waveVolumeSet.load());
-
-    // The session went on: the engine's next toggle restores nothing, the
-    // one after hides again.
-    Toggle(poller);
-    EXPECT_FALSE(poller.Hidden());
-    EXPECT_TRUE(AllShown());
-    Toggle(poller);
-    ASSERT_TRUE(WaitUntil([&] { return NoneShown(); }, 5000));
-
-    // A fault shows them at once; the journal stays for the side actions.
-    RestoreHiddenOnFault(nullptr);
-    EXPECT_TRUE(WaitUntil([&] { return AllShown(); }, 5000));
-    EXPECT_EQ(0u, MarkOf(host.Window(1)));
-    EXPECT_TRUE(JournalExists());
-
-    // A normal restore clears the journal.
-    Toggle(poller);
-    EXPECT_FALSE(JournalExists());
-}

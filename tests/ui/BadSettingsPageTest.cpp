@@ -85,8 +85,8 @@ TEST_F(MainDialogTest, FiftyBadRecordsAreShownAsTheyMeanAndWrittenOnlyByExit)
         // The two pages that show the record, set up as the main dialog
         // sets them up.
         listpage::PageHost host;
-        CSettingDlg settings{Program().home};
-        COptionDlg options{Program().home};
+        CSettingDlg settings{Program().home, Program().tray};
+        COptionDlg options{Program().home, Program().storedDisplayMode};
         ASSERT_TRUE(host.Open(settings, IDD_SETTING_PAGE));
         ASSERT_TRUE(host.Open(options, IDD_OPTION_PAGE));
         EXPECT_EQ(settings.ShowDialogEdit().GetWindowText(), RenderText(showDialog));

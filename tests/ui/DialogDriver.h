@@ -59,12 +59,12 @@ public:
     INT_PTR RunWith(CDialog& dialog, const std::function<INT_PTR()>& runModal)
     {
         dialog_ = &dialog;
-        current() = this;
+        Current() = this;
         start_ = ::GetTickCount();
         timer_ = ::SetTimer(nullptr, 0, 10, &ModalDriver::Tick);
         INT_PTR result = runModal();
         ::KillTimer(nullptr, timer_);
-        current() = nullptr;
+        Current() = nullptr;
         EXPECT_EQ(next_, steps_.size()) << "the dialog ended before the script; next step: "
                                         << (next_ < steps_.size() ? steps_[next_].what : std::string());
         return result;
@@ -78,7 +78,7 @@ private:
         std::string what;
     };
 
-    static ModalDriver*& current()
+    static ModalDriver*& Current()
     {
         static ModalDriver* driver = nullptr;
         return driver;
@@ -86,7 +86,7 @@ private:
 
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
     {
-        if (ModalDriver* driver = current())
+        if (ModalDriver* driver = Current())
             driver->OnTick();
     }
 

@@ -14,6 +14,7 @@
 #include "framework/FileSystem.h"
 #include "support/ScratchDir.h"
 #include "support/Wait.h"
+#include "support/WindowHost.h"
 #include "system/OwnProcess.h"
 #include "ui/FileDlg.h"
 #include "ui/TestProgram.h"
@@ -87,7 +88,8 @@ protected:
     std::deque<std::optional<std::wstring>> answers;
     std::vector<FileDialogRequest> requests;
     PageHost host;
-    CFileDlg page{Program().choices.hideFileSet, Program().home.ownExecutablePath};
+    CFileDlg page{Program().choices.hideFileSet, Program().home.ownExecutablePath, Program().catalogues,
+                  Program().choices.hideRules};
 
 private:
     std::wstring savedOwnPath_;
@@ -345,4 +347,50 @@ TEST_F(FilePage, RealOpenFileDialogAddsTheTypedFile)
     }
     EXPECT_EQ(SetTexts(), std::vector<std::wstring>{UpperCasePath(tool)});
     ExpectPaired();
+}
+
+TEST_F(FilePage, RulesAreMadeWithALiveCountOfTheWindowsTheyMatch)
+{
+    testsupport::TestWindow report(L"CvRulePageA", L"Report - Notepad");
+    testsupport::TestWindow notes(L"CvRulePageA", L"notes - NOTEPAD");
+    testsupport::TestWindow other(L"CvRulePageB", L"Notepad help");
+    {
+        std::lock_guard<CCriticalSection> guard(Program().catalogues.windowLock);
+        Program().catalogues.windowCatalogue.Refresh();
+    }
+    MessageBoxWatcher boxes;
+    Open();
+    auto count = [&] { return page.rules.matchCount.GetWindowText(); };
+    page.rules.SetPattern(RuleField::Title, L"*notepad");
+    EXPECT_EQ(count(), L"Matches 2 windows");
+    page.rules.SetPattern(RuleField::Class, L"cvrulepage?");
+    EXPECT_EQ(count(), L"Matches 3 windows");
+    page.rules.SetPattern(RuleField::Class, L"CvRulePageB");
+    EXPECT_EQ(count(), L"Matches 1 window");
+    ClickButton(page, IDC_ADD_RULE);
+    page.rules.SetPattern(RuleField::Title, L"nothing like it");
+    EXPECT_EQ(count(), L"Matches 0 windows");
+    ClickButton(page, IDC_ADD_RULE);
+    EXPECT_EQ(Program().choices.hideRules.rules,
+              (std::vector<WindowRule>{{RuleField::Class, L"CvRulePageB"}, {RuleField::Title, L"nothing like it"}}));
+    EXPECT_EQ(page.rules.ruleList.GetItemText(0, 0), L"Class");
+    EXPECT_EQ(page.rules.ruleList.GetItemText(0, 1), L"CvRulePageB");
+
+    // Selecting a rule shows it, with its count; the same rule again and an
+    // empty pattern are refused.
+    page.rules.ruleList.SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
+    EXPECT_EQ(page.rules.patternEdit.GetWindowText(), L"CvRulePageB");
+    EXPECT_EQ(count(), L"Matches 1 window");
+    page.rules.SetPattern(RuleField::Class, L"cvrulepageb");
+    ClickButton(page, IDC_ADD_RULE);
+    page.rules.SetPattern(RuleField::Title, L"");
+    ClickButton(page, IDC_ADD_RULE);
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::wstring>{kMsgRuleAlreadyListed, kMsgRulePatternEmpty}));
+    EXPECT_EQ(page.rules.ruleList.GetItemCount(), 2);
+
+    ClickButton(page, IDC_DELETE_RULE);
+    EXPECT_EQ(Program().choices.hideRules.rules, (std::vector<WindowRule>{{RuleField::Title, L"nothing like it"}}));
+    ClickButton(page, IDC_CLEAR_RULES);
+    EXPECT_TRUE(Program().choices.hideRules.rules.empty());
+    EXPECT_EQ(page.rules.ruleList.GetItemCount(), 0);
 }

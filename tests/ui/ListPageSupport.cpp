@@ -3,7 +3,9 @@
 #include <aclapi.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <mutex>
+#include <set>
 
 #include "catalogue/ProcessCatalogue.h"
 #include "catalogue/WindowCatalogue.h"
@@ -292,6 +294,15 @@ std::vector<int> RowImages(const CListCtrl& list)
     for (int row = 0; row < list.GetItemCount(); ++row)
         images.push_back(list.GetItemImage(row));
     return images;
+}
+
+bool EveryRowHasItsOwnImage(const CListCtrl& list, HIMAGELIST images)
+{
+    const std::vector<int> shown = RowImages(list);
+    const std::set<int> distinct(shown.begin(), shown.end());
+    return distinct.size() == shown.size() && std::all_of(shown.begin(), shown.end(), [images](int image) {
+               return image >= 0 && image < ImageList_GetImageCount(images);
+           });
 }
 
 std::vector<int> SelectedRows(const CListCtrl& list)

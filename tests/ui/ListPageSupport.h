@@ -101,6 +101,10 @@ void RefuseRowInserts(HWND list, bool refuse);
 std::vector<std::wstring> RowTexts(const CListCtrl& list);
 // The image index of every row.
 std::vector<int> RowImages(const CListCtrl& list);
+// Whether every row shows an image of `images` whose index no other row
+// shows. A list that asks for its rows as they show gets each row's image
+// asked for here, as drawing the row would.
+bool EveryRowHasItsOwnImage(const CListCtrl& list, HIMAGELIST images);
 // The rows whose state is selected.
 std::vector<int> SelectedRows(const CListCtrl& list);
 // The row whose column-1 text is `text`, or -1.

@@ -13,7 +13,6 @@
 #include "ui/OptionDlg.h"
 #include "ui/TestProgram.h"
 #include "ui/Texts.h"
-#include "ui/TrayTarget.h"
 
 namespace uitest {
 
@@ -62,7 +61,7 @@ void MainDialogTest::SetUp()
     Program().home.defaultSettings = MakeDefaultSettings();
     Program().home.settingFile.SetPath(scratch_.File(L"setting.dat"));
     *Program().home.settingFile.Data() = Program().home.defaultSettings;
-    SetDialogTrayIcon(&tray_);
+    tray_.calls.clear();
     if (Program().home.ownExecutablePath.empty()) {
         // What the application object computes at start: our own path in
         // upper case.
@@ -95,7 +94,6 @@ void MainDialogTest::TearDown()
     EXPECT_TRUE(Program().engine.WaitEnded(GetTickCount64() + 3000));
     Program().engine.ForgetRun();
     HoldKeys({});
-    SetDialogTrayIcon(nullptr);
     SetDisplayModeReader(nullptr);
     COptionDlg::SetSessionsListableFunction(nullptr);
     ProfileSetKey(nullptr);

@@ -10,35 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "actions/TrayIconPort.h"
 #include "settings/SettingFile.h"
 #include "support/ScratchDir.h"
 #include "support/ScratchRegistry.h"
 #include "ui/DialogDriver.h"
+#include "ui/TestProgram.h"
 
 namespace uitest {
-
-struct TrayCall {
-    int index;
-    int remove;
-    std::wstring tooltip;
-    bool hasTooltip;
-    bool operator==(const TrayCall& other) const
-    {
-        return index == other.index && remove == other.remove && tooltip == other.tooltip &&
-               hasTooltip == other.hasTooltip;
-    }
-};
-
-class TrayRecorder : public TrayIconPort {
-public:
-    int Update(int index, int remove, const wchar_t* tooltip) override
-    {
-        calls.push_back({index, remove, tooltip ? tooltip : L"", tooltip != nullptr});
-        return 1;
-    }
-    std::vector<TrayCall> calls;
-};
 
 // The settings record on disk, or an empty string when there is no file.
 std::string ReadSettingFile();
@@ -62,7 +40,7 @@ protected:
     // The profile's key for the run: the choices kept outside the file go
     // there.
     testsupport::ScratchRegKey profile_;
-    TrayRecorder tray_;
+    TrayRecorder& tray_ = Program().tray;
     std::unique_ptr<testsupport::RegValueGuard> runValue_;
     std::unique_ptr<testsupport::RegValueGuard> screensaverValue_;
     std::unique_ptr<testsupport::RegValueGuard> screensaverProgram_;

@@ -120,16 +120,14 @@ TEST_F(MainDialogTest, OptionsRoundTripThroughTheRecord)
 
 TEST_F(MainDialogTest, AnUnreadableDisplayModeTurnsTheRestoreOffForTheRun)
 {
-    // Read by the dialog itself, or handed in as the application read it at
-    // start-up: either way the page tells and the option stays off.
+    // Read as the application reads it at start-up, or a mode never read:
+    // either way the page tells and the option stays off.
     SetDisplayModeReader([](DisplayMode&) { return false; });
     for (const bool handedIn : {false, true}) {
         SCOPED_TRACE(handedIn);
         Program().home.settingFile.Data()->restoreResolution = 1;
         const DisplayMode unread;
-        DialogState state = Program().Dialog();
-        state.storedDisplayMode = handedIn ? &unread : nullptr;
-        CMainDlg dialog(state);
+        CMainDlg dialog(handedIn ? Program().Dialog(unread) : Program().Dialog());
         ModalDriver driver;
         driver.Do([&] {
             COptionDlg& page = dialog.OptionPage();
@@ -145,9 +143,7 @@ TEST_F(MainDialogTest, AnUnreadableDisplayModeTurnsTheRestoreOffForTheRun)
     // The mode handed in is the one shown, whatever the display says now.
     SetDisplayModeReader(nullptr);
     const DisplayMode atStart{1280, 1024, 60, 22};
-    DialogState state = Program().Dialog();
-    state.storedDisplayMode = &atStart;
-    CMainDlg dialog(state);
+    CMainDlg dialog(Program().Dialog(atStart));
     ModalDriver driver;
     driver.Do([&] {
         EXPECT_EQ(dialog.OptionPage().GetDlgItemText(IDC_OPT_DISPLAY_MODE), L"1280 x 1024, 60Hz");

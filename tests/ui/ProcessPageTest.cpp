@@ -57,7 +57,7 @@ TEST_F(ProcessPage, ListsProcessesAddsRefusesAndPrunesOneThatExited)
     EXPECT_EQ(page.allList.GetColumnHeading(1), L"Process Name");
     EXPECT_EQ(page.hideList.GetColumnHeading(1), L"Process Name");
     EXPECT_EQ(page.rowPids.GetSize(), page.allList.GetItemCount());
-    EXPECT_EQ(page.imagesAll.GetImageCount(), page.allList.GetItemCount());
+    EXPECT_TRUE(EveryRowHasItsOwnImage(page.allList, page.imagesAll.GetSafeHandle()));
     // This test program is listed too, but never anything called Covelin.exe.
     EXPECT_GE(RowOf(GetCurrentProcessId()), 0);
     EXPECT_EQ(FindRow(page.allList, L"Covelin.exe"), -1);

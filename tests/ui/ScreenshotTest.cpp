@@ -15,6 +15,7 @@
 #include "system/Elevation.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
+#include "ui/RuleSection.h"
 #include "ui/TestProgram.h"
 
 using namespace listpage;
@@ -84,6 +85,7 @@ protected:
         Program().choices.hideWindowSet.RemoveAll();
         Program().choices.hideProcessSet.RemoveAll();
         Program().choices.hideFileSet.RemoveAll();
+        Program().choices.hideRules = CRuleList{};
         Program().choices.topWindow.reset();
         MainDialogTest::TearDown();
     }
@@ -200,8 +202,26 @@ TEST_F(ListPageScreenshot, PagesWithContent)
     photograph(L"list-2-processes");
 
     showTab(2);
-    driver.Do([&] { SelectRows(dialog.FilePage().fileList, {1}); });
+    driver.Do([&] {
+        SelectRows(dialog.FilePage().fileList, {1});
+        // Two rules, and in the field the one that catches notepad, with
+        // its count of matches.
+        CRuleSection& rules = dialog.FilePage().rules;
+        rules.SetPattern(RuleField::Class, L"Chrome_WidgetWin_*");
+        rules.AddRule();
+        rules.SetPattern(RuleField::Title, L"*Notepad");
+        rules.AddRule();
+    });
     photograph(L"list-3-executable-files");
+
+    // The Settings page with all three hotkeys set.
+    showTab(4);
+    driver.Do([&] {
+        HotkeyChord chord{};
+        chord.keys[VK_CONTROL] = chord.keys[VK_MENU] = chord.keys['H'] = HotkeyChord::kMember;
+        dialog.SettingPage().HideActiveEdit().SetChord(chord);
+    });
+    photograph(L"list-5-settings");
 
     driver.Do([&] { dialog.EndDialog(IDCANCEL); });
     driver.Run(dialog);

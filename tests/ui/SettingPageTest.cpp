@@ -4,9 +4,11 @@
 
 #include "choices/HideSets.h"
 #include "engine/Engine.h"
+#include "settings/HideActiveChord.h"
 #include "settings/Registry.h"
 #include "support/HotkeyHolder.h"
 #include "system/OwnProcess.h"
+#include "ui/ListPageSupport.h"
 #include "ui/MainDialogFixture.h"
 #include "ui/MainDlg.h"
 #include "ui/TestProgram.h"
@@ -188,7 +190,7 @@ TEST_F(MainDialogTest, SettingsPageShowsTheRecordAndSavesItOnExit)
         // The tray image changes at once; the record only when saved.
         tray_.calls.clear();
         SelectTrayImage(page, 3);
-        EXPECT_EQ(tray_.calls, (std::vector<TrayCall>{{3, 0, L"Disk", true}}));
+        EXPECT_EQ(tray_.calls, (std::vector<std::string>{"show 3"}));
         EXPECT_EQ(Program().home.settingFile.Data()->trayIcon, 2);
         ClickButton(page, IDC_SET_HIDE_OWN_ICON);
         // Escape acts as Exit (from anywhere but a hotkey field, which
@@ -237,7 +239,7 @@ TEST_F(MainDialogTest, StartWithWindowsFollowsTheBoxAndUseDefaultResetsEverythin
             EXPECT_FALSE(Checked(page, IDC_SET_START_WITH_WINDOWS));
             EXPECT_FALSE(testsupport::RawValueExists(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin"));
             EXPECT_EQ(::SendMessageW(page.GetDlgItem(IDC_SET_TRAY_IMAGE), CB_GETCURSEL, 0, 0), 0);
-            EXPECT_EQ(tray_.calls, (std::vector<TrayCall>{{0, 0, L"Covelin", true}}));
+            EXPECT_EQ(tray_.calls, (std::vector<std::string>{"show 0"}));
             // Nothing reaches the record before Start.
             EXPECT_EQ(Program().home.settingFile.Data()->trayIcon, 7);
             EXPECT_EQ(ReadSettingFile(), "");
@@ -281,4 +283,28 @@ TEST_F(MainDialogTest, TheNoteTellsOfAHotkeyAnotherProgramHolds)
             dialog.EndDialog(IDCANCEL);
         });
     driver.Run(dialog);
+}
+
+TEST_F(MainDialogTest, HideActiveChordIsOptionalMustDifferAndIsKeptInTheRegistry)
+{
+    CMainDlg dialog(Program().Dialog());
+    ModalDriver driver;
+    listpage::MessageBoxWatcher boxes;
+    driver.Do([&] {
+        CSettingDlg& page = dialog.SettingPage();
+        EXPECT_EQ(page.HideActiveEdit().GetWindowText(), L"") << "empty by default";
+        EXPECT_TRUE(page.SaveSettings()) << "an empty third chord is no clash";
+        page.HideActiveEdit().SetChord(Program().home.settingFile.Data()->toggleChord);
+        EXPECT_FALSE(page.SaveSettings());
+        page.HideActiveEdit().SetChord(Chord({VK_SHIFT, VK_F9}));
+        EXPECT_TRUE(page.SaveSettings());
+        ::PostMessageW(dialog.m_hWnd, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(driver.Run(dialog), IDCANCEL);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{kMsgHotkeysEqual});
+    EXPECT_EQ(std::memcmp(LoadHideActiveChord().keys, Chord({VK_SHIFT, VK_F9}).keys, 256), 0);
+    EXPECT_EQ(std::memcmp(Program().home.settingFile.HideActiveChord().keys, Chord({VK_SHIFT, VK_F9}).keys, 256), 0);
+    WIN32_FILE_ATTRIBUTE_DATA file{};
+    ASSERT_TRUE(::GetFileAttributesExW(Program().home.settingFile.Path().c_str(), GetFileExInfoStandard, &file));
+    EXPECT_EQ(file.nFileSizeLow, 540u);
 }

@@ -2,7 +2,13 @@
 
 DialogState TestProgram::Dialog()
 {
-    return DialogState{engine, home, catalogues, choices};
+    CaptureDisplayMode(storedDisplayMode);
+    return Dialog(storedDisplayMode);
+}
+
+DialogState TestProgram::Dialog(const DisplayMode& mode)
+{
+    return DialogState{session, home, catalogues, choices, tray, mode};
 }
 
 TestProgram& Program()

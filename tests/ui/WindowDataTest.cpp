@@ -72,7 +72,7 @@ protected:
     void ExpectInStep()
     {
         EXPECT_EQ(page.rowHandles.GetSize(), page.allList.GetItemCount());
-        EXPECT_EQ(page.imagesAll.GetImageCount(), page.allList.GetItemCount());
+        EXPECT_TRUE(EveryRowHasItsOwnImage(page.allList, page.imagesAll.GetSafeHandle()));
         EXPECT_EQ(Program().choices.hideWindowSet.GetSize(), page.hideList.GetItemCount());
         EXPECT_EQ(page.imagesHide.GetImageCount(), page.hideList.GetItemCount());
         for (HWND chosen : Program().choices.hideWindowSet) {

@@ -135,7 +135,7 @@ TEST_F(WindowsPage, WindowWithoutObtainableIconGetsNoRow)
     // executable's icon, or the program's default one).
     EXPECT_GE(RowOf(open.Window(0)), 0);
     EXPECT_EQ(page.rowHandles.GetSize(), page.allList.GetItemCount());
-    EXPECT_EQ(page.imagesAll.GetImageCount(), page.allList.GetItemCount());
+    EXPECT_TRUE(EveryRowHasItsOwnImage(page.allList, page.imagesAll.GetSafeHandle()));
 }
 
 // Each question a window's icon costs, and how many of them were asked

@@ -47,6 +47,7 @@
 #define IDC_SET_USE_DEFAULT       1017
 #define IDC_SET_TRAY_IMAGE        1018
 #define IDC_SET_NOTE              1043
+#define IDC_SET_HIDE_ACTIVE_KEY   1019
 // About page
 #define IDC_ABOUT_PICTURE         1024
 #define IDC_ABOUT_VERSION         1025
@@ -80,3 +81,11 @@
 #define IDC_DELETE_FILE           1011
 #define IDC_CLEAR_FILES           1012
 #define IDC_CLEAR_HIDE_LIST       1020
+// The rules on the Executable Files page
+#define IDC_RULE_LIST             1060
+#define IDC_RULE_FIELD            1061
+#define IDC_RULE_PATTERN          1062
+#define IDC_RULE_MATCHES          1063
+#define IDC_ADD_RULE              1064
+#define IDC_DELETE_RULE           1065
+#define IDC_CLEAR_RULES           1066

@@ -6,7 +6,8 @@
 //   FLAGS: any of h (hidden), m (minimised), t (tool window), o (carries the
 //   main dialog's user-data mark 1984), c (one visible child window inside),
 //   O (owned by the window described before it), R (refuses to be hidden:
-//   takes the hide out of every position change),
+//   takes the hide out of every position change), M (refuses the hide and
+//   the minimise, as a window of a program with higher rights does),
 //   and, for data other programs may hand out:
 //     L  a title of 100,000 characters
 //     r  a title that changes every few milliseconds, 0 to 100,000 long
@@ -88,8 +89,13 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         SetWindowLongPtrW(window, GWL_STYLE, (GetWindowLongPtrW(window, GWL_STYLE) & ~WS_POPUP) | WS_CHILD);
         return SetParent(window, reinterpret_cast<HWND>(wParam)) != nullptr;
     case WM_WINDOWPOSCHANGING:
-        if (GetWindowLongPtrW(window, kRefuseSlot) == 1)
+        if (GetWindowLongPtrW(window, kRefuseSlot) != 0)
             reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_HIDEWINDOW;
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_SYSCOMMAND:
+        // 'M': deaf to the minimise as well, as a program of higher rights is.
+        if (GetWindowLongPtrW(window, kRefuseSlot) == 2 && (wParam & 0xFFF0) == SC_MINIMIZE)
+            return 0;
         return DefWindowProcW(window, message, wParam, lParam);
     case WM_TIMER:
         if (wParam == kRetitleTimer)
@@ -189,6 +195,8 @@ int main(int argc, char** argv)
             previous = window;
             if (flags.find('R') != std::string::npos)
                 SetWindowLongPtrW(window, kRefuseSlot, 1);
+            if (flags.find('M') != std::string::npos)
+                SetWindowLongPtrW(window, kRefuseSlot, 2);
             if (first)
                 SetWindowLongPtrW(window, kFirstSlot, 1); // ends the program when destroyed
             first = false;

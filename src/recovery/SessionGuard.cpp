@@ -1,13 +1,13 @@
-#include "engine/SessionGuard.h"
+#include "recovery/SessionGuard.h"
 
 CSessionGuard::~CSessionGuard()
 {
     Destroy();
 }
 
-HWND CSessionGuard::Create(CEngine& engine)
+HWND CSessionGuard::Create(HiddenWindowsOwner& owner)
 {
-    engine_ = &engine;
+    owner_ = &owner;
     if (Window() != nullptr)
         return Window();
     // A real top-level window, never shown: the system asks every top-level
@@ -20,15 +20,15 @@ HWND CSessionGuard::Create(CEngine& engine)
 void CSessionGuard::Destroy()
 {
     CMessageWindow::Destroy();
-    engine_ = nullptr;
+    owner_ = nullptr;
 }
 
 void CSessionGuard::RestoreForSessionEnd()
 {
     // The audio interfaces would join this thread to a COM apartment: the
     // unmute runs on a helper thread.
-    if (engine_ != nullptr)
-        engine_->RestoreEverything(true);
+    if (owner_ != nullptr)
+        owner_->RestoreEverything(true);
 }
 
 LRESULT CSessionGuard::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)

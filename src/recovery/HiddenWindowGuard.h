@@ -12,14 +12,14 @@
 // the windows before the process goes.
 #include <string>
 
-#include "engine/Engine.h"
+#include "recovery/HiddenWindowsOwner.h"
 #include "recovery/StartupRecovery.h"
 
 // The guard, for start-up: recovers what a previous instance left (the
 // journal in `moduleDirectory`, beside "setting.dat"; none when it is
-// empty), opens `engine`'s journal there and restores
+// empty), opens `owner`'s journal there and restores
 // hidden windows on an unhandled fault. The watch for the end of the session
 // (CSessionGuard, SessionGuard.h) is the caller's to start, on the
 // thread that pumps messages, at the latest before the engine first hides:
 // until then there is nothing to restore.
-RecoveryReport StartHiddenWindowGuard(CEngine& engine, const std::wstring& moduleDirectory);
+RecoveryReport StartHiddenWindowGuard(HiddenWindowsOwner& owner, const std::wstring& moduleDirectory);

@@ -1,26 +1,26 @@
 #pragma once
 // The end of the session while windows are hidden: their owners must be able
-// to ask about unsaved work, so the engine restores everything (side actions
-// undone, windows shown) as soon as the system asks whether the session may
-// end, and again when it ends.
+// to ask about unsaved work, so everything is restored (side actions undone,
+// windows shown) as soon as the system asks whether the session may end, and
+// again when it ends.
 #include <windows.h>
 
-#include "engine/Engine.h"
 #include "framework/MessageWindow.h"
+#include "recovery/HiddenWindowsOwner.h"
 
 // The watcher's window class.
 inline constexpr wchar_t kSessionGuardClass[] = L"CovelinSessionGuard";
 
 // A hidden top-level window of the thread that creates it (which must pump
-// messages) that restores through the engine it was given.
+// messages) that restores through the owner it was given.
 class CSessionGuard : public CMessageWindow {
 public:
     CSessionGuard() = default;
     ~CSessionGuard() override;
 
-    // Makes the window (once; a later call only changes the engine).
+    // Makes the window (once; a later call only changes the owner).
     // Returns the window, or null.
-    HWND Create(CEngine& engine);
+    HWND Create(HiddenWindowsOwner& owner);
     void Destroy();
 
 protected:
@@ -29,5 +29,5 @@ protected:
 private:
     void RestoreForSessionEnd();
 
-    CEngine* engine_ = nullptr;
+    HiddenWindowsOwner* owner_ = nullptr;
 };
