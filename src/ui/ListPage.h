@@ -26,6 +26,10 @@
 inline constexpr UINT_PTR PAGE_TIMER_ID = 100;
 inline constexpr UINT_PTR FORCED_SYNC_EVENT = 1000;
 inline constexpr UINT PAGE_TIMER_PERIOD_MS = 1000;
+// Timer 101 asks, soon after a paint, for the icons of the rows it drew
+// without them, a few rows per event so that the page stays responsive.
+inline constexpr UINT_PTR ICON_TIMER_ID = 101;
+inline constexpr int ICONS_PER_EVENT = 8;
 
 // Column 0: the image column (20 pixels at 96 DPI, no heading); column 1:
 // left-aligned text under `heading`, `textWidth` pixels at 96 DPI wide. Both
@@ -52,7 +56,8 @@ int AddIconOrBlank(CImageList& images, HICON icon);
 // Invariants kept by every operation:
 // - the all list holds no rows of its own (LVS_OWNERDATA): row i shows
 //   element i of RowKeys(), with its text and its image of imagesAll asked
-//   for when the row is first drawn (see CVirtualRows);
+//   for when the row is first drawn or, when a paint draws it, by the icon
+//   timer just after (see CVirtualRows);
 // - row i of the hide list shows element i of the hide set with image i of
 //   imagesHide.
 template <class KEY>
@@ -153,6 +158,8 @@ protected:
     CEnArray<KEY>& HideSet() { return hideSet_; }
 
 private:
+    // The all list's custom-draw stage `stage`: the answer for the list.
+    LRESULT OnAllListDraw(DWORD stage);
     // Appends `key` with `text` to the hide list; false if it has no icon or
     // the list refuses the row (the set is then as it was).
     bool AppendToHideList(KEY key, const std::wstring& text);
@@ -223,6 +230,11 @@ void CListPairDlg<KEY>::OnTimer(UINT_PTR nIDEvent)
             SyncWithCatalogue();
     } else if (nIDEvent == FORCED_SYNC_EVENT) {
         SyncWithCatalogue();
+    } else if (nIDEvent == ICON_TIMER_ID) {
+        const bool more = rows_.FetchVisibleImages(
+            allList, RowKeys(), imagesAll, [this](KEY key) { return IconOfKey(key); }, ICONS_PER_EVENT);
+        if (!more)
+            KillTimer(ICON_TIMER_ID);
     }
 }
 
@@ -256,6 +268,10 @@ BOOL CListPairDlg<KEY>::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
         *result = 0;
         return TRUE;
     }
+    if (header != nullptr && header->code == NM_CUSTOMDRAW && static_cast<int>(header->idFrom) == layout_.allListId) {
+        *result = OnAllListDraw(reinterpret_cast<const NMCUSTOMDRAW*>(lParam)->dwDrawStage);
+        return TRUE;
+    }
     if (header == nullptr || header->code != NM_DBLCLK)
         return CDialog::OnNotify(wParam, lParam, result);
     bool acted = false;
@@ -270,6 +286,21 @@ BOOL CListPairDlg<KEY>::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
         return FALSE;
     *result = 0;
     return TRUE;
+}
+
+template <class KEY>
+LRESULT CListPairDlg<KEY>::OnAllListDraw(DWORD stage)
+{
+    // Asking another program for an icon may take a while (up to the
+    // question's timeout for a slow window): a paint draws the rows first,
+    // and the icons it had to leave out are asked for after it.
+    if (stage == CDDS_PREPAINT && RowKeys().GetSize() > 0) {
+        rows_.PaintStarts();
+        return CDRF_NOTIFYPOSTPAINT;
+    }
+    if (stage == CDDS_POSTPAINT && rows_.PaintEnds())
+        SetTimer(ICON_TIMER_ID, USER_TIMER_MINIMUM);
+    return CDRF_DODEFAULT;
 }
 
 template <class KEY>

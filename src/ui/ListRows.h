@@ -4,7 +4,9 @@
 // a row's text and image only when the row is drawn, so a desktop of
 // thousands of windows costs questions to other programs for the rows on
 // screen alone. A key keeps its image for as long as it is listed, and its
-// text until the next tick.
+// text until the next tick. While the list paints, a row whose icon was never
+// asked for is drawn without one: the icons are asked for after the paint
+// (FetchVisibleImages), so that the rows show at once.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -13,6 +15,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "framework/EnArray.h"
@@ -69,13 +72,20 @@ public:
         const int common = std::min(keys.GetSize(), static_cast<int>(wanted.size()));
         while (firstChanged < common && keys[firstChanged] == wanted[static_cast<size_t>(firstChanged)])
             ++firstChanged;
+        const bool countChanged = keys.GetSize() != static_cast<int>(wanted.size());
         keys.RemoveAll();
         for (const KEY& key : wanted)
             keys.Add(key);
-        list.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(wanted.size()),
-                         LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
-        if (firstChanged < keys.GetSize())
-            list.SendMessage(LVM_REDRAWITEMS, static_cast<WPARAM>(firstChanged), keys.GetSize() - 1);
+        // The list erases the rows that came or went itself; of the rows
+        // that changed, only those on screen need drawing again (each row
+        // redrawn costs the window manager a round trip).
+        if (countChanged)
+            list.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(wanted.size()),
+                             LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+        const auto [top, end] = RowsOnScreen(list, keys.GetSize());
+        const int from = std::max(firstChanged, top);
+        if (from < end)
+            list.SendMessage(LVM_REDRAWITEMS, static_cast<WPARAM>(from), end - 1);
         return firstChanged;
     }
 
@@ -117,10 +127,8 @@ public:
     {
         std::unordered_map<KEY, std::wstring> before;
         before.swap(text_);
-        const int top = static_cast<int>(list.SendMessage(LVM_GETTOPINDEX, 0, 0));
-        const int last =
-            std::min(keys.GetSize(), top + static_cast<int>(list.SendMessage(LVM_GETCOUNTPERPAGE, 0, 0)) + 1);
-        for (int row = std::max(top, 0); row < last; ++row) {
+        const auto [top, end] = RowsOnScreen(list, keys.GetSize());
+        for (int row = top; row < end; ++row) {
             auto old = before.find(keys[row]);
             if (old == before.end())
                 continue; // never drawn: asked when it is
@@ -141,7 +149,11 @@ public:
             return;
         const KEY key = keys[item.iItem];
         if ((item.mask & LVIF_IMAGE) != 0) {
-            const int image = item.iSubItem == 0 ? Image(key, images, iconOf) : -1;
+            int image = -1;
+            if (item.iSubItem == 0 && painting_ && image_.count(key) == 0)
+                iconsPutOff_ = true;
+            else if (item.iSubItem == 0)
+                image = Image(key, images, iconOf);
             item.iImage = image >= 0 ? image : I_IMAGENONE;
         }
         if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0) {
@@ -154,6 +166,38 @@ public:
         }
     }
 
+    // The list starts painting: rows whose icons were never asked for are
+    // drawn without them. (A list view with no rows tells no end of its
+    // paint, so the caller starts none then.)
+    void PaintStarts() { painting_ = true; }
+    // The paint is over; whether it drew rows without their icons.
+    bool PaintEnds()
+    {
+        painting_ = false;
+        const bool putOff = iconsPutOff_;
+        iconsPutOff_ = false;
+        return putOff;
+    }
+
+    // Asks for the icons of at most `most` rows on screen that were drawn
+    // without them, and draws those rows again. Returns whether rows on
+    // screen are still waiting for theirs.
+    template <class IconOf>
+    bool FetchVisibleImages(CListCtrl& list, const CEnArray<KEY>& keys, CImageList& images, IconOf iconOf, int most)
+    {
+        painting_ = false;
+        const auto [top, end] = RowsOnScreen(list, keys.GetSize());
+        for (int row = top; row < end; ++row) {
+            if (image_.count(keys[row]) != 0)
+                continue;
+            if (most-- == 0)
+                return true;
+            if (Image(keys[row], images, iconOf) >= 0)
+                list.SendMessage(LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
+        }
+        return false;
+    }
+
     // Whether `key` has an image (its icon has been asked for and found).
     bool HasImage(KEY key) const
     {
@@ -162,7 +206,17 @@ public:
     }
 
 private:
+    // The rows [first, end) that the list shows now, of `count`.
+    static std::pair<int, int> RowsOnScreen(CListCtrl& list, int count)
+    {
+        const int top = std::max(static_cast<int>(list.SendMessage(LVM_GETTOPINDEX, 0, 0)), 0);
+        const int perPage = static_cast<int>(list.SendMessage(LVM_GETCOUNTPERPAGE, 0, 0));
+        return {std::min(top, count), std::min(count, top + perPage + 1)};
+    }
+
     std::unordered_map<KEY, std::wstring> text_;
     std::unordered_map<KEY, int> image_; // -1: asked, no icon
     std::vector<int> freeImages_;
+    bool painting_ = false;
+    bool iconsPutOff_ = false;
 };
