@@ -3,12 +3,14 @@
 // current title, in the catalogue's order, and only new windows are asked.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "ListPageSupport.h"
 #include "WindowsPageFixture.h"
+#include "support/Wait.h"
 #include "ui/TestProgram.h"
 #include "ui/WindowsDlg.h"
 
@@ -117,4 +119,21 @@ TEST_F(WindowsPageFollowing, RowsKeepTheirIconsWhileWindowsComeGoAndReorder)
         windows[i]->Destroy();
     EXPECT_TRUE(Tick(live()).empty());
     ExpectInStepWith(live());
+}
+
+TEST_F(WindowsPageFollowing, IconOfARowOnScreenArrivesAfterThePaint)
+{
+    ColouredWindow red(UniqueTitle(L"Late icon"), RGB(220, 20, 20));
+    askedFor.clear();
+    Open();
+    const int row = RowOf(red.Handle());
+    ASSERT_GE(row, 0);
+    ASSERT_LT(row, static_cast<int>(page.allList.SendMessage(LVM_GETCOUNTPERPAGE, 0, 0)));
+    const auto asked = [&red] { return std::count(askedFor.begin(), askedFor.end(), red.Handle()); };
+    // The paint drew the row without waiting for its window; the icon is
+    // asked for just after, once, and the row shows it.
+    EXPECT_EQ(asked(), 0);
+    ASSERT_TRUE(testsupport::WaitUntil([&asked] { return asked() > 0; }, 5000));
+    EXPECT_EQ(ImageColour(page.imagesAll.GetSafeHandle(), page.allList.GetItemImage(row)), red.Colour());
+    EXPECT_EQ(asked(), 1);
 }

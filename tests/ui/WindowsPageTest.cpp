@@ -98,8 +98,7 @@ TEST_F(WindowsPage, FirstFillIsImmediateWithIconsTitlesAndColumns)
     const int rows = page.allList.GetItemCount();
     EXPECT_EQ(page.rowHandles.GetSize(), rows);
     EXPECT_EQ(page.imagesAll.GetImageCount(), rows);
-    for (int row = 0; row < rows; ++row)
-        EXPECT_EQ(page.allList.GetItemImage(row), row);
+    EXPECT_TRUE(EveryRowHasItsOwnImage(page.allList, page.imagesAll.GetSafeHandle()));
     // The host carries the main dialog's mark and is never listed.
     EXPECT_EQ(RowOf(host.Window().m_hWnd), -1);
 
@@ -177,8 +176,9 @@ TEST_F(WindowsPage, HungWindowsNeverKeepTheCatalogueLocked)
     questionsUnderTheLock = 0;
 
     ASSERT_TRUE(host.Open(page, IDD_WINDOWS_PAGE));
-    // Every hung window was asked for its icon, and never inside the lock.
-    EXPECT_GE(iconQuestions.load(), 5);
+    // Every hung window is asked for its icon after the paint, and never
+    // inside the lock.
+    EXPECT_TRUE(testsupport::WaitUntil([] { return iconQuestions.load() >= 5; }, 10000));
     EXPECT_EQ(questionsUnderTheLock.load(), 0) << "the page held the catalogue while it asked the windows";
     // They are listed all the same, with their executable's icon.
     for (HWND hung : child.Windows())
