@@ -31,25 +31,6 @@ inline constexpr UINT PAGE_TIMER_PERIOD_MS = 1000;
 inline constexpr UINT_PTR ICON_TIMER_ID = 101;
 inline constexpr int ICONS_PER_EVENT = 8;
 
-// Column 0: the image column (20 pixels at 96 DPI, no heading); column 1:
-// left-aligned text under `heading`, `textWidth` pixels at 96 DPI wide. Both
-// scaled to `dpi`.
-void InsertIconColumns(CListCtrl& list, const wchar_t* heading, int textWidth, UINT dpi);
-// Widens or narrows every column from the scale `previousDpi` to `dpi`.
-void RescaleColumns(CListCtrl& list, UINT previousDpi, UINT dpi);
-
-// Creates (or creates anew, empty) an image list of small icons for `dpi`
-// (16 x 16 at 96 DPI) with 32-bit colour and a mask and gives it to `list`
-// as its small-image list; sets full-row selection.
-void SetUpIconList(CListCtrl& list, CImageList& images, UINT dpi);
-
-// Copies `icon` into `images` and releases it; the new image's index, or -1
-// (the icon is released either way).
-int AddIconAndRelease(CImageList& images, HICON icon);
-// Same, but without an icon a blank image keeps the place: the image index
-// stays the row index.
-int AddIconOrBlank(CImageList& images, HICON icon);
-
 // A page of two lists: "all" mirrors a catalogue (of windows or processes,
 // identified by KEY), "hide" mirrors a hide set of the same keys.
 //
@@ -158,8 +139,6 @@ protected:
     CEnArray<KEY>& HideSet() { return hideSet_; }
 
 private:
-    // The all list's custom-draw stage `stage`: the answer for the list.
-    LRESULT OnAllListDraw(DWORD stage);
     // Appends `key` with `text` to the hide list; false if it has no icon or
     // the list refuses the row (the set is then as it was).
     bool AppendToHideList(KEY key, const std::wstring& text);
@@ -230,11 +209,10 @@ void CListPairDlg<KEY>::OnTimer(UINT_PTR nIDEvent)
             SyncWithCatalogue();
     } else if (nIDEvent == FORCED_SYNC_EVENT) {
         SyncWithCatalogue();
-    } else if (nIDEvent == ICON_TIMER_ID) {
-        const bool more = rows_.FetchVisibleImages(
-            allList, RowKeys(), imagesAll, [this](KEY key) { return IconOfKey(key); }, ICONS_PER_EVENT);
-        if (!more)
-            KillTimer(ICON_TIMER_ID);
+    } else if (nIDEvent == ICON_TIMER_ID &&
+               !rows_.FetchVisibleImages(
+                   allList, RowKeys(), imagesAll, [this](KEY key) { return IconOfKey(key); }, ICONS_PER_EVENT)) {
+        KillTimer(ICON_TIMER_ID);
     }
 }
 
@@ -269,7 +247,13 @@ BOOL CListPairDlg<KEY>::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
         return TRUE;
     }
     if (header != nullptr && header->code == NM_CUSTOMDRAW && static_cast<int>(header->idFrom) == layout_.allListId) {
-        *result = OnAllListDraw(reinterpret_cast<const NMCUSTOMDRAW*>(lParam)->dwDrawStage);
+        // Asking another program for an icon may take a while: a paint
+        // draws the rows first, and the icon timer asks for what it left out.
+        bool iconsPutOff = false;
+        const DWORD stage = reinterpret_cast<const NMCUSTOMDRAW*>(lParam)->dwDrawStage;
+        *result = rows_.PaintStage(stage, RowKeys().GetSize(), iconsPutOff);
+        if (iconsPutOff)
+            SetTimer(ICON_TIMER_ID, USER_TIMER_MINIMUM);
         return TRUE;
     }
     if (header == nullptr || header->code != NM_DBLCLK)
@@ -286,21 +270,6 @@ BOOL CListPairDlg<KEY>::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
         return FALSE;
     *result = 0;
     return TRUE;
-}
-
-template <class KEY>
-LRESULT CListPairDlg<KEY>::OnAllListDraw(DWORD stage)
-{
-    // Asking another program for an icon may take a while (up to the
-    // question's timeout for a slow window): a paint draws the rows first,
-    // and the icons it had to leave out are asked for after it.
-    if (stage == CDDS_PREPAINT && RowKeys().GetSize() > 0) {
-        rows_.PaintStarts();
-        return CDRF_NOTIFYPOSTPAINT;
-    }
-    if (stage == CDDS_POSTPAINT && rows_.PaintEnds())
-        SetTimer(ICON_TIMER_ID, USER_TIMER_MINIMUM);
-    return CDRF_DODEFAULT;
 }
 
 template <class KEY>

@@ -23,6 +23,25 @@
 #include "framework/ImageList.h"
 #include "framework/ListCtrl.h"
 
+// Column 0: the image column (20 pixels at 96 DPI, no heading); column 1:
+// left-aligned text under `heading`, `textWidth` pixels at 96 DPI wide. Both
+// scaled to `dpi`.
+void InsertIconColumns(CListCtrl& list, const wchar_t* heading, int textWidth, UINT dpi);
+// Widens or narrows every column from the scale `previousDpi` to `dpi`.
+void RescaleColumns(CListCtrl& list, UINT previousDpi, UINT dpi);
+
+// Creates (or creates anew, empty) an image list of small icons for `dpi`
+// (16 x 16 at 96 DPI) with 32-bit colour and a mask and gives it to `list`
+// as its small-image list; sets full-row selection.
+void SetUpIconList(CListCtrl& list, CImageList& images, UINT dpi);
+
+// Copies `icon` into `images` and releases it; the new image's index, or -1
+// (the icon is released either way).
+int AddIconAndRelease(CImageList& images, HICON icon);
+// Same, but without an icon a blank image keeps the place: the image index
+// stays the row index.
+int AddIconOrBlank(CImageList& images, HICON icon);
+
 // Inserts a row at `index` whose column 0 shows only image `image` and
 // whose column 1 holds `text`. Returns the index the list gave the new row,
 // or -1. (For lists that hold their rows.)
@@ -166,17 +185,22 @@ public:
         }
     }
 
-    // The list starts painting: rows whose icons were never asked for are
-    // drawn without them. (A list view with no rows tells no end of its
-    // paint, so the caller starts none then.)
-    void PaintStarts() { painting_ = true; }
-    // The paint is over; whether it drew rows without their icons.
-    bool PaintEnds()
+    // The list's custom-draw stage `stage` with `rowCount` rows: the answer
+    // for the list. While it paints, rows whose icons were never asked for
+    // are drawn without them; at its end `iconsPutOff` tells whether it drew
+    // any. (A list view with no rows tells no end of its paint: none starts.)
+    LRESULT PaintStage(DWORD stage, int rowCount, bool& iconsPutOff)
     {
-        painting_ = false;
-        const bool putOff = iconsPutOff_;
-        iconsPutOff_ = false;
-        return putOff;
+        if (stage == CDDS_PREPAINT && rowCount > 0) {
+            painting_ = true;
+            return CDRF_NOTIFYPOSTPAINT;
+        }
+        if (stage == CDDS_POSTPAINT) {
+            painting_ = false;
+            iconsPutOff = iconsPutOff_;
+            iconsPutOff_ = false;
+        }
+        return CDRF_DODEFAULT;
     }
 
     // Asks for the icons of at most `most` rows on screen that were drawn
