@@ -1,5 +1,6 @@
 #include "settings/HotkeyChord.h"
 #include "settings/SettingData.h"
+#include "support/Chords.h"
 #include "support/Keyboard.h"
 #include "support/RawInput.h"
 #include "support/Wait.h"
@@ -14,13 +15,7 @@
 
 namespace {
 
-HotkeyChord ChordOf(std::initializer_list<unsigned> codes)
-{
-    HotkeyChord chord{};
-    for (unsigned code : codes)
-        chord.keys[code] = HotkeyChord::kMember;
-    return chord;
-}
+using testsupport::ChordOf;
 
 // A keyboard the test holds in its hands.
 std::set<int> heldKeys;
