@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The linters: the rooms' include order (scripts/layers.sh), clang-format
-# over every C++ file of the tree, clang-tidy over src/ with the checks of
-# .clang-tidy, then cppcheck with the suppressions of .cppcheck-suppressions.
+# over every C++ file of the tree, clang-tidy over src/ and tests/ with the
+# checks of .clang-tidy (the names' style among them), then cppcheck with the suppressions of .cppcheck-suppressions.
 # Quiet when clean; exits non-zero on any finding.
 #   scripts/lint.sh [build-dir]      (make lint; the build dir must be configured)
 set -eu
@@ -12,10 +12,10 @@ cd "$root"
 
 # CMake writes the compile commands when it configures (CMAKE_EXPORT_COMPILE_COMMANDS).
 [ -f "$build/compile_commands.json" ] || cmake "$build" >/dev/null
-sources=$(python3 - "$build/compile_commands.json" "$root/src/" <<'PY'
+sources=$(python3 - "$build/compile_commands.json" "$root/src/" "$root/tests/" <<'PY'
 import json, sys
 for entry in json.load(open(sys.argv[1])):
-    if entry["file"].startswith(sys.argv[2]):
+    if entry["file"].startswith(tuple(sys.argv[2:])):
         print(entry["file"])
 PY
 )

@@ -3,8 +3,8 @@
 #include "framework/Log.h"
 #include "framework/Thread.h"
 
-CCatalogueRefresher::CCatalogueRefresher(Rebuild rebuild)
-    : rebuild_(std::move(rebuild)), wake_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+CCatalogueRefresher::CCatalogueRefresher(Rebuild rebuild, DWORD periodMs)
+    : rebuild_(std::move(rebuild)), periodMs_(periodMs)
 {
 }
 
@@ -15,8 +15,7 @@ CWinThread CCatalogueRefresher::Start()
     stop = 0;
     done = 0;
     // A wake left over from the last stop would cut the first period short.
-    if (wake_)
-        ResetEvent(wake_.get());
+    wake_.Reset();
     CWinThread thread;
     if (!thread.Start([this] { Run(); })) {
         Log::Failure(L"Starting a catalogue refresher");
@@ -28,16 +27,15 @@ CWinThread CCatalogueRefresher::Start()
 void CCatalogueRefresher::RequestStop()
 {
     stop = 1;
-    if (wake_)
-        SetEvent(wake_.get());
+    wake_.Set();
 }
 
 void CCatalogueRefresher::Rest(bool resting)
 {
     // A rest begins at the end of the period under way; the end of a rest
     // wakes the thread, so the catalogue is current as soon as can be.
-    if (resting_.exchange(resting) && !resting && wake_)
-        SetEvent(wake_.get());
+    if (resting_.exchange(resting) && !resting)
+        wake_.Set();
 }
 
 void CCatalogueRefresher::Run()
@@ -57,15 +55,15 @@ void CCatalogueRefresher::WaitPeriod()
     if (wake_) {
         if (stop.load())
             return;
-        const DWORD period = resting_.load() ? INFINITE : kPeriodMs;
+        const DWORD period = resting_.load() ? INFINITE : periodMs_;
         // Cleared before `stop` and `resting_` are looked at again, and set
         // only after either changed: no wake is lost.
-        if (WaitForSingleObject(wake_.get(), period) == WAIT_OBJECT_0 && !stop.load())
-            ResetEvent(wake_.get());
+        if (wake_.Wait(period) && !stop.load())
+            wake_.Reset();
         return;
     }
     // Without the event: look at the flags often enough that shutdown (which
     // polls every 100 ms) is not held up for a whole period.
-    for (DWORD waited = 0; (waited < kPeriodMs || resting_.load()) && !stop.load(); waited += 100)
+    for (DWORD waited = 0; (waited < periodMs_ || resting_.load()) && !stop.load(); waited += 100)
         Sleep(100);
 }

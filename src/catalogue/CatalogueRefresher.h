@@ -22,7 +22,9 @@ public:
     using Rebuild = std::function<void()>;
     static constexpr DWORD kPeriodMs = 500;
 
-    explicit CCatalogueRefresher(Rebuild rebuild);
+    // `periodMs`: the wait between rebuilds; tests give INFINITE, so that
+    // only a wake (a stop, the end of a rest) can end a wait.
+    explicit CCatalogueRefresher(Rebuild rebuild, DWORD periodMs = kPeriodMs);
     CCatalogueRefresher(const CCatalogueRefresher&) = delete;
     CCatalogueRefresher& operator=(const CCatalogueRefresher&) = delete;
 
@@ -50,9 +52,10 @@ private:
     void WaitPeriod();
 
     Rebuild rebuild_;
+    DWORD periodMs_;
     std::atomic<bool> resting_{false};
     // Signalled by RequestStop and by the end of a rest: the thread waits
     // out its period (or its rest) in one wait, since a wake-up costs as
     // much as a small rebuild, and still ends or works again at once.
-    UniqueHandle wake_;
+    UniqueEvent wake_;
 };

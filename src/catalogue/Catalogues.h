@@ -3,10 +3,13 @@
 // threads that keep them current. The application object owns one and
 // hands it to the pages and the engine.
 //
-// Lock order, the program's only nesting of locks: the engine's engineLock
-// (engine/Engine.h) before windowLock. processLock is never held together
-// with another lock. Records of a catalogue are good only while its lock is
-// held.
+// Lock order, outer first; no lock is ever taken in another order:
+//   the engine's engineLock (engine/) -> windowLock -> the window
+//     catalogue's fact cache (WindowCatalogue.cpp), taken by every rebuild;
+//   engineLock -> the volume's lock (actions/Volume.h), while a hide mutes;
+//   processLock -> the process catalogue's memory (ProcessCatalogue.cpp).
+// The log's lock is taken last of all and nothing is taken under it.
+// Records of a catalogue are good only while its lock is held.
 #include "catalogue/CatalogueRefresher.h"
 #include "catalogue/ProcessCatalogue.h"
 #include "catalogue/WindowCatalogue.h"

@@ -23,27 +23,27 @@ public:
     CArray(const CArray&) = delete;
     CArray& operator=(const CArray&) = delete;
 
-    int GetSize() const { return static_cast<int>(items_.size()); }
+    int GetSize() const { return static_cast<int>(items.size()); }
     int GetCount() const { return GetSize(); }
-    bool IsEmpty() const { return items_.empty(); }
+    bool IsEmpty() const { return items.empty(); }
     int GetUpperBound() const { return GetSize() - 1; }
 
     // Grows with default-constructed elements or cuts the tail off.
-    void SetSize(int newSize) { items_.resize(newSize < 0 ? 0 : static_cast<size_t>(newSize)); }
+    void SetSize(int newSize) { items.resize(newSize < 0 ? 0 : static_cast<size_t>(newSize)); }
 
-    const TYPE& GetAt(int index) const { return items_[Checked(index)]; }
-    TYPE& ElementAt(int index) { return items_[Checked(index)]; }
-    void SetAt(int index, ARG_TYPE element) { items_[Checked(index)] = element; }
+    const TYPE& GetAt(int index) const { return items[Checked(index)]; }
+    TYPE& ElementAt(int index) { return items[Checked(index)]; }
+    void SetAt(int index, ARG_TYPE element) { items[Checked(index)] = element; }
     const TYPE& operator[](int index) const { return GetAt(index); }
     TYPE& operator[](int index) { return ElementAt(index); }
 
-    const TYPE* GetData() const { return items_.data(); }
-    TYPE* GetData() { return items_.data(); }
+    const TYPE* GetData() const { return items.data(); }
+    TYPE* GetData() { return items.data(); }
 
     // Appends and returns the index of the new element.
     int Add(ARG_TYPE element)
     {
-        items_.push_back(element);
+        items.push_back(element);
         return GetSize() - 1;
     }
 
@@ -56,7 +56,7 @@ public:
         TYPE copy = element; // `element` may live in this array
         if (index > GetSize())
             SetSize(index);
-        items_.insert(items_.begin() + index, static_cast<size_t>(count), copy);
+        items.insert(items.begin() + index, static_cast<size_t>(count), copy);
     }
 
     // Removes the run [index, min(index + count, size)); a start outside
@@ -66,32 +66,32 @@ public:
         if (index < 0 || index >= GetSize() || count <= 0)
             return;
         const int last = std::min(GetSize(), index + std::min(count, GetSize()));
-        items_.erase(items_.begin() + index, items_.begin() + last);
+        items.erase(items.begin() + index, items.begin() + last);
     }
 
-    void RemoveAll() { items_.clear(); }
+    void RemoveAll() { items.clear(); }
 
     // Replaces the content with a copy of `other` (element by element).
     void Copy(const CArray& other)
     {
         if (this != &other)
-            items_ = other.items_;
+            items = other.items;
     }
 
     // Appends a copy of `other`; returns the index of its first element here.
     int Append(const CArray& other)
     {
         int first = GetSize();
-        std::vector<TYPE> tail = other.items_;
-        items_.insert(items_.end(), tail.begin(), tail.end());
+        std::vector<TYPE> tail = other.items;
+        items.insert(items.end(), tail.begin(), tail.end());
         return first;
     }
 
     // Range-for support: `for (HWND h : hideWindowSet)`.
-    auto begin() { return items_.begin(); }
-    auto end() { return items_.end(); }
-    auto begin() const { return items_.begin(); }
-    auto end() const { return items_.end(); }
+    auto begin() { return items.begin(); }
+    auto end() { return items.end(); }
+    auto begin() const { return items.begin(); }
+    auto end() const { return items.end(); }
 
 protected:
     size_t Checked(int index) const
@@ -101,5 +101,5 @@ protected:
         return static_cast<size_t>(index);
     }
 
-    std::vector<TYPE> items_;
+    std::vector<TYPE> items;
 };

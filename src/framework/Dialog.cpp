@@ -73,6 +73,18 @@ CDialog::~CDialog()
 
 INT_PTR CDialog::DoModal()
 {
+    return DoModalFrom(nullptr);
+}
+
+INT_PTR CDialog::DoModalIndirect(const DLGTEMPLATE* dialogTemplate)
+{
+    if (dialogTemplate == nullptr)
+        return -1;
+    return DoModalFrom(dialogTemplate);
+}
+
+INT_PTR CDialog::DoModalFrom(const DLGTEMPLATE* dialogTemplate)
+{
     if (m_hWnd != nullptr)
         return -1;
     EnsureCommonControls();
@@ -80,26 +92,11 @@ INT_PTR CDialog::DoModal()
     modal_ = true;
     endModal_ = false;
     modalResult_ = -1;
-    HWND hWnd = ::CreateDialogParamW(ResourceInstance(), MAKEINTRESOURCEW(templateId_), owner, &CDialog::DialogProc,
-                                     reinterpret_cast<LPARAM>(this));
-    if (hWnd == nullptr) {
-        modal_ = false;
-        return -1;
-    }
-    return RunModalLoop(owner);
-}
-
-INT_PTR CDialog::DoModalIndirect(const DLGTEMPLATE* dialogTemplate)
-{
-    if (m_hWnd != nullptr || dialogTemplate == nullptr)
-        return -1;
-    EnsureCommonControls();
-    HWND owner = parent_ != nullptr ? parent_->m_hWnd : nullptr;
-    modal_ = true;
-    endModal_ = false;
-    modalResult_ = -1;
-    HWND hWnd = ::CreateDialogIndirectParamW(ResourceInstance(), dialogTemplate, owner, &CDialog::DialogProc,
-                                             reinterpret_cast<LPARAM>(this));
+    const LPARAM self = reinterpret_cast<LPARAM>(this);
+    HWND hWnd = dialogTemplate != nullptr ? ::CreateDialogIndirectParamW(ResourceInstance(), dialogTemplate, owner,
+                                                                         &CDialog::DialogProc, self)
+                                          : ::CreateDialogParamW(ResourceInstance(), MAKEINTRESOURCEW(templateId_),
+                                                                 owner, &CDialog::DialogProc, self);
     if (hWnd == nullptr) {
         modal_ = false;
         return -1;

@@ -90,6 +90,9 @@ protected:
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Creates the dialog from `dialogTemplate`, or from the template id
+    // when that is null, and runs it modally.
+    INT_PTR DoModalFrom(const DLGTEMPLATE* dialogTemplate);
     INT_PTR RunModalLoop(HWND owner);
     bool RoutePreTranslate(MSG* msg);
     void TakeDpiChange(WPARAM wParam, LPARAM lParam);

@@ -14,7 +14,7 @@ public:
     int Find(const T& value) const
     {
         for (int i = 0; i < this->GetSize(); ++i)
-            if (this->items_[static_cast<size_t>(i)] == value)
+            if (this->items[static_cast<size_t>(i)] == value)
                 return i;
         return -1;
     }

@@ -12,6 +12,9 @@
 //   UniqueGdiObject  GDI objects (DeleteObject); UniqueGdi<HFONT> etc. keep
 //                    the handle's own type
 //   UniqueModule     libraries loaded for a moment (FreeLibrary)
+//   UniqueWinEventHook  WinEvent hooks (UnhookWinEvent, on the thread that
+//                    set them)
+//   UniqueEvent      an unnamed event made with its owner, with its calls
 //   UniqueLocal<T*>  memory the system allocated for us (LocalFree)
 //   ComPtr<T>        one reference to a COM interface
 //   RegKey           an open registry key with its value operations
@@ -107,11 +110,35 @@ using UniqueIcon = UniqueOwner<handle_traits::NullEmpty<HICON, &::DestroyIcon>>;
 using UniqueMenu = UniqueOwner<handle_traits::NullEmpty<HMENU, &::DestroyMenu>>;
 using UniqueWindow = UniqueOwner<handle_traits::NullEmpty<HWND, &::DestroyWindow>>;
 using UniqueModule = UniqueOwner<handle_traits::NullEmpty<HMODULE, &::FreeLibrary>>;
+using UniqueWinEventHook = UniqueOwner<handle_traits::NullEmpty<HWINEVENTHOOK, &::UnhookWinEvent>>;
 template <class H = HGDIOBJ>
 using UniqueGdi = UniqueOwner<handle_traits::NullEmpty<H, &handle_traits::DeleteGdiObject>>;
 using UniqueGdiObject = UniqueGdi<>;
 template <class Pointer>
 using UniqueLocal = UniqueOwner<handle_traits::LocalMemory<Pointer>>;
+
+// An unnamed event for the program's own threads, made when its owner is
+// and closed with it. Empty (false) when the system could not make one;
+// the calls then fail, and Wait reports a timeout.
+class UniqueEvent {
+public:
+    enum class Kind { ManualReset, AutoReset };
+    explicit UniqueEvent(Kind kind = Kind::ManualReset)
+        : handle_(::CreateEventW(nullptr, kind == Kind::ManualReset ? TRUE : FALSE, FALSE, nullptr))
+    {
+    }
+
+    HANDLE get() const { return handle_.get(); }
+    explicit operator bool() const { return static_cast<bool>(handle_); }
+
+    bool Set() const { return handle_ && ::SetEvent(handle_.get()) != FALSE; }
+    bool Reset() const { return handle_ && ::ResetEvent(handle_.get()) != FALSE; }
+    // True when the event is (or becomes, within `ms`) signalled.
+    bool Wait(DWORD ms) const { return handle_ && ::WaitForSingleObject(handle_.get(), ms) == WAIT_OBJECT_0; }
+
+private:
+    UniqueHandle handle_;
+};
 
 // One reference to a COM interface, released with the pointer.
 template <class T>

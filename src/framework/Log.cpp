@@ -5,14 +5,15 @@
 #include <vector>
 
 #include "framework/Handles.h"
+#include "framework/Sync.h"
 
 namespace {
 
 // Program-wide by nature: every room logs, and a line must not need the
-// object that owns the run. Guarded by its own mutex, never held while
+// object that owns the run. Guarded by its own lock, never held while
 // anything else is waited for.
 struct LogSink {
-    std::mutex lock;
+    CCriticalSection lock;
     std::wstring path;
     std::size_t capBytes = Log::kDefaultCapBytes;
 };
@@ -88,7 +89,7 @@ namespace Log {
 void SetFile(const std::wstring& path, std::size_t capBytes)
 {
     LogSink& sink = Sink();
-    std::lock_guard<std::mutex> guard(sink.lock);
+    std::lock_guard<CCriticalSection> guard(sink.lock);
     sink.path = path;
     sink.capBytes = capBytes;
 }
@@ -96,7 +97,7 @@ void SetFile(const std::wstring& path, std::size_t capBytes)
 std::wstring File()
 {
     LogSink& sink = Sink();
-    std::lock_guard<std::mutex> guard(sink.lock);
+    std::lock_guard<CCriticalSection> guard(sink.lock);
     return sink.path;
 }
 
@@ -112,7 +113,7 @@ void Line(const std::wstring& text)
     OutputDebugStringW((text + L"\n").c_str());
 
     LogSink& sink = Sink();
-    std::lock_guard<std::mutex> guard(sink.lock);
+    std::lock_guard<CCriticalSection> guard(sink.lock);
     if (!sink.path.empty())
         AppendToFile(sink.path, sink.capBytes, ToUtf8(std::wstring(stamp) + text + L"\r\n"));
 }

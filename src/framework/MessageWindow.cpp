@@ -5,11 +5,12 @@
 #include <string>
 
 #include "framework/Log.h"
+#include "framework/Sync.h"
 
 namespace {
 
 struct ClassRegistry {
-    std::mutex lock;
+    CCriticalSection lock;
     std::set<std::wstring> registered;
 };
 
@@ -26,7 +27,7 @@ bool CMessageWindow::RegisterWindowClass(const wchar_t* className)
     if (className == nullptr || *className == L'\0')
         return false;
     ClassRegistry& classes = Classes();
-    std::lock_guard<std::mutex> guard(classes.lock);
+    std::lock_guard<CCriticalSection> guard(classes.lock);
     if (classes.registered.count(className) != 0)
         return true;
     WNDCLASSEXW wc{};

@@ -1,19 +1,12 @@
 #include "settings/Registry.h"
 
-#include <vector>
-
 #include "framework/Handles.h"
-#include "system/OwnProcess.h"
 
 namespace {
 
 // Read, create-sub-key and set-value: enough to read our values and write
 // the Run value, nothing more.
 constexpr REGSAM kOpenAccess = 0x2001F;
-
-// "ScreenSaveActive" holds "0" or "1"; anything much larger is not a
-// setting we understand and is not read at all.
-constexpr DWORD kScreenSaveActiveMaxBytes = 4096;
 
 HKEY RootOfIndex(int rootIndex)
 {
@@ -33,9 +26,13 @@ HKEY RootOfIndex(int rootIndex)
     }
 }
 
-bool IsWritableKind(int kind)
+// What a write needs: a key, a name and data. Only numbers and text are
+// ever written; a made-up type code would turn a value into something no
+// reader understands.
+bool IsWritable(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size)
 {
-    return kind == kRegKindNumber || kind == kRegKindText;
+    return key != nullptr && name != nullptr && data != nullptr && size != 0 &&
+           (kind == kRegKindNumber || kind == kRegKindText);
 }
 
 // OpenRegKey's key, owned: closed when the caller is done with it.
@@ -47,8 +44,6 @@ RegKey OpenOwnedKey(int rootIndex, const wchar_t* subKey)
         key.Open(root, subKey, kOpenAccess);
     return key;
 }
-
-} // namespace
 
 DWORD RegTypeOfKind(int kind)
 {
@@ -74,6 +69,14 @@ int RegKindOfType(DWORD type)
         return kRegKindOther;
     }
 }
+
+// The key is the caller's: written through, not taken over.
+bool SetValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size)
+{
+    return RegSetValueExW(key, name, 0, RegTypeOfKind(kind), static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+}
+
+} // namespace
 
 HKEY OpenRegKey(int rootIndex, const wchar_t* subKey)
 {
@@ -106,35 +109,25 @@ bool ReadRegValue(HKEY key, const wchar_t* name, int& kind, void* data, DWORD& s
 
 bool OverwriteRegValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size)
 {
-    if (key == nullptr || name == nullptr || data == nullptr || size == 0)
-        return false;
-    if (!IsWritableKind(kind))
+    if (!IsWritable(key, name, kind, data, size))
         return false;
     int storedKind = kRegKindOther;
     DWORD storedSize = 0;
-    if (!ReadRegValue(key, name, storedKind, nullptr, storedSize))
+    if (!ReadRegValue(key, name, storedKind, nullptr, storedSize) || storedKind != kind)
         return false;
-    if (storedKind != kind)
-        return false;
-    return RegSetValueExW(key, name, 0, RegTypeOfKind(kind), static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+    return SetValue(key, name, kind, data, size);
 }
 
 bool WriteRegValue(HKEY key, const wchar_t* name, int kind, const void* data, DWORD size)
 {
-    if (key == nullptr || name == nullptr || data == nullptr || size == 0)
+    if (!IsWritable(key, name, kind, data, size))
         return false;
-    // Only numbers and text are ever written; a made-up type code would turn
-    // a value into something no reader understands.
-    if (!IsWritableKind(kind))
-        return false;
+    // An existing value is OverwriteRegValue's: it writes only over the same kind.
     int storedKind = kRegKindOther;
     DWORD storedSize = 0;
-    if (ReadRegValue(key, name, storedKind, nullptr, storedSize)) {
-        if (storedKind != kind)
-            return false;
+    if (ReadRegValue(key, name, storedKind, nullptr, storedSize))
         return OverwriteRegValue(key, name, kind, data, size);
-    }
-    return RegSetValueExW(key, name, 0, RegTypeOfKind(kind), static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+    return SetValue(key, name, kind, data, size);
 }
 
 bool DeleteRegValue(HKEY key, const wchar_t* name)
@@ -184,56 +177,4 @@ bool IsStartWithWindows()
     int kind = kRegKindOther;
     DWORD size = 0;
     return ReadRegValue(key.get(), kRunValueName, kind, nullptr, size);
-}
-
-namespace {
-
-constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
-constexpr wchar_t kDesktopPolicyKey[] = L"Software\\Policies\\Microsoft\\Windows\\Control Panel\\Desktop";
-
-// The text value `name` of one key: true with `text` when it is there as
-// text of a sensible size.
-bool ReadTextValue(const wchar_t* keyPath, const wchar_t* name, std::wstring& text)
-{
-    RegKey key = OpenOwnedKey(kRegRootCurrentUser, keyPath);
-    if (!key)
-        return false;
-    int kind = kRegKindOther;
-    DWORD size = 0;
-    if (!ReadRegValue(key.get(), name, kind, nullptr, size) || kind != kRegKindText || size > kScreenSaveActiveMaxBytes)
-        return false;
-    // Room for every stored byte (an odd count included) plus one zero
-    // unit, so text stored without its terminator still ends here.
-    std::vector<wchar_t> stored((size + 1) / sizeof(wchar_t) + 1, L'\0');
-    if (!ReadRegValue(key.get(), name, kind, stored.data(), size))
-        return false;
-    text = stored.data();
-    return true;
-}
-
-// A desktop setting as the system applies it: a policy's value wins over
-// the user's own.
-bool ReadDesktopSetting(const wchar_t* name, std::wstring& text)
-{
-    return ReadTextValue(kDesktopPolicyKey, name, text) || ReadTextValue(kDesktopKey, name, text);
-}
-
-} // namespace
-
-bool IsScreensaverChosen()
-{
-    // The system counts a screensaver as active by default, with no program
-    // named: only a program that is there would start.
-    std::wstring active;
-    if (!ReadDesktopSetting(L"ScreenSaveActive", active) || active == L"0")
-        return false;
-    std::wstring program;
-    if (!ReadDesktopSetting(L"SCRNSAVE.EXE", program) || program.empty())
-        return false;
-    wchar_t expanded[MAX_PATH] = {};
-    const DWORD length = ExpandEnvironmentStringsW(program.c_str(), expanded, MAX_PATH);
-    if (length == 0 || length > MAX_PATH)
-        return false;
-    const DWORD attributes = GetFileAttributesW(expanded);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }

@@ -3,10 +3,11 @@
 
 #include <string>
 
-// Thin registry access for the program's own values. A value is read or
-// overwritten only when it has the kind (and, for reads with a buffer, the
-// exact size) that the caller expects. Results: true on success. A null
-// key or value name fails at once without touching the registry.
+// The program's registry operations, on the owners of framework/Handles.h.
+// A value is read or overwritten only when it has the kind (and, for reads
+// with a buffer, the exact size) that the caller expects. Results: true on
+// success. A null key or value name fails at once without touching the
+// registry.
 
 // The program's small code for registry types.
 inline constexpr int kRegKindNumber = 0; // REG_DWORD
@@ -41,11 +42,6 @@ HKEY OpenRegKey(int rootIndex, const wchar_t* subKey);
 
 bool CloseRegKey(HKEY key);
 
-// The registry type written for `kind` (REG_DWORD, REG_SZ, else -1).
-DWORD RegTypeOfKind(int kind);
-// The kind of a stored registry type.
-int RegKindOfType(DWORD type);
-
 // Start with Windows: the value "Covelin" in the current user's Run key, its
 // data the quoted executable path. Its presence, whatever type or data, is
 // the setting.
@@ -60,11 +56,3 @@ bool ApplyStartWithWindows(bool on, const std::wstring& ownExecutablePath);
 // The Run value's data for an executable path: the path in double quotes,
 // so that a path with spaces cannot start another program.
 std::wstring RunCommandFor(const std::wstring& executablePath);
-
-// Whether a screensaver is chosen in the system, so that one would start:
-// "SCRNSAVE.EXE" names a file that exists and "ScreenSaveActive" is text
-// other than "0", each read from the current user's desktop policy key
-// ("Software\Policies\Microsoft\Windows\Control Panel\Desktop") first and
-// else from "Control Panel\Desktop". A missing value, a value of another
-// type, or an oversized one counts as not chosen.
-[[nodiscard]] bool IsScreensaverChosen();

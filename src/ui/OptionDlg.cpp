@@ -5,10 +5,10 @@
 #include <cwchar>
 
 #include "actions/NotifyArea.h"
+#include "actions/Screensaver.h"
 #include "actions/Volume.h"
 #include "framework/Log.h"
 #include "framework/WinApp.h"
-#include "settings/Registry.h"
 #include "settings/SettingFile.h"
 #include "ui/Texts.h"
 #include "ui/res/resource.h"

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -11,41 +12,22 @@
 #include "catalogue/Catalogues.h"
 #include "catalogue/ProcessCatalogue.h"
 #include "catalogue/WindowCatalogue.h"
+#include "framework/Handles.h"
+#include "framework/Thread.h"
+#include "support/TestCatalogues.h"
 #include "support/Wait.h"
 #include "support/WindowHost.h"
-
-namespace {
-
-// The catalogues as the application object owns them.
-Catalogues catalogues;
-
-} // namespace
 
 using testsupport::TestWindow;
 using testsupport::WaitUntil;
 using testsupport::WindowHost;
+using testsupport::WindowListed;
 
 namespace {
 
+Catalogues& catalogues = testsupport::TestCatalogues();
+
 const std::vector<std::string> kNoWindows;
-
-bool WindowListed(HWND window)
-{
-    std::lock_guard<CCriticalSection> guard(catalogues.windowLock);
-    for (int i = 0; i < catalogues.windowCatalogue.GetSize(); ++i)
-        if (catalogues.windowCatalogue[i]->GetHandle() == window)
-            return true;
-    return false;
-}
-
-bool ProcessListed(unsigned long id)
-{
-    std::lock_guard<CCriticalSection> guard(catalogues.processLock);
-    for (int i = 0; i < catalogues.processCatalogue.GetSize(); ++i)
-        if (catalogues.processCatalogue[i]->GetProcessId() == id)
-            return true;
-    return false;
-}
 
 std::vector<unsigned long> Ids(CProcessArray& array)
 {
@@ -63,18 +45,6 @@ bool Has(const std::vector<unsigned long>& ids, unsigned long id)
 bool BothEnded()
 {
     return catalogues.windowRefresher.done.load() == 1 && catalogues.processRefresher.done.load() == 1;
-}
-
-// CPU time a thread has used, in milliseconds.
-double CpuMs(HANDLE thread)
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user))
-        return -1;
-    auto ms = [](const FILETIME& t) {
-        return ((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
-    };
-    return ms(kernel) + ms(user);
 }
 
 struct Refreshers {
@@ -102,43 +72,67 @@ TEST(RefresherStop, AStopRequestEndsBothRefreshersWithoutWaitingOutTheirPeriod)
 {
     Refreshers refreshers;
     ASSERT_TRUE(refreshers.window && refreshers.process);
-
-    // Each refresher has just rebuilt when what it was waiting for shows up,
-    // so both are at the start of a 500 ms wait when the stop comes.
     TestWindow window(L"CvPlain", L"stop test");
-    WindowHost host(kNoWindows);
-    ASSERT_TRUE(host.Ready());
-    ASSERT_TRUE(WaitUntil([&] { return ProcessListed(host.ProcessId()); }, 3000));
     ASSERT_TRUE(WaitUntil([&] { return WindowListed(window); }, 3000));
-
-    const ULONGLONG start = GetTickCount64();
     catalogues.RequestRefreshersStop();
     EXPECT_EQ(catalogues.windowRefresher.stop.load(), 1);
     EXPECT_EQ(catalogues.processRefresher.stop.load(), 1);
-    ASSERT_TRUE(WaitUntil(BothEnded, 3000));
-    EXPECT_LT(GetTickCount64() - start, 250u);
+    EXPECT_TRUE(WaitUntil(BothEnded, 3000));
 }
 
-TEST(RefresherStop, RestartedRefreshersWaitTheirPeriodAgain)
-{
+namespace {
+
+// A refresher whose period never ends by itself: only a wake ends a wait,
+// so what it rebuilds is counted against what the test asked for.
+struct CountedRefresher {
+    std::atomic<int> rebuilds{0};
+    UniqueEvent rebuilt{UniqueEvent::Kind::AutoReset};
+    CCatalogueRefresher refresher{[this] {
+                                      ++rebuilds;
+                                      rebuilt.Set();
+                                  },
+                                  INFINITE};
+
+    // Starts the thread and waits for its first rebuild.
+    CWinThread StartAndRebuildOnce()
     {
-        Refreshers first;
-        ASSERT_TRUE(first.window && first.process);
+        CWinThread thread = refresher.Start();
+        EXPECT_TRUE(thread);
+        EXPECT_TRUE(rebuilt.Wait(5000));
+        return thread;
     }
-    // The wake that ended the first pair must not cut the waits of the next
-    // one short: a refresher whose wait returned at once would rebuild
-    // without pause and burn a processor.
-    Refreshers second;
-    ASSERT_TRUE(second.window && second.process);
-    const double window0 = CpuMs(second.window.Handle());
-    const double process0 = CpuMs(second.process.Handle());
-    TestWindow window(L"CvPlain", L"restart test");
-    EXPECT_TRUE(WaitUntil([&] { return WindowListed(window); }, 3000));
-    Sleep(1000); // two more periods
-    EXPECT_LT(CpuMs(second.window.Handle()) - window0, 150.0);
-    EXPECT_LT(CpuMs(second.process.Handle()) - process0, 150.0);
-    EXPECT_EQ(catalogues.windowRefresher.done.load(), 0);
-    EXPECT_EQ(catalogues.processRefresher.done.load(), 0);
+    void Stop(CWinThread& thread)
+    {
+        refresher.RequestStop();
+        EXPECT_TRUE(thread.Wait(5000)) << "a wait that only a wake can end was not woken";
+        EXPECT_EQ(refresher.done.load(), 1);
+    }
+};
+
+} // namespace
+
+TEST(RefresherStop, OnlyTheWakeEndsTheWaitAndARestartDoesNotReuseIt)
+{
+    CountedRefresher counted;
+    CWinThread first = counted.StartAndRebuildOnce();
+    counted.Stop(first);
+    EXPECT_EQ(counted.rebuilds.load(), 1);
+
+    // The wake that ended the first run must not cut the next run's first
+    // wait short: a refresher whose wait returned at once would rebuild
+    // again without pause (and burn a processor at the real period).
+    CWinThread second = counted.StartAndRebuildOnce();
+    EXPECT_FALSE(counted.rebuilt.Wait(0));
+    counted.Stop(second);
+    EXPECT_EQ(counted.rebuilds.load(), 2);
+
+    // A rest waits for the end of the rest, which wakes it for one rebuild.
+    CWinThread third = counted.StartAndRebuildOnce();
+    counted.refresher.Rest(true);
+    counted.refresher.Rest(false);
+    EXPECT_TRUE(counted.rebuilt.Wait(5000));
+    counted.Stop(third);
+    EXPECT_EQ(counted.rebuilds.load(), 4);
 }
 
 // Rebuilds with nothing changed hand out the list read before; each start

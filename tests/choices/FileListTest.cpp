@@ -37,19 +37,19 @@ namespace {
 // off again afterwards.
 class ProfileTest : public ::testing::Test {
 protected:
-    void SetUp() override { ProfileSetKey(scratch_.Company().c_str(), L"Covelin"); }
+    void SetUp() override { ProfileSetKey(scratch.Company().c_str(), L"Covelin"); }
     void TearDown() override { ProfileSetKey(nullptr); }
 
-    std::wstring SectionPath(const wchar_t* section) const { return scratch_.Path() + L"\\Covelin\\" + section; }
+    std::wstring SectionPath(const wchar_t* section) const { return scratch.Path() + L"\\Covelin\\" + section; }
 
-    ScratchRegKey scratch_;
+    ScratchRegKey scratch;
 };
 
 } // namespace
 
 TEST_F(ProfileTest, KeyPathAndApplicationName)
 {
-    EXPECT_EQ(ProfileKeyPath(), scratch_.Path() + L"\\Covelin");
+    EXPECT_EQ(ProfileKeyPath(), scratch.Path() + L"\\Covelin");
     ProfileSetKey(L"Tessary");
     // Without a name of its own the application is the executable's base name.
     EXPECT_EQ(ProfileApplicationName(), L"test_choices");
@@ -101,7 +101,7 @@ TEST_F(ProfileTest, ReadsAreBoundedAndTextOnly)
     const DWORD number = 7;
     ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, section, L"number", REG_DWORD, &number, 4));
     EXPECT_EQ(ProfileReadString(L"Files", L"number", L"dflt"), L"dflt");
-    std::vector<wchar_t> huge(256 * 1024, L'x');
+    std::vector<wchar_t> huge(size_t{256} * 1024, L'x');
     ASSERT_TRUE(SetRawValue(HKEY_CURRENT_USER, section, L"huge", REG_SZ, huge.data(), DWORD(huge.size() * 2)));
     EXPECT_EQ(ProfileReadString(L"Files", L"huge", L"dflt"), L"dflt");
 }
@@ -115,18 +115,18 @@ protected:
     {
         ProfileTest::SetUp();
         hideFileSet.RemoveAll();
-        savedOwnPath_ = ownExecutablePath;
+        savedOwnPath = ownExecutablePath;
     }
     void TearDown() override
     {
         hideFileSet.RemoveAll();
-        ownExecutablePath = savedOwnPath_;
+        ownExecutablePath = savedOwnPath;
         ProfileTest::TearDown();
     }
 
     std::wstring MakeFile(const std::wstring& name)
     {
-        std::wstring path = dir_.File(name);
+        std::wstring path = dir.File(name);
         EXPECT_TRUE(WriteBytes(path, "MZ"));
         return path;
     }
@@ -152,8 +152,8 @@ protected:
         return items;
     }
 
-    ScratchDir dir_;
-    std::wstring savedOwnPath_;
+    ScratchDir dir;
+    std::wstring savedOwnPath;
 };
 
 std::wstring Upper(std::wstring text)
@@ -214,20 +214,20 @@ TEST_F(FileListTest, GapsAndEmptyValuesEndTheList)
 TEST_F(FileListTest, MissingPathIsDroppedAndGoneAfterTheNextSave)
 {
     const std::wstring kept = MakeFile(L"kept.exe");
-    Store(0, dir_.File(L"gone.exe"));
+    Store(0, dir.File(L"gone.exe"));
     Store(1, kept);
-    Store(2, dir_.Path()); // a directory counts as something that exists
+    Store(2, dir.Path()); // a directory counts as something that exists
     EXPECT_EQ(LoadFileList(hideFileSet, ownExecutablePath), 3);
-    EXPECT_EQ(Set(), (std::vector<std::wstring>{Upper(kept), Upper(dir_.Path())}));
+    EXPECT_EQ(Set(), (std::vector<std::wstring>{Upper(kept), Upper(dir.Path())}));
     std::wstring text;
     ASSERT_TRUE(Stored(0, &text)); // still there until the save
-    EXPECT_EQ(text, dir_.File(L"gone.exe"));
+    EXPECT_EQ(text, dir.File(L"gone.exe"));
 
     EXPECT_EQ(SaveFileList(hideFileSet), 2);
     ASSERT_TRUE(Stored(0, &text));
     EXPECT_EQ(text, Upper(kept));
     ASSERT_TRUE(Stored(1, &text));
-    EXPECT_EQ(text, Upper(dir_.Path()));
+    EXPECT_EQ(text, Upper(dir.Path()));
     EXPECT_FALSE(Stored(2));
 }
 
@@ -278,8 +278,7 @@ TEST_F(FileListTest, AThousandValuesInAnyCaseWithDuplicatesMissingFilesAndGaps)
     for (int i = 0; i < 10; ++i)
         files.push_back(MakeFile(L"program" + std::to_wstring(i) + L".exe"));
     for (int i = 0; i < 1000; ++i) {
-        std::wstring path =
-            i >= 10 && i % 7 == 6 ? dir_.File(L"missing" + std::to_wstring(i) + L".exe") : files[i % 10];
+        std::wstring path = i >= 10 && i % 7 == 6 ? dir.File(L"missing" + std::to_wstring(i) + L".exe") : files[i % 10];
         for (wchar_t& c : path)
             c = random.OneIn(2) ? static_cast<wchar_t>(towupper(c)) : static_cast<wchar_t>(towlower(c));
         Store(i, path);

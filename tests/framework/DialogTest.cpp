@@ -68,9 +68,9 @@ public:
 class TestDialog : public CDialog {
 public:
     TestDialog() = default;
-    explicit TestDialog(const DLGTEMPLATE* t) : t_(t) {}
-    INT_PTR Modal() { return DoModalIndirect(t_); }
-    const DLGTEMPLATE* t_ = nullptr;
+    explicit TestDialog(const DLGTEMPLATE* fromTemplate) : dialogTemplate(fromTemplate) {}
+    INT_PTR Modal() { return DoModalIndirect(dialogTemplate); }
+    const DLGTEMPLATE* dialogTemplate = nullptr;
     KeyWatchingEdit edit;
     ColourStatic colour;
     int checkValue = 7;

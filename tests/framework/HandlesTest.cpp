@@ -40,7 +40,7 @@ TEST(UniqueHandleTest, MovesHandOwnershipOverAndCloseWhatWasHeld)
     {
         UniqueHandle a(first);
         UniqueHandle b(std::move(a));
-        EXPECT_FALSE(a);
+        EXPECT_FALSE(a); // NOLINT(bugprone-use-after-move): the moved-from owner is the point
         EXPECT_EQ(b.get(), first);
 
         UniqueHandle c(second);
@@ -82,7 +82,7 @@ TEST(ComPtrTest, ReleasesItsOneReference)
     {
         ComPtr<Counted> a(&object);
         ComPtr<Counted> b(std::move(a));
-        EXPECT_FALSE(a);
+        EXPECT_FALSE(a); // NOLINT(bugprone-use-after-move): the moved-from owner is the point
         EXPECT_EQ(object.refs, 2u);
         b.reset(&object); // the same pointer: nothing released
         EXPECT_EQ(object.refs, 2u);
@@ -124,7 +124,7 @@ TEST(RegKeyTest, ValuesRoundTripAndWrongTypesAreRefused)
     EXPECT_EQ(key.DeleteValue(L"text"), ERROR_FILE_NOT_FOUND);
 
     RegKey moved(std::move(key));
-    EXPECT_FALSE(key);
+    EXPECT_FALSE(key); // NOLINT(bugprone-use-after-move): the moved-from owner is the point
     EXPECT_EQ(key.WriteDword(L"number", 1), ERROR_INVALID_HANDLE);
     EXPECT_EQ(moved.ValueNames().size(), 2u);
 }

@@ -54,7 +54,7 @@ TEST(Log, PastTheCapTheNewerHalfIsKeptFromAWholeLine)
     testsupport::ScratchDir dir;
     const LogFile log(dir.File(L"Covelin.log"), 4096);
     for (int i = 0; i < 200; ++i)
-        Log::Line(L"line " + std::to_wstring(i) + L" " + std::wstring(i % 7 * 5, L'x'));
+        Log::Line(L"line " + std::to_wstring(i) + L" " + std::wstring(static_cast<size_t>(i % 7) * 5, L'x'));
     std::size_t size = 0;
     int next = -1;
     for (const std::string& line : log.Lines()) {

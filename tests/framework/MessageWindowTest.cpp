@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/Dialog.h"
+#include "framework/Handles.h"
 #include "framework/MessageWindow.h"
 #include "framework/TemplateBuilder.h"
 #include "support/Wait.h"
@@ -115,15 +116,17 @@ TEST(MessageWindow, ThreadsCreatingAtOnceRegisterTheClassOnce)
 {
     constexpr int kThreads = 6;
     std::atomic<int> ready{0};
+    const UniqueEvent allReady;
     std::atomic<int> made{0};
     std::vector<std::thread> threads;
     for (int i = 0; i < kThreads; ++i) {
         threads.emplace_back([&] {
             std::vector<Seen> seen;
             RecordingWindow window(seen);
-            ++ready;
-            while (ready.load() < kThreads)
-                ::Sleep(0);
+            // Released together once every thread has its object.
+            if (++ready == kThreads)
+                allReady.Set();
+            EXPECT_TRUE(allReady.Wait(5000));
             if (window.Create(L"CovelinTestRacedClass", 0, 0, HWND_MESSAGE) &&
                 ::SendMessageW(window.Window(), kPing, 1, 0) == 2)
                 ++made;

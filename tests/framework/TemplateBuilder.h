@@ -59,7 +59,7 @@ private:
     void Put(T value)
     {
         static_assert(sizeof(T) % sizeof(WORD) == 0);
-        WORD parts[sizeof(T) / sizeof(WORD)];
+        WORD parts[sizeof(T) / sizeof(WORD)]; // NOLINT(bugprone-sizeof-expression): T is a value here
         std::memcpy(parts, &value, sizeof(T));
         for (WORD part : parts)
             words_.push_back(part);

@@ -1,4 +1,5 @@
 #include "settings/HotkeyChord.h"
+#include "framework/Handles.h"
 #include "settings/SettingData.h"
 #include "support/Chords.h"
 #include "support/Keyboard.h"
@@ -116,12 +117,12 @@ TEST(ChordIsDown, FollowsTheRealKeyboardFromAnotherThread)
 
     const HotkeyChord chord = ChordOf({VK_CONTROL, VK_OEM_3});
     std::atomic<int> seen{-1};
-    std::atomic<bool> stop{false};
+    const UniqueEvent stop;
+    // Asks every 5 ms, as the engine polls, until told to stop.
     std::thread poller([&] {
-        while (!stop) {
+        do
             seen = ChordIsDown(chord);
-            Sleep(5);
-        }
+        while (!stop.Wait(5));
     });
 
     EXPECT_TRUE(testsupport::WaitUntil([&] { return seen == 0; }, 3000));
@@ -144,7 +145,7 @@ TEST(ChordIsDown, FollowsTheRealKeyboardFromAnotherThread)
     SendKey(VK_CONTROL, false);
     EXPECT_TRUE(testsupport::WaitUntil([&] { return seen == 0; }, 3000));
 
-    stop = true;
+    stop.Set();
     poller.join();
 }
 

@@ -5,8 +5,6 @@
 #include <atomic>
 #include <string>
 
-#include "support/Wait.h"
-
 namespace testsupport {
 
 namespace {
@@ -78,32 +76,34 @@ bool ReadBytes(const std::wstring& path, std::string* bytes)
     return true;
 }
 
-bool FolderTakingNoNewFile::Lock(bool locked) const
+bool FolderTakingNoNewFile::Lock(bool locked)
 {
     using UnixName = char*(CDECL*)(const wchar_t*);
+    // Runs a Linux program; with `wait` it returns the program's exit code.
+    using UnixSpawn = LONG(CDECL*)(char* const argv[], int wait);
     const auto unixName = reinterpret_cast<UnixName>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    const auto unixSpawn = reinterpret_cast<UnixSpawn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll"), "__wine_unix_spawnvp")));
     char* name = unixName ? unixName(dir_.c_str()) : nullptr;
-    if (!name)
+    if (!name || !unixSpawn) {
+        HeapFree(GetProcessHeap(), 0, name);
         return false;
-    std::string command = std::string("chattr ") + (locked ? "+i \"" : "-i \"") + name + "\"";
+    }
+    std::string program = "chattr";
+    std::string flag = locked ? "+i" : "-i";
+    char* argv[] = {program.data(), flag.data(), name, nullptr};
+    // Waited for, so no chattr is still on its way when the test goes on
+    // or the folder is removed; a lock that may have been set is always
+    // taken off again.
+    attempted_ = attempted_ || locked;
+    const LONG exitCode = unixSpawn(argv, TRUE);
     HeapFree(GetProcessHeap(), 0, name);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessA("/usr/bin/chattr", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &started))
+    if (exitCode != 0)
         return false;
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
-    // Wine gives no exit code of a Linux program: a new file tells.
     const std::wstring probe = dir_ + L"probe.tmp";
-    return WaitUntil(
-        [&] {
-            const bool created = WriteBytes(probe, "") && DeleteFileW(probe.c_str());
-            return created != locked;
-        },
-        3000);
+    const bool created = WriteBytes(probe, "") && DeleteFileW(probe.c_str());
+    return created != locked;
 }
 
 } // namespace testsupport

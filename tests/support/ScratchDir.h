@@ -23,20 +23,25 @@ private:
 // writable: a folder an administrator locked down. Wine as root ignores a
 // folder's DACL and read-only attribute alike, so the folder is made
 // immutable on the Linux side (chattr +i binds root too). Ready() is false
-// where that cannot be done (not under Wine, no such flag).
+// where that cannot be done (not under Wine, no such flag). Each chattr is
+// waited for, and the folder is unlocked on the way out however the test
+// ended, so no run leaves an immutable folder behind.
 class FolderTakingNoNewFile {
 public:
     explicit FolderTakingNoNewFile(std::wstring dir) : dir_(std::move(dir)) { ready_ = Lock(true); }
     ~FolderTakingNoNewFile()
     {
-        if (ready_)
+        if (attempted_)
             Lock(false);
     }
+    FolderTakingNoNewFile(const FolderTakingNoNewFile&) = delete;
+    FolderTakingNoNewFile& operator=(const FolderTakingNoNewFile&) = delete;
     bool Ready() const { return ready_; }
 
 private:
-    bool Lock(bool locked) const;
+    bool Lock(bool locked);
     std::wstring dir_;
+    bool attempted_ = false;
     bool ready_ = false;
 };
 

@@ -1,6 +1,7 @@
 #include "support/WindowHost.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
@@ -60,11 +61,14 @@ WindowHost::WindowHost(const std::vector<std::string>& windowDescriptions, const
     startup.hStdError = writeEnd;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION info{};
+    const ULONGLONG startedAt = GetTickCount64();
     BOOL started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                   nullptr, &startup, &info);
+    const DWORD startError = GetLastError();
     CloseHandle(writeEnd);
     if (!started) {
         CloseHandle(readEnd);
+        Explain("CreateProcess failed with error " + std::to_string(startError));
         return;
     }
     process_ = info.hProcess;
@@ -81,16 +85,17 @@ WindowHost::WindowHost(const std::vector<std::string>& windowDescriptions, const
     }
 
     std::string output;
+    bool ended = false;
     WaitUntil(
         [&] {
             DWORD available = 0;
             if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr))
-                return true; // the program ended
+                return ended = true; // the program ended
             while (available) {
                 char buffer[4096];
                 DWORD got = 0;
                 if (!ReadFile(readEnd, buffer, std::min<DWORD>(available, sizeof(buffer)), &got, nullptr) || !got)
-                    return true;
+                    return ended = true;
                 output.append(buffer, got);
                 available -= got;
             }
@@ -110,6 +115,23 @@ WindowHost::WindowHost(const std::vector<std::string>& windowDescriptions, const
         }
         windows_.push_back(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(std::strtoull(line.c_str(), nullptr, 16))));
     }
+    if (ready_)
+        return;
+    // Why not: the program's end and exit code, or how long it was given,
+    // with what it said meanwhile.
+    DWORD exitCode = 0;
+    const bool running = GetExitCodeProcess(process_, &exitCode) && exitCode == STILL_ACTIVE;
+    std::string why =
+        running ? "still running, silent after " : "ended with exit code " + std::to_string(exitCode) + " after ";
+    why += std::to_string(GetTickCount64() - startedAt) + " ms (limit " + std::to_string(timeoutMs) + " ms";
+    why += ended ? ", its output closed)" : ")";
+    Explain(why + "; it wrote \"" + output + "\"");
+}
+
+void WindowHost::Explain(const std::string& why)
+{
+    failure_ = "window_host did not report ready: " + why;
+    std::fprintf(stderr, "%s\n", failure_.c_str());
 }
 
 WindowHost::~WindowHost()

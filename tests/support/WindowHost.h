@@ -28,6 +28,9 @@ public:
     WindowHost& operator=(const WindowHost&) = delete;
 
     bool Ready() const { return ready_; }
+    // When not ready, why: how the program ended or how long it was silent,
+    // and what it wrote (also printed to stderr when it happens).
+    const std::string& Failure() const { return failure_; }
     const std::vector<HWND>& Windows() const { return windows_; }
     HWND Window(size_t index) const { return index < windows_.size() ? windows_[index] : nullptr; }
     DWORD ProcessId() const { return processId_; }
@@ -52,12 +55,14 @@ public:
 private:
     // Sends a window-opening command; the new window is listed.
     HWND Open(HWND to, UINT message, WPARAM wParam, DWORD timeoutMs);
+    void Explain(const std::string& why);
 
     HANDLE process_ = nullptr;
     HANDLE job_ = nullptr;
     DWORD processId_ = 0;
     std::vector<HWND> windows_;
     bool ready_ = false;
+    std::string failure_;
 };
 
 // A top-level window of the calling thread, destroyed with the object.

@@ -13,6 +13,7 @@
 #include "framework/FileDialog.h"
 #include "framework/FileSystem.h"
 #include "support/ScratchDir.h"
+#include "support/Wait.h"
 #include "system/OwnProcess.h"
 #include "ui/FileDlg.h"
 #include "ui/TestProgram.h"
@@ -299,29 +300,28 @@ private:
 
     void Run()
     {
-        const ULONGLONG deadline = GetTickCount64() + 15000;
-        while (GetTickCount64() < deadline) {
-            HWND dialog = FindDialog();
-            HWND edit = dialog != nullptr ? FindEdit(dialog) : nullptr;
-            if (edit != nullptr) {
-                wchar_t caption[64] = {};
-                InternalGetWindowText(dialog, caption, 64);
-                caption_ = caption;
-                SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path_.c_str()), SMTO_BLOCK, 2000,
-                                    nullptr);
-                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                typed_ = true;
-                // Wait until it has gone.
-                while (IsWindow(dialog) && GetTickCount64() < deadline)
-                    Sleep(20);
-                if (!IsWindow(dialog))
-                    return;
-                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-                return;
-            }
-            Sleep(50);
+        HWND dialog = nullptr;
+        HWND edit = nullptr;
+        const bool found = testsupport::WaitUntil(
+            [&] {
+                dialog = FindDialog();
+                edit = dialog != nullptr ? FindEdit(dialog) : nullptr;
+                return edit != nullptr;
+            },
+            15000);
+        if (!found) {
+            if (HWND late = FindDialog())
+                PostMessageW(late, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            return;
         }
-        if (HWND dialog = FindDialog())
+        wchar_t caption[64] = {};
+        InternalGetWindowText(dialog, caption, 64);
+        caption_ = caption;
+        SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path_.c_str()), SMTO_BLOCK, 2000, nullptr);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        typed_ = true;
+        // Wait until it has gone; one that stays is cancelled.
+        if (!testsupport::WaitUntil([dialog] { return !IsWindow(dialog); }, 15000))
             PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     }
 

@@ -220,7 +220,7 @@ MessageBoxWatcher::MessageBoxWatcher() : thread_([this] { Run(); })
 
 MessageBoxWatcher::~MessageBoxWatcher()
 {
-    stop_ = true;
+    stop_.Set();
     thread_.join();
 }
 
@@ -236,7 +236,7 @@ void MessageBoxWatcher::Run()
         std::vector<HWND> boxes;
     };
     std::vector<HWND> answered;
-    while (!stop_) {
+    do {
         Search search;
         EnumWindows(
             [](HWND window, LPARAM param) -> BOOL {
@@ -273,8 +273,7 @@ void MessageBoxWatcher::Run()
         }
         // Forget boxes that have gone, so that a reused handle counts again.
         std::erase_if(answered, [](HWND box) { return !IsWindow(box); });
-        Sleep(10);
-    }
+    } while (!stop_.Wait(10));
 }
 
 // ---- list views ----------------------------------------------------------------------------

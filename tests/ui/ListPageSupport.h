@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/Dialog.h"
+#include "framework/Handles.h"
 #include "framework/ListCtrl.h"
 
 namespace listpage {
@@ -85,7 +86,8 @@ public:
 private:
     void Run();
 
-    std::atomic<bool> stop_{false};
+    // Set to end the watch; its 10 ms waits are the pace of the look-ups.
+    UniqueEvent stop_;
     std::mutex mutex_;
     std::vector<std::wstring> texts_;
     std::thread thread_;

@@ -216,6 +216,8 @@ int main(int argc, char** argv)
         if (hangMs) {
             DWORD ms = hangMs;
             hangMs = 0;
+            // Sleep: this is the hang itself, a thread that pumps no
+            // messages for a while; waiting on anything would be the same.
             Sleep(ms);
         }
     }
