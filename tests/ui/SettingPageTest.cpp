@@ -169,8 +169,8 @@ TEST_F(MainDialogTest, RightClickInHotkeyFieldShowsRButtonAndNoMenu)
 TEST_F(MainDialogTest, SettingsPageShowsTheRecordAndSavesItOnExit)
 {
     SettingData* data = Program().home.settingFile.Data();
-    data->showDialogChord = Chord({VK_MENU, VK_F5});
-    data->toggleChord = Chord({VK_CONTROL, VK_ADD});
+    data->showDialogChord = ChordOf({VK_MENU, VK_F5});
+    data->toggleChord = ChordOf({VK_CONTROL, VK_ADD});
     data->hideOwnIcon = 9; // any non-zero value ticks the box
     data->trayIcon = 2;
     CMainDlg dialog(Program().Dialog());
@@ -204,7 +204,7 @@ TEST_F(MainDialogTest, SettingsPageShowsTheRecordAndSavesItOnExit)
     EXPECT_EQ(saved.trayIcon, 3);
     EXPECT_EQ(saved.hideOwnIcon, 0);
     EXPECT_EQ(std::memcmp(&saved.showDialogChord, &data->showDialogChord, 256), 0);
-    EXPECT_EQ(std::memcmp(saved.showDialogChord.keys, Chord({VK_MENU, VK_F5}).keys, 256), 0);
+    EXPECT_EQ(std::memcmp(saved.showDialogChord.keys, ChordOf({VK_MENU, VK_F5}).keys, 256), 0);
 }
 
 TEST_F(MainDialogTest, StartWithWindowsFollowsTheBoxAndUseDefaultResetsEverything)
@@ -212,8 +212,8 @@ TEST_F(MainDialogTest, StartWithWindowsFollowsTheBoxAndUseDefaultResetsEverythin
     // A Run value pointing elsewhere still counts as "on".
     ASSERT_TRUE(testsupport::SetRawText(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin", L"C:\\elsewhere\\other.exe"));
     SettingData* data = Program().home.settingFile.Data();
-    data->showDialogChord = Chord({VK_MENU, 'Z'});
-    data->toggleChord = Chord({VK_MENU, 'X'});
+    data->showDialogChord = ChordOf({VK_MENU, 'Z'});
+    data->toggleChord = ChordOf({VK_MENU, 'X'});
     data->hideOwnIcon = 1;
     data->trayIcon = 7;
     CMainDlg dialog(Program().Dialog());
