@@ -296,14 +296,14 @@ TEST_F(MainDialogTest, HideActiveChordIsOptionalMustDifferAndIsKeptInTheRegistry
         EXPECT_TRUE(page.SaveSettings()) << "an empty third chord is no clash";
         page.HideActiveEdit().SetChord(Program().home.settingFile.Data()->toggleChord);
         EXPECT_FALSE(page.SaveSettings());
-        page.HideActiveEdit().SetChord(Chord({VK_SHIFT, VK_F9}));
+        page.HideActiveEdit().SetChord(ChordOf({VK_SHIFT, VK_F9}));
         EXPECT_TRUE(page.SaveSettings());
         ::PostMessageW(dialog.m_hWnd, WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_EQ(driver.Run(dialog), IDCANCEL);
     EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{kMsgHotkeysEqual});
-    EXPECT_EQ(std::memcmp(LoadHideActiveChord().keys, Chord({VK_SHIFT, VK_F9}).keys, 256), 0);
-    EXPECT_EQ(std::memcmp(Program().home.settingFile.HideActiveChord().keys, Chord({VK_SHIFT, VK_F9}).keys, 256), 0);
+    EXPECT_EQ(std::memcmp(LoadHideActiveChord().keys, ChordOf({VK_SHIFT, VK_F9}).keys, 256), 0);
+    EXPECT_EQ(std::memcmp(Program().home.settingFile.HideActiveChord().keys, ChordOf({VK_SHIFT, VK_F9}).keys, 256), 0);
     WIN32_FILE_ATTRIBUTE_DATA file{};
     ASSERT_TRUE(::GetFileAttributesExW(Program().home.settingFile.Path().c_str(), GetFileExInfoStandard, &file));
     EXPECT_EQ(file.nFileSizeLow, 540u);
