@@ -16,6 +16,7 @@
 #include "catalogue/Catalogues.h"
 #include "engine/Engine.h"
 #include "hiding/Hiding.h"
+#include "support/Chords.h"
 
 using namespace bench;
 
@@ -39,13 +40,6 @@ SHORT WINAPI BenchKeyState(int code)
 {
     const bool member = code == VK_CONTROL || code == VK_OEM_3;
     return member && chordHeld.load() ? static_cast<SHORT>(0x8000) : 0;
-}
-
-HotkeyChord ChordOf(int first, int second)
-{
-    HotkeyChord chord{};
-    chord.keys[first] = chord.keys[second] = HotkeyChord::kMember;
-    return chord;
 }
 
 DWORD BenchWait(HANDLE stop, DWORD milliseconds)
@@ -133,8 +127,8 @@ BENCH_SECTION("chord-to-hidden", "show/hide chord's key-down to the last of 100 
     engine.Journal().Open(journal);
 
     SettingData settings{};
-    settings.toggleChord = ChordOf(VK_CONTROL, VK_OEM_3);
-    settings.showDialogChord = ChordOf(VK_CONTROL, VK_LEFT);
+    settings.toggleChord = testsupport::ChordOf({VK_CONTROL, VK_OEM_3});
+    settings.showDialogChord = testsupport::ChordOf({VK_CONTROL, VK_LEFT});
     EngineTargets targets;
     targets.windows = windows;
     // The catalogue rests while armed: the hide rebuilds it, as Covelin's does.

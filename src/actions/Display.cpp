@@ -111,7 +111,7 @@ LONG ApplyStoredDisplayMode(const DisplayMode& storedDisplayMode)
         const std::wstring what = std::wstring(L"Returning the display ") + device.DeviceName + L" from " +
                                   Describe(current) + L" to " + Describe(desktop);
         if (changed == DISP_CHANGE_SUCCESSFUL) {
-            Log::Line(what + L".");
+            Log::Line(what);
         } else {
             // The line carries the DISP_CHANGE_* code itself.
             Log::Failure(what, static_cast<DWORD>(changed));

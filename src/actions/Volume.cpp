@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 
-#include "framework/Handles.h"
+#include "framework/Thread.h"
 #include "system/ProcessInfo.h"
 
 namespace {
@@ -164,7 +165,7 @@ void VolumeMute::SetWaveMute(bool mute)
 
 void VolumeMute::SetVolumeMute(bool mute)
 {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<CCriticalSection> guard(lock_);
     if (!mute) {
         // No session is muted behind the unmute's back.
         StopWatching();
@@ -200,12 +201,12 @@ void VolumeMute::MuteMatching(const std::vector<AudioSession>& sessions, const s
 
 bool VolumeMute::MuteSessionsOf(const std::vector<std::wstring>& executables)
 {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<CCriticalSection> guard(lock_);
     std::vector<AudioSession> sessions;
     if (!audioCalls.listSessions(sessions))
         return false;
     {
-        std::lock_guard<std::mutex> watchGuard(watchLock_);
+        std::lock_guard<CCriticalSection> watchGuard(watchLock_);
         for (const std::wstring& executable : executables) {
             if (std::find(hiddenExecutables_.begin(), hiddenExecutables_.end(), executable) == hiddenExecutables_.end())
                 hiddenExecutables_.push_back(executable);
@@ -226,9 +227,9 @@ void VolumeMute::AddHiddenProgram(DWORD processId)
     if (processId == 0 || !ExecutablePathOfProcess(processId, path))
         return;
     const std::wstring executable = UpperCasePath(path);
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<CCriticalSection> guard(lock_);
     {
-        std::lock_guard<std::mutex> watchGuard(watchLock_);
+        std::lock_guard<CCriticalSection> watchGuard(watchLock_);
         if (!watching_ ||
             std::find(hiddenExecutables_.begin(), hiddenExecutables_.end(), executable) != hiddenExecutables_.end())
             return;
@@ -246,7 +247,7 @@ void VolumeMute::OnSessionCreated(void* context, const AudioSession& session, co
         return;
     // Decided and muted under the watch's lock: the unmute takes the list
     // only after the last such mute, and no mute comes after it.
-    std::lock_guard<std::mutex> guard(volume->watchLock_);
+    std::lock_guard<CCriticalSection> guard(volume->watchLock_);
     if (!volume->watching_ || !ProgramMatch(volume->hiddenExecutables_).Matches(session.processId))
         return;
     if (mute())
@@ -260,7 +261,7 @@ void VolumeMute::StopWatching()
     watch_ = nullptr;
     std::vector<MutedSession> later;
     {
-        std::lock_guard<std::mutex> watchGuard(watchLock_);
+        std::lock_guard<CCriticalSection> watchGuard(watchLock_);
         watching_ = false;
         hiddenExecutables_.clear();
         later.swap(mutedLater_);
@@ -274,14 +275,14 @@ void VolumeMute::StopWatching()
 VolumeMute::~VolumeMute()
 {
     // The audio service must not call into a mute that has gone.
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<CCriticalSection> guard(lock_);
     StopWatching();
 }
 
 MuteState VolumeMute::StateWithLater() const
 {
     MuteState state = state_;
-    std::lock_guard<std::mutex> watchGuard(watchLock_);
+    std::lock_guard<CCriticalSection> watchGuard(watchLock_);
     for (const MutedSession& session : mutedLater_) {
         if (std::find(state.sessions.begin(), state.sessions.end(), session) == state.sessions.end())
             state.sessions.push_back(session);
@@ -291,31 +292,31 @@ MuteState VolumeMute::StateWithLater() const
 
 bool VolumeMute::Muted() const
 {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<CCriticalSection> guard(lock_);
     return !StateWithLater().Empty();
 }
 
 MuteState VolumeMute::State() const
 {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<CCriticalSection> guard(lock_);
     return StateWithLater();
 }
 
 DWORD VolumeMute::SavedWaveVolume() const
 {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<CCriticalSection> guard(lock_);
     return state_.savedWaveVolume;
 }
 
 void VolumeMute::TakeOver(const MuteState& state)
 {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<CCriticalSection> guard(lock_);
     state_ = state;
 }
 
 void VolumeMute::Forget()
 {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<CCriticalSection> guard(lock_);
     const DWORD saved = state_.savedWaveVolume;
     state_ = MuteState{};
     state_.savedWaveVolume = saved;
@@ -329,26 +330,19 @@ struct SessionProbe {
     std::atomic<bool> listable{false};
 };
 
-DWORD WINAPI ProbeSessions(LPVOID parameter)
-{
-    const std::unique_ptr<std::shared_ptr<SessionProbe>> probe(static_cast<std::shared_ptr<SessionProbe>*>(parameter));
-    std::vector<AudioSession> sessions;
-    (*probe)->listable.store(audioCalls.listSessions(sessions));
-    return 0;
-}
-
 } // namespace
 
 bool AudioSessionsListable(DWORD timeoutMs)
 {
     // Shared with the thread, which may outlive a wait given up on.
     auto probe = std::make_shared<SessionProbe>();
-    auto parameter = std::make_unique<std::shared_ptr<SessionProbe>>(probe);
-    const UniqueHandle thread(CreateThread(nullptr, 0, ProbeSessions, parameter.get(), 0, nullptr));
-    if (!thread)
+    CWinThread thread;
+    if (!thread.Start([probe] {
+            std::vector<AudioSession> sessions;
+            probe->listable.store(audioCalls.listSessions(sessions));
+        }))
         return false;
-    static_cast<void>(parameter.release()); // the thread owns it now
-    return WaitForSingleObject(thread.get(), timeoutMs) == WAIT_OBJECT_0 && probe->listable.load();
+    return thread.Wait(timeoutMs) && probe->listable.load();
 }
 
 // ---- the system's version and the older path's calls -----------------------------------

@@ -4,9 +4,10 @@
 #include <mmsystem.h>
 
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "framework/Sync.h"
 
 struct IAudioEndpointVolume;
 
@@ -139,12 +140,12 @@ private:
     MuteState StateWithLater() const; // under lock_
     static void OnSessionCreated(void* context, const AudioSession& session, const std::function<bool()>& mute);
 
-    mutable std::mutex lock_; // held for a whole mute or unmute
+    mutable CCriticalSection lock_; // held for a whole mute or unmute
     MuteState state_;
 
     // The watch for new sessions, while sessions are muted. Its lock is
     // held by the audio service's calls, never across a call to it.
-    mutable std::mutex watchLock_;
+    mutable CCriticalSection watchLock_;
     void* watch_ = nullptr; // the audio calls' handle; under lock_
     bool watching_ = false;
     std::vector<std::wstring> hiddenExecutables_;

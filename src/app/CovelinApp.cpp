@@ -20,14 +20,20 @@
 
 // ---- shutdown ----------------------------------------------------------------------
 
-bool WaitForDoneFlags(std::initializer_list<std::function<bool()>> doneFlags, ULONGLONG deadlineTick)
+ShutdownClock RealShutdownClock()
+{
+    return ShutdownClock{[] { return GetTickCount64(); }, [](DWORD milliseconds) { Sleep(milliseconds); }};
+}
+
+bool WaitForDoneFlags(std::initializer_list<std::function<bool()>> doneFlags, ULONGLONG deadlineTick,
+                      const ShutdownClock& clock)
 {
     constexpr DWORD kPollMs = 100;
     for (const auto& done : doneFlags) {
         while (!done()) {
-            if (GetTickCount64() >= deadlineTick)
+            if (clock.now() >= deadlineTick)
                 return false;
-            Sleep(kPollMs);
+            clock.sleep(kPollMs);
         }
     }
     return true;

@@ -23,11 +23,20 @@
 #include "recovery/SessionGuard.h"
 #include "settings/SettingFile.h"
 
+// The clock shutdown's waits go by: GetTickCount64 and Sleep, unless a test
+// gives its own.
+struct ShutdownClock {
+    ULONGLONG (*now)();
+    void (*sleep)(DWORD milliseconds);
+};
+ShutdownClock RealShutdownClock();
+
 // Shutdown waits for each worker's done flag in turn, testing every 100 ms.
 // A worker that is blocked for good must not keep the process alive, so the
-// waits share one deadline: they give up at `deadlineTick` (GetTickCount64)
-// and report false. True when every flag was seen non-zero.
-bool WaitForDoneFlags(std::initializer_list<std::function<bool()>> doneFlags, ULONGLONG deadlineTick);
+// waits share one deadline: they give up at `deadlineTick` (of `clock`) and
+// report false. True when every flag was seen non-zero.
+bool WaitForDoneFlags(std::initializer_list<std::function<bool()>> doneFlags, ULONGLONG deadlineTick,
+                      const ShutdownClock& clock = RealShutdownClock());
 
 class CCovelinApp : public CWinApp {
 public:

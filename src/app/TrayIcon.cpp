@@ -9,6 +9,7 @@
 #include "framework/Controls.h"
 #include "framework/Dpi.h"
 #include "framework/Log.h"
+#include "framework/Sync.h"
 #include "framework/WinApp.h"
 #include "ui/Texts.h"
 #include "ui/res/resource.h"
@@ -27,7 +28,7 @@ static_assert(kMenuTrackFlags == 0x1022);
 // Guards what Update remembers for a re-add: Update also runs on the engine
 // thread (notification-area restore) while the shell may announce a restart
 // to the main thread.
-std::mutex shellStateLock;
+CCriticalSection shellStateLock;
 
 // Stands in until the program's target is given: nothing to act on.
 class NoTarget : public TrayCommandTarget {
@@ -171,7 +172,7 @@ int CTrayIcon::Update(int index, int remove, const wchar_t* tooltip)
 {
     if (!created_)
         return 0;
-    std::lock_guard<std::mutex> guard(shellStateLock);
+    std::lock_guard<CCriticalSection> guard(shellStateLock);
     if (remove && !shown_)
         return 1;
 
@@ -241,7 +242,7 @@ void CTrayIcon::NoteNotHidden(int windows)
 {
     if (!created_)
         return;
-    std::lock_guard<std::mutex> guard(shellStateLock);
+    std::lock_guard<CCriticalSection> guard(shellStateLock);
     if (windows == notHidden_)
         return;
     notHidden_ = windows;
@@ -259,7 +260,7 @@ void CTrayIcon::NoteNotHidden(int windows)
 
 void CTrayIcon::ReAddAfterShellRestart()
 {
-    std::lock_guard<std::mutex> guard(shellStateLock);
+    std::lock_guard<CCriticalSection> guard(shellStateLock);
     // Taken out on purpose (hidden own icon): it stays out.
     if (!created_ || !shown_)
         return;

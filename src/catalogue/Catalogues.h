@@ -6,9 +6,14 @@
 // Lock order, outer first; no lock is ever taken in another order:
 //   the engine's engineLock (engine/) -> windowLock -> the window
 //     catalogue's fact cache (WindowCatalogue.cpp), taken by every rebuild;
-//   engineLock -> the volume's lock (actions/Volume.h), while a hide mutes;
+//   engineLock -> the volume's lock -> its session watch's lock
+//     (actions/Volume.h), while a hide notes its mute in the journal (the
+//     mute itself runs without engineLock);
 //   processLock -> the process catalogue's memory (ProcessCatalogue.cpp).
-// The log's lock is taken last of all and nothing is taken under it.
+// Taken under any of these, with nothing taken under them but the log's:
+// the Store apps' cache (StoreApps.cpp), the tray icon's shell state
+// (TrayIcon.cpp) and the hidden watch's control (HiddenWatch.h). The log's
+// lock is taken last of all and nothing is taken under it.
 // Records of a catalogue are good only while its lock is held.
 #include "catalogue/CatalogueRefresher.h"
 #include "catalogue/ProcessCatalogue.h"

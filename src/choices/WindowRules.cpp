@@ -138,7 +138,7 @@ int LoadRuleList(CRuleList& list)
         WindowRule rule;
         if (!isText || !ParseRule(text, rule)) {
             Log::Line(L"The rule " + name + (isText ? L" = '" + text + L"'" : std::wstring(L" (not text)")) +
-                      L" is neither title=... nor class=...; it is kept but not used.");
+                      L" is neither title=... nor class=...; it is kept but not used");
             list.unreadable.push_back(value);
         } else if (list.Find(rule) < 0) {
             list.rules.push_back(rule);

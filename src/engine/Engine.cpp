@@ -43,21 +43,8 @@ CEngine::CEngine(TrayIconPort* trayIcon)
 
 CEngine::~CEngine() = default;
 
-namespace {
-
-struct ThreadStart {
-    CEngine* engine;
-    std::shared_ptr<EngineRun> run;
-};
-
-} // namespace
-
-DWORD WINAPI CEngine::ThreadMain(LPVOID parameter)
+void CEngine::ThreadMain(CEngine& engine, EngineRun& run)
 {
-    // The thread holds its own run: a run the dialog has let go of, or
-    // replaced, stays alive until its thread is done with it.
-    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
-    EngineRun& run = *start->run;
     run.threadId.store(GetCurrentThreadId());
     {
         // Make the message queue now, so the tray's first command is kept
@@ -67,13 +54,12 @@ DWORD WINAPI CEngine::ThreadMain(LPVOID parameter)
         SetEvent(run.queueReady.get());
     }
     {
-        EnginePoller poller(*start->engine, run);
+        EnginePoller poller(engine, run);
         poller.Listen();
         while (poller.AwaitPoll() && poller.Poll()) {
         }
     }
     run.engineDone.store(1);
-    return 0;
 }
 
 bool CEngine::Start(const SettingData& settings, EngineTargets targets, HWND dialog, const RunChoices& choices)
@@ -86,11 +72,10 @@ bool CEngine::Start(const SettingData& settings, EngineTargets targets, HWND dia
     run->queueReady.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!run->queueReady)
         return false;
-    auto start = std::make_unique<ThreadStart>(ThreadStart{this, run});
-    run->thread.reset(CreateThread(nullptr, 0, ThreadMain, start.get(), 0, nullptr));
-    if (!run->thread)
+    // The thread holds its own run: a run the dialog has let go of, or
+    // replaced, stays alive until its thread is done with it.
+    if (!run->thread.Start([this, run] { ThreadMain(*this, *run); }))
         return false;
-    static_cast<void>(start.release()); // the thread owns it now
     // A thread message posted before the thread has a queue is lost, so the
     // tray's commands are taken only once the queue exists.
     WaitForSingleObject(run->queueReady.get(), kQueueReadyTimeoutMs);
@@ -134,7 +119,7 @@ bool CEngine::WaitEnded(ULONGLONG deadlineTick) const
             continue;
         const ULONGLONG now = GetTickCount64();
         const DWORD wait = deadlineTick > now ? static_cast<DWORD>(deadlineTick - now) : 0;
-        WaitForSingleObject((*run)->thread.get(), wait);
+        static_cast<void>((*run)->thread.Wait(wait));
     }
     return RunEnded();
 }

@@ -21,6 +21,7 @@
 #include "engine/InputWait.h"
 #include "engine/WindowMessages.h"
 #include "framework/Handles.h"
+#include "framework/Thread.h"
 #include "hiding/EngineTargets.h"
 #include "recovery/HiddenWindowsOwner.h"
 #include "settings/SettingData.h"
@@ -51,7 +52,7 @@ struct EngineRun {
     std::atomic<LONG> engineDone{0}; // the run's thread has ended
     std::atomic<DWORD> threadId{0};
     UniqueHandle queueReady; // set once the thread's queue exists
-    UniqueHandle thread;
+    CWinThread thread;
     // Set with engineStop by RequestStop, so that a sleeping thread sees it.
     UniqueHandle stopSignal{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 
@@ -107,7 +108,8 @@ public:
     EngineOperations operations;
 
 private:
-    static DWORD WINAPI ThreadMain(LPVOID parameter);
+    // The run's thread, from its start to its end.
+    static void ThreadMain(CEngine& engine, EngineRun& run);
 
     CHideSession session_;
 

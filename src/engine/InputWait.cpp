@@ -63,8 +63,9 @@ void CInputWait::Listen()
         if (error == ERROR_SUCCESS)
             Log::Line(L"Hotkey " + name + L": registered");
         else
-            Log::Line(L"Hotkey " + name + L": the system refused it (error " + std::to_wstring(error) +
-                      L"; another program holds it): watched in the key stream, not kept from other programs");
+            Log::Failure(L"Registering the hotkey " + name +
+                             L"; it is watched in the key stream instead, not kept from other programs",
+                         error);
     }
     streamChords_.clear();
     for (const Entry& entry : entries_) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cwchar>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -290,7 +291,7 @@ void HiddenWatch::State::Run()
     const UniqueWinEventHook uncloaked(
         SetWinEventHook(kEventObjectUncloaked, kEventObjectUncloaked, nullptr, OnWindowEvent, 0, 0, flags));
     if (!created || !shown)
-        Log::Failure(L"SetWinEventHook", GetLastError());
+        Log::Failure(L"Hooking the window events for the hidden watch");
     lastLook = GetTickCount64();
     HANDLE stopEvent = stop.get();
     for (;;) {
@@ -338,7 +339,7 @@ void HiddenWatch::Start(const EngineTargets& targets, HiddenWindows& hidden, CCr
         Log::Failure(L"Starting the hidden watch", GetLastError());
         return;
     }
-    std::lock_guard<std::mutex> guard(control_);
+    std::lock_guard<CCriticalSection> guard(control_);
     state_ = std::move(state);
 }
 
@@ -346,7 +347,7 @@ void HiddenWatch::Stop()
 {
     std::shared_ptr<State> state;
     {
-        std::lock_guard<std::mutex> guard(control_);
+        std::lock_guard<CCriticalSection> guard(control_);
         state.swap(state_);
     }
     if (!state)
@@ -359,31 +360,31 @@ void HiddenWatch::Stop()
 
 bool HiddenWatch::Running()
 {
-    std::lock_guard<std::mutex> guard(control_);
+    std::lock_guard<CCriticalSection> guard(control_);
     return state_ != nullptr;
 }
 
 int HiddenWatch::HiddenSoFar()
 {
-    std::lock_guard<std::mutex> guard(control_);
+    std::lock_guard<CCriticalSection> guard(control_);
     return state_ ? state_->hiddenCount.load() : 0;
 }
 
 int HiddenWatch::LooksSoFar()
 {
-    std::lock_guard<std::mutex> guard(control_);
+    std::lock_guard<CCriticalSection> guard(control_);
     return state_ ? state_->looksAgain.load() : 0;
 }
 
 bool HiddenWatch::EventDriven()
 {
-    std::lock_guard<std::mutex> guard(control_);
+    std::lock_guard<CCriticalSection> guard(control_);
     return state_ && state_->eventDriven.load();
 }
 
 bool HiddenWatch::SendEventForTests(DWORD event, HWND window)
 {
-    std::lock_guard<std::mutex> guard(control_);
+    std::lock_guard<CCriticalSection> guard(control_);
     return state_ && state_->thread.PostThreadMessage(kTestEvent, event, reinterpret_cast<LPARAM>(window));
 }
 

@@ -15,7 +15,6 @@
 #include <windows.h>
 
 #include <memory>
-#include <mutex>
 
 #include "framework/Sync.h"
 #include "hiding/EngineTargets.h"
@@ -55,7 +54,7 @@ public:
     struct State;
 
 private:
-    std::mutex control_;
+    CCriticalSection control_;
     std::shared_ptr<State> state_;
 };
 

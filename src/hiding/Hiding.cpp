@@ -252,14 +252,14 @@ HideCheck FinishHide(const EngineTargets& targets, HiddenWindows& hidden)
             ++check.minimised;
             hidden.minimised.insert(window);
             hidden.hiddenJournal.NoteMinimised(window);
-            Log::Line(Describe(window) + L" could not be hidden and was minimised" + why + L".");
+            Log::Line(Describe(window) + L" could not be hidden and was minimised" + why);
         } else {
             ++check.leftInView;
             hidden.leftInView.insert(window);
             hidden.owned.erase(window);
             TakeOffStack(hidden, window);
             hidden.hiddenJournal.Forget(window);
-            Log::Line(Describe(window) + L" could be neither hidden nor minimised" + why + L".");
+            Log::Line(Describe(window) + L" could be neither hidden nor minimised" + why);
         }
     }
     hidden.hiddenJournal.Save();

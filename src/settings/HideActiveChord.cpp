@@ -21,8 +21,12 @@ HotkeyChord LoadHideActiveChord()
                                         nullptr, stored.keys, &size);
     if (status == ERROR_SUCCESS && size == sizeof(stored.keys))
         chord = stored;
+    else if (status == ERROR_SUCCESS)
+        Log::Line(L"The value HideActiveChord holds " + std::to_wstring(size) +
+                  L" bytes, not 256; no chord hides the active window");
     else if (status != ERROR_FILE_NOT_FOUND)
-        Log::Line(L"The value HideActiveChord is not a 256-byte binary value; no chord hides the active window.");
+        Log::Failure(L"Reading the value HideActiveChord; no chord hides the active window",
+                     static_cast<DWORD>(status));
     return chord;
 }
 

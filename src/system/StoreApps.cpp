@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "framework/Handles.h"
+#include "framework/Sync.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ void SystemProcesses(std::vector<DWORD>& ids)
 
 // The app process last found for each id: asked again before it is used,
 // so one frame costs one question while the app runs.
-std::mutex cacheLock;
+CCriticalSection cacheLock;
 std::vector<std::pair<std::wstring, DWORD>> lastFound;
 
 } // namespace
@@ -112,7 +113,7 @@ DWORD AppProcessByAppId(HWND frame, DWORD frameProcess)
         return processId != frameProcess && AppIdOfProcess(processId, id) && id == frameId;
     };
     {
-        std::lock_guard<std::mutex> guard(cacheLock);
+        std::lock_guard<CCriticalSection> guard(cacheLock);
         for (const auto& [id, processId] : lastFound) {
             if (id == frameId && runs(processId))
                 return processId;
@@ -127,7 +128,7 @@ DWORD AppProcessByAppId(HWND frame, DWORD frameProcess)
     for (DWORD processId : processes) {
         if (processId == 0 || !runs(processId))
             continue;
-        std::lock_guard<std::mutex> guard(cacheLock);
+        std::lock_guard<CCriticalSection> guard(cacheLock);
         for (auto& entry : lastFound) {
             if (entry.first == frameId) {
                 entry.second = processId;
@@ -143,6 +144,6 @@ DWORD AppProcessByAppId(HWND frame, DWORD frameProcess)
 void SetAppIdQueriesForTests(const AppIdQueries* queries)
 {
     fakeQueries.store(queries);
-    std::lock_guard<std::mutex> guard(cacheLock);
+    std::lock_guard<CCriticalSection> guard(cacheLock);
     lastFound.clear();
 }

@@ -149,7 +149,7 @@ TEST_F(DisplayModeTest, EveryDisplayOffItsDesktopModeGoesBackAndEachResultIsLogg
     Log::SetFile(L"");
     std::string text;
     ASSERT_TRUE(testsupport::ReadBytes(log, &text));
-    EXPECT_NE(text.find("DISPLAY1 from 1024 x 1080, 60Hz to 1920 x 1080, 60Hz."), std::string::npos) << text;
+    EXPECT_NE(text.find("DISPLAY1 from 1024 x 1080, 60Hz to 1920 x 1080, 60Hz\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("DISPLAY2 from 800 x 600, 75Hz to 1280 x 1024, 60Hz"), std::string::npos) << text;
 }
 

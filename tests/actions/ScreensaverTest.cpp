@@ -64,9 +64,10 @@ TEST(ScreensaverSetting, ReadsOnlyWhatIsStoredAndNeverPastIt)
     const DWORD one = 1;
     store(REG_DWORD, &one, 4);
     EXPECT_FALSE(IsScreensaverChosen());
-    store(REG_BINARY, "1\0", 2);
+    const char binaryOne[] = {'1', '\0'};
+    store(REG_BINARY, binaryOne, 2);
     EXPECT_FALSE(IsScreensaverChosen());
-    std::vector<wchar_t> huge(512 * 1024, L'1');
+    std::vector<wchar_t> huge(size_t{512} * 1024, L'1');
     store(REG_SZ, huge.data(), DWORD(huge.size() * sizeof(wchar_t)));
     EXPECT_FALSE(IsScreensaverChosen());
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstring>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "app/CovelinApp.h"
 #include "choices/HideSets.h"
@@ -49,50 +49,54 @@ TEST(SingleInstance, TakingTheNameIsTheTestAndItIsFreeAgainWithTheLastHandle)
 
 // ---- shutdown waits -----------------------------------------------------------------
 
+// A clock that moves only when shutdown sleeps, and counts the sleeps.
+struct FakeShutdownClock {
+    static inline ULONGLONG now = 0;
+    static inline int sleeps = 0;
+    static ShutdownClock Make()
+    {
+        now = 1000;
+        sleeps = 0;
+        return ShutdownClock{[] { return now; }, [](DWORD milliseconds) { now += milliseconds, ++sleeps; }};
+    }
+};
+
 TEST(ShutdownWait, ReturnsAtOnceWhenEveryWorkerHasEnded)
 {
-    const ULONGLONG start = GetTickCount64();
-    EXPECT_TRUE(WaitForDoneFlags({[] { return true; }, [] { return true; }, [] { return true; }}, start + 5000));
-    EXPECT_LT(GetTickCount64() - start, 100u);
+    const ShutdownClock clock = FakeShutdownClock::Make();
+    EXPECT_TRUE(WaitForDoneFlags({[] { return true; }, [] { return true; }, [] { return true; }},
+                                 FakeShutdownClock::now + 5000, clock));
+    EXPECT_EQ(FakeShutdownClock::sleeps, 0);
 }
 
 TEST(ShutdownWait, WaitsForEachWorkerInTurn)
 {
-    std::atomic<int> first{0}, second{0};
-    // The clock starts before the worker: on a busy machine the worker may
-    // be well into its sleeps before this thread runs again.
-    const ULONGLONG start = GetTickCount64();
-    std::thread worker([&] {
-        Sleep(150);
-        first = 1;
-        Sleep(150);
-        second = 1;
-    });
-    const bool ended =
-        WaitForDoneFlags({[&] { return first.load() != 0; }, [&] { return second.load() != 0; }}, start + 5000);
-    const ULONGLONG waited = GetTickCount64() - start;
-    worker.join();
+    // The first worker ends after two of the waits' sleeps, the second
+    // after four; each flag is looked at only once the one before is seen.
+    const ShutdownClock clock = FakeShutdownClock::Make();
+    std::vector<std::string> looks;
+    const bool ended = WaitForDoneFlags({[&] { return looks.push_back("first"), FakeShutdownClock::sleeps >= 2; },
+                                         [&] { return looks.push_back("second"), FakeShutdownClock::sleeps >= 4; }},
+                                        FakeShutdownClock::now + 5000, clock);
     EXPECT_TRUE(ended);
-    EXPECT_GE(waited, 250u);
-    EXPECT_LT(waited, 2000u);
+    EXPECT_EQ(FakeShutdownClock::sleeps, 4);
+    EXPECT_EQ(looks, (std::vector<std::string>{"first", "first", "first", "second", "second", "second"}));
 }
 
 // A worker blocked for good (on another program, say) must not hold the
 // process: the waits give up at their deadline and say so.
 TEST(ShutdownWait, GivesUpOnAWorkerThatNeverEnds)
 {
+    const ShutdownClock clock = FakeShutdownClock::Make();
     std::atomic<int> checkedLater{0};
-    const ULONGLONG start = GetTickCount64();
     const bool ended = WaitForDoneFlags({[] { return false; },
                                          [&] {
                                              checkedLater = 1;
                                              return true;
                                          }},
-                                        start + 400);
-    const ULONGLONG waited = GetTickCount64() - start;
+                                        FakeShutdownClock::now + 400, clock);
     EXPECT_FALSE(ended);
-    EXPECT_GE(waited, 390u);
-    EXPECT_LT(waited, 1500u);
+    EXPECT_EQ(FakeShutdownClock::sleeps, 4) << "one test every 100 ms until the deadline";
     EXPECT_EQ(0, checkedLater.load()) << "the order is kept: later workers are not looked at first";
 }
 

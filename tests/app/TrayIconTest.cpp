@@ -280,7 +280,7 @@ TEST(TrayImages, NineImagesDrawnForEachScaleAndTheirNames)
         const auto* dir = static_cast<const BYTE*>(LockResource(LoadResource(instance, group)));
         const int sizes[] = {16, 20, 24, 32, 40, 48};
         ASSERT_EQ(dir[4], 6) << i;
-        for (int k = 0; k < 6; ++k) {
+        for (size_t k = 0; k < 6; ++k) {
             EXPECT_EQ(dir[6 + 14 * k], sizes[k]) << i;                             // wide
             EXPECT_EQ(dir[7 + 14 * k], sizes[k]) << i;                             // high
             EXPECT_EQ(*reinterpret_cast<const WORD*>(dir + 12 + 14 * k), 32) << i; // 32-bit

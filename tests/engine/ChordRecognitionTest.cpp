@@ -11,6 +11,7 @@
 #include "catalogue/Catalogues.h"
 #include "settings/HotkeyRegistration.h"
 #include "settings/SettingFile.h"
+#include "support/Chords.h"
 #include "support/HotkeyHolder.h"
 #include "support/Keyboard.h"
 #include "support/RawInput.h"
@@ -23,6 +24,7 @@
 
 namespace {
 
+using testsupport::ChordOf;
 using testsupport::RawKey;
 using testsupport::RawMouse;
 
@@ -69,14 +71,6 @@ InputOperations FakeInput()
     };
     ops.buttonsSwapped = [] { return world.swapped; };
     return ops;
-}
-
-HotkeyChord ChordOf(std::initializer_list<int> codes)
-{
-    HotkeyChord chord{};
-    for (int code : codes)
-        chord.keys[code] = HotkeyChord::kMember;
-    return chord;
 }
 
 RAWINPUT RightHand(USHORT key)

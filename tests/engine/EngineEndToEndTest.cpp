@@ -35,8 +35,10 @@ void ReleaseChord()
     }
 }
 
-// The real operations, with each poll counted (a poll begins with its sleep).
+// The real operations, with each poll counted (a poll begins with its
+// sleep) and the thread's sleeps until input told.
 std::atomic<int> polls{0};
+std::atomic<bool> asleep{false};
 
 // How the chord reaches the engine: registered with the system, from the
 // key stream (the system refuses the hotkey), or sampled (raw input refused
@@ -48,7 +50,13 @@ EngineOperations CountedOperations(Path path)
     EngineOperations ops = DefaultEngineOperations();
     ops.input.sleep = [](DWORD milliseconds) {
         ++polls;
-        Sleep(milliseconds);
+        DefaultInputOperations().sleep(milliseconds);
+    };
+    ops.input.waitForInput = [](HANDLE stop, DWORD milliseconds) {
+        asleep = true;
+        const DWORD woken = DefaultInputOperations().waitForInput(stop, milliseconds);
+        asleep = false;
+        return woken;
     };
     if (path != Path::Registered)
         ops.input.registerHotKey = [](int, UINT, UINT) -> DWORD { return ERROR_HOTKEY_ALREADY_REGISTERED; };
@@ -57,16 +65,10 @@ EngineOperations CountedOperations(Path path)
     return ops;
 }
 
-// True once no poll has run for 200 ms (within 3 s).
+// True once the thread has stopped polling and sleeps until input (within 3 s).
 bool PollsStop()
 {
-    return testsupport::WaitUntil(
-        [] {
-            const int before = polls.load();
-            Sleep(200);
-            return polls.load() == before;
-        },
-        3000, 0);
+    return testsupport::WaitUntil([] { return asleep.load(); }, 3000);
 }
 
 } // namespace
@@ -97,6 +99,7 @@ TEST_P(EngineEndToEnd, CtrlGraveHidesTheChosenWindowsAndTheNextPressRestoresThem
     CEngine engine;
     engine.operations = CountedOperations(GetParam());
     polls = 0;
+    asleep = false;
     ASSERT_TRUE(engine.Start(MakeDefaultSettings(), targets, nullptr));
     // With the hotkey or raw input the engine sleeps while nobody types;
     // without, it polls.

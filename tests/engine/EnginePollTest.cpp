@@ -3,66 +3,27 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <functional>
-#include <mutex>
-#include <set>
+#include <algorithm>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
-#include "catalogue/Catalogues.h"
+#include "engine/FakeWorld.h"
 #include "framework/Log.h"
+#include "support/Chords.h"
 #include "support/RawInput.h"
 #include "support/ScratchDir.h"
 #include "support/Wait.h"
 
 // The engine driven poll by poll with a clock, a keyboard and a world that
-// the test controls. Every operation it calls is logged with the locks held
-// at the time: [E] the engine's lock, [EW] it and windowLock.
+// the test controls (FakeWorld.h).
 
 namespace {
 
-using Events = std::vector<std::string>;
-
-std::mutex eventsLock; // one test logs from the engine thread
-Events events;
-std::set<int> heldKeys;
-DWORD now;
-int hideCount; // reported by the first hide rule
-bool realSleep;
-CCriticalSection* engineLockSeen; // the lock of the engine under test
-// Run once, from inside the engine's next chord reading, hide or wait.
-std::function<void()> onChordRead;
-std::function<void()> onHide;
-std::function<void()> onWait;
-
-// The input the engine sleeps on: raw input records queued for it, what
-// the registration answers, and what the system says of its last input.
-std::deque<RAWINPUT> rawInputs;
-bool rawInputRegisters;
-bool rawInputInForce;
-int keyReads;
-DWORD lastWaitMs;
-// Waits that nothing ends before the world gives up and stops `sleeper`.
-int idleWaitsLeft;
-EngineRun* sleeper;
-std::function<void()> onBringTop; // between the hide and its side actions
-std::function<void()> onMute;     // inside the mute, before it is noted
-// The side actions' world as the fakes leave it.
-bool muteInForce;
-bool notifyAreaThere; // the shell has the notification area's windows
-OwnTrayIcon ownSeen;  // what the last show of the area was handed
-DisplayMode modeSeen; // what the last display change was handed
-std::vector<std::wstring> executablesSeen;
-bool sessionsListable;
-
-void RunOnce(std::function<void()>& hook)
-{
-    if (hook)
-        std::exchange(hook, nullptr)();
-}
+using enginetest::Events;
+using enginetest::FakeWorld;
+using enginetest::operator+;
+using testsupport::ChordOf;
 
 // As the tray does: from a thread other than the engine's.
 void PostFromAnotherThread(EngineRun& run, UINT message)
@@ -72,193 +33,25 @@ void PostFromAnotherThread(EngineRun& run, UINT message)
     EXPECT_TRUE(posted);
 }
 
-// The catalogues whose windowLock the hides are expected under.
-Catalogues catalogues;
-
-bool HeldHere(CCriticalSection* section)
-{
-    return section != nullptr &&
-           static_cast<CRITICAL_SECTION*>(*section)->OwningThread == ULongToHandle(GetCurrentThreadId());
-}
-
-void Note(const std::string& what)
-{
-    const std::string locks =
-        std::string(HeldHere(engineLockSeen) ? "E" : "") + (HeldHere(&catalogues.windowLock) ? "W" : "");
-    std::lock_guard<std::mutex> guard(eventsLock);
-    events.push_back(locks.empty() ? what : what + "[" + locks + "]");
-}
-
-SHORT WINAPI FakeKeyState(int code)
-{
-    return heldKeys.count(code) ? static_cast<SHORT>(0x8000) : 0;
-}
-
-EngineOperations FakeOperations()
-{
-    EngineOperations ops{};
-    ops.input.chordIsDown = [](const HotkeyChord& chord) {
-        RunOnce(onChordRead);
-        ++keyReads;
-        return ChordIsDown(chord, FakeKeyState);
-    };
-    ops.input.tickCount = []() -> DWORD { return now; };
-    ops.input.sleep = [](DWORD ms) {
-        now += ms;
-        if (realSleep)
-            Sleep(ms);
-    };
-    // Left out of the log of a started engine's thread, which only the
-    // commands it takes are about.
-    ops.input.registerRawInput = [](HWND window, bool mouse) {
-        if (!realSleep)
-            Note(mouse ? "listen+mouse" : "listen");
-        return window != nullptr && rawInputRegisters;
-    };
-    ops.input.unregisterRawInput = [](HWND) {
-        if (!realSleep)
-            Note("unlisten");
-    };
-    ops.input.waitForInput = [](HANDLE stop, DWORD ms) -> DWORD {
-        // A started engine's thread sleeps for real.
-        if (realSleep)
-            return MsgWaitForMultipleObjectsEx(1, &stop, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        Note("wait");
-        lastWaitMs = ms;
-        RunOnce(onWait);
-        MSG message;
-        if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0)
-            return WAIT_OBJECT_0;
-        if (!rawInputs.empty() || PeekMessageW(&message, reinterpret_cast<HWND>(-1), 0, 0, PM_NOREMOVE))
-            return WAIT_OBJECT_0 + 1;
-        now += ms;
-        if (--idleWaitsLeft <= 0)
-            sleeper->RequestStop();
-        return WAIT_TIMEOUT;
-    };
-    ops.input.takeInput = [](HWND, RAWINPUT& input, MSG& command) {
-        if (rawInputs.empty())
-            return PeekMessageW(&command, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE) ? EngineInput::Command
-                                                                                       : EngineInput::None;
-        input = rawInputs.front();
-        rawInputs.pop_front();
-        return EngineInput::RawInput;
-    };
-    // A world where another program holds every hotkey: the chords are
-    // watched in the key stream (ChordRecognitionTest has the registered).
-    ops.input.registerHotKey = [](int, UINT, UINT) -> DWORD { return ERROR_HOTKEY_ALREADY_REGISTERED; };
-    ops.input.unregisterHotKey = [](int) {};
-    ops.input.rawInputInForce = [](HWND) { return rawInputInForce; };
-    ops.input.buttonsSwapped = [] { return false; };
-    ops.hide.rebuildWindowCatalogue = [](Catalogues&) { Note("rebuild"); };
-    ops.hide.hideChosenWindows = [](const EngineTargets&, HiddenWindows& hidden) {
-        Note("hideChosen");
-        RunOnce(onHide);
-        for (int i = 0; i < hideCount; ++i)
-            hidden.Push(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x100 + i)));
-        return hideCount;
-    };
-    ops.hide.hideProcessWindows = [](const EngineTargets&, HiddenWindows&) { return Note("hideProcess"), 0; };
-    ops.hide.hideFileWindows = [](const EngineTargets&, HiddenWindows&) { return Note("hideFile"), 0; };
-    ops.hide.bringTopWindow = [](const EngineTargets&) {
-        Note("bringTop");
-        RunOnce(onBringTop);
-        return 0;
-    };
-    ops.hide.restoreHidden = [](HiddenWindows& hidden) {
-        Note("restore");
-        hidden.hiddenStack.RemoveAll();
-        return 0;
-    };
-    ops.sideActions.setVolumeMute = [](VolumeMute&, bool mute) {
-        Note(mute ? "mute" : "unmute");
-        if (mute)
-            RunOnce(onMute);
-        muteInForce = mute;
-    };
-    ops.sideActions.muteHiddenPrograms = [](VolumeMute&, const std::vector<std::wstring>& executables) {
-        Note("muteHiddenPrograms");
-        executablesSeen = executables;
-        return sessionsListable;
-    };
-    ops.sideActions.executablesOfWindows = [](const std::vector<HWND>& windows) {
-        std::vector<std::wstring> paths;
-        for (HWND window : windows)
-            paths.push_back(L"EXE" + std::to_wstring(reinterpret_cast<INT_PTR>(window)));
-        return paths;
-    };
-    ops.sideActions.lockWorkStation = []() -> BOOL { return Note("lock"), TRUE; };
-    ops.sideActions.startScreensaver = [] { Note("screensaver"); };
-    ops.sideActions.applyStoredDisplayMode = [](const DisplayMode& mode) -> LONG {
-        modeSeen = mode;
-        return Note("displayMode"), 0;
-    };
-    ops.sideActions.hideNotificationArea = [](bool hide, const OwnTrayIcon& own) {
-        Note(hide ? "hideNotify" : "showNotify");
-        if (!hide)
-            ownSeen = own;
-        return notifyAreaThere;
-    };
-    ops.postToDialog = [](HWND, UINT message) {
-        Note(message == UM_ENGINE_SHOW_DIALOG ? "dlg.show" : message == WM_CLOSE ? "dlg.close" : "dlg.other");
-    };
-    return ops;
-}
-
-HotkeyChord ChordOf(std::initializer_list<int> codes)
-{
-    HotkeyChord chord{};
-    for (int code : codes)
-        chord.keys[code] = HotkeyChord::kMember;
-    return chord;
-}
-
 const Events kHide = {"rebuild[EW]", "hideChosen[EW]", "hideProcess[EW]", "hideFile[EW]", "bringTop"};
 const Events kShowDialog = {"dlg.show"};
-
-Events operator+(Events a, const Events& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 class EnginePollTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        engine.operations = FakeOperations();
-        engineLockSeen = &engine.Session().engineLock;
-        run.targets.catalogues = &catalogues;
-        events.clear();
-        heldKeys.clear();
-        now = 100000;
-        hideCount = 0;
-        realSleep = false;
-        onChordRead = onHide = onWait = nullptr;
-        rawInputs.clear();
-        rawInputRegisters = true;
-        rawInputInForce = true;
-        keyReads = 0;
-        sleeper = &run;
-        onChordRead = onHide = onBringTop = onMute = nullptr;
-        muteInForce = false;
-        notifyAreaThere = true;
-        sessionsListable = true;
-        ownSeen = OwnTrayIcon{};
-        modeSeen = DisplayMode{};
-        executablesSeen.clear();
+        engine.operations = FakeWorld::Operations();
+        world.engineLockSeen = &engine.Session().engineLock;
+        world.sleeper = &run;
+        run.targets.catalogues = &world.catalogues;
         settings.toggleChord = ChordOf({VK_CONTROL, VK_OEM_3});
         settings.showDialogChord = ChordOf({VK_CONTROL, VK_LEFT});
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
         run.threadId = GetCurrentThreadId();
     }
     void TearDown() override
     {
         engine.RequestStop();
         EXPECT_TRUE(engine.WaitEnded(GetTickCount64() + 5000));
-        engineLockSeen = nullptr;
     }
 
     void Post(UINT message) { ASSERT_TRUE(run.Post(message)); }
@@ -266,21 +59,16 @@ protected:
     // One poll with the toggle chord held, a second after the last toggle.
     bool PressToggle(DWORD after = 1000, EnginePoller* which = nullptr)
     {
-        now += after - 20; // the poll's own sleep adds the rest
-        heldKeys = {VK_CONTROL, VK_OEM_3};
+        world.now += after - 20; // the poll's own sleep adds the rest
+        world.heldKeys = {VK_CONTROL, VK_OEM_3};
         const bool more = (which != nullptr ? *which : poller).Poll();
-        heldKeys.clear();
+        world.heldKeys.clear();
         return more;
     }
 
-    Events Take()
-    {
-        std::lock_guard<std::mutex> guard(eventsLock);
-        Events taken;
-        taken.swap(events);
-        return taken;
-    }
+    Events Take() { return world.Take(); }
 
+    FakeWorld world;
     CEngine engine;
     EngineRun run;
     SettingData& settings = run.settings;
@@ -307,7 +95,7 @@ TEST_F(EnginePollTest, SideActionsInTheirOrderOnlyAfterAHideThatHidSomething)
     // the two that are undone are taken (and noted) under the engine's lock,
     // the three that may wait on the system are not; only the volume and
     // the notification area are undone.
-    hideCount = 2;
+    world.hideCount = 2;
     PressToggle();
     EXPECT_EQ(Take(), (kHide + Events{"mute", "lock", "screensaver", "displayMode", "hideNotify[E]"}));
     PressToggle();
@@ -326,12 +114,14 @@ TEST_F(EnginePollTest, SideActionsInTheirOrderOnlyAfterAHideThatHidSomething)
 TEST_F(EnginePollTest, WindowsStillInViewAreToldAndOnlyAnUntouchedHideSkipsTheSideActions)
 {
     static HideCheck found;
-    engine.operations.hide.finishHide = [](const EngineTargets&, HiddenWindows&) { return Note("check"), found; };
+    engine.operations.hide.finishHide = [](const EngineTargets&, HiddenWindows&) {
+        return FakeWorld::Current().Note("check"), found;
+    };
     engine.operations.hide.noteNotHidden = [](TrayIconPort*, int windows) {
-        Note("notHidden " + std::to_string(windows));
+        FakeWorld::Current().Note("notHidden " + std::to_string(windows));
     };
     settings.muteVolume = 1;
-    hideCount = 1;
+    world.hideCount = 1;
     for (bool minimised : {true, false}) {
         found = HideCheck{};
         found.pushesNotHidden = 1;
@@ -354,24 +144,24 @@ TEST_F(EnginePollTest, TogglesAreOneSecondApartAcrossTheWrapOfTheTickCount)
     const DWORD accepted = poller.LastToggleTick();
     Take();
     // The tray's toggle 999 ms after the chord's is dropped with its message.
-    now = accepted + 999 - 20;
+    world.now = accepted + 999 - 20;
     Post(UM_TOGGLE_HIDE);
     poller.Poll();
     poller.Poll();
     EXPECT_TRUE(Take().empty());
-    now = accepted + 1000 - 20;
+    world.now = accepted + 1000 - 20;
     Post(UM_TOGGLE_HIDE);
     poller.Poll();
     EXPECT_EQ(Take(), Events{"restore[E]"});
 
     // Just before the 32-bit count wraps, then 100 ms, 600 ms (wrapped) and
     // 1000 ms later.
-    now = 0xFFFFFFFFu - 300;
+    world.now = 0xFFFFFFFFu - 300;
     PressToggle(0);
     ASSERT_EQ(Take(), kHide);
     PressToggle(100);
     PressToggle(500);
-    ASSERT_LT(now, 1000u);
+    ASSERT_LT(world.now, 1000u);
     EXPECT_TRUE(Take().empty());
     PressToggle(400);
     EXPECT_EQ(Take(), Events{"restore[E]"});
@@ -388,14 +178,14 @@ TEST_F(EnginePollTest, TheToggleComesFirstAndOneMessageIsTakenPerPoll)
     // A show-dialog chord that contains the toggle chord toggles.
     settings.toggleChord = ChordOf({VK_CONTROL, 'A'});
     settings.showDialogChord = ChordOf({VK_CONTROL, VK_SHIFT, 'A'});
-    now += 1000;
-    heldKeys = {VK_CONTROL, VK_SHIFT, 'A'};
+    world.now += 1000;
+    world.heldKeys = {VK_CONTROL, VK_SHIFT, 'A'};
     EXPECT_TRUE(poller.Poll());
-    heldKeys.clear();
+    world.heldKeys.clear();
     EXPECT_EQ(Take(), Events{"restore[E]"});
 
     // Queued messages come one per poll; foreign ones are taken and ignored.
-    now += 1000;
+    world.now += 1000;
     Post(WM_USER + 5);
     Post(UM_TOGGLE_HIDE);
     Post(UM_SHOW_SETTINGS);
@@ -433,18 +223,18 @@ TEST_F(EnginePollTest, CommandsRaisedWhileAPollIsBusyAreTakenInTheNextPolls)
         EXPECT_TRUE(poller.Poll());
     // Raised in the same millisecond as the chord's press, once the poll has
     // looked for commands: the chord hides, and the command is not lost.
-    onChordRead = [this] { PostFromAnotherThread(run, UM_TOGGLE_HIDE); };
+    world.onChordRead = [this] { PostFromAnotherThread(run, UM_TOGGLE_HIDE); };
     PressToggle();
     EXPECT_EQ(Take(), kHide);
-    now += 1000;
+    world.now += 1000;
     EXPECT_TRUE(poller.Poll());
     EXPECT_EQ(Take(), Events{"restore[E]"});
 
     // Raised while the engine is busy hiding: taken one per poll after it.
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(poller.Poll());
-    hideCount = 1;
-    onHide = [this] {
+    world.hideCount = 1;
+    world.onHide = [this] {
         PostFromAnotherThread(run, WM_USER + 5);
         PostFromAnotherThread(run, UM_RESTORE_EXIT);
     };
@@ -459,10 +249,10 @@ TEST_F(EnginePollTest, CommandsRaisedWhileAPollIsBusyAreTakenInTheNextPolls)
 TEST_F(EnginePollTest, ShowDialogWhileHiddenRestoresThenShowsTheDialogAndEnds)
 {
     settings.muteVolume = settings.hideNotifyArea = 1;
-    hideCount = 1;
+    world.hideCount = 1;
     PressToggle();
     Take();
-    heldKeys = {VK_CONTROL, VK_LEFT};
+    world.heldKeys = {VK_CONTROL, VK_LEFT};
     EXPECT_FALSE(poller.Poll());
     EXPECT_EQ(Take(), (Events{"unmute", "showNotify", "restore[E]"} + kShowDialog));
     EXPECT_EQ(run.engineStop.load(), 1);
@@ -471,7 +261,7 @@ TEST_F(EnginePollTest, ShowDialogWhileHiddenRestoresThenShowsTheDialogAndEnds)
 TEST_F(EnginePollTest, RestoreAndExitUnmutesWhateverTheOptionThenCloses)
 {
     settings.hideNotifyArea = 1;
-    hideCount = 1;
+    world.hideCount = 1;
     PressToggle();
     Take();
     Post(UM_RESTORE_EXIT);
@@ -483,7 +273,7 @@ TEST_F(EnginePollTest, RestoreAndExitUnmutesWhateverTheOptionThenCloses)
 
 TEST_F(EnginePollTest, TheStartedThreadTakesACommandAtOnceAndTheEndedOneNoMore)
 {
-    realSleep = true;
+    world.realSleep = true;
     EXPECT_TRUE(engine.RunEnded()); // no engine yet: shutdown would not wait
     ASSERT_TRUE(engine.Start(settings, EngineTargets{}, nullptr));
     EXPECT_TRUE(engine.AcceptsCommands());
@@ -499,7 +289,7 @@ TEST_F(EnginePollTest, TheStartedThreadTakesACommandAtOnceAndTheEndedOneNoMore)
 
 TEST_F(EnginePollTest, ARunStoppedAndRestartedAtOnceNeverTakesTheOldRunsEnd)
 {
-    realSleep = true;
+    world.realSleep = true;
     ASSERT_TRUE(engine.Start(settings, EngineTargets{}, nullptr));
     // Stopped and replaced before its thread has seen the request: the old
     // thread ends late, and must not mark the new run finished.
@@ -507,8 +297,8 @@ TEST_F(EnginePollTest, ARunStoppedAndRestartedAtOnceNeverTakesTheOldRunsEnd)
     ASSERT_TRUE(engine.Start(settings, EngineTargets{}, nullptr));
     EXPECT_TRUE(engine.AcceptsCommands());
     EXPECT_FALSE(engine.RunEnded());
-    // Let the old one end for certain, then the new one still takes commands.
-    Sleep(100);
+    // Once the old thread has ended, the new one still takes commands.
+    ASSERT_TRUE(world.WaitThreadEnded(0, 5000));
     EXPECT_TRUE(engine.AcceptsCommands());
     ASSERT_TRUE(engine.PostCommand(UM_RESTORE_EXIT));
     EXPECT_TRUE(engine.WaitEnded(GetTickCount64() + 5000));
@@ -529,7 +319,7 @@ protected:
     // sleep on.
     bool PollDue(EnginePoller& which, int idleWaits = 2)
     {
-        idleWaitsLeft = idleWaits;
+        world.idleWaitsLeft = idleWaits;
         const bool due = which.AwaitPoll();
         run.engineStop = 0;
         ResetEvent(run.stopSignal.get());
@@ -538,9 +328,9 @@ protected:
     bool PollDue(int idleWaits = 2) { return PollDue(poller, idleWaits); }
 
     // What comes while the engine sleeps next.
-    static void Arrives(std::vector<RAWINPUT> inputs)
+    void Arrives(std::vector<RAWINPUT> inputs)
     {
-        onWait = [inputs] { rawInputs.assign(inputs.begin(), inputs.end()); };
+        world.onWait = [this, inputs] { world.rawInputs.assign(inputs.begin(), inputs.end()); };
     }
 
     static int Waits(const Events& events)
@@ -554,37 +344,37 @@ protected:
 TEST_F(EngineWaitTest, TheKeyStreamsPressStartsThePollsUntilTheChordIsReleasedOtherKeysOnlyWake)
 {
     // A chord's keys down at the start are no press: nothing is polled.
-    heldKeys = {VK_CONTROL, VK_OEM_3};
+    world.heldKeys = {VK_CONTROL, VK_OEM_3};
     poller.Listen();
     ASSERT_TRUE(poller.Listening());
     EXPECT_FALSE(PollDue(1));
-    heldKeys.clear();
+    world.heldKeys.clear();
 
     // Nobody types: the thread sleeps, waking every 2 s only to ask whether
     // the key stream still comes to it.
     EXPECT_FALSE(PollDue(3));
     EXPECT_EQ(Take(), (Events{"listen", "wait", "wait", "wait", "wait"}));
-    EXPECT_EQ(lastWaitMs, 2000u);
+    EXPECT_EQ(world.lastWaitMs, 2000u);
 
     // Keys of no chord, and a chord's key alone, wake it only to look at
     // them: no key is read, and the batch is read in one wake.
-    keyReads = 0;
+    world.keyReads = 0;
     Arrives({RawKey('B', true), RawKey('B', false), RawKey(VK_CONTROL, true), RawKey(VK_CONTROL, false)});
     EXPECT_FALSE(PollDue(2));
-    EXPECT_EQ(keyReads, 0);
+    EXPECT_EQ(world.keyReads, 0);
     EXPECT_EQ(Waits(Take()), 1 + 2);
 
     // Ctrl, by the right-hand code raw input may give it, then the backquote:
     // the press hides at once; held a second it restores.
     Arrives({RawKey(VK_RCONTROL, true), RawKey(VK_OEM_3, true)});
-    heldKeys = {VK_CONTROL, VK_OEM_3};
+    world.heldKeys = {VK_CONTROL, VK_OEM_3};
     EXPECT_TRUE(PollDue());
     EXPECT_TRUE(poller.Poll());
     for (int i = 0; i < 50; ++i)
         ASSERT_TRUE(PollDue(0) && poller.Poll());
     EXPECT_EQ(Take(), Events{"wait"} + kHide + Events{"restore[E]"});
     // Released: asleep again.
-    heldKeys.clear();
+    world.heldKeys.clear();
     EXPECT_FALSE(PollDue(1));
     EXPECT_EQ(Take(), Events{"wait"});
 }
@@ -618,12 +408,12 @@ TEST_F(EngineWaitTest, ACommandWakesTheSleepingThreadForOnePollAndTheStopEndsIt)
 {
     poller.Listen();
     Take();
-    onWait = [this] { PostFromAnotherThread(run, UM_TOGGLE_HIDE); };
+    world.onWait = [this] { PostFromAnotherThread(run, UM_TOGGLE_HIDE); };
     EXPECT_TRUE(PollDue());
     EXPECT_TRUE(poller.Poll());
     EXPECT_EQ(Take(), Events{"wait"} + kHide);
     // Two at once: a poll for each, then sleep.
-    onWait = [this] {
+    world.onWait = [this] {
         PostFromAnotherThread(run, WM_USER + 5);
         PostFromAnotherThread(run, UM_SHOW_SETTINGS);
     };
@@ -635,8 +425,8 @@ TEST_F(EngineWaitTest, ACommandWakesTheSleepingThreadForOnePollAndTheStopEndsIt)
 
     // The stop, from another thread, ends the sleep at once.
     run.engineStop = 0;
-    idleWaitsLeft = 100;
-    onWait = [this] { std::thread([this] { run.RequestStop(); }).join(); };
+    world.idleWaitsLeft = 100;
+    world.onWait = [this] { std::thread([this] { run.RequestStop(); }).join(); };
     EXPECT_FALSE(poller.AwaitPoll());
     EXPECT_EQ(Take(), Events{"wait"});
 }
@@ -647,31 +437,31 @@ TEST_F(EngineWaitTest, WithoutRawInputOrOnceItStopsComingTheEnginePollsAsEver)
     Log::SetFile(scratch.File(L"covelin.log"));
 
     // No raw input at all: a poll every 20 ms, and the chord as ever.
-    rawInputRegisters = false;
+    world.rawInputRegisters = false;
     EnginePoller deaf{engine, run};
     deaf.Listen();
     EXPECT_FALSE(deaf.Listening());
     for (int i = 0; i < 4; ++i) {
         if (i == 3)
-            heldKeys = {VK_CONTROL, VK_OEM_3};
+            world.heldKeys = {VK_CONTROL, VK_OEM_3};
         EXPECT_TRUE(PollDue(deaf, 0) && deaf.Poll());
     }
-    heldKeys.clear();
+    world.heldKeys.clear();
     EXPECT_EQ(Take(), Events{"listen"} + kHide);
 
     // Raw input registered, then taken away (and not to be had again): from
     // the next check on, polls, until it is ours again.
-    rawInputRegisters = true;
+    world.rawInputRegisters = true;
     poller.Listen();
     EXPECT_FALSE(PollDue(1));
-    rawInputInForce = false;
-    rawInputRegisters = false;
+    world.rawInputInForce = false;
+    world.rawInputRegisters = false;
     EXPECT_TRUE(PollDue(2));
     EXPECT_TRUE(poller.PollingBlind());
     for (int polls = 0; polls < 100; ++polls)
         ASSERT_TRUE(PollDue(0) && poller.Poll());
-    rawInputRegisters = true; // asked for again at the next check, and had
-    now += 2000;
+    world.rawInputRegisters = true; // asked for again at the next check, and had
+    world.now += 2000;
     EXPECT_FALSE(PollDue(1));
     EXPECT_FALSE(poller.PollingBlind());
 
@@ -694,9 +484,9 @@ TEST_F(EnginePollTest, ARestoreFromAnotherThreadDuringTheMuteIsNotHeldUpAndTheMu
     // holds no engineLock), and the hide, finding the windows back, undoes
     // its mute once more in case the restore's unmute came first.
     settings.muteVolume = 1;
-    hideCount = 1;
+    world.hideCount = 1;
     UniqueHandle restorer;
-    onMute = [&] {
+    world.onMute = [&] {
         restorer.reset(CreateThread(
             nullptr, 0, [](LPVOID engine) -> DWORD { return static_cast<CEngine*>(engine)->RestoreEverything(false); },
             &engine, 0, nullptr));
@@ -704,7 +494,7 @@ TEST_F(EnginePollTest, ARestoreFromAnotherThreadDuringTheMuteIsNotHeldUpAndTheMu
     };
     PressToggle();
     ASSERT_TRUE(restorer);
-    EXPECT_FALSE(muteInForce);
+    EXPECT_FALSE(world.muteInForce);
     EXPECT_EQ(Take(), (kHide + Events{"mute", "unmute", "restore[E]", "unmute"}));
 
     // The next press finds nothing left to undo.
@@ -716,56 +506,72 @@ TEST_F(EnginePollTest, ARestoreBeforeTheSideActionsLeavesThemAllOut)
 {
     settings.muteVolume = settings.lockComputer = settings.startScreensaver = 1;
     settings.restoreResolution = settings.hideNotifyArea = 1;
-    hideCount = 1;
-    onBringTop = [&] { std::thread([&] { engine.RestoreEverything(false); }).join(); };
+    world.hideCount = 1;
+    world.onBringTop = [&] { std::thread([&] { engine.RestoreEverything(false); }).join(); };
     PressToggle();
     EXPECT_EQ(Take(), (kHide + Events{"restore[E]"}));
-    EXPECT_FALSE(muteInForce);
+    EXPECT_FALSE(world.muteInForce);
 }
 
 TEST_F(EnginePollTest, ANotificationAreaNotThereIsNeitherNotedNorShownAgain)
 {
     settings.hideNotifyArea = 1;
-    hideCount = 1;
-    notifyAreaThere = false;
+    world.hideCount = 1;
+    world.notifyAreaThere = false;
     PressToggle();
     EXPECT_EQ(Take(), (kHide + Events{"hideNotify[E]"}));
     PressToggle();
     EXPECT_EQ(Take(), Events{"restore[E]"});
 }
 
-TEST_F(EnginePollTest, TheRunsOwnCopyDecidesTheDisplayModeAndTheTrayIconsReAdd)
+// The pages change the live record while the run is armed: the run hides
+// and restores with the copy it was started with.
+TEST_F(EnginePollTest, ThePagesChangingTheLiveRecordLeaveTheRunsDisplayModeAndTrayIconsReAdd)
 {
-    settings.restoreResolution = settings.hideNotifyArea = 1;
-    settings.trayIcon = 4;
-    settings.hideOwnIcon = 1;
+    world.realSleep = true;
+    world.hideCount = 1;
+    SettingData live = settings;
+    live.restoreResolution = live.hideNotifyArea = 1;
+    live.trayIcon = 4;
+    live.hideOwnIcon = 1;
     const DisplayMode atStart{1280, 1024, 60, 22};
-    run.choices.storedDisplayMode = &atStart;
-    hideCount = 1;
-    PressToggle();
-    EXPECT_EQ(modeSeen.Width, 1280u);
-    EXPECT_EQ(modeSeen.RefreshRate, 60u);
-    // What the dialog's pages change later is not what the restore uses.
-    settings.trayIcon = 1;
-    settings.hideOwnIcon = 0;
-    PressToggle();
-    EXPECT_EQ(ownSeen.trayIcon, 4);
-    EXPECT_TRUE(ownSeen.hideOwnIcon);
+    RunChoices choices;
+    choices.storedDisplayMode = &atStart;
+    ASSERT_TRUE(engine.Start(live, EngineTargets{}, nullptr, choices));
+    live = settings;
+    Events seen;
+    const auto sees = [&](const std::string& event) {
+        return testsupport::WaitUntil(
+            [&] {
+                seen = seen + Take();
+                return std::find(seen.begin(), seen.end(), event) != seen.end();
+            },
+            5000);
+    };
+    ASSERT_TRUE(engine.PostCommand(UM_TOGGLE_HIDE));
+    ASSERT_TRUE(sees("hideNotify[E]"));
+    EXPECT_EQ(world.modeSeen.Width, 1280u);
+    EXPECT_EQ(world.modeSeen.RefreshRate, 60u);
+    world.now += 1000;
+    ASSERT_TRUE(engine.PostCommand(UM_TOGGLE_HIDE));
+    ASSERT_TRUE(sees("showNotify"));
+    EXPECT_EQ(world.ownSeen.trayIcon, 4);
+    EXPECT_TRUE(world.ownSeen.hideOwnIcon);
 }
 
 TEST_F(EnginePollTest, MutingOnlyTheHiddenProgramsFallsBackToTheWholeVolume)
 {
     settings.muteVolume = 1;
     run.choices.muteHiddenOnly = true;
-    hideCount = 2;
+    world.hideCount = 2;
     PressToggle();
     EXPECT_EQ(Take(), (kHide + Events{"muteHiddenPrograms"}));
-    EXPECT_EQ(executablesSeen, (std::vector<std::wstring>{L"EXE256", L"EXE257"}));
+    EXPECT_EQ(world.executablesSeen, (std::vector<std::wstring>{L"EXE256", L"EXE257"}));
     PressToggle();
     EXPECT_EQ(Take(), (Events{"unmute", "restore[E]"}));
 
     // Sessions that cannot be listed: the whole output instead.
-    sessionsListable = false;
+    world.sessionsListable = false;
     PressToggle();
     EXPECT_EQ(Take(), (kHide + Events{"muteHiddenPrograms", "mute"}));
     PressToggle();
@@ -780,7 +586,7 @@ TEST_F(EnginePollTest, TheHideActiveChordJoinsTheHiddenWindowsAndTheToggleBrings
 {
     static INT_PTR inFront;
     engine.operations.hide.hideActiveWindow = [](const EngineTargets&, HiddenWindows& hidden) {
-        Note("hideActive");
+        FakeWorld::Current().Note("hideActive");
         if (inFront == 0)
             return 0;
         hidden.Push(reinterpret_cast<HWND>(inFront));
@@ -791,11 +597,11 @@ TEST_F(EnginePollTest, TheHideActiveChordJoinsTheHiddenWindowsAndTheToggleBrings
     // The run's chords are read when its poller is made.
     EnginePoller activePoller(engine, run);
     const auto pressHideActive = [&](int polls) {
-        now += 1000;
-        heldKeys = {VK_CONTROL, VK_MENU, 'H'};
+        world.now += 1000;
+        world.heldKeys = {VK_CONTROL, VK_MENU, 'H'};
         for (int i = 0; i < polls; ++i)
             EXPECT_TRUE(activePoller.Poll());
-        heldKeys.clear();
+        world.heldKeys.clear();
         EXPECT_TRUE(activePoller.Poll());
     };
 
@@ -819,7 +625,7 @@ TEST_F(EnginePollTest, TheHideActiveChordJoinsTheHiddenWindowsAndTheToggleBrings
 
     // Pressed while the toggle's windows are hidden: one restore for all,
     // undoing the toggle's side actions.
-    hideCount = 1;
+    world.hideCount = 1;
     PressToggle(1000, &activePoller);
     EXPECT_EQ(Take(), (kHide + Events{"mute", "hideNotify[E]"}));
     pressHideActive(1);
@@ -838,7 +644,7 @@ TEST_F(EngineWaitTest, AKeyOfTheHideActiveChordStartsThePolls)
     EXPECT_FALSE(PollDue(activePoller, 1));
     Take();
     Arrives({RawKey(VK_F9, true)});
-    heldKeys = {VK_F9};
+    world.heldKeys = {VK_F9};
     EXPECT_TRUE(PollDue(activePoller));
-    heldKeys.clear();
+    world.heldKeys.clear();
 }

@@ -28,12 +28,12 @@ public:
     DebugOutput()
     {
         handler_ = AddVectoredExceptionHandler(1, &DebugOutput::Handler);
-        current_ = this;
+        currentOutput = this;
     }
     ~DebugOutput()
     {
         RemoveVectoredExceptionHandler(handler_);
-        current_ = nullptr;
+        currentOutput = nullptr;
     }
     std::vector<std::wstring> lines;
 
@@ -41,18 +41,18 @@ private:
     static LONG CALLBACK Handler(EXCEPTION_POINTERS* info)
     {
         const EXCEPTION_RECORD* record = info->ExceptionRecord;
-        if (!current_ || record->NumberParameters < 2)
+        if (!currentOutput || record->NumberParameters < 2)
             return EXCEPTION_CONTINUE_SEARCH;
         if (record->ExceptionCode == 0x4001000A) { // wide debug string
-            current_->lines.emplace_back(reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]));
-            current_->sawWide_ = true;
-        } else if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && !current_->sawWide_) {
+            currentOutput->lines.emplace_back(reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]));
+            currentOutput->sawWide_ = true;
+        } else if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && !currentOutput->sawWide_) {
             std::string narrow(reinterpret_cast<const char*>(record->ExceptionInformation[1]));
-            current_->lines.emplace_back(narrow.begin(), narrow.end());
+            currentOutput->lines.emplace_back(narrow.begin(), narrow.end());
         }
         return EXCEPTION_CONTINUE_SEARCH;
     }
-    static inline DebugOutput* current_ = nullptr;
+    static inline DebugOutput* currentOutput = nullptr;
     PVOID handler_ = nullptr;
     bool sawWide_ = false;
 };

@@ -1,6 +1,7 @@
 #include "settings/HotkeyChord.h"
 #include "framework/Handles.h"
 #include "settings/SettingData.h"
+#include "support/Chords.h"
 #include "support/Keyboard.h"
 #include "support/RawInput.h"
 #include "support/Wait.h"
@@ -15,13 +16,7 @@
 
 namespace {
 
-HotkeyChord ChordOf(std::initializer_list<unsigned> codes)
-{
-    HotkeyChord chord{};
-    for (unsigned code : codes)
-        chord.keys[code] = HotkeyChord::kMember;
-    return chord;
-}
+using testsupport::ChordOf;
 
 // A keyboard the test holds in its hands.
 std::set<int> heldKeys;

@@ -37,8 +37,7 @@ void HoldFor(const std::wstring& path, DWORD ms)
     HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(held, INVALID_HANDLE_VALUE);
     std::thread([held, ms] {
-        // Sleep: the other program keeps the file for a time of its own;
-        // Save offers no moment that an event could mark.
+        // Sleep: the other program's hold has its own length; Save marks no moment an event could.
         Sleep(ms);
         CloseHandle(held);
     }).detach();

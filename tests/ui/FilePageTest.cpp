@@ -55,7 +55,7 @@ protected:
     // A file in the scratch directory; its content does not matter.
     std::wstring MakeFile(const std::wstring& name)
     {
-        const std::wstring path = scratch.File(name);
+        std::wstring path = scratch.File(name);
         EXPECT_TRUE(testsupport::WriteBytes(path, "MZ"));
         return path;
     }

@@ -38,14 +38,6 @@ SettingData SettingsOnDisk()
     return data;
 }
 
-HotkeyChord Chord(std::initializer_list<unsigned> codes)
-{
-    HotkeyChord chord{};
-    for (unsigned code : codes)
-        chord.keys[code] = HotkeyChord::kMember;
-    return chord;
-}
-
 void HoldKeys(std::initializer_list<unsigned> codes)
 {
     BYTE state[256] = {};

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "settings/SettingFile.h"
+#include "support/Chords.h"
 #include "support/ScratchDir.h"
 #include "support/ScratchRegistry.h"
 #include "ui/DialogDriver.h"
@@ -22,8 +23,7 @@ namespace uitest {
 std::string ReadSettingFile();
 SettingData SettingsOnDisk();
 
-// A chord of the given key codes.
-HotkeyChord Chord(std::initializer_list<unsigned> codes);
+using testsupport::ChordOf;
 
 // Sets the thread's keyboard state to exactly these keys down (empty: all up).
 void HoldKeys(std::initializer_list<unsigned> codes);

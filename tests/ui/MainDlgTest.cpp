@@ -135,7 +135,7 @@ TEST_F(MainDialogTest, EqualHotkeysKeepTheDialogAsItIsForStartCloseAndExit)
     ModalDriver driver;
     driver
         .Do([&] {
-            const HotkeyChord same = Chord({VK_CONTROL, 'Q'});
+            const HotkeyChord same = ChordOf({VK_CONTROL, 'Q'});
             dialog.SettingPage().ShowDialogEdit().SetChord(same);
             dialog.SettingPage().ToggleEdit().SetChord(same);
             ::PostMessageW(dialog.GetDlgItem(IDC_START), BM_CLICK, 0, 0);
@@ -156,20 +156,20 @@ TEST_F(MainDialogTest, EqualHotkeysKeepTheDialogAsItIsForStartCloseAndExit)
             }
             // Two chords that read the same count as equal even when they
             // differ in keys that have no name.
-            dialog.SettingPage().ShowDialogEdit().SetChord(Chord({VK_CONTROL, 'Q'}));
-            dialog.SettingPage().ToggleEdit().SetChord(Chord({VK_CONTROL, 'Q', 226}));
+            dialog.SettingPage().ShowDialogEdit().SetChord(ChordOf({VK_CONTROL, 'Q'}));
+            dialog.SettingPage().ToggleEdit().SetChord(ChordOf({VK_CONTROL, 'Q', 226}));
             ::PostMessageW(dialog.GetDlgItem(IDCANCEL), BM_CLICK, 0, 0);
         })
         .WaitFor([&] { return answerer.Count() == 4; }, "the refusal of look-alike chords")
         .Do([&] {
-            dialog.SettingPage().ToggleEdit().SetChord(Chord({VK_CONTROL, 'W'}));
+            dialog.SettingPage().ToggleEdit().SetChord(ChordOf({VK_CONTROL, 'W'}));
             ::PostMessageW(dialog.GetDlgItem(IDCANCEL), BM_CLICK, 0, 0);
         });
     EXPECT_EQ(driver.Run(dialog), IDCANCEL);
     EXPECT_EQ(answerer.Count(), 4u);
     const SettingData saved = SettingsOnDisk();
-    EXPECT_EQ(std::memcmp(saved.showDialogChord.keys, Chord({VK_CONTROL, 'Q'}).keys, 256), 0);
-    EXPECT_EQ(std::memcmp(saved.toggleChord.keys, Chord({VK_CONTROL, 'W'}).keys, 256), 0);
+    EXPECT_EQ(std::memcmp(saved.showDialogChord.keys, ChordOf({VK_CONTROL, 'Q'}).keys, 256), 0);
+    EXPECT_EQ(std::memcmp(saved.toggleChord.keys, ChordOf({VK_CONTROL, 'W'}).keys, 256), 0);
 }
 
 TEST_F(MainDialogTest, CloseBoxAltF4AndEnterArmInsteadOfClosing)
@@ -241,7 +241,7 @@ TEST_F(MainDialogTest, StartOrExitBeforeTheDeferredSetUpSaveAndArmAsEver)
     Program().home.settingFile.Data()->hideOwnIcon = 1;
     Program().home.settingFile.Data()->trayIcon = 6;
     Program().home.settingFile.Data()->muteVolume = 1;
-    Program().home.settingFile.Data()->toggleChord = Chord({VK_CONTROL, VK_SHIFT, 'K'});
+    Program().home.settingFile.Data()->toggleChord = ChordOf({VK_CONTROL, VK_SHIFT, 'K'});
     SetDisplayModeReader([](DisplayMode& mode) { return mode.Width = 800, mode.Height = 600, true; });
     const SettingData chosen = *Program().home.settingFile.Data();
     // A page missing at the save would refuse its hotkeys with a message.

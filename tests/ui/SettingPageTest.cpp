@@ -169,8 +169,8 @@ TEST_F(MainDialogTest, RightClickInHotkeyFieldShowsRButtonAndNoMenu)
 TEST_F(MainDialogTest, SettingsPageShowsTheRecordAndSavesItOnExit)
 {
     SettingData* data = Program().home.settingFile.Data();
-    data->showDialogChord = Chord({VK_MENU, VK_F5});
-    data->toggleChord = Chord({VK_CONTROL, VK_ADD});
+    data->showDialogChord = ChordOf({VK_MENU, VK_F5});
+    data->toggleChord = ChordOf({VK_CONTROL, VK_ADD});
     data->hideOwnIcon = 9; // any non-zero value ticks the box
     data->trayIcon = 2;
     CMainDlg dialog(Program().Dialog());
@@ -204,7 +204,7 @@ TEST_F(MainDialogTest, SettingsPageShowsTheRecordAndSavesItOnExit)
     EXPECT_EQ(saved.trayIcon, 3);
     EXPECT_EQ(saved.hideOwnIcon, 0);
     EXPECT_EQ(std::memcmp(&saved.showDialogChord, &data->showDialogChord, 256), 0);
-    EXPECT_EQ(std::memcmp(saved.showDialogChord.keys, Chord({VK_MENU, VK_F5}).keys, 256), 0);
+    EXPECT_EQ(std::memcmp(saved.showDialogChord.keys, ChordOf({VK_MENU, VK_F5}).keys, 256), 0);
 }
 
 TEST_F(MainDialogTest, StartWithWindowsFollowsTheBoxAndUseDefaultResetsEverything)
@@ -212,8 +212,8 @@ TEST_F(MainDialogTest, StartWithWindowsFollowsTheBoxAndUseDefaultResetsEverythin
     // A Run value pointing elsewhere still counts as "on".
     ASSERT_TRUE(testsupport::SetRawText(HKEY_CURRENT_USER, kRunKeyPath, L"Covelin", L"C:\\elsewhere\\other.exe"));
     SettingData* data = Program().home.settingFile.Data();
-    data->showDialogChord = Chord({VK_MENU, 'Z'});
-    data->toggleChord = Chord({VK_MENU, 'X'});
+    data->showDialogChord = ChordOf({VK_MENU, 'Z'});
+    data->toggleChord = ChordOf({VK_MENU, 'X'});
     data->hideOwnIcon = 1;
     data->trayIcon = 7;
     CMainDlg dialog(Program().Dialog());
@@ -296,14 +296,14 @@ TEST_F(MainDialogTest, HideActiveChordIsOptionalMustDifferAndIsKeptInTheRegistry
         EXPECT_TRUE(page.SaveSettings()) << "an empty third chord is no clash";
         page.HideActiveEdit().SetChord(Program().home.settingFile.Data()->toggleChord);
         EXPECT_FALSE(page.SaveSettings());
-        page.HideActiveEdit().SetChord(Chord({VK_SHIFT, VK_F9}));
+        page.HideActiveEdit().SetChord(ChordOf({VK_SHIFT, VK_F9}));
         EXPECT_TRUE(page.SaveSettings());
         ::PostMessageW(dialog.m_hWnd, WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_EQ(driver.Run(dialog), IDCANCEL);
     EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{kMsgHotkeysEqual});
-    EXPECT_EQ(std::memcmp(LoadHideActiveChord().keys, Chord({VK_SHIFT, VK_F9}).keys, 256), 0);
-    EXPECT_EQ(std::memcmp(Program().home.settingFile.HideActiveChord().keys, Chord({VK_SHIFT, VK_F9}).keys, 256), 0);
+    EXPECT_EQ(std::memcmp(LoadHideActiveChord().keys, ChordOf({VK_SHIFT, VK_F9}).keys, 256), 0);
+    EXPECT_EQ(std::memcmp(Program().home.settingFile.HideActiveChord().keys, ChordOf({VK_SHIFT, VK_F9}).keys, 256), 0);
     WIN32_FILE_ATTRIBUTE_DATA file{};
     ASSERT_TRUE(::GetFileAttributesExW(Program().home.settingFile.Path().c_str(), GetFileExInfoStandard, &file));
     EXPECT_EQ(file.nFileSizeLow, 540u);

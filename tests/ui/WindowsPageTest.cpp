@@ -436,8 +436,7 @@ EngineOperations QuickToggleOperations()
     EngineOperations ops = DefaultEngineOperations();
     ops.input.chordIsDown = [](const HotkeyChord&) { return 0; };
     ops.input.tickCount = []() -> DWORD { return fakeTick += 1000; };
-    // Sleep: the engine's own pause between polls, shortened to yield the
-    // processor to the page; the debounce reads the fake clock above.
+    // Sleep: the engine's pause between polls, shortened; the debounce reads the fake clock.
     ops.input.sleep = [](DWORD) { Sleep(1); };
     ops.hide.restoreHidden = [](HiddenWindows& hidden) {
         ++toggles;

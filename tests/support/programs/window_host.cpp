@@ -224,8 +224,7 @@ int main(int argc, char** argv)
         if (hangMs) {
             DWORD ms = hangMs;
             hangMs = 0;
-            // Sleep: this is the hang itself, a thread that pumps no
-            // messages for a while; waiting on anything would be the same.
+            // Sleep: the hang itself, a thread pumping nothing; any wait would be the same.
             Sleep(ms);
         }
     }
