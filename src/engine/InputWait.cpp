@@ -8,7 +8,11 @@
 
 namespace {
 
-constexpr DWORD kPollPeriodMs = 20;
+// How long the records that woke the thread for nothing are left to gather
+// before the next read: a mouse sending a thousand reports a second then
+// costs twenty wake-ups a second, and a press among them is seen at most
+// this late.
+constexpr DWORD kGatherMs = 50;
 // How often a thread that listens to the key stream asks whether the
 // stream still comes to it: each look costs a wake-up.
 constexpr DWORD kStreamCheckMs = 2000;
@@ -122,10 +126,9 @@ bool CInputWait::AwaitPoll()
         if (due)
             return true;
         // Woken for the queue and nothing in it for us but moves and keys
-        // of no chord: the next records are read together a poll later, so
-        // a moving mouse costs at most one wake-up a poll.
+        // of no chord: the next records are read together, later.
         if (wokenForQueue && !relevant)
-            ops.sleep(kPollPeriodMs);
+            ops.sleep(kGatherMs);
         DWORD timeout = INFINITE;
         if (streamWanted_ && listening_) {
             const DWORD sinceCheck = ops.tickCount() - lastCheckTick_;
