@@ -17,6 +17,15 @@ constexpr DWORD kHungCheckAfterMs = 20;
 
 void ShowBatch::Issue(HWND window)
 {
+    if (window != nullptr && window == inFront_) {
+        inFrontHeld_ = true;
+        return;
+    }
+    Send(window);
+}
+
+void ShowBatch::Send(HWND window)
+{
     if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
         ShowWindow(window, command_);
         return;
@@ -32,6 +41,10 @@ void ShowBatch::Issue(HWND window)
 
 std::vector<HWND> ShowBatch::Settle()
 {
+    if (inFrontHeld_) {
+        inFrontHeld_ = false;
+        Send(inFront_);
+    }
     ULONGLONG lastProgress = HideNow();
     bool hungSwept = false;
     size_t settledSinceSweep = 0;

@@ -10,10 +10,14 @@
 // that thread for as long as it does not pump messages); the group is then
 // given a bounded time to carry the commands out, so that the windows are
 // hidden (or shown) when Settle returns, as far as their programs respond at
-// all. Commands for one thread are carried out in the order given.
+// all. Commands for one thread are carried out in the order given, except
+// that a hide batch hides the window in front last.
 class ShowBatch {
 public:
-    explicit ShowBatch(int command) : command_(command), visible_(command != SW_HIDE) {}
+    explicit ShowBatch(int command)
+        : command_(command), visible_(command != SW_HIDE), inFront_(visible_ ? nullptr : GetForegroundWindow())
+    {
+    }
 
     void Issue(HWND window);
 
@@ -23,6 +27,7 @@ public:
     std::vector<HWND> Settle();
 
 private:
+    void Send(HWND window);
     bool Settled(HWND window) const;
     // Moves the settled windows after `from` in front of the unsettled ones,
     // dropping windows not worth waiting for into hung_.
@@ -30,6 +35,11 @@ private:
 
     int command_;
     bool visible_;
+    // The window in front when a hide batch began, held back until the rest
+    // is on its way: hidden first, it would hand the activation to the next
+    // window in line, which may be the next to hide, and so on down the batch.
+    HWND inFront_;
+    bool inFrontHeld_ = false;
     std::vector<HWND> pending_;
     std::vector<HWND> hung_;
     std::unordered_map<DWORD, bool> outranks_; // by process id, asked once a batch

@@ -316,21 +316,48 @@ TEST_F(Hiding, OwnedWindowsGoWithTheirOwnerAndComeBackAfterIt)
 
 namespace {
 std::vector<HWND> shownInOrder;
+std::vector<HWND> activatedInOrder;
 LRESULT CALLBACK NoteShows(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_SHOWWINDOW && wParam)
         shownInOrder.push_back(window);
+    if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE)
+        activatedInOrder.push_back(window);
     return DefWindowProcW(window, message, wParam, lParam);
 }
-} // namespace
-
-TEST_F(Hiding, TheRestoreShowsAnOwnerBeforeWhatItOwnsAndActivatesOnlyTheFirstHidden)
+// The class of windows that note their shows and activations.
+const wchar_t* NotingClass()
 {
     WNDCLASSW wc{};
     wc.lpfnWndProc = NoteShows;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"CvNoteShows";
     RegisterClassW(&wc);
+    return wc.lpszClassName;
+}
+} // namespace
+
+// Hidden first, the window in front would hand the activation to the next
+// window in line, a chosen one too, and that one to the next.
+TEST_F(Hiding, TheWindowInFrontIsHiddenLastSoNoOtherChosenWindowIsActivated)
+{
+    TestWindow last(NotingClass(), L"last");
+    TestWindow middle(NotingClass(), L"middle");
+    TestWindow front(NotingClass(), L"front");
+    ASSERT_TRUE(SetForegroundWindow(front));
+    for (HWND window : {front.Handle(), middle.Handle(), last.Handle()})
+        choices.hideWindowSet.Add(window);
+    activatedInOrder.clear();
+    EXPECT_EQ(HideAll(), 3);
+    EXPECT_EQ(Stack(), (std::vector<HWND>{front, middle, last}));
+    EXPECT_FALSE(IsWindowVisible(front) || IsWindowVisible(middle) || IsWindowVisible(last));
+    EXPECT_TRUE(activatedInOrder.empty());
+    EXPECT_EQ(RestoreHidden(), 3);
+}
+
+TEST_F(Hiding, TheRestoreShowsAnOwnerBeforeWhatItOwnsAndActivatesOnlyTheFirstHidden)
+{
+    NotingClass();
     TestWindow owner(L"CvNoteShows", L"owner");
     TestWindow other(L"CvNoteShows", L"other");
     TestWindow owned(L"CvNoteShows", L"owned", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, owner);
