@@ -41,9 +41,12 @@ struct Registrar {
 std::vector<double> TimeRuns(int runs, const std::function<void()>& body, int warmups = 2);
 
 // Times `first` and `second` alternately, `runs` times each, so that a
-// busy machine weighs on both alike. Returns {first samples, second samples}.
-std::pair<std::vector<double>, std::vector<double>>
-TimeAlternately(int runs, const std::function<void()>& first, const std::function<void()>& second, int warmups = 2);
+// busy machine weighs on both alike; `before`, when given, runs untimed
+// before each of them. Returns {first samples, second samples}.
+std::pair<std::vector<double>, std::vector<double>> TimeAlternately(int runs, const std::function<void()>& first,
+                                                                    const std::function<void()>& second,
+                                                                    int warmups = 2,
+                                                                    const std::function<void()>& before = {});
 
 // Milliseconds on the performance counter, from an arbitrary start.
 double NowMs();
@@ -60,8 +63,13 @@ void Report(const char* label, const std::vector<double>& samples);
 void Ratio(const char* label, double ours, double floor, double target);
 
 // The floor for hiding and restoring: ShowWindow on each window, hidden
-// then shown, nothing else.
+// then shown without activation, nothing else.
 void BareShowHideLoop(const std::vector<HWND>& windows);
+// Puts a window of the bench's own in front, so that each hide + restore and
+// each bare loop starts alike: with a window to be hidden in front (as a
+// restore leaves it), hiding it hands the activation to the next in line,
+// and that one to the next, down the whole loop.
+void BenchWindowInFront();
 
 // The bare programs that the idle section compares Covelin with.
 int RunBarePoller();

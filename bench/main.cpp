@@ -16,6 +16,7 @@
 
 #include "catalogue/Catalogues.h"
 #include "hiding/Hiding.h"
+#include "system/OwnProcess.h"
 
 namespace bench {
 
@@ -79,15 +80,24 @@ std::vector<double> TimeRuns(int runs, const std::function<void()>& body, int wa
 }
 
 std::pair<std::vector<double>, std::vector<double>> TimeAlternately(int runs, const std::function<void()>& first,
-                                                                    const std::function<void()>& second, int warmups)
+                                                                    const std::function<void()>& second, int warmups,
+                                                                    const std::function<void()>& before)
 {
+    auto prepare = [&] {
+        if (before)
+            before();
+    };
     for (int i = 0; i < warmups; ++i) {
+        prepare();
         first();
+        prepare();
         second();
     }
     std::pair<std::vector<double>, std::vector<double>> samples;
     for (int i = 0; i < runs; ++i) {
+        prepare();
         samples.first.push_back(TimeRuns(1, first, 0).front());
+        prepare();
         samples.second.push_back(TimeRuns(1, second, 0).front());
     }
     return samples;
@@ -276,8 +286,31 @@ void bench::BareShowHideLoop(const std::vector<HWND>& windows)
 {
     for (HWND window : windows)
         ShowWindow(window, SW_HIDE);
+    // Shown as the restore shows them, without activating each: an
+    // activation per window is work the restore never does, and its cost
+    // swings fourfold with what was in front.
     for (HWND window : windows)
-        ShowWindow(window, SW_SHOW);
+        ShowWindow(window, SW_SHOWNA);
+}
+
+void bench::BenchWindowInFront()
+{
+    static HWND front = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"CovelinBenchFront";
+        RegisterClassExW(&wc);
+        HWND window = CreateWindowExW(0, wc.lpszClassName, L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 160, 80,
+                                      nullptr, nullptr, wc.hInstance, nullptr);
+        MarkOwnWindow(window);
+        return window;
+    }();
+    SetForegroundWindow(front);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
 }
 
 BENCH_SECTION("hide-restore", "hide + restore of 100 windows of another process")
@@ -295,13 +328,16 @@ BENCH_SECTION("hide-restore", "hide + restore of 100 windows of another process"
     targets.windows = windows;
     HiddenWindows hiddenWindows;
     int hidden = 0, shown = 0;
-    auto [bare, chosen] = bench::TimeAlternately(15, bareLoop, [&] {
-        {
-            std::lock_guard<CCriticalSection> catalogue(bench::TheCatalogues().windowLock);
-            hidden = HideChosenWindows(targets, hiddenWindows);
-        }
-        shown = RestoreHidden(hiddenWindows);
-    });
+    auto [bare, chosen] = bench::TimeAlternately(
+        15, bareLoop,
+        [&] {
+            {
+                std::lock_guard<CCriticalSection> catalogue(bench::TheCatalogues().windowLock);
+                hidden = HideChosenWindows(targets, hiddenWindows);
+            }
+            shown = RestoreHidden(hiddenWindows);
+        },
+        2, bench::BenchWindowInFront);
     std::printf("  chosen windows: %d hidden, %d shown per run\n", hidden, shown);
 
     {
@@ -311,13 +347,16 @@ BENCH_SECTION("hide-restore", "hide + restore of 100 windows of another process"
     EngineTargets byProcessTargets;
     byProcessTargets.catalogues = &bench::TheCatalogues();
     byProcessTargets.processes.push_back(host.ProcessId());
-    auto [bare2, byProcess] = bench::TimeAlternately(15, bareLoop, [&] {
-        {
-            std::lock_guard<CCriticalSection> catalogue(bench::TheCatalogues().windowLock);
-            hidden = HideProcessWindows(byProcessTargets, hiddenWindows);
-        }
-        shown = RestoreHidden(hiddenWindows);
-    });
+    auto [bare2, byProcess] = bench::TimeAlternately(
+        15, bareLoop,
+        [&] {
+            {
+                std::lock_guard<CCriticalSection> catalogue(bench::TheCatalogues().windowLock);
+                hidden = HideProcessWindows(byProcessTargets, hiddenWindows);
+            }
+            shown = RestoreHidden(hiddenWindows);
+        },
+        2, bench::BenchWindowInFront);
     std::printf("  process windows: %d hidden, %d shown per run\n", hidden, shown);
 
     bench::Report("bare ShowWindow x100 hide + x100 show", bare);

@@ -12,6 +12,10 @@ constexpr DWORD kStallLimitMs = 250;
 // After this long without progress, windows the system already knows as
 // hung are no longer waited for at all.
 constexpr DWORD kHungCheckAfterMs = 20;
+// Times the wait only yields before it sleeps, counted from the last window
+// that settled. Few: each look costs the system a question about another
+// program's window, taken from the programs the wait is for.
+constexpr int kYieldsBeforeSleep = 8;
 
 } // namespace
 
@@ -87,7 +91,7 @@ std::vector<HWND> ShowBatch::Settle()
         // send messages to us while theirs are hidden), then yield.
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        HidePause(++idlePasses < 50 ? 0 : 1);
+        HidePause(++idlePasses < kYieldsBeforeSleep ? 0 : 1);
     }
     std::vector<HWND> late(pending_.begin() + static_cast<std::ptrdiff_t>(next), pending_.end());
     late.insert(late.end(), hung_.begin(), hung_.end());
