@@ -70,6 +70,9 @@ void BareShowHideLoop(const std::vector<HWND>& windows);
 // restore leaves it), hiding it hands the activation to the next in line,
 // and that one to the next, down the whole loop.
 void BenchWindowInFront();
+// A visible top-level window of the bench's own (its class registered on
+// first use), marked so that it is never catalogued.
+HWND OwnTopWindow(const wchar_t* className, const wchar_t* title, int x, int y, int width, int height);
 
 // The bare programs that the idle section compares Covelin with.
 int RunBarePoller();

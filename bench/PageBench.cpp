@@ -13,7 +13,6 @@
 
 #include "catalogue/Catalogues.h"
 #include "choices/HideSets.h"
-#include "system/OwnProcess.h"
 #include "ui/WindowsDlg.h"
 #include "ui/res/resource.h"
 
@@ -30,22 +29,6 @@ void Refresh()
 {
     std::lock_guard<CCriticalSection> guard(bench::TheCatalogues().windowLock);
     bench::TheCatalogues().windowCatalogue.Refresh();
-}
-
-// A top-level window of ours, marked so that it is never catalogued.
-HWND MakeHost()
-{
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = L"CovelinPageBenchHost";
-    RegisterClassExW(&wc);
-    HWND host = CreateWindowExW(0, wc.lpszClassName, L"page bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 440, 440,
-                                nullptr, nullptr, wc.hInstance, nullptr);
-    MarkOwnWindow(host);
-    return host;
 }
 
 // The floor: a list view like the page's, filled with `titles` and one
@@ -105,7 +88,7 @@ std::vector<std::wstring> TitlesOf(const std::vector<HWND>& windows)
 
 BENCH_SECTION("pages", "the Windows page opened with 100 and 3,000 windows, and a tick with a tenth replaced")
 {
-    HWND host = MakeHost();
+    HWND host = bench::OwnTopWindow(L"CovelinPageBenchHost", L"page bench", 20, 20, 440, 440);
     HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 1);
     ImageList_AddIcon(images, LoadIconW(nullptr, IDI_APPLICATION));
     char label[96];

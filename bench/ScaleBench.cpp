@@ -11,7 +11,6 @@
 
 #include "catalogue/Catalogues.h"
 #include "hiding/Hiding.h"
-#include "system/OwnProcess.h"
 #include "ui/WindowsDlg.h"
 #include "ui/res/resource.h"
 
@@ -46,20 +45,7 @@ int RunsAt(int windows, int atHundred)
 // does; it carries our mark, so it is never catalogued itself.
 class PageHost {
 public:
-    PageHost()
-    {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = L"CovelinBenchPageHost";
-        RegisterClassExW(&wc);
-        HWND window = CreateWindowExW(0, wc.lpszClassName, L"page host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 440,
-                                      440, nullptr, nullptr, wc.hInstance, nullptr);
-        MarkOwnWindow(window);
-        host_.Attach(window);
-    }
+    PageHost() { host_.Attach(bench::OwnTopWindow(L"CovelinBenchPageHost", L"page host", 20, 20, 440, 440)); }
     ~PageHost()
     {
         if (host_.m_hWnd != nullptr)

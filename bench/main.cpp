@@ -293,20 +293,24 @@ void bench::BareShowHideLoop(const std::vector<HWND>& windows)
         ShowWindow(window, SW_SHOWNA);
 }
 
+HWND bench::OwnTopWindow(const wchar_t* className, const wchar_t* title, int x, int y, int width, int height)
+{
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = className;
+    RegisterClassExW(&wc);
+    HWND window = CreateWindowExW(0, className, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, width, height, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
+    MarkOwnWindow(window);
+    return window;
+}
+
 void bench::BenchWindowInFront()
 {
-    static HWND front = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"CovelinBenchFront";
-        RegisterClassExW(&wc);
-        HWND window = CreateWindowExW(0, wc.lpszClassName, L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 160, 80,
-                                      nullptr, nullptr, wc.hInstance, nullptr);
-        MarkOwnWindow(window);
-        return window;
-    }();
+    static HWND front = OwnTopWindow(L"CovelinBenchFront", L"bench", 0, 0, 160, 80);
     SetForegroundWindow(front);
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
@@ -324,20 +328,24 @@ BENCH_SECTION("hide-restore", "hide + restore of 100 windows of another process"
     const std::vector<HWND>& windows = host.Windows();
     auto bareLoop = [&] { bench::BareShowHideLoop(windows); };
 
-    EngineTargets targets;
-    targets.windows = windows;
     HiddenWindows hiddenWindows;
     int hidden = 0, shown = 0;
-    auto [bare, chosen] = bench::TimeAlternately(
-        15, bareLoop,
-        [&] {
-            {
-                std::lock_guard<CCriticalSection> catalogue(bench::TheCatalogues().windowLock);
-                hidden = HideChosenWindows(targets, hiddenWindows);
-            }
-            shown = RestoreHidden(hiddenWindows);
-        },
-        2, bench::BenchWindowInFront);
+    // One hide + restore through `hide`, timed against the bare loop.
+    auto timeAgainstBare = [&](int (*hide)(const EngineTargets&, HiddenWindows&), const EngineTargets& targets) {
+        return bench::TimeAlternately(
+            15, bareLoop,
+            [&] {
+                {
+                    std::lock_guard<CCriticalSection> catalogue(bench::TheCatalogues().windowLock);
+                    hidden = hide(targets, hiddenWindows);
+                }
+                shown = RestoreHidden(hiddenWindows);
+            },
+            2, bench::BenchWindowInFront);
+    };
+    EngineTargets targets;
+    targets.windows = windows;
+    auto [bare, chosen] = timeAgainstBare(HideChosenWindows, targets);
     std::printf("  chosen windows: %d hidden, %d shown per run\n", hidden, shown);
 
     {
@@ -347,16 +355,7 @@ BENCH_SECTION("hide-restore", "hide + restore of 100 windows of another process"
     EngineTargets byProcessTargets;
     byProcessTargets.catalogues = &bench::TheCatalogues();
     byProcessTargets.processes.push_back(host.ProcessId());
-    auto [bare2, byProcess] = bench::TimeAlternately(
-        15, bareLoop,
-        [&] {
-            {
-                std::lock_guard<CCriticalSection> catalogue(bench::TheCatalogues().windowLock);
-                hidden = HideProcessWindows(byProcessTargets, hiddenWindows);
-            }
-            shown = RestoreHidden(hiddenWindows);
-        },
-        2, bench::BenchWindowInFront);
+    auto [bare2, byProcess] = timeAgainstBare(HideProcessWindows, byProcessTargets);
     std::printf("  process windows: %d hidden, %d shown per run\n", hidden, shown);
 
     bench::Report("bare ShowWindow x100 hide + x100 show", bare);
